@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev qt6-multimedia-dev libqt6multimediawidgets6
     qt6-httpserver-dev qt6-websockets-dev libqt6sql6-sqlite
     libcurl4-openssl-dev libgl-dev
-    fonts-dejavu-core curl
+    fonts-dejavu-core fonts-liberation2 curl
     xvfb xauth
 )
 

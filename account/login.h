@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// The site's login exchange: the request and the scan of its answer.
+
+// application/x-www-form-urlencoded form of a value: its UTF-8 bytes, with
+// letters, digits and "*-._" kept, space as "+", every other byte as %XX.
+QByteArray FormUrlEncode(const QString &value);
+
+// The login form body for a user name and password.
+QByteArray LoginBody(const QString &user, const QString &password);
+
+// The whole login request for the site `host`: request line, headers, the
+// empty line, the body and two more CR LF pairs that Content-Length does not
+// count.
+QByteArray LoginRequest(const QByteArray &host, const QString &user, const QString &password);
+
+// What one piece of the login answer says. The rejection markers are looked
+// for first, in this order; the cookie only when none of them is there.
+enum class LoginOutcome {
+    NoDecision, // none of the markers: wait for more of the answer
+    TooManyFailures, // "You had too many"
+    CheckYour, // "Please check your"
+    Incorrect, // "Sorry, your login was incorrect."
+    LoggedIn, // "LOGIN_INFO"
+};
+LoginOutcome ScanLoginAnswer(const QByteArray &piece);
+
+// The login cookie from a piece holding "LOGIN_INFO": "LOGIN_INFO" followed by
+// what comes after its first occurrence, up to the next one, the first CR LF
+// and the first "; path=/;".
+QByteArray LoginCookie(const QByteArray &piece);

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+// The per-user settings store: string values addressed by application,
+// section and key, kept in <folder>/<application>/<application>.conf.
+// The file holds the account password in plain text, so the folder and the
+// file are kept readable by their owner only.
+class SettingsStore
+{
+public:
+    explicit SettingsStore(const QString &folder);
+
+    // The user's configuration folder ($XDG_CONFIG_HOME, ~/.config).
+    static QString defaultFolder();
+
+    // The stored string, "" when the key is absent.
+    QString GetSetting(const QString &application, const QString &section,
+                       const QString &key) const;
+    // Stores the string, creating the key, the section and the file as needed.
+    void SaveSetting(const QString &application, const QString &section, const QString &key,
+                     const QString &value);
+
+    QString filePath(const QString &application) const;
+
+private:
+    QString m_folder;
+};
+
+// The application and section name of every key the program uses.
+inline constexpr char16_t SettingsApp[] = u"uplark";

@@ -1,0 +1,59 @@
+#include "account/settings.h"
+#include "app/form1.h"
+#include "platform/desktop.h"
+#include "platform/filedialog.h"
+#include "platform/mediapreview.h"
+#include "platform/messagebox.h"
+#include "platform/platform.h"
+
+#include <QApplication>
+#include <QFont>
+
+#include <cstdio>
+#include <cstdlib>
+
+int main(int argc, char *argv[])
+{
+    // Qt Multimedia's FFmpeg backend needs no GStreamer plugins.
+    if (qEnvironmentVariableIsEmpty("QT_MEDIA_BACKEND"))
+        qputenv("QT_MEDIA_BACKEND", "ffmpeg");
+
+    const QByteArray qpa = qgetenv("QT_QPA_PLATFORM");
+    if (qpa.isEmpty() && qEnvironmentVariableIsEmpty("DISPLAY")
+        && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        std::fputs("uplark: no display found (neither DISPLAY nor WAYLAND_DISPLAY is set).\n"
+                   "Start Uplark from a desktop session, or under Xvfb:\n"
+                   "  xvfb-run -a build/app/uplark\n",
+                   stderr);
+        return 1;
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Uplark"));
+    QApplication::setQuitOnLastWindowClosed(false);
+    // A sans-serif face with the metrics of the classic 8 pt dialog font; the
+    // window's rectangles are laid out for it.
+    QFont font(QStringLiteral("Liberation Sans"));
+    font.setPointSize(8);
+    QApplication::setFont(font);
+
+    QtMessageBox messages;
+    QtFileDialog files;
+    QtDesktop desktop;
+    SettingsStore settings(SettingsStore::defaultFolder());
+
+    Platform platform;
+    platform.messages = &messages;
+    platform.files = &files;
+    platform.desktop = &desktop;
+    platform.settings = &settings;
+    platform.makePreview = CreateMultimediaPreview;
+    platform.endProgram = [] {
+        QApplication::closeAllWindows();
+        QCoreApplication::exit(0);
+    };
+
+    Form1 form(platform);
+    form.show();
+    return app.exec();
+}

@@ -1,0 +1,21 @@
+#include "platform/desktop.h"
+
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QGuiApplication>
+#include <QUrl>
+
+void QtDesktop::clearClipboard()
+{
+    QGuiApplication::clipboard()->clear();
+}
+
+void QtDesktop::setClipboardText(const QString &text)
+{
+    QGuiApplication::clipboard()->setText(text);
+}
+
+bool QtDesktop::openUrl(const QString &address)
+{
+    return QDesktopServices::openUrl(QUrl(address, QUrl::TolerantMode));
+}

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QWidget>
+
+// An embedded media player that previews the chosen video. It is given a
+// file, told to close its media and told to scale its picture to its box;
+// its failures are its own and are never reported.
+class MediaPreview : public QWidget
+{
+    Q_OBJECT
+public:
+    using QWidget::QWidget;
+    virtual void setMedia(const QString &path) = 0;
+    virtual void closeMedia() = 0;
+    virtual void setStretchToFit(bool stretch) = 0;
+};
+
+// The real player: Qt Multimedia with a video surface and a control bar.
+MediaPreview *CreateMultimediaPreview(QWidget *parent);

@@ -1,0 +1,126 @@
+#include "account/settings.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/stat.h>
+
+#include <cstdio>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString App = QString::fromUtf16(SettingsApp);
+
+// Reads a key in a separate process, so nothing cached in this one helps.
+QString readInFreshProcess(const QString &folder, const QString &key)
+{
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(u"UPLARK_SETTINGS_READ_FOLDER"_s, folder);
+    env.insert(u"UPLARK_SETTINGS_READ_KEY"_s, key);
+    child.setProcessEnvironment(env);
+    child.start(QCoreApplication::applicationFilePath(), {});
+    if (!child.waitForFinished(20000))
+        return u"<child did not finish>"_s;
+    return QString::fromUtf8(QByteArray::fromHex(child.readAllStandardOutput().trimmed()));
+}
+
+QFile::Permissions ownerOnlyFile = QFile::ReadOwner | QFile::WriteOwner;
+
+int modeOf(const QString &path)
+{
+    struct stat st{};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return -1;
+    return int(st.st_mode & 0777);
+}
+
+} // namespace
+
+class TestSettings : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void absentKeyReadsEmpty();
+    void roundTripInFreshProcess_data();
+    void roundTripInFreshProcess();
+    void folderAndFileAreOwnerOnly();
+};
+
+void TestSettings::absentKeyReadsEmpty()
+{
+    QTemporaryDir dir;
+    SettingsStore store(dir.path());
+    QCOMPARE(store.GetSetting(App, App, u"un"_s), QString());
+    store.SaveSetting(App, App, u"check1"_s, u"1"_s);
+    QCOMPARE(store.GetSetting(App, App, u"un"_s), QString());
+    // Writing "" over a key keeps the key, and it reads like an absent one.
+    store.SaveSetting(App, App, u"un"_s, QString());
+    QCOMPARE(store.GetSetting(App, App, u"un"_s), QString());
+}
+
+void TestSettings::roundTripInFreshProcess_data()
+{
+    QTest::addColumn<QString>("value");
+    QTest::newRow("surrounding spaces") << u"  name with spaces  "_s;
+    QTest::newRow("quotes and separators") << u"a\"b'c&d=e;f,g#h[i]\\j"_s;
+    QTest::newRow("non-ASCII") << u"café ünïcödé 日本"_s;
+    QTest::newRow("looks like a number") << u"0012"_s;
+    QTest::newRow("looks like a bool") << u"true"_s;
+    QTest::newRow("percent and plus") << u"50% + 1"_s;
+    QTest::newRow("looks like a list") << u"a, b, c"_s;
+    QTest::newRow("ini syntax") << u"@Variant(x) [uplark] k=v"_s;
+}
+
+void TestSettings::roundTripInFreshProcess()
+{
+    QFETCH(QString, value);
+    QTemporaryDir dir;
+    SettingsStore store(dir.path());
+    store.SaveSetting(App, App, u"pw"_s, value);
+    QCOMPARE(store.GetSetting(App, App, u"pw"_s), value);
+    QCOMPARE(readInFreshProcess(dir.path(), u"pw"_s), value);
+}
+
+void TestSettings::folderAndFileAreOwnerOnly()
+{
+    QTemporaryDir dir;
+    const mode_t old = ::umask(022);
+    SettingsStore store(dir.path());
+    store.SaveSetting(App, App, u"un"_s, u"someone"_s);
+    const QString file = store.filePath(App);
+    QCOMPARE(modeOf(QFileInfo(file).path()), 0700);
+    QCOMPARE(modeOf(file), 0600);
+
+    // Opened up by someone else: the next write closes it again.
+    QVERIFY(QFile::setPermissions(file, ownerOnlyFile | QFile::ReadOther | QFile::ReadGroup));
+    QVERIFY(QFile::setPermissions(QFileInfo(file).path(),
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+                                      | QFile::ReadOther | QFile::ExeOther));
+    store.SaveSetting(App, App, u"pw"_s, u"secret"_s);
+    QCOMPARE(modeOf(file), 0600);
+    QCOMPARE(modeOf(QFileInfo(file).path()), 0700);
+    ::umask(old);
+}
+
+int main(int argc, char *argv[])
+{
+    const QByteArray folder = qgetenv("UPLARK_SETTINGS_READ_FOLDER");
+    if (!folder.isEmpty()) {
+        QCoreApplication app(argc, argv);
+        SettingsStore store(QString::fromLocal8Bit(folder));
+        const QString key = QString::fromLocal8Bit(qgetenv("UPLARK_SETTINGS_READ_KEY"));
+        std::fputs(store.GetSetting(App, App, key).toUtf8().toHex().constData(), stdout);
+        return 0;
+    }
+    QCoreApplication app(argc, argv);
+    TestSettings test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_settings.moc"

@@ -1,0 +1,99 @@
+#pragma once
+
+#include "account/settings.h"
+#include "platform/desktop.h"
+#include "platform/filedialog.h"
+#include "platform/mediapreview.h"
+#include "platform/messagebox.h"
+#include "platform/platform.h"
+
+#include <QList>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <functional>
+
+// Records every message box and answers from a script: the next answer of
+// `answers`, or OK (No for a question) when the script is empty.
+class RecordingMessageBox : public MessageBox
+{
+public:
+    struct Shown
+    {
+        QString text;
+        MsgButtons buttons;
+        MsgIcon icon;
+        QString title;
+    };
+    using MessageBox::show;
+    MsgAnswer show(const QString &text, MsgButtons buttons, MsgIcon icon,
+                   const QString &title) override;
+
+    QStringList texts() const;
+
+    QList<Shown> shown;
+    QList<MsgAnswer> answers;
+    // Runs while the box is "open", as a modal box would let events run.
+    std::function<void(const Shown &)> onShow;
+};
+
+// Returns scripted paths, one per opening; "" (cancelled) when none is left.
+class ScriptedFileDialog : public FileDialog
+{
+public:
+    QString openFile(const QString &filter) override;
+
+    QStringList paths;
+    QStringList filters; // the filter of each opening
+};
+
+// Records what the window asks of the preview player.
+class RecordingPreview : public MediaPreview
+{
+public:
+    using MediaPreview::MediaPreview;
+    void setMedia(const QString &path) override { calls.append(QStringLiteral("media:") + path); }
+    void closeMedia() override { calls.append(QStringLiteral("close")); }
+    void setStretchToFit(bool stretch) override { stretched = stretch; }
+
+    QStringList calls;
+    bool stretched = false;
+};
+
+class RecordingDesktop : public Desktop
+{
+public:
+    void clearClipboard() override { clipboard.clear(); ++clears; }
+    void setClipboardText(const QString &text) override { clipboard = text; }
+    bool openUrl(const QString &address) override
+    {
+        opened.append(address);
+        return openResult;
+    }
+
+    QString clipboard;
+    int clears = 0;
+    QStringList opened;
+    bool openResult = true;
+};
+
+// A whole platform of doubles with settings in a temporary folder.
+struct TestPlatform
+{
+    TestPlatform();
+
+    // The preview player the main window made, once it has made one.
+    RecordingPreview *preview = nullptr;
+
+    QTemporaryDir configDir;
+    SettingsStore settings;
+    RecordingMessageBox messages;
+    ScriptedFileDialog files;
+    RecordingDesktop desktop;
+    int endRequests = 0;
+    Platform platform;
+
+    // Settings of the program's own application and section.
+    QString setting(const QString &key) const;
+    void setSetting(const QString &key, const QString &value);
+};
