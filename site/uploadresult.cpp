@@ -1,0 +1,25 @@
+#include "site/uploadresult.h"
+
+#include "site/markers.h"
+
+#include "uplark_config.h"
+
+using namespace Qt::StringLiterals;
+
+std::optional<QByteArray> ScanVideoId(const QByteArray &chunk)
+{
+    if (!chunk.contains("video_id="))
+        return std::nullopt;
+    return CutBetween(chunk, QByteArrayLiteral("video_id="), QByteArrayLiteral("&"));
+}
+
+QString WatchAddress(const QByteArray &id)
+{
+    // One character per byte, as the answer gave it.
+    return u"http://"_s + QString::fromLatin1(SiteHost) + u"/watch?v="_s + QString::fromLatin1(id);
+}
+
+QString TermsAddress()
+{
+    return u"http://"_s + QString::fromLatin1(SiteHost) + u"/t/terms"_s;
+}

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+// The upload server's answer and the addresses shown from it.
+
+// The video id in one chunk of the answer: after the first "video_id=", up to
+// the first "&" or the next "video_id=", or the end of the chunk. Nothing when
+// the chunk lacks "video_id=" (exact case).
+std::optional<QByteArray> ScanVideoId(const QByteArray &chunk);
+
+// "http://" + the site host + "/watch?v=" + id.
+QString WatchAddress(const QByteArray &id);
+
+// "http://" + the site host + "/t/terms".
+QString TermsAddress();
