@@ -12,6 +12,7 @@ class LinkLabel;
 class MediaPreview;
 class PictureBox;
 class QCheckBox;
+class QEventLoop;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -176,4 +177,17 @@ private:
 
     Platform &m_platform;
     bool m_ending = false;
+
+    // The upload chain acts on the first complete match of each answer
+    // scanner per connection: later chunks repeating a marker change nothing.
+    bool m_loginDecided = false;   // Winsock1: cookie taken or account rejected
+    bool m_tokenTaken = false;     // Winsock3: anti-forgery token taken
+    bool m_addresserTaken = false; // Winsock4: addresser value taken
+    bool m_formTaken = false;      // Winsock4: upload form found, Timer3 started
+    bool m_resultShown = false;    // Winsock2: the watch address is shown
+    // Command3_Click's wait for the upload connection, while it runs, and
+    // whether something has ended it (possibly before the wait began).
+    QEventLoop *m_uploadWait = nullptr;
+    bool m_uploadWaitEnded = false;
+    void EndUploadWait();
 };
