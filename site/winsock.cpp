@@ -42,8 +42,10 @@ void Winsock::Connect()
     });
     connect(socket, &QTcpSocket::errorOccurred, this,
             [this, socket](QAbstractSocket::SocketError code) {
-                // The peer closing the connection is not a failure.
-                if (socket != m_socket || code == QAbstractSocket::RemoteHostClosedError)
+                // The peer closing the connection is not a failure, unless
+                // it leaves part of a send undelivered.
+                if (socket != m_socket
+                    || (code == QAbstractSocket::RemoteHostClosedError && bytesPending() == 0))
                     return;
                 Q_EMIT error(int(code), socket->errorString());
             });

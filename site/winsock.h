@@ -17,7 +17,8 @@ class QTcpSocket;
 // SendData keeps the buffer it is given (no copy: QByteArray is shared) and
 // feeds the socket from it in slices as earlier slices are written, with one
 // sendProgress per write the socket reports. A peer that closes the
-// connection raises no error. Close on a closed or never-opened connection is
+// connection raises no error, unless bytes of a send were still waiting to go
+// out: then the send has failed and `error` reports it. Close on a closed or never-opened connection is
 // harmless.
 class Winsock : public QObject
 {

@@ -69,6 +69,11 @@ void FakeSite::refuseUploads()
     m_upload.close();
 }
 
+void FakeSite::refuseSite()
+{
+    m_site.close();
+}
+
 QByteArray FakeSite::stepName(Step step)
 {
     static const char *names[] = {"login", "upload page", "metadata form", "file post"};

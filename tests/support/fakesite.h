@@ -47,6 +47,8 @@ public:
     void route(RouteTable &routes) const;
     // Stops listening on the upload port: connections to it are refused.
     void refuseUploads();
+    // Stops listening on the site port; open connections stay.
+    void refuseSite();
 
     quint16 sitePort() const { return m_site.serverPort(); }
     quint16 uploadPort() const { return m_uploadPort; }
