@@ -256,7 +256,14 @@ bool MultipartParser::process()
                 return true;
             }
             const qsizetype valueStart = m_headerEnd + 4;
-            m_current.value = m_buffer.mid(valueStart, qMax<qsizetype>(0, delimiter - valueStart));
+            if (delimiter < valueStart) {
+                // The header line's CR LF and the delimiter's CR LF look like
+                // the end of a header block, but there is no value: a part
+                // with a header line alone.
+                m_current.hasBody = false;
+            } else {
+                m_current.value = m_buffer.mid(valueStart, delimiter - valueStart);
+            }
             m_buffer.remove(0, delimiter + m_delimiter.size());
             if (!addPart(std::move(m_current)))
                 return false;

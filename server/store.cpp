@@ -120,9 +120,9 @@ QStringList Store::removeStrayFiles()
     return removed;
 }
 
-bool Store::setAccount(const QString &name, QByteArrayView password, qint64 now)
+bool Store::setAccount(const QString &name, QByteArrayView password, qint64 now, int rounds)
 {
-    const PasswordHash hashed = hashPassword(password);
+    const PasswordHash hashed = hashPassword(password, rounds);
     QSqlDatabase db = QSqlDatabase::database(m_connection);
     db.transaction();
     QSqlQuery query(db);
@@ -292,10 +292,12 @@ bool Store::addVideo(const Video &video, QByteArrayView ticket, const Session &s
     insert.addBindValue(QString::fromLatin1(video.id));
     insert.addBindValue(video.ownerId);
     // Bound as blobs: the texts are kept byte for byte, whatever they hold.
-    insert.addBindValue(QByteArray(video.title.isNull() ? QByteArray("") : video.title));
-    insert.addBindValue(QByteArray(video.description.isNull() ? QByteArray("") : video.description));
-    insert.addBindValue(QByteArray(video.tags.isNull() ? QByteArray("") : video.tags));
-    insert.addBindValue(QString::fromLatin1(video.category));
+    // (A null array would be bound as SQL NULL.)
+    const auto blob = [](const QByteArray &bytes) { return bytes.isNull() ? QByteArray("") : bytes; };
+    insert.addBindValue(blob(video.title));
+    insert.addBindValue(blob(video.description));
+    insert.addBindValue(blob(video.tags));
+    insert.addBindValue(QString::fromLatin1(blob(video.category)));
     insert.addBindValue(video.size);
     insert.addBindValue(video.created);
     if (!exec(insert)) {
