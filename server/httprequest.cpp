@@ -131,6 +131,9 @@ RequestHeadResult parseRequestHead(QByteArrayView buffer, qsizetype maxHeadSize)
         lineStart = newline + 1;
     }
 
+    if (lines.isEmpty()) // cannot happen: blank lines were skipped above
+        return invalid(400, headEnd);
+
     RequestHeadResult result;
     result.consumed = headEnd;
     HttpRequest &request = result.request;

@@ -97,7 +97,8 @@ bool UploadReceiver::startFile(const MultipartPart &part)
     // Every field before the file is known now, the ticket among them: a
     // refused upload is answered before its file is read.
     const QByteArray ticket = m_parser.fieldValue("addresser");
-    const TicketState state = m_store.ticketState(ticket, m_session, currentTime(), m_ticketLifetime);
+    m_fileStartedAt = currentTime();
+    const TicketState state = m_store.ticketState(ticket, m_session, m_fileStartedAt, m_ticketLifetime);
     if (state != TicketState::Usable) {
         m_refusal = 403;
         m_refusalReason = ticketProblem(state);
@@ -149,9 +150,11 @@ UploadReceiver::Result UploadReceiver::complete()
         return failure(500, u"The video could not be stored."_s);
     m_file.close();
 
+    // The ticket had to be valid when the file began to arrive, however long
+    // the file then took; meanwhile another post may have used it.
     const qint64 now = currentTime();
     const QByteArray ticket = m_parser.fieldValue("addresser");
-    const TicketState state = m_store.ticketState(ticket, m_session, now, m_ticketLifetime);
+    const TicketState state = m_store.ticketState(ticket, m_session, m_fileStartedAt, m_ticketLifetime);
     if (state != TicketState::Usable)
         return failure(403, ticketProblem(state));
 
@@ -176,7 +179,7 @@ UploadReceiver::Result UploadReceiver::complete()
     video.created = now;
     // The row is committed only now that the file is in place; a server
     // stopped in between leaves a file without a row, removed at the next start.
-    if (!m_store.addVideo(video, ticket, m_session, now - m_ticketLifetime)) {
+    if (!m_store.addVideo(video, ticket, m_session, m_fileStartedAt - m_ticketLifetime)) {
         QFile::remove(finalPath);
         return Result{500, u"The video could not be recorded."_s, {}};
     }

@@ -62,6 +62,7 @@ private:
     MultipartParser m_parser;
     QFile m_file;
     QString m_tempPath;
+    qint64 m_fileStartedAt = 0;
     int m_refusal = 0;
     QString m_refusalReason;
 };
