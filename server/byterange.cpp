@@ -27,14 +27,14 @@ ByteRange parseByteRange(QByteArrayView header, qint64 size)
     const qsizetype eq = header.indexOf('=');
     if (eq < 0 || !equalsIgnoringCase(header.first(eq).trimmed(), "bytes"))
         return range;
-    const QByteArrayView spec = header.sliced(eq + 1).trimmed();
-    if (spec.contains(','))
+    const QByteArrayView ranges = header.sliced(eq + 1).trimmed();
+    if (ranges.contains(','))
         return range;
-    const qsizetype dash = spec.indexOf('-');
+    const qsizetype dash = ranges.indexOf('-');
     if (dash < 0)
         return range;
-    const QByteArrayView firstText = spec.first(dash).trimmed();
-    const QByteArrayView lastText = spec.sliced(dash + 1).trimmed();
+    const QByteArrayView firstText = ranges.first(dash).trimmed();
+    const QByteArrayView lastText = ranges.sliced(dash + 1).trimmed();
 
     if (firstText.isEmpty()) {
         const qint64 suffix = readNumber(lastText);

@@ -33,10 +33,11 @@ bool isGet(const HttpRequest &request)
     return request.method == "GET" || request.method == "HEAD";
 }
 
-// Only paths on this site may follow a login.
+// Only paths on this site may follow a login. The sign-in pages repeat the
+// path, and no rejection page may name the login cookie.
 QByteArray safeNext(const QByteArray &next)
 {
-    if (!next.startsWith('/') || next.startsWith("//") || next.contains('\\'))
+    if (!next.startsWith('/') || next.startsWith("//") || next.contains('\\') || next.contains("LOGIN_INFO"))
         return "/my_account";
     for (const char c : next) {
         if (uchar(c) < 0x21 || uchar(c) == 0x7f)

@@ -49,7 +49,7 @@ class TestServerWire : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void clientRequestsHaveTheDesignedSizes();
+    void clientRequestsHaveTheUploadersSizes();
     void metadataBodyParses();
     void filePostParses_data();
     void filePostParses();
@@ -80,7 +80,7 @@ private Q_SLOTS:
     void options();
 };
 
-void TestServerWire::clientRequestsHaveTheDesignedSizes()
+void TestServerWire::clientRequestsHaveTheUploadersSizes()
 {
     // The request builders used by every exchange test match the uploader.
     QCOMPARE(ClientWire::loginBody("u", "p").size(), 83);
@@ -539,6 +539,8 @@ void TestServerWire::options_data()
                                << QString() << QString();
     QTest::newRow("unknown option") << QStringList{u"--data"_s, u"/d"_s, u"--fast"_s, u"1"_s} << false << QString()
                                     << QString();
+    QTest::newRow("public host with a port") << QStringList{u"--data"_s, u"/d"_s, u"--public-host"_s, u"h:80"_s}
+                                             << false << QString() << QString();
     QTest::newRow("add-account short") << QStringList{u"--data"_s, u"/d"_s, u"add-account"_s, u"n"_s} << false
                                        << QString() << QString();
 }
