@@ -86,6 +86,24 @@ void limitLength(QPlainTextEdit *box, int limit)
     });
 }
 
+// A one-line box holds no line breaks: those that come in with pasted or
+// dropped text become spaces.
+void singleLine(QLineEdit *box)
+{
+    QObject::connect(box, &QLineEdit::textChanged, box, [box](const QString &text) {
+        if (!text.contains(u'\r') && !text.contains(u'\n'))
+            return;
+        int cursor = box->cursorPosition();
+        for (qsizetype at = text.indexOf(u"\r\n"_s); at >= 0 && at < cursor;
+             at = text.indexOf(u"\r\n"_s, at + 2))
+            --cursor;
+        QString flat = text;
+        flat.replace(u"\r\n"_s, u" "_s).replace(u'\r', u' ').replace(u'\n', u' ');
+        box->setText(flat);
+        box->setCursorPosition(cursor);
+    });
+}
+
 QFont verdana()
 {
     return QFont(u"Verdana"_s, 8);
@@ -144,6 +162,7 @@ void Form3::buildWindow()
     Label1 = place(new QLabel(u"&Title for your video:"_s, this), "Label1", 12, 68, 300, 16);
     RichTextBox1 = place(new QLineEdit(this), "RichTextBox1", 12, 86, 416, 22);
     RichTextBox1->setMaxLength(TitleLimit);
+    singleLine(RichTextBox1);
     Label1->setBuddy(RichTextBox1);
 
     Label6 = place(new QLabel(u"&Description:"_s, this), "Label6", 12, 116, 300, 16);
@@ -163,6 +182,7 @@ void Form3::buildWindow()
     Label8 = place(new QLabel(u"T&ags:"_s, this), "Label8", 12, 302, 300, 16);
     RichTextBox3 = place(new QLineEdit(this), "RichTextBox3", 12, 320, 416, 22);
     RichTextBox3->setMaxLength(TagsLimit);
+    singleLine(RichTextBox3);
     Label8->setBuddy(RichTextBox3);
 
     Picture1 = place(new ImageButton(ButtonFace(u"OK"_s, Faces::Green), u"Label3"_s, this),
@@ -214,6 +234,7 @@ bool Form3::eventFilter(QObject *watched, QEvent *event)
     if ((watched == Picture1 || watched == Picture2) && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent *>(event)->key();
         if (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter) {
+            event->accept();
             if (watched == Picture1)
                 Label3_Click();
             else
@@ -228,6 +249,7 @@ void Form3::keyPressEvent(QKeyEvent *event)
 {
     // Esc presses the cancel button.
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        event->accept();
         Command1->click();
         return;
     }
