@@ -60,18 +60,23 @@ W *place(W *widget, const char *name, int left, int top, int width, int height)
 // character.
 void limitLength(QPlainTextEdit *box, int limit)
 {
+    struct Insertion
+    {
+        int position = 0;
+        int length = 0;
+    };
     QTextDocument *doc = box->document();
-    auto inserted = std::make_shared<QPair<int, int>>(0, 0); // position, length
+    auto last = std::make_shared<Insertion>();
+    // The document may not be edited while it reports the change itself;
+    // the cut follows once it reports that its contents have changed.
     QObject::connect(doc, &QTextDocument::contentsChange, box,
-                     [inserted](int position, int, int added) {
-                         *inserted = {position, added};
-                     });
-    QObject::connect(doc, &QTextDocument::contentsChanged, box, [box, doc, inserted, limit] {
+                     [last](int position, int, int added) { *last = {position, added}; });
+    QObject::connect(doc, &QTextDocument::contentsChanged, box, [box, doc, last, limit] {
         const int length = doc->characterCount() - 1;
         const int excess = length - limit;
         if (excess <= 0)
             return;
-        const int end = qMin(inserted->first + inserted->second, length);
+        const int end = qMin(last->position + last->length, length);
         int start = qMax(0, end - excess);
         // Never leave half of a surrogate pair.
         if (start > 0 && doc->characterAt(start).isLowSurrogate())

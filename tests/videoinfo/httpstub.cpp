@@ -70,8 +70,8 @@ void HttpStub::run()
         }
         qsizetype sent = 0;
         while (sent < m_answer.size()) {
-            const ssize_t n = ::send(fd, m_answer.constData() + sent, size_t(m_answer.size() - sent),
-                                     MSG_NOSIGNAL);
+            const ssize_t n = ::send(
+                fd, m_answer.constData() + sent, size_t(m_answer.size() - sent), MSG_NOSIGNAL);
             if (n <= 0)
                 break;
             sent += n;

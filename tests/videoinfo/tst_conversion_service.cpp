@@ -54,8 +54,11 @@ void TestConversionService::convert_data()
         << QByteArray("sale & deals");
     QTest::newRow("café and other letters")
         << u"caf\u00e9"_s << u"\u00dcber \u65e5\u672c \U0001F3AC"_s << u"na\u00efve"_s
-        << QByteArray("caf\xC3\xA9") << QByteArray("\xC3\x9C" "ber \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x8E\xAC")
-        << QByteArray("na\xC3\xAF" "ve");
+        << QByteArray("caf\xC3\xA9")
+        << QByteArray("\xC3\x9C"
+                      "ber \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x8E\xAC")
+        << QByteArray("na\xC3\xAF"
+                      "ve");
     QTest::newRow("two lines, lone LF set by code")
         << u"T"_s << u"a\nb\r\nc\n\nd"_s << u"g"_s << QByteArray("T")
         << QByteArray("a\r\nb\r\nc\r\n\r\nd") << QByteArray("g");

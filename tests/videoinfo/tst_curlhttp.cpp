@@ -101,7 +101,8 @@ void TestCurlHttp::failures_data()
     QTest::addColumn<QString>("errorPart");
     QTest::newRow("nothing listens") << 0 << u"onnect"_s;
     QTest::newRow("closed without an answer") << 1 << QString();
-    QTest::newRow("no answer within the receive time") << 2 << u"No answer arrived within 1 seconds"_s;
+    QTest::newRow("no answer within the receive time")
+        << 2 << u"No answer arrived within 1 seconds"_s;
 }
 
 void TestCurlHttp::failures()

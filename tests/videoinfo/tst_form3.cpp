@@ -350,54 +350,72 @@ void TestForm3::descriptionLineBreaks()
 void TestForm3::limits_data()
 {
     QTest::addColumn<QString>("box");
-    QTest::addColumn<int>("before");  // characters already in the box, cursor at the end
-    QTest::addColumn<int>("added");   // characters typed or pasted
-    QTest::addColumn<bool>("typed");
-    QTest::addColumn<int>("after");
-    QTest::newRow("title: 61st character typed") << u"RichTextBox1"_s << 60 << 1 << true << 60;
-    QTest::newRow("title: 60th character typed") << u"RichTextBox1"_s << 59 << 1 << true << 60;
-    QTest::newRow("title: long paste") << u"RichTextBox1"_s << 0 << 100 << false << 60;
-    QTest::newRow("description: 5000th typed") << u"RichTextBox2"_s << 4999 << 1 << true << 4999;
-    QTest::newRow("description: 4999th typed") << u"RichTextBox2"_s << 4998 << 1 << true << 4999;
-    QTest::newRow("description: long paste") << u"RichTextBox2"_s << 0 << 6000 << false << 4999;
+    QTest::addColumn<int>("before"); // characters already in the box
+    QTest::addColumn<int>("at");     // cursor position; -1 at the end
+    QTest::addColumn<QString>("added");
+    QTest::addColumn<bool>("typed"); // else pasted
+    QTest::addColumn<int>("kept");   // how much of `added` stays
+    const QString b100(100, u'b');
+    QTest::newRow("title: 61st character typed")
+        << u"RichTextBox1"_s << 60 << -1 << u"b"_s << true << 0;
+    QTest::newRow("title: 60th character typed")
+        << u"RichTextBox1"_s << 59 << -1 << u"b"_s << true << 1;
+    QTest::newRow("title: long paste") << u"RichTextBox1"_s << 0 << -1 << b100 << false << 60;
+    QTest::newRow("title: paste in the middle")
+        << u"RichTextBox1"_s << 50 << 10 << b100 << false << 10;
+    QTest::newRow("description: 5000th typed")
+        << u"RichTextBox2"_s << 4999 << -1 << u"b"_s << true << 0;
+    QTest::newRow("description: 4999th typed")
+        << u"RichTextBox2"_s << 4998 << -1 << u"b"_s << true << 1;
+    QTest::newRow("description: long paste")
+        << u"RichTextBox2"_s << 0 << -1 << QString(6000, u'b') << false << 4999;
     QTest::newRow("description: paste over the limit")
-        << u"RichTextBox2"_s << 4990 << 20 << false << 4999;
-    QTest::newRow("tags: 121st typed") << u"RichTextBox3"_s << 120 << 1 << true << 120;
-    QTest::newRow("tags: long paste") << u"RichTextBox3"_s << 100 << 50 << false << 120;
+        << u"RichTextBox2"_s << 4990 << -1 << b100 << false << 9;
+    QTest::newRow("description: paste in the middle")
+        << u"RichTextBox2"_s << 4990 << 100 << b100 << false << 9;
+    QTest::newRow("description: no half of a surrogate pair")
+        << u"RichTextBox2"_s << 4998 << -1 << u"\U0001F3AC\U0001F3AC"_s << false << 0;
+    QTest::newRow("description: a whole emoji fits")
+        << u"RichTextBox2"_s << 4997 << -1 << u"\U0001F3AC\U0001F3AC"_s << false << 2;
+    QTest::newRow("tags: 121st typed") << u"RichTextBox3"_s << 120 << -1 << u"b"_s << true << 0;
+    QTest::newRow("tags: long paste") << u"RichTextBox3"_s << 100 << -1 << b100 << false << 20;
 }
 
 void TestForm3::limits()
 {
     QFETCH(QString, box);
     QFETCH(int, before);
-    QFETCH(int, added);
+    QFETCH(int, at);
+    QFETCH(QString, added);
     QFETCH(bool, typed);
-    QFETCH(int, after);
+    QFETCH(int, kept);
     MainWindowFixture f;
     Form3 d(*f.main);
     showAndActivate(d);
     QWidget *w = d.findChild<QWidget *>(box);
     QVERIFY(w);
     const QString start(before, u'a');
-    const QString more(added, u'b');
+    if (at < 0)
+        at = before;
     auto *plain = qobject_cast<QPlainTextEdit *>(w);
     auto *line = qobject_cast<QLineEdit *>(w);
     if (plain) {
         plain->setPlainText(start);
-        plain->moveCursor(QTextCursor::End);
+        QTextCursor cursor = plain->textCursor();
+        cursor.setPosition(at);
+        plain->setTextCursor(cursor);
     } else {
         line->setText(start);
-        line->end(false);
+        line->setCursorPosition(at);
     }
     w->setFocus();
     if (typed)
-        QTest::keyClicks(w, more);
+        QTest::keyClicks(w, added);
     else
-        paste(w, more);
+        paste(w, added);
+    // What fits of the new text is kept, where it was put.
     const QString text = plain ? plain->toPlainText() : line->text();
-    QCOMPARE(text.size(), after);
-    // What fits of the new text is kept, after what was there.
-    QCOMPARE(text, (start + more).left(after));
+    QCOMPARE(text, start.left(at) + added.left(kept) + start.mid(at));
 }
 
 void TestForm3::leaving_data()
