@@ -14,6 +14,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QList>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -208,10 +209,9 @@ void Form3::buildWindow()
     Command1->setFocusPolicy(Qt::NoFocus);
     Command1->setVisible(false);
 
-    for (QWidget *w : {static_cast<QWidget *>(Label1), static_cast<QWidget *>(RichTextBox1),
-                       static_cast<QWidget *>(Label6), static_cast<QWidget *>(RichTextBox2),
-                       static_cast<QWidget *>(Label7), static_cast<QWidget *>(Combo1),
-                       static_cast<QWidget *>(Label8), static_cast<QWidget *>(RichTextBox3)})
+    const QList<QWidget *> captionsAndBoxes = {Label1, RichTextBox1, Label6, RichTextBox2,
+                                               Label7, Combo1,       Label8, RichTextBox3};
+    for (QWidget *w : captionsAndBoxes)
         w->setFont(verdana());
 
     setTabOrder(RichTextBox1, RichTextBox2);
