@@ -4,17 +4,22 @@
 #include "app/form1.h"
 
 #include "doubles.h"
+#include "platform/curlhttp.h"
 #include "platform/widgets.h"
 #include "siteprocess.h"
 #include "site/winsock.h"
+#include "videoinfo/form3.h"
 
 #include "uplark_config.h"
 
+#include <QApplication>
+#include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QSignalSpy>
 #include <QSqlDatabase>
@@ -24,6 +29,9 @@
 #include <QTest>
 #include <QTimer>
 
+#include <curl/curl.h>
+
+#include <functional>
 #include <memory>
 
 using namespace Qt::StringLiterals;
@@ -154,6 +162,23 @@ struct E2E
     std::unique_ptr<Form1> f;
 };
 
+// Runs `work` on the modal video information dialog once it is open; gives
+// up after about ten seconds (`work` then gets nullptr).
+void WhenDialogOpens(std::function<void(Form3 *)> work)
+{
+    auto *timer = new QTimer;
+    auto tries = std::make_shared<int>(0);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, tries, work] {
+        auto *dialog = qobject_cast<Form3 *>(QApplication::activeModalWidget());
+        if (!dialog && ++*tries < 1000)
+            return;
+        timer->stop();
+        timer->deleteLater();
+        work(dialog);
+    });
+    timer->start(10);
+}
+
 bool fileChosen(const Form1 &f)
 {
     return f.Picture11->isHidden() && !f.Picture10->isHidden() && !f.Picture8->isHidden()
@@ -167,6 +192,9 @@ class TestE2EUpload : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
+    void initTestCase() { curl_global_init(CURL_GLOBAL_DEFAULT); }
+    void cleanupTestCase() { curl_global_cleanup(); }
+    void throughTheWindows();
     void uploadTwiceInOneRun();
     void wrongPassword();
     void unreachableSite();
@@ -174,6 +202,61 @@ private Q_SLOTS:
     void cancel();
     void uploadServerGoneMidSend();
 };
+
+void TestE2EUpload::throughTheWindows()
+{
+    E2E e;
+    QVERIFY(e.setUp());
+    Form1 &f = *e.f;
+    // The conversion service is served by the stand-in site too.
+    CurlHttpRequest curl(e.t.platform.routes);
+    e.t.platform.http = &curl;
+    QApplication::setActiveWindow(&f);
+    QVERIFY(QTest::qWaitForWindowActive(&f));
+
+    const QByteArray bytes = videoBytes(2 * 1024 * 1024 + 5, 7);
+    const QString path = e.writeFile(u"Summer trip.mpg"_s, bytes);
+    e.t.files.paths = {path};
+    QTest::mouseClick(f.Picture9->hotspot(), Qt::LeftButton);
+    QVERIFY(!f.Picture10->isHidden());
+
+    bool confirmed = false;
+    WhenDialogOpens([&](Form3 *d) {
+        if (!d)
+            return;
+        QCOMPARE(d->RichTextBox1->text(), u"Summer trip.mpg"_s);
+        d->RichTextBox1->setText(u"caf\u00e9"_s);
+        d->RichTextBox2->setPlainText(u"We went to the sea.\nThen we came back & slept."_s);
+        d->Combo1->setCurrentText(u"Travel & Events"_s);
+        d->RichTextBox3->setText(u"summer sea trip"_s);
+        QTest::mouseClick(d->Picture1->hotspot(), Qt::LeftButton);
+        confirmed = true;
+    });
+    QTest::mouseClick(f.Picture10->hotspot(), Qt::LeftButton);
+    QVERIFY(confirmed);
+    QVERIFY(!QApplication::activeModalWidget());
+
+    QTRY_VERIFY_WITH_TIMEOUT(!f.Picture18->isHidden(), 60000);
+    QVERIFY2(e.t.messages.shown.isEmpty(), qPrintable(e.t.messages.texts().join(u'|')));
+    const QList<StoredVideo> stored = e.storedVideos();
+    QCOMPARE(stored.size(), 1);
+    const StoredVideo &video = stored[0];
+    const QString address = u"http://"_s + SiteHostText + u"/watch?v="_s
+                            + QString::fromLatin1(video.id);
+    QCOMPARE(f.Label18, address);
+    QCOMPARE(f.Text4->text(), address);
+    QCOMPARE(video.title, QByteArray("caf\xC3\xA9"));
+    QCOMPARE(video.description, QByteArray("We went to the sea.\r\nThen we came back & slept."));
+    QCOMPARE(video.tags, QByteArray("summer sea trip"));
+    QCOMPARE(video.category, QByteArray("19"));
+    QVERIFY(e.get(u"/videos/"_s + QString::fromLatin1(video.id)) == bytes);
+
+    QTest::mouseClick(f.Picture22->hotspot(), Qt::LeftButton);
+    QCOMPARE(e.t.desktop.clipboard, address);
+    QTest::mouseClick(f.Picture20->hotspot(), Qt::LeftButton);
+    QCOMPARE(e.t.desktop.opened, QStringList{address});
+    e.t.platform.http = nullptr;
+}
 
 void TestE2EUpload::uploadTwiceInOneRun()
 {
