@@ -132,6 +132,7 @@ private Q_SLOTS:
     void connectionErrors_data();
     void connectionErrors();
     void invalidHost();
+    void uploadPortDefaultsTo80();
     void fileUnreadableForThePost();
     void repeatedMarkersChangeNothing();
     void laterChunksAfterTheResult();
@@ -231,6 +232,9 @@ void TestForm1Chain::wholeChainTwice()
     // the clipboard; the browser icon opens it.
     f.Text4->setText(u"typed"_s);
     QCOMPARE(f.Text4->text(), address);
+    f.Text4->deselect();
+    QTest::mouseClick(f.Text4, Qt::LeftButton, {}, QPoint(5, 5));
+    QTRY_COMPARE(f.Text4->selectedText(), address);
     QTest::mouseClick(f.Picture22->hotspot(), Qt::LeftButton);
     QCOMPARE(r.t.desktop.clipboard, address);
     QCOMPARE(r.t.desktop.clears, 1);
@@ -514,6 +518,23 @@ void TestForm1Chain::invalidHost()
     QTest::mouseClick(f.Label12, Qt::LeftButton);
     QVERIFY(fileChosen(f));
     QCOMPARE(r.t.messages.shown.size(), 1);
+}
+
+void TestForm1Chain::uploadPortDefaultsTo80()
+{
+    Rig r;
+    Form1 &f = *r.f;
+    r.t.platform.routes.add(u"plain.invalid"_s, 80, u"127.0.0.1"_s, r.site.uploadPort());
+    r.site.scripts[FakeSite::MetadataForm].pieces = {
+        "<form enctype=\"multipart/form-data\" action=\"http://plain.invalid/my_videos_post?x=1\""
+        " name=\"f\"><input name=\"addresser\" value=\"a\">"};
+    r.startChain();
+    QTRY_VERIFY_WITH_TIMEOUT(!f.Picture18->isHidden(), 15000);
+    QCOMPARE(f.Winsock2->RemoteHost(), u"plain.invalid"_s);
+    QCOMPARE(f.Winsock2->RemotePort(), 80);
+    // The fixed path and the address's host, whatever the address's path.
+    QVERIFY(r.site.received[FakeSite::FilePost].startsWith("POST /my_videos_post HTTP/1.1\r\n"));
+    QVERIFY(r.site.received[FakeSite::FilePost].contains("\r\nHost: plain.invalid\r\n"));
 }
 
 void TestForm1Chain::fileUnreadableForThePost()
