@@ -18,8 +18,8 @@ class QTcpSocket;
 // feeds the socket from it in slices as earlier slices are written, with one
 // sendProgress per write the socket reports. A peer that closes the
 // connection raises no error, unless bytes of a send were still waiting to go
-// out: then the send has failed and `error` reports it. Close on a closed or never-opened connection is
-// harmless.
+// out: then the send has failed and `error` reports it. Close on a closed or
+// never-opened connection is harmless.
 class Winsock : public QObject
 {
     Q_OBJECT
