@@ -82,7 +82,12 @@ Form2::Form2(Form1 &main, QWidget *parent)
     Form_Load();
 }
 
-Form2::~Form2() = default;
+Form2::~Form2()
+{
+    // The fields outlive this part of the dialog while it is taken down.
+    Text1->removeEventFilter(this);
+    Text2->removeEventFilter(this);
+}
 
 void Form2::buildWindow()
 {
