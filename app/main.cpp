@@ -1,5 +1,6 @@
 #include "account/settings.h"
 #include "app/form1.h"
+#include "platform/curlhttp.h"
 #include "platform/desktop.h"
 #include "platform/filedialog.h"
 #include "platform/mediapreview.h"
@@ -8,6 +9,8 @@
 
 #include <QApplication>
 #include <QFont>
+
+#include <curl/curl.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -28,6 +31,10 @@ int main(int argc, char *argv[])
         return 1;
     }
 
+    // The text conversion request uses libcurl; it is set up once, before
+    // any other thread runs.
+    curl_global_init(CURL_GLOBAL_DEFAULT);
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Uplark"));
     QApplication::setQuitOnLastWindowClosed(false);
@@ -47,6 +54,8 @@ int main(int argc, char *argv[])
     platform.files = &files;
     platform.desktop = &desktop;
     platform.settings = &settings;
+    CurlHttpRequest http(platform.routes);
+    platform.http = &http;
     platform.makePreview = CreateMultimediaPreview;
     platform.endProgram = [] {
         QApplication::closeAllWindows();
@@ -55,5 +64,7 @@ int main(int argc, char *argv[])
 
     Form1 form(platform);
     form.show();
-    return app.exec();
+    const int status = app.exec();
+    curl_global_cleanup();
+    return status;
 }

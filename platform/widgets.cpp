@@ -27,7 +27,7 @@ ClickLabel::ClickLabel(const QString &text, QWidget *parent)
 void ClickLabel::mousePressEvent(QMouseEvent *event)
 {
     m_pressed = event->button() == Qt::LeftButton;
-    QLabel::mousePressEvent(event);
+    event->accept();
 }
 
 void ClickLabel::mouseReleaseEvent(QMouseEvent *event)
@@ -35,7 +35,7 @@ void ClickLabel::mouseReleaseEvent(QMouseEvent *event)
     const bool click = m_pressed && event->button() == Qt::LeftButton
                        && rect().contains(event->position().toPoint());
     m_pressed = false;
-    QLabel::mouseReleaseEvent(event);
+    event->accept();
     if (click)
         Q_EMIT clicked();
 }

@@ -1,7 +1,66 @@
+#include "server/options.h"
+#include "server/signalwatcher.h"
+#include "server/siteconfig.h"
+#include "server/store.h"
+#include "server/videosite.h"
+
+#include <QCoreApplication>
+
+#include <csignal>
 #include <cstdio>
 
-int main()
+using namespace Qt::StringLiterals;
+
+namespace {
+
+int addAccount(const ServerOptions &options)
 {
-    std::fputs("videosite: not built yet\n", stderr);
-    return 2;
+    Store store(options.dataDir);
+    if (!store.open()) {
+        std::fprintf(stderr, "videosite: %s\n", qPrintable(store.errorString()));
+        return 1;
+    }
+    if (!store.setAccount(options.accountName, options.accountPassword.toUtf8(), currentTime())) {
+        std::fprintf(stderr, "videosite: cannot store the account: %s\n", qPrintable(store.errorString()));
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(u"videosite"_s);
+
+    const ParsedOptions parsed = parseOptions(QCoreApplication::arguments());
+    if (!parsed.error.isEmpty()) {
+        std::fprintf(stderr, "videosite: %s\n\n%s", qPrintable(parsed.error), qPrintable(usageText()));
+        return 2;
+    }
+    const ServerOptions &options = parsed.options;
+    switch (options.command) {
+    case ServerOptions::Command::Help:
+        std::fputs(qPrintable(usageText()), stdout);
+        return 0;
+    case ServerOptions::Command::AddAccount:
+        return addAccount(options);
+    case ServerOptions::Command::Serve:
+        break;
+    }
+
+    // Watch the signals before anything else, so that a stop request never
+    // finds the server without its handler.
+    SignalWatcher stopSignals({SIGINT, SIGTERM});
+    QObject::connect(&stopSignals, &SignalWatcher::signalReceived, &app, [] { QCoreApplication::quit(); });
+
+    VideoSite site(options);
+    if (!site.start()) {
+        std::fprintf(stderr, "videosite: %s\n", qPrintable(site.errorString()));
+        return 1;
+    }
+    std::printf("%s\n%s\n", qPrintable(site.siteAddress()), qPrintable(site.uploadAddress()));
+    std::fflush(stdout);
+    return app.exec();
 }

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "server/httphandler.h"
+#include "server/loginguard.h"
+#include "server/siteconfig.h"
+#include "server/store.h"
+
+#include <optional>
+
+// The video site's web server: the login, the two upload steps that lead to
+// the upload server, the pages people browse, the video files, and the text
+// conversion service.
+class SiteHandler : public HttpHandler
+{
+public:
+    SiteHandler(Store &store, const SiteConfig &config);
+
+    qint64 bodyLimit(const HttpRequest &request) const override;
+    HttpResponse respond(HttpRequest &request, BodyReceiver *receiver) override;
+
+    static constexpr qint64 MaxBodySize = 1024 * 1024;
+
+private:
+    std::optional<Session> sessionOf(const HttpRequest &request);
+    HttpResponse login(const HttpRequest &request);
+    HttpResponse signOut(const HttpRequest &request);
+    HttpResponse watch(const HttpRequest &request, bool signedIn);
+    HttpResponse videoFile(const HttpRequest &request);
+    HttpResponse uploadPage(const HttpRequest &request, const std::optional<Session> &session);
+    HttpResponse metadataForm(const HttpRequest &request, const std::optional<Session> &session);
+    HttpResponse conversion(const HttpRequest &request);
+
+    Store &m_store;
+    const SiteConfig &m_config;
+    LoginGuard m_guard;
+};
