@@ -210,8 +210,8 @@ void Form1::buildFrame()
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setValue(0);
     ProgressBar1->setTextVisible(false);
-    // The kilobyte line and the percentage are wider than their design
-    // rectangles so that six-digit figures and "100%" are not clipped.
+    // The kilobyte line and the percentage are wide enough for six-digit
+    // figures and "100%".
     Label9 = place(new QLabel(u"0 Kb uploaded so far, remaining 0 Kb"_s, Frame1), "Label9", 11,
                    173, 290, 13, false);
     Label11 = place(new QLabel(u"0%"_s, Frame1), "Label11", 307, 173, 42, 13, false);
