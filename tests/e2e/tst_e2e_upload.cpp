@@ -3,6 +3,7 @@
 // from its data folder.
 #include "app/form1.h"
 
+#include "account/form2.h"
 #include "doubles.h"
 #include "platform/curlhttp.h"
 #include "platform/widgets.h"
@@ -67,7 +68,7 @@ struct E2E
 {
     // Starts the site with an account and makes the main window with that
     // account stored; false when the site did not come up.
-    bool setUp()
+    bool setUp(bool storeAccount = true)
     {
         if (!site.start()) {
             qWarning("videosite did not start: %s", qPrintable(site.errorString()));
@@ -81,8 +82,10 @@ struct E2E
         t.platform.routes.add(u"localhost"_s, site.uploadPort(), u"127.0.0.1"_s,
                               site.uploadPort());
         t.setSetting(u"check1"_s, u"1"_s);
-        t.setSetting(u"un"_s, u"alice"_s);
-        t.setSetting(u"pw"_s, u"Secret-123"_s);
+        if (storeAccount) {
+            t.setSetting(u"un"_s, u"alice"_s);
+            t.setSetting(u"pw"_s, u"Secret-123"_s);
+        }
         f = std::make_unique<Form1>(t.platform);
         f->show();
         return true;
@@ -162,14 +165,15 @@ struct E2E
     std::unique_ptr<Form1> f;
 };
 
-// Runs `work` on the modal video information dialog once it is open; gives
-// up after about ten seconds (`work` then gets nullptr).
-void WhenDialogOpens(std::function<void(Form3 *)> work)
+// Runs `work` on the modal dialog of type D once it is open; gives up after
+// about ten seconds (`work` then gets nullptr).
+template <typename D>
+void WhenDialogOpens(std::function<void(D *)> work)
 {
     auto *timer = new QTimer;
     auto tries = std::make_shared<int>(0);
     QObject::connect(timer, &QTimer::timeout, timer, [timer, tries, work] {
-        auto *dialog = qobject_cast<Form3 *>(QApplication::activeModalWidget());
+        auto *dialog = qobject_cast<D *>(QApplication::activeModalWidget());
         if (!dialog && ++*tries < 1000)
             return;
         timer->stop();
@@ -206,13 +210,33 @@ private Q_SLOTS:
 void TestE2EUpload::throughTheWindows()
 {
     E2E e;
-    QVERIFY(e.setUp());
+    QVERIFY(e.setUp(false));
     Form1 &f = *e.f;
     // The conversion service is served by the stand-in site too.
     CurlHttpRequest curl(e.t.platform.routes);
     e.t.platform.http = &curl;
     QApplication::setActiveWindow(&f);
     QVERIFY(QTest::qWaitForWindowActive(&f));
+    QCOMPARE(f.Picture2->pictureText(), u"Set account"_s);
+
+    // The account, checked by the site and stored.
+    bool saved = false;
+    WhenDialogOpens<Form2>([&](Form2 *d) {
+        if (!d)
+            return;
+        d->Text1->setText(u"alice"_s);
+        d->Text2->setText(u"Secret-123"_s);
+        QTest::mouseClick(d->Label7, Qt::LeftButton);
+        saved = true;
+    });
+    QTest::mouseClick(f.Picture2->hotspot(), Qt::LeftButton);
+    QVERIFY(saved);
+    QTRY_VERIFY_WITH_TIMEOUT(!QApplication::activeModalWidget(), 30000);
+    QCOMPARE(e.t.messages.shown.size(), 1);
+    QCOMPARE(e.t.messages.shown[0].icon, MsgIcon::Information);
+    e.t.messages.shown.clear();
+    QCOMPARE(f.Picture2->pictureText(), u"My account"_s);
+    QCOMPARE(e.t.setting(u"un"_s), u"alice"_s);
 
     const QByteArray bytes = videoBytes(2 * 1024 * 1024 + 5, 7);
     const QString path = e.writeFile(u"Summer trip.mpg"_s, bytes);
@@ -221,7 +245,7 @@ void TestE2EUpload::throughTheWindows()
     QVERIFY(!f.Picture10->isHidden());
 
     bool confirmed = false;
-    WhenDialogOpens([&](Form3 *d) {
+    WhenDialogOpens<Form3>([&](Form3 *d) {
         if (!d)
             return;
         QCOMPARE(d->RichTextBox1->text(), u"Summer trip.mpg"_s);
@@ -335,6 +359,12 @@ void TestE2EUpload::wrongPassword()
     QCOMPARE(e.t.setting(u"un"_s), QString());
     QCOMPARE(e.t.setting(u"pw"_s), QString());
     QVERIFY(e.storedVideos().isEmpty());
+    // Browsing needs an account again.
+    e.t.files.paths = {path};
+    QTest::mouseClick(f.Picture9->hotspot(), Qt::LeftButton);
+    QCOMPARE(e.t.messages.shown.size(), 2);
+    QCOMPARE(e.t.messages.shown[1].text, u"You must set your YouTube account first."_s);
+    QVERIFY(f.Picture10->isHidden());
 }
 
 void TestE2EUpload::unreachableSite()
