@@ -1,0 +1,279 @@
+// The uploader's exchanges with a running videosite over plain sockets, with
+// its requests byte for byte; every marker is looked for in the first piece of
+// the answer, as the uploader does. Then the pages and the conversion service.
+#include "sitekit.h"
+#include "siteprocess.h"
+
+#include "account/login.h"
+#include "uplark_config.h"
+#include "videoinfo/conversion.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTcpSocket>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int LockoutSeconds = 3;
+constexpr int TicketSeconds = 3;
+
+int storedFiles(const SiteProcess &site)
+{
+    return int(QDir(site.dataDir() + u"/videos"_s).entryList(QDir::Files).size());
+}
+
+} // namespace
+
+class TestServerSite : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void cleanupTestCase();
+    void uploaderExchanges_data();
+    void uploaderExchanges();
+    void loginRejections_data();
+    void loginRejections();
+    void lockoutLastsItsWindow();
+    void refusedFilePosts_data();
+    void refusedFilePosts();
+    void watchPageEscapesText();
+    void videoRanges_data();
+    void videoRanges();
+    void conversion_data();
+    void conversion();
+
+private:
+    SiteProcess m_site;
+    QByteArray m_cookie;
+    QByteArray m_staleTicket;
+    QElapsedTimer m_sinceStaleTicket;
+    QByteArray m_id;
+    QByteArray m_file = SiteKit::trickyFile(200000);
+};
+
+void TestServerSite::initTestCase()
+{
+    QVERIFY2(m_site.start({u"--lockout-seconds"_s, QString::number(LockoutSeconds), u"--ticket-lifetime"_s,
+                           QString::number(TicketSeconds)}),
+             qPrintable(m_site.errorString()));
+    QVERIFY(m_site.addAccount(u"u"_s, u"p"_s));
+    QVERIFY(m_site.addAccount(u"other"_s, u"pw2"_s));
+    QVERIFY(m_site.addAccount(u"locked"_s, u"right"_s));
+    m_cookie = SiteKit::login(m_site, u"u"_s, u"p"_s);
+    QVERIFY(!m_cookie.isEmpty());
+    // Goes stale while the tests before refusedFilePosts run.
+    m_staleTicket = SiteKit::ticket(m_site, m_cookie);
+    m_sinceStaleTicket.start();
+
+    SiteKit::FilePost post;
+    post.title = "<script>alert(\"x\")</script> & caf\xC3\xA9";
+    post.file = m_file;
+    post.addresser = SiteKit::ticket(m_site, m_cookie);
+    m_id = SiteKit::videoId(SiteKit::firstRead(m_site.uploadPort(), SiteKit::filePostRequest(post, m_cookie)));
+    QVERIFY(!m_id.isEmpty());
+}
+
+void TestServerSite::cleanupTestCase()
+{
+    QVERIFY(m_site.stop()); // SIGTERM: exit code 0
+}
+
+void TestServerSite::uploaderExchanges_data()
+{
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<QByteArray>("shape"); // what the request must hold, so that the row sends what it says
+    QTest::addColumn<bool>("uploadPort");
+    QTest::addColumn<QByteArrayList>("markers");
+
+    QTest::newRow("login: 83-byte body, two more CR LF")
+        << LoginRequest(SiteHost, u"u"_s, u"p"_s) << QByteArray("Content-Length: 83\r\n") << false
+        << QByteArrayList{"\r\nSet-Cookie: LOGIN_INFO="};
+    QTest::newRow("upload page: three CR LF at the end")
+        << SiteKit::uploadPageRequest(m_cookie) << QByteArray("Keep-Alive\r\n\r\n\r\n") << false
+        << QByteArrayList{"var gXSRF_token = '"};
+    const QByteArray action = "http://localhost:" + QByteArray::number(m_site.uploadPort()) + "/my_videos_post";
+    QTest::newRow("metadata: 1347-byte body, two more CR LF")
+        << SiteKit::metadataRequest(m_cookie) << QByteArray("Content-Length: 1347\r\n") << false
+        << QByteArrayList{"name=\"addresser\" value=\"", "multipart/form-data\" action=\"" + action + "\" name="};
+    SiteKit::FilePost post;
+    post.title = "Caf\xC3\xA9 & co";
+    post.description = "line one\r\nline two";
+    post.file = SiteKit::trickyFile(70000);
+    post.addresser = SiteKit::ticket(m_site, m_cookie);
+    QTest::newRow("22-part file post") << SiteKit::filePostRequest(post, m_cookie) << QByteArray("\r\n--Xu02=$--")
+                                       << true << QByteArrayList{"video_id="};
+}
+
+void TestServerSite::uploaderExchanges()
+{
+    QFETCH(QByteArray, request);
+    QFETCH(QByteArray, shape);
+    QFETCH(bool, uploadPort);
+    QFETCH(QByteArrayList, markers);
+    QVERIFY(request.contains(shape));
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, uploadPort ? m_site.uploadPort() : m_site.sitePort());
+    QVERIFY(socket.waitForConnected(5000));
+    socket.write(request);
+    QVERIFY(socket.waitForReadyRead(30000));
+    const QByteArray piece = socket.readAll();
+    for (const QByteArray &marker : markers)
+        QVERIFY2(piece.contains(marker), piece.constData());
+    // The CR LF pairs after the request get no answer of their own, and the
+    // connection stays open.
+    QVERIFY(!socket.waitForReadyRead(300));
+    QCOMPARE(socket.state(), QAbstractSocket::ConnectedState);
+}
+
+void TestServerSite::loginRejections_data()
+{
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<int>("outcome");
+    QTest::newRow("wrong password") << u"other"_s << u"p"_s << int(LoginOutcome::Incorrect);
+    QTest::newRow("unknown user") << u"nobody"_s << u"p"_s << int(LoginOutcome::Incorrect);
+    QTest::newRow("empty user name") << QString() << u"p"_s << int(LoginOutcome::CheckYour);
+    QTest::newRow("empty password") << u"u"_s << QString() << int(LoginOutcome::CheckYour);
+}
+
+void TestServerSite::loginRejections()
+{
+    QFETCH(QString, user);
+    QFETCH(QString, password);
+    QFETCH(int, outcome);
+    // The page must not echo the cookie's name, not even from the next path.
+    const QByteArray request = LoginRequest(SiteHost, user, password).replace("?next=/my_account", "?next=/LOGIN_INFO");
+    const QByteArray piece = SiteKit::firstRead(m_site.sitePort(), request);
+    QCOMPARE(int(ScanLoginAnswer(piece)), outcome);
+    QVERIFY(!piece.contains("LOGIN_INFO"));
+}
+
+void TestServerSite::lockoutLastsItsWindow()
+{
+    const auto attempt = [this](const QString &password) {
+        return ScanLoginAnswer(SiteKit::firstRead(m_site.sitePort(), LoginRequest(SiteHost, u"locked"_s, password)));
+    };
+    for (int i = 0; i < 5; ++i)
+        QCOMPARE(attempt(u"wrong"_s), LoginOutcome::Incorrect);
+    QElapsedTimer sinceFifth;
+    sinceFifth.start();
+    QCOMPARE(attempt(u"right"_s), LoginOutcome::TooManyFailures);
+    QCOMPARE(attempt(u"wrong"_s), LoginOutcome::TooManyFailures);
+    QVERIFY(!SiteKit::login(m_site, u"other"_s, u"pw2"_s).isEmpty()); // other names go on
+    QTest::qWait(int(qMax<qint64>(0, LockoutSeconds * 1000 + 200 - sinceFifth.elapsed())));
+    QCOMPARE(attempt(u"right"_s), LoginOutcome::LoggedIn);
+}
+
+void TestServerSite::refusedFilePosts_data()
+{
+    QTest::addColumn<QString>("kind");
+    for (const QString &kind : {u"stale"_s, u"reused"_s, u"another account's"_s, u"no session"_s})
+        QTest::newRow(qPrintable(kind)) << kind;
+}
+
+void TestServerSite::refusedFilePosts()
+{
+    QFETCH(QString, kind);
+    SiteKit::FilePost post;
+    post.file = SiteKit::trickyFile(5000);
+    post.addresser = SiteKit::ticket(m_site, m_cookie);
+    QByteArray cookie = m_cookie;
+    if (kind == u"stale"_s) {
+        QTest::qWait(int(qMax<qint64>(0, (TicketSeconds + 1) * 1000 + 100 - m_sinceStaleTicket.elapsed())));
+        post.addresser = m_staleTicket;
+    } else if (kind == u"reused"_s) {
+        const QByteArray first = SiteKit::firstRead(m_site.uploadPort(), SiteKit::filePostRequest(post, cookie));
+        QVERIFY(!SiteKit::videoId(first).isEmpty());
+    } else if (kind == u"another account's"_s) {
+        post.addresser = SiteKit::ticket(m_site, SiteKit::login(m_site, u"other"_s, u"pw2"_s));
+    } else {
+        cookie = "LOGIN_INFO=AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA";
+    }
+    QVERIFY(!post.addresser.isEmpty());
+    const int filesBefore = storedFiles(m_site);
+    const QByteArray piece = SiteKit::firstRead(m_site.uploadPort(), SiteKit::filePostRequest(post, cookie));
+    QVERIFY2(piece.startsWith("HTTP/1.1 403 "), piece.constData());
+    QVERIFY(!piece.contains("video_id="));
+    QCOMPARE(storedFiles(m_site), filesBefore);
+}
+
+void TestServerSite::watchPageEscapesText()
+{
+    const SiteKit::Answer page = SiteKit::get(m_site.sitePort(), "/watch?v=" + m_id);
+    QCOMPARE(page.status, 200);
+    QVERIFY(page.body.contains("&lt;script&gt;alert(&quot;x&quot;)&lt;/script&gt; &amp; caf\xC3\xA9"));
+    QVERIFY(!page.body.contains("<script>alert"));
+}
+
+void TestServerSite::videoRanges_data()
+{
+    QTest::addColumn<QByteArray>("range");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<int>("first");
+    QTest::addColumn<int>("length");
+    QTest::newRow("whole file") << QByteArray() << 200 << 0 << int(m_file.size());
+    QTest::newRow("first bytes") << QByteArray("bytes=0-9") << 206 << 0 << 10;
+    QTest::newRow("middle") << QByteArray("bytes=1000-70999") << 206 << 1000 << 70000;
+    QTest::newRow("last bytes") << QByteArray("bytes=-100") << 206 << int(m_file.size()) - 100 << 100;
+    QTest::newRow("past the end") << QByteArray("bytes=999999-") << 416 << 0 << 0;
+}
+
+void TestServerSite::videoRanges()
+{
+    QFETCH(QByteArray, range);
+    QFETCH(int, status);
+    QFETCH(int, first);
+    QFETCH(int, length);
+    const SiteKit::Answer answer =
+        SiteKit::get(m_site.sitePort(), "/videos/" + m_id, range.isEmpty() ? QByteArray() : "Range: " + range + "\r\n");
+    QCOMPARE(answer.status, status);
+    const QByteArray size = QByteArray::number(m_file.size());
+    if (status == 206)
+        QCOMPARE(answer.header("Content-Range"), "bytes " + QByteArray::number(first) + '-'
+                                                     + QByteArray::number(first + length - 1) + '/' + size);
+    if (status != 416)
+        QVERIFY(answer.body == m_file.mid(first, length));
+}
+
+void TestServerSite::conversion_data()
+{
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("description");
+    QTest::addColumn<QByteArray>("answer");
+    QTest::newRow("café") << u"caf\u00e9"_s << QString()
+                          << QByteArray("<TITLE>caf%C3%A9</TITLE><DSCR></DSCR><TAGS>x</TAGS>");
+    QTest::newRow("50% off & more, tokenised")
+        << u"50% off & more"_s << QString()
+        << QByteArray("<TITLE>50[_ULK-PERCENT_][_ULK-SPACE_]off[_ULK-SPACE_][_ULK-AMP_][_ULK-SPACE_]more</TITLE>"
+                      "<DSCR></DSCR><TAGS>x</TAGS>");
+    QTest::newRow("two-line description") << u"t"_s << u"first\nsecond \u20ac"_s
+                                          << QByteArray("<TITLE>t</TITLE><DSCR>first[_ULK-CRLF_]second"
+                                                        "[_ULK-SPACE_]%E2%82%AC</DSCR><TAGS>x</TAGS>");
+}
+
+void TestServerSite::conversion()
+{
+    QFETCH(QString, title);
+    QFETCH(QString, description);
+    QFETCH(QByteArray, answer);
+    // The body exactly as the uploader prepares it.
+    const QString dscr = LineBreaksToCrLf(description);
+    const QByteArray body = ConversionBody(EncodePlaceholders(title), EncodePlaceholders(dscr), u"x"_s);
+    const SiteKit::Answer reply = SiteKit::fetch(
+        m_site.sitePort(), "POST " + QByteArray(ConversionPath) + " HTTP/1.1\r\nHost: localhost\r\nContent-Type: "
+                               + ConversionContentType + "\r\nContent-Length: " + QByteArray::number(body.size())
+                               + "\r\nConnection: close\r\n\r\n" + body);
+    QCOMPARE(reply.status, 200);
+    QCOMPARE(reply.body, answer);
+    const ConvertedTexts texts = ReadConversionAnswer(reply.body);
+    QCOMPARE(texts.title, title.toUtf8());
+    QCOMPARE(texts.dscr, dscr.toUtf8());
+}
+
+QTEST_GUILESS_MAIN(TestServerSite)
+#include "tst_server_site.moc"
