@@ -2,122 +2,60 @@
 
 #include "account/form2.h"
 #include "app/form1.h"
+#include "doubles.h"
 #include "platform/widgets.h"
+#include "uplark_config.h"
 
-#include <QApplication>
-#include <QByteArray>
-#include <QList>
-#include <QPointer>
-#include <QTcpServer>
-#include <QTcpSocket>
+#include <QLineEdit>
+#include <QString>
 #include <QTest>
-#include <QTimer>
 
-#include <functional>
+#include <memory>
 
-// A stand-in for the site's login page on an ephemeral loopback port: it keeps
-// every complete request and answers each with `answer`, chunk by chunk,
-// `gapMs` apart. With no answer it keeps the connection open and silent.
-class FakeLoginSite : public QObject
+using namespace Qt::StringLiterals;
+
+inline const QString Success = u"Your YouTube account information has been successfully set "
+                               "on this program. You can start uploading videos to your account "
+                               "now."_s;
+
+// The main window with the site routed to `sitePort`, the intro skipped and
+// `user`/`password` stored.
+struct AccountSetup
 {
-public:
-    FakeLoginSite()
+    AccountSetup(quint16 sitePort, const QString &user, const QString &password)
+        : user(user)
+        , password(password)
     {
-        listening = server.listen(QHostAddress::LocalHost, 0);
-        connect(&server, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket *s = server.nextPendingConnection()) {
-                ++connections;
-                sockets.append(s);
-                auto *buffer = new QByteArray;
-                connect(s, &QObject::destroyed, this, [buffer] { delete buffer; });
-                connect(s, &QTcpSocket::disconnected, this, [this] { ++disconnections; });
-                connect(s, &QTcpSocket::readyRead, this, [this, s, buffer] {
-                    *buffer += s->readAll();
-                    if (requestComplete(*buffer)) {
-                        requests.append(*buffer);
-                        buffer->clear();
-                        respond(s);
-                    }
-                });
-            }
-        });
+        t.platform.routes.add(QString::fromLatin1(SiteHost), SitePort, u"127.0.0.1"_s, sitePort);
+        t.setSetting(u"check1"_s, u"1"_s);
+        t.setSetting(u"un"_s, user);
+        t.setSetting(u"pw"_s, password);
+        main = std::make_unique<Form1>(t.platform);
     }
 
-    quint16 port() const { return server.serverPort(); }
-
-    bool listening = false;
-    QList<QByteArray> answer;
-    int gapMs = 0;
-    bool closeAfterAnswer = false;
-    QList<QByteArray> requests;
-    int connections = 0;
-    int disconnections = 0;
-    int chunksSent = 0;
-    QList<QPointer<QTcpSocket>> sockets;
-
-private:
-    // Headers, the body Content-Length announces and the two CR LF after it.
-    static bool requestComplete(const QByteArray &data)
+    // The store and the main window still hold the account stored at the start.
+    bool untouched() const
     {
-        const qsizetype end = data.indexOf("\r\n\r\n");
-        if (end < 0)
-            return false;
-        const QByteArray marker = "\r\nContent-Length: ";
-        const qsizetype at = data.indexOf(marker);
-        if (at < 0 || at > end)
-            return true;
-        const qsizetype lineEnd = data.indexOf("\r\n", at + marker.size());
-        const qsizetype length = data.mid(at + marker.size(), lineEnd - at - marker.size()).toLongLong();
-        return data.size() >= end + 4 + length + 4;
+        return t.setting(u"un"_s) == user && t.setting(u"pw"_s) == password && main->un == user
+               && main->pw == password;
     }
 
-    void respond(QTcpSocket *s)
-    {
-        QPointer<QTcpSocket> socket(s);
-        for (int i = 0; i < answer.size(); ++i) {
-            const QByteArray chunk = answer.at(i);
-            const bool last = i == answer.size() - 1;
-            QTimer::singleShot(i * gapMs, this, [this, socket, chunk, last] {
-                if (!socket || socket->state() != QAbstractSocket::ConnectedState)
-                    return;
-                socket->write(chunk);
-                socket->flush();
-                ++chunksSent;
-                if (last && closeAfterAnswer)
-                    socket->disconnectFromHost();
-            });
-        }
-    }
-
-    QTcpServer server;
+    QString user, password;
+    TestPlatform t;
+    std::unique_ptr<Form1> main;
 };
 
-// Opens the account dialog from the main window's account button, as the
-// user does, and runs `drive` on it once it is up. Returns when the dialog has
-// closed: false when it had to be closed after `limitMs`, so a test always
-// ends.
-inline bool OpenAccountDialog(Form1 &main, const std::function<void(Form2 &)> &drive,
-                              int limitMs = 20000)
+// The dialog is open and waits for input: Save shown, busy panel hidden,
+// fields editable.
+inline bool Input(const Form2 &d)
 {
-    bool timedOut = false;
-    QTimer poll;
-    poll.setInterval(10);
-    QObject::connect(&poll, &QTimer::timeout, &poll, [&] {
-        if (auto *dialog = qobject_cast<Form2 *>(QApplication::activeModalWidget())) {
-            poll.stop();
-            drive(*dialog);
-        }
-    });
-    QTimer limit;
-    limit.setSingleShot(true);
-    QObject::connect(&limit, &QTimer::timeout, &limit, [&] {
-        if (auto *dialog = qobject_cast<Form2 *>(QApplication::activeModalWidget())) {
-            timedOut = true;
-            dialog->reject();
-        }
-    });
-    poll.start();
-    limit.start(limitMs);
-    QTest::mouseClick(main.Picture2->hotspot(), Qt::LeftButton);
-    return !timedOut;
+    return !d.isHidden() && !d.Picture5->isHidden() && d.Picture4->isHidden()
+           && !d.Text1->isReadOnly() && !d.Text2->isReadOnly();
+}
+
+inline void Save(Form2 &d, const QString &user, const QString &password)
+{
+    d.Text1->setText(user);
+    d.Text2->setText(password);
+    QTest::mouseClick(d.Label7, Qt::LeftButton);
 }
