@@ -37,7 +37,6 @@ TestPlatform::TestPlatform()
         return preview;
     };
     platform.endProgram = [this] { ++endRequests; };
-    platform.http = &http;
 }
 
 QString TestPlatform::setting(const QString &key) const
@@ -50,17 +49,4 @@ void TestPlatform::setSetting(const QString &key, const QString &value)
 {
     const QString app = QString::fromUtf16(SettingsApp);
     settings.SaveSetting(app, app, key, value);
-}
-
-HttpReply ScriptedHttp::post(const QByteArray &url, const QByteArray &contentType,
-                             const QByteArray &body)
-{
-    requests.append({url, contentType, body});
-    if (onPost)
-        onPost(requests.constLast());
-    if (!replies.isEmpty())
-        return replies.takeFirst();
-    HttpReply failed;
-    failed.error = QStringLiteral("no scripted reply");
-    return failed;
 }

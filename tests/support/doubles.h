@@ -3,7 +3,6 @@
 #include "account/settings.h"
 #include "platform/desktop.h"
 #include "platform/filedialog.h"
-#include "platform/httprequest.h"
 #include "platform/mediapreview.h"
 #include "platform/messagebox.h"
 #include "platform/platform.h"
@@ -78,26 +77,6 @@ public:
     bool openResult = true;
 };
 
-// Records each request and answers from a script: the next reply of
-// `replies`, or a failed request when the script is empty.
-class ScriptedHttp : public HttpRequest
-{
-public:
-    struct Request
-    {
-        QByteArray url;
-        QByteArray contentType;
-        QByteArray body;
-    };
-    HttpReply post(const QByteArray &url, const QByteArray &contentType,
-                   const QByteArray &body) override;
-
-    QList<Request> requests;
-    QList<HttpReply> replies;
-    // Runs while the request is "under way".
-    std::function<void(const Request &)> onPost;
-};
-
 // A whole platform of doubles with settings in a temporary folder.
 struct TestPlatform
 {
@@ -117,6 +96,4 @@ struct TestPlatform
     // Settings of the program's own application and section.
     QString setting(const QString &key) const;
     void setSetting(const QString &key, const QString &value);
-
-    ScriptedHttp http;
 };
