@@ -18,6 +18,7 @@
 #include <QProgressBar>
 #include <QScreen>
 #include <QShortcut>
+#include <QTextLayout>
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
@@ -236,6 +237,33 @@ void Form1::buildFrame()
     myVideos.setItalic(true);
     Label17->setFont(myVideos);
     setTextColour(Label17, QColor(0, 0, 192));
+    placeMyVideos();
+}
+
+void Form1::placeMyVideos()
+{
+    // "My Videos" covers the gap of spaces in Label8's text, so that the two
+    // read as one sentence. Where the gap falls depends on the font's widths
+    // and on the wrapping, so it is measured, not fixed.
+    const QString text = Label8->text();
+    const qsizetype gap = text.indexOf(QString(18, u' '));
+    QTextLayout layout(text, Label8->font());
+    QTextOption option;
+    option.setWrapMode(QTextOption::WordWrap);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    qreal y = 0;
+    QPointF at(-1, -1);
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(Label8->width());
+        line.setPosition(QPointF(0, y));
+        y += line.height();
+        if (gap >= line.textStart() && gap < line.textStart() + line.textLength())
+            at = QPointF(line.cursorToX(gap + 1), line.y());
+    }
+    layout.endLayout();
+    if (at.x() >= 0)
+        Label17->move(Label8->pos() + at.toPoint());
 }
 
 void Form1::buildResultPanel()

@@ -172,6 +172,7 @@ private:
     void buildWindow();
     void buildFrame();
     void buildResultPanel();
+    void placeMyVideos();
     void connectHandlers();
     void Form_Unload();
 
