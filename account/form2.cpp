@@ -24,32 +24,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-template <typename W>
-W *place(W *widget, const char *name, int left, int top, int width, int height, bool shown)
-{
-    widget->setObjectName(QString::fromLatin1(name));
-    widget->setGeometry(left, top, width, height);
-    widget->setVisible(shown);
-    return widget;
-}
-
-QWidget *colourBox(QWidget *parent, const QColor &colour)
-{
-    auto *box = new QWidget(parent);
-    box->setAutoFillBackground(true);
-    QPalette pal = box->palette();
-    pal.setColor(QPalette::Window, colour);
-    box->setPalette(pal);
-    return box;
-}
-
-void setTextColour(QWidget *widget, const QColor &colour)
-{
-    QPalette pal = widget->palette();
-    pal.setColor(QPalette::WindowText, colour);
-    widget->setPalette(pal);
-}
-
 // The text with leading and trailing space characters removed; tabs and
 // other white space stay.
 QString TrimSpaces(const QString &text)
@@ -98,18 +72,18 @@ void Form2::buildWindow()
     pal.setColor(QPalette::Window, Qt::white);
     setPalette(pal);
 
-    Picture2 = place(colourBox(this, QColor(64, 64, 64)), "Picture2", -3, 0, 412, 40, true);
-    Picture1 = place(new PictureBox(Picture2), "Picture1", 4, 1, 127, 39, true);
+    Picture2 = Place(ColourBox(this, QColor(64, 64, 64)), "Picture2", -3, 0, 412, 40, true);
+    Picture1 = Place(new PictureBox(Picture2), "Picture1", 4, 1, 127, 39, true);
     Picture1->setPicture(LogoImage(QSize(127, 39), QColor(64, 64, 64)));
-    Label5 = place(new QLabel(u"Set your YouTube Account"_s, Picture2), "Label5", 200, 5, 198, 18,
+    Label5 = Place(new QLabel(u"Set your YouTube Account"_s, Picture2), "Label5", 200, 5, 198, 18,
                    true);
     QFont headFont = Label5->font();
     headFont.setPointSize(10);
     headFont.setBold(true);
     Label5->setFont(headFont);
-    setTextColour(Label5, QColor(0, 192, 0));
+    SetTextColour(Label5, QColor(0, 192, 0));
 
-    Label1 = place(new QLabel(u"Enter your YouTube account information and click on the SAVE "
+    Label1 = Place(new QLabel(u"Enter your YouTube account information and click on the SAVE "
                               "button. This information will be used whenever you upload a video "
                               "to your account."_s,
                               this),
@@ -117,16 +91,16 @@ void Form2::buildWindow()
     Label1->setWordWrap(true);
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
-    Label2 = place(new QLabel(u"Your You Tube &Username:"_s, this), "Label2", 15, 143, 150, 13,
+    Label2 = Place(new QLabel(u"Your You Tube &Username:"_s, this), "Label2", 15, 143, 150, 13,
                    true);
     Label2->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    Text1 = place(new QLineEdit(this), "Text1", 173, 139, 211, 20, true);
+    Text1 = Place(new QLineEdit(this), "Text1", 173, 139, 211, 20, true);
     Label2->setBuddy(Text1);
 
-    Label3 = place(new QLabel(u"Your You Tube &Password:"_s, this), "Label3", 19, 165, 146, 13,
+    Label3 = Place(new QLabel(u"Your You Tube &Password:"_s, this), "Label3", 19, 165, 146, 13,
                    true);
     Label3->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    Text2 = place(new QLineEdit(this), "Text2", 173, 161, 211, 20, true);
+    Text2 = Place(new QLineEdit(this), "Text2", 173, 161, 211, 20, true);
     Text2->setEchoMode(QLineEdit::Password);
     Label3->setBuddy(Text2);
 
@@ -134,22 +108,22 @@ void Form2::buildWindow()
     m_limit2 = new TypingLimit(Text2, MaxTyped);
     m_fieldBackground = Text1->palette().color(QPalette::Base);
 
-    Picture5 = place(new ImageButton(ButtonFace(u"Save"_s, Faces::BlueGreen), u"Label7"_s, this,
+    Picture5 = Place(new ImageButton(ButtonFace(u"Save"_s, Faces::BlueGreen), u"Label7"_s, this,
                                      QRect(6, 4, 110, 24)),
                      "Picture5", 85, 204, 117, 32, true);
     Label7 = Picture5->hotspot();
-    Picture3 = place(new ImageButton(ButtonFace(u"Cancel"_s, Faces::Red), u"Label6"_s, this,
+    Picture3 = Place(new ImageButton(ButtonFace(u"Cancel"_s, Faces::Red), u"Label6"_s, this,
                                      QRect(7, 4, 110, 24)),
                      "Picture3", 201, 204, 117, 32, true);
     Label6 = Picture3->hotspot();
 
-    Picture4 = place(colourBox(this, QColor(255, 192, 192)), "Picture4", -3, 116, 410, 70, false);
+    Picture4 = Place(ColourBox(this, QColor(255, 192, 192)), "Picture4", -3, 116, 410, 70, false);
     // The border lies inside the part of the panel the dialog shows.
-    Shape1 = place(new QFrame(Picture4), "Shape1", 8, 5, 394, 60, true);
+    Shape1 = Place(new QFrame(Picture4), "Shape1", 8, 5, 394, 60, true);
     Shape1->setFrameShape(QFrame::Box);
     Shape1->setLineWidth(1);
-    setTextColour(Shape1, QColor(192, 0, 0));
-    Label4 = place(new QLabel(u"Please wait... Checking your account"_s, Picture4), "Label4", 85, 29,
+    SetTextColour(Shape1, QColor(192, 0, 0));
+    Label4 = Place(new QLabel(u"Please wait... Checking your account"_s, Picture4), "Label4", 85, 29,
                    239, 13, true);
     QFont bold = Label4->font();
     bold.setBold(true);
@@ -157,7 +131,7 @@ void Form2::buildWindow()
     Label4->setAlignment(Qt::AlignCenter);
 
     // Below the client area, so it is never seen; Escape presses it.
-    Command1 = place(new QPushButton(u"Command1"_s, this), "Command1", 376, 250, 51, 13, true);
+    Command1 = Place(new QPushButton(u"Command1"_s, this), "Command1", 376, 250, 51, 13, true);
     Command1->setFocusPolicy(Qt::NoFocus);
     Command1->setAutoDefault(false);
     Command1->setDefault(false);

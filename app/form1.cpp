@@ -42,32 +42,6 @@ const QString HelpText = u"This program was designed to upload your video files 
                          "informed about this. Please wait a few minutes until the YouTube system will complete \r\n"
                          "processing your video file.\r\n"_s;
 
-template <typename W>
-W *place(W *widget, const char *name, int left, int top, int width, int height, bool shown)
-{
-    widget->setObjectName(QString::fromLatin1(name));
-    widget->setGeometry(left, top, width, height);
-    widget->setVisible(shown);
-    return widget;
-}
-
-QWidget *colourBox(QWidget *parent, const QColor &colour)
-{
-    auto *box = new QWidget(parent);
-    box->setAutoFillBackground(true);
-    QPalette pal = box->palette();
-    pal.setColor(QPalette::Window, colour);
-    box->setPalette(pal);
-    return box;
-}
-
-void setTextColour(QWidget *widget, const QColor &colour)
-{
-    QPalette pal = widget->palette();
-    pal.setColor(QPalette::WindowText, colour);
-    widget->setPalette(pal);
-}
-
 QFont boldFont(QFont font)
 {
     font.setBold(true);
@@ -112,32 +86,32 @@ void Form1::buildWindow()
     exit->setObjectName(u"exit"_s);
     connect(exit, &QAction::triggered, this, &Form1::exit_Click);
 
-    auto *client = colourBox(nullptr, Qt::white);
+    auto *client = ColourBox(nullptr, Qt::white);
     client->setObjectName(u"client"_s);
     client->setFixedSize(601, 379);
     setCentralWidget(client);
 
-    Picture1 = place(colourBox(client, Qt::black), "Picture1", -7, 0, 611, 81, true);
-    Picture6 = place(new PictureBox(Picture1), "Picture6", 13, 2, 220, 68, true);
+    Picture1 = Place(ColourBox(client, Qt::black), "Picture1", -7, 0, 611, 81, true);
+    Picture6 = Place(new PictureBox(Picture1), "Picture6", 13, 2, 220, 68, true);
     Picture6->setPicture(LogoImage(QSize(220, 68), Qt::black));
-    Picture2 = place(new ImageButton(Picture5, u"Label10"_s, Picture1), "Picture2", 488, 8, 117, 32,
+    Picture2 = Place(new ImageButton(Picture5, u"Label10"_s, Picture1), "Picture2", 488, 8, 117, 32,
                      false);
-    Label14 = place(new LinkLabel(u"Forget me on this computer"_s, QColor(128, 128, 255), Picture1),
+    Label14 = Place(new LinkLabel(u"Forget me on this computer"_s, QColor(128, 128, 255), Picture1),
                     "Label14", 445, 38, 158, 13, false);
-    Label13 = place(new LinkLabel(u"YouTube Terms of Use"_s, QColor(128, 255, 128), Picture1),
+    Label13 = Place(new LinkLabel(u"YouTube Terms of Use"_s, QColor(128, 255, 128), Picture1),
                     "Label13", 475, 64, 129, 13, false);
 
-    Label1 = place(new QLabel(u"Uplark 1.0"_s, client), "Label1", 12, 93, 295, 29, true);
+    Label1 = Place(new QLabel(u"Uplark 1.0"_s, client), "Label1", 12, 93, 295, 29, true);
     QFont titleFont(u"Verdana"_s, 18);
     titleFont.setBold(true);
     Label1->setFont(titleFont);
-    setTextColour(Label1, QColor(64, 64, 64));
+    SetTextColour(Label1, QColor(64, 64, 64));
 
-    Label2 = place(new QLabel(u"Please read"_s, client), "Label2", 12, 144, 387, 18, true);
+    Label2 = Place(new QLabel(u"Please read"_s, client), "Label2", 12, 144, 387, 18, true);
     Label2->setFont(boldFont(Label2->font()));
-    setTextColour(Label2, QColor(192, 0, 0));
+    SetTextColour(Label2, QColor(192, 0, 0));
 
-    Text5 = place(new QPlainTextEdit(client), "Text5", 13, 161, 578, 156, true);
+    Text5 = Place(new QPlainTextEdit(client), "Text5", 13, 161, 578, 156, true);
     Text5->setFont(QFont(u"Verdana"_s, 9));
     Text5->setPlainText(HelpText);
     Text5->setReadOnly(true);
@@ -145,13 +119,13 @@ void Form1::buildWindow()
     Text5->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Text5->setLineWrapMode(QPlainTextEdit::NoWrap);
 
-    Picture7 = place(new ImageButton(ButtonFace(u"Understood sir!"_s, Faces::Blue), u"Label3"_s,
+    Picture7 = Place(new ImageButton(ButtonFace(u"Understood sir!"_s, Faces::Blue), u"Label3"_s,
                                      client),
                      "Picture7", 243, 322, 117, 32, true);
-    Check1 = place(new QCheckBox(u"I don't want to see that again"_s, client), "Check1", 12, 356,
+    Check1 = Place(new QCheckBox(u"I don't want to see that again"_s, client), "Check1", 12, 356,
                    265, 19, true);
 
-    Picture4 = place(colourBox(client, Qt::white), "Picture4", 7, 127, 606, 250, false);
+    Picture4 = Place(ColourBox(client, Qt::white), "Picture4", 7, 127, 606, 250, false);
     buildFrame();
 
     Timer1 = new QTimer(this);
@@ -186,46 +160,46 @@ void Form1::buildWindow()
 
 void Form1::buildFrame()
 {
-    Frame1 = place(new QGroupBox(u"Upload Video"_s, Picture4), "Frame1", 1, -2, 586, 247, true);
+    Frame1 = Place(new QGroupBox(u"Upload Video"_s, Picture4), "Frame1", 1, -2, 586, 247, true);
     Frame1->setFont(boldFont(Frame1->font()));
     // Only the frame's caption is bold.
     QFont plain = font();
     plain.setBold(false);
     plain.setItalic(false);
 
-    Label7 = place(new QLabel(u"Video file:"_s, Frame1), "Label7", 11, 26, 58, 13, true);
-    Picture9 = place(new ImageButton(ButtonFace(u"Browse file..."_s, Faces::Blue), u"Label4"_s,
+    Label7 = Place(new QLabel(u"Video file:"_s, Frame1), "Label7", 11, 26, 58, 13, true);
+    Picture9 = Place(new ImageButton(ButtonFace(u"Browse file..."_s, Faces::Blue), u"Label4"_s,
                                      Frame1),
                      "Picture9", 8, 41, 117, 32, true);
-    Text1 = place(new QLineEdit(Frame1), "Text1", 12, 43, 340, 19, false);
-    Picture10 = place(new ImageButton(ButtonFace(u"UPLOAD!"_s, Faces::Orange), u"Label5"_s, Frame1),
+    Text1 = Place(new QLineEdit(Frame1), "Text1", 12, 43, 340, 19, false);
+    Picture10 = Place(new ImageButton(ButtonFace(u"UPLOAD!"_s, Faces::Orange), u"Label5"_s, Frame1),
                       "Picture10", 8, 69, 117, 32, false);
-    Picture8 = place(new ImageButton(RedCrossIcon(QSize(27, 25)), u"Picture8Hotspot"_s, Frame1),
+    Picture8 = Place(new ImageButton(RedCrossIcon(QSize(27, 25)), u"Picture8Hotspot"_s, Frame1),
                      "Picture8", 126, 72, 27, 25, false);
     Picture8->setToolTip(u"Clear"_s);
-    Picture11 = place(new PictureBox(Frame1), "Picture11", 11, 75, 377, 25, false);
-    Label12 = place(new LinkLabel(u"Cancel"_s, QColor(0, 0, 128), Frame1), "Label12", 11, 98, 39,
+    Picture11 = Place(new PictureBox(Frame1), "Picture11", 11, 75, 377, 25, false);
+    Label12 = Place(new LinkLabel(u"Cancel"_s, QColor(0, 0, 128), Frame1), "Label12", 11, 98, 39,
                     13, false);
-    Label6 = place(new QLabel(u"..."_s, Frame1), "Label6", 11, 129, 12, 13, false);
-    ProgressBar1 = place(new QProgressBar(Frame1), "ProgressBar1", 11, 146, 339, 25, false);
+    Label6 = Place(new QLabel(u"..."_s, Frame1), "Label6", 11, 129, 12, 13, false);
+    ProgressBar1 = Place(new QProgressBar(Frame1), "ProgressBar1", 11, 146, 339, 25, false);
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setValue(0);
     ProgressBar1->setTextVisible(false);
     // The kilobyte line and the percentage are wide enough for six-digit
     // figures and "100%".
-    Label9 = place(new QLabel(u"0 Kb uploaded so far, remaining 0 Kb"_s, Frame1), "Label9", 11,
+    Label9 = Place(new QLabel(u"0 Kb uploaded so far, remaining 0 Kb"_s, Frame1), "Label9", 11,
                    173, 290, 13, false);
-    Label11 = place(new QLabel(u"0%"_s, Frame1), "Label11", 307, 173, 42, 13, false);
+    Label11 = Place(new QLabel(u"0%"_s, Frame1), "Label11", 307, 173, 42, 13, false);
     Label11->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
-    Picture13 = place(new QWidget(Frame1), "Picture13", 359, 7, 225, 238, true);
+    Picture13 = Place(new QWidget(Frame1), "Picture13", 359, 7, 225, 238, true);
     WindowsMediaPlayer1 = m_platform.makePreview(Picture13);
     WindowsMediaPlayer1->setObjectName(u"WindowsMediaPlayer1"_s);
     WindowsMediaPlayer1->setGeometry(0, 0, 225, 238);
 
     buildResultPanel();
 
-    Picture23 = place(new ImageButton(ButtonFace(u"Upload New"_s, Faces::Blue), u"Label21"_s,
+    Picture23 = Place(new ImageButton(ButtonFace(u"Upload New"_s, Faces::Blue), u"Label21"_s,
                                       Frame1),
                       "Picture23", 235, 14, 117, 32, false);
 
@@ -236,7 +210,7 @@ void Form1::buildFrame()
     QFont myVideos = boldFont(plain);
     myVideos.setItalic(true);
     Label17->setFont(myVideos);
-    setTextColour(Label17, QColor(0, 0, 192));
+    SetTextColour(Label17, QColor(0, 0, 192));
     placeMyVideos();
 }
 
@@ -268,28 +242,28 @@ void Form1::placeMyVideos()
 
 void Form1::buildResultPanel()
 {
-    Picture18 = place(colourBox(Frame1, Qt::white), "Picture18", 9, 102, 346, 135, false);
-    Picture19 = place(new PictureBox(Picture18), "Picture19", 10, 4, 13, 13, true);
+    Picture18 = Place(ColourBox(Frame1, Qt::white), "Picture18", 9, 102, 346, 135, false);
+    Picture19 = Place(new PictureBox(Picture18), "Picture19", 10, 4, 13, 13, true);
     Picture19->setPicture(TickIcon(QSize(13, 13)));
-    Label8 = place(new QLabel(u"Your video has been successfully uploaded to the YouTube server. "
+    Label8 = Place(new QLabel(u"Your video has been successfully uploaded to the YouTube server. "
                               "It is located in"_s
                                   + QString(18, u' ') + u"section in your YouTube account."_s,
                               Picture18),
                    "Label8", 28, 2, 301, 49, true);
     Label8->setWordWrap(true);
     Label8->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Label17 = place(new QLabel(u"My Videos"_s, Picture18), "Label17", 211, 15, 65, 13, true);
-    Label16 = place(new QLabel(u"Your video URL:"_s, Picture18), "Label16", 28, 53, 102, 13, true);
-    Picture20 = place(new ImageButton(BrowserIcon(QSize(16, 16)), u"Picture20Hotspot"_s, Picture18,
+    Label17 = Place(new QLabel(u"My Videos"_s, Picture18), "Label17", 211, 15, 65, 13, true);
+    Label16 = Place(new QLabel(u"Your video URL:"_s, Picture18), "Label16", 28, 53, 102, 13, true);
+    Picture20 = Place(new ImageButton(BrowserIcon(QSize(16, 16)), u"Picture20Hotspot"_s, Picture18,
                                       QRect(0, 0, 16, 16)),
                       "Picture20", 133, 50, 16, 16, true);
     Picture20->setToolTip(u"Open in default browser"_s);
-    Text4 = place(new QLineEdit(Picture18), "Text4", 28, 69, 291, 19, true);
-    Picture22 = place(new ImageButton(CopyIcon(QSize(15, 13)), u"Picture22Hotspot"_s, Picture18,
+    Text4 = Place(new QLineEdit(Picture18), "Text4", 28, 69, 291, 19, true);
+    Picture22 = Place(new ImageButton(CopyIcon(QSize(15, 13)), u"Picture22Hotspot"_s, Picture18,
                                       QRect(0, 0, 15, 13)),
                       "Picture22", 322, 72, 15, 13, true);
     Picture22->setToolTip(u"Copy to memory"_s);
-    Label19 = place(new QLabel(u"It may take a few minutes before you can reach your video on "
+    Label19 = Place(new QLabel(u"It may take a few minutes before you can reach your video on "
                                "YouTube system."_s,
                                Picture18),
                     "Label19", 30, 94, 309, 40, true);

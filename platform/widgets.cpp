@@ -71,3 +71,20 @@ void ImageButton::resizeEvent(QResizeEvent *event)
     m_hotspot->setGeometry(m_hotspotRect.isEmpty() ? rect().adjusted(2, 2, -2, -2)
                                                    : m_hotspotRect);
 }
+
+QWidget *ColourBox(QWidget *parent, const QColor &colour)
+{
+    auto *box = new QWidget(parent);
+    box->setAutoFillBackground(true);
+    QPalette pal = box->palette();
+    pal.setColor(QPalette::Window, colour);
+    box->setPalette(pal);
+    return box;
+}
+
+void SetTextColour(QWidget *widget, const QColor &colour)
+{
+    QPalette pal = widget->palette();
+    pal.setColor(QPalette::WindowText, colour);
+    widget->setPalette(pal);
+}

@@ -3,6 +3,7 @@
 #include "platform/pictures.h"
 
 #include <QLabel>
+#include <QString>
 
 // A picture box: shows a Picture and remembers it, so that another box can
 // take its image ("copy the picture of one box into another").
@@ -71,3 +72,19 @@ private:
     ClickLabel *m_hotspot;
     QRect m_hotspotRect;
 };
+
+// Names a control, gives it its rectangle (left, top, width, height) in its
+// container and shows or hides it, as a window's control table lists them.
+template <typename W>
+W *Place(W *widget, const char *name, int left, int top, int width, int height, bool shown = true)
+{
+    widget->setObjectName(QString::fromLatin1(name));
+    widget->setGeometry(left, top, width, height);
+    widget->setVisible(shown);
+    return widget;
+}
+
+// A plain box filled with one colour.
+QWidget *ColourBox(QWidget *parent, const QColor &colour);
+
+void SetTextColour(QWidget *widget, const QColor &colour);

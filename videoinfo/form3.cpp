@@ -46,15 +46,6 @@ constexpr Category Categories[] = {
     {u"Sports", "17"},               {u"Travel & Events", "19"},
 };
 
-template <typename W>
-W *place(W *widget, const char *name, int left, int top, int width, int height)
-{
-    widget->setObjectName(QString::fromLatin1(name));
-    widget->setGeometry(left, top, width, height);
-    widget->setVisible(true);
-    return widget;
-}
-
 // Keeps a multi-line box at `limit` characters whatever way the text comes
 // in (typing, pasting, dropping): the part of an insertion that does not fit
 // is taken off again, in the same undo step. A line break counts as one
@@ -147,14 +138,14 @@ void Form3::buildWindow()
     pal.setColor(QPalette::Window, Qt::white);
     setPalette(pal);
 
-    Picture4 = place(new QWidget(this), "Picture4", 0, 0, 440, 58);
+    Picture4 = Place(new QWidget(this), "Picture4", 0, 0, 440, 58);
     Picture4->setAutoFillBackground(true);
     QPalette band = Picture4->palette();
     band.setColor(QPalette::Window, QColor(64, 64, 64));
     Picture4->setPalette(band);
-    Picture5 = place(new PictureBox(Picture4), "Picture5", 6, 4, 160, 50);
+    Picture5 = Place(new PictureBox(Picture4), "Picture5", 6, 4, 160, 50);
     Picture5->setPicture(LogoImage(QSize(160, 50), QColor(64, 64, 64)));
-    Label5 = place(new QLabel(u"Enter video information"_s, Picture4), "Label5", 170, 20, 218, 20);
+    Label5 = Place(new QLabel(u"Enter video information"_s, Picture4), "Label5", 170, 20, 218, 20);
     QFont header(u"Verdana"_s, 10);
     header.setBold(true);
     Label5->setFont(header);
@@ -162,17 +153,17 @@ void Form3::buildWindow()
     QPalette green = Label5->palette();
     green.setColor(QPalette::WindowText, QColor(0, 192, 0));
     Label5->setPalette(green);
-    Picture3 = place(new PictureBox(this), "Picture3", 396, 13, 32, 32);
+    Picture3 = Place(new PictureBox(this), "Picture3", 396, 13, 32, 32);
     Picture3->setPicture(TextFieldIcon(QSize(32, 32)));
 
-    Label1 = place(new QLabel(u"&Title for your video:"_s, this), "Label1", 12, 68, 300, 16);
-    RichTextBox1 = place(new QLineEdit(this), "RichTextBox1", 12, 86, 416, 22);
+    Label1 = Place(new QLabel(u"&Title for your video:"_s, this), "Label1", 12, 68, 300, 16);
+    RichTextBox1 = Place(new QLineEdit(this), "RichTextBox1", 12, 86, 416, 22);
     RichTextBox1->setMaxLength(TitleLimit);
     singleLine(RichTextBox1);
     Label1->setBuddy(RichTextBox1);
 
-    Label6 = place(new QLabel(u"&Description:"_s, this), "Label6", 12, 116, 300, 16);
-    RichTextBox2 = place(new QPlainTextEdit(this), "RichTextBox2", 12, 134, 416, 112);
+    Label6 = Place(new QLabel(u"&Description:"_s, this), "Label6", 12, 116, 300, 16);
+    RichTextBox2 = Place(new QPlainTextEdit(this), "RichTextBox2", 12, 134, 416, 112);
     RichTextBox2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     RichTextBox2->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     RichTextBox2->setLineWrapMode(QPlainTextEdit::WidgetWidth);
@@ -180,20 +171,20 @@ void Form3::buildWindow()
     limitLength(RichTextBox2, DescriptionLimit);
     Label6->setBuddy(RichTextBox2);
 
-    Label7 = place(new QLabel(u"Video &category:"_s, this), "Label7", 12, 254, 300, 16);
-    Combo1 = place(new QComboBox(this), "Combo1", 12, 272, 220, 22);
+    Label7 = Place(new QLabel(u"Video &category:"_s, this), "Label7", 12, 254, 300, 16);
+    Combo1 = Place(new QComboBox(this), "Combo1", 12, 272, 220, 22);
     Combo1->setEditable(false);
     Label7->setBuddy(Combo1);
 
-    Label8 = place(new QLabel(u"T&ags:"_s, this), "Label8", 12, 302, 300, 16);
-    RichTextBox3 = place(new QLineEdit(this), "RichTextBox3", 12, 320, 416, 22);
+    Label8 = Place(new QLabel(u"T&ags:"_s, this), "Label8", 12, 302, 300, 16);
+    RichTextBox3 = Place(new QLineEdit(this), "RichTextBox3", 12, 320, 416, 22);
     RichTextBox3->setMaxLength(TagsLimit);
     singleLine(RichTextBox3);
     Label8->setBuddy(RichTextBox3);
 
-    Picture1 = place(new ImageButton(ButtonFace(u"OK"_s, Faces::Green), u"Label3"_s, this),
+    Picture1 = Place(new ImageButton(ButtonFace(u"OK"_s, Faces::Green), u"Label3"_s, this),
                      "Picture1", 99, 358, 117, 32);
-    Picture2 = place(new ImageButton(ButtonFace(u"Cancel"_s, Faces::Red), u"Label2"_s, this),
+    Picture2 = Place(new ImageButton(ButtonFace(u"Cancel"_s, Faces::Red), u"Label2"_s, this),
                      "Picture2", 224, 358, 117, 32);
     // The image buttons take part in the tab order and answer Space and Enter.
     for (ImageButton *button : {Picture1, Picture2}) {
