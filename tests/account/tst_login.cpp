@@ -28,7 +28,6 @@ void TestLogin::bodyLength_data()
     QTest::addColumn<int>("length");
     QTest::newRow("one letter each") << u"a"_s << u"b"_s << 83;
     QTest::newRow("both empty") << QString() << QString() << 81;
-    QTest::newRow("a space is one byte") << u"a b"_s << QString() << 84;
     QTest::newRow("ampersand is escaped") << QString() << u"&"_s << 84;
 }
 
@@ -69,7 +68,6 @@ void TestLogin::encoding_data()
     QTest::newRow("space as plus") << u"a b"_s << QByteArray("a+b");
     QTest::newRow("delimiters escaped") << u"&=+%"_s << QByteArray("%26%3D%2B%25");
     QTest::newRow("non-ASCII as UTF-8") << u"é"_s << QByteArray("%C3%A9");
-    QTest::newRow("tab and quotes") << u"\t\"'"_s << QByteArray("%09%22%27");
 }
 
 void TestLogin::encoding()
@@ -83,13 +81,8 @@ void TestLogin::scan_data()
 {
     QTest::addColumn<QByteArray>("piece");
     QTest::addColumn<int>("outcome");
-    QTest::newRow("nothing yet") << QByteArray("HTTP/1.1 200 OK\r\n") << int(LoginOutcome::NoDecision);
-    QTest::newRow("too many") << QByteArray("<p>You had too many login failures.</p>")
-                              << int(LoginOutcome::TooManyFailures);
     QTest::newRow("check your") << QByteArray("Please check your username and password.")
                                 << int(LoginOutcome::CheckYour);
-    QTest::newRow("incorrect") << QByteArray("Sorry, your login was incorrect.")
-                               << int(LoginOutcome::Incorrect);
     QTest::newRow("cookie") << QByteArray("Set-Cookie: LOGIN_INFO=abc; path=/;\r\n")
                             << int(LoginOutcome::LoggedIn);
     QTest::newRow("rejection wins over cookie")
@@ -123,8 +116,6 @@ void TestLogin::cookie_data()
     QTest::newRow("no path: up to the line end")
         << QByteArray("Set-Cookie: LOGIN_INFO=abc; HttpOnly\r\nX: y")
         << QByteArray("LOGIN_INFO=abc; HttpOnly");
-    QTest::newRow("no line end: to the end of the piece")
-        << QByteArray("Set-Cookie: LOGIN_INFO=abc") << QByteArray("LOGIN_INFO=abc");
     QTest::newRow("first occurrence, outside a header")
         << QByteArray("<b>LOGIN_INFO</b>\r\nSet-Cookie: LOGIN_INFO=zzz; path=/;")
         << QByteArray("LOGIN_INFO</b>");

