@@ -4,32 +4,16 @@
 
 class SiteProcess;
 
-// The uploader's requests to the stand-in site byte for byte as it writes them
-// (the login request is the uploader's own), and plain-socket HTTP over loopback.
+// Plain-socket HTTP over loopback, and the uploader's steps with the stand-in
+// site made with the uploader's own requests.
 namespace SiteKit {
-
-// Ends with "Connection: Keep-Alive" and three CR LF pairs.
-QByteArray uploadPageRequest(const QByteArray &cookiePair);
-// The fixed 1347-byte metadata form, sent with two CR LF pairs after it.
-QByteArray metadataBody();
-QByteArray metadataRequest(const QByteArray &cookiePair);
-
-struct FilePost
-{
-    QByteArray title = "clip";
-    QByteArray description;
-    QByteArray tags;
-    QByteArray category = "22";
-    QByteArray addresser;
-    QByteArray file;
-};
-// 22 parts, two of them a header line alone, the file last, nothing after the
-// closing delimiter.
-QByteArray filePostBody(const FilePost &post);
-QByteArray filePostRequest(const FilePost &post, const QByteArray &cookiePair);
 
 // `size` bytes holding NULs, CR LF and the boundary text between varied bytes.
 QByteArray trickyFile(int size, int seed = 0);
+
+// The uploader's file post of `file`, in category 22.
+QByteArray filePost(const QByteArray &cookie, const QByteArray &addresser, const QByteArray &file,
+                    const QByteArray &title = "clip", const QByteArray &description = {});
 
 // Writes the request and returns the first piece of the answer: all the
 // uploader reads before it looks for its marker.
@@ -40,15 +24,15 @@ struct Answer
     int status = 0;
     QByteArray head;
     QByteArray body;
-    QByteArray header(const QByteArray &name) const;
 };
-// GET with "Connection: close", read until the server closes.
-Answer get(quint16 port, const QByteArray &path, const QByteArray &extraHeaders = {});
+// Writes the request and reads until the server closes.
 Answer fetch(quint16 port, const QByteArray &request);
+// GET with "Connection: close".
+Answer get(quint16 port, const QByteArray &path, const QByteArray &extraHeaders = {});
 
 // The uploader's steps; each returns what it took from the answer, or empty.
 QByteArray login(const SiteProcess &site, const QString &user, const QString &password);
-QByteArray ticket(const SiteProcess &site, const QByteArray &cookiePair);
+QByteArray ticket(const SiteProcess &site, const QByteArray &cookie);
 QByteArray videoId(const QByteArray &piece);
 
 } // namespace SiteKit

@@ -1,6 +1,5 @@
 #include "site/winsock.h"
 
-#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -9,10 +8,8 @@
 using namespace Qt::StringLiterals;
 
 // A local server that keeps every accepted connection and what it received.
-class Peer : public QObject
+struct Peer : QObject
 {
-    Q_OBJECT
-public:
     Peer()
     {
         QVERIFY(server.listen(QHostAddress::LocalHost, 0));
@@ -34,11 +31,12 @@ class TestWinsock : public QObject
 private Q_SLOTS:
     void requestGoesOutWholeThroughRoute_data();
     void requestGoesOutWholeThroughRoute();
-    void dataArrivesAndIsTaken();
-    void peerCloseIsNoError();
+    void dataArrivesAndPeerCloseIsNoError();
     void refusedPortRaisesError();
-    void closeIsHarmlessAndSilencesTheConnection();
-    void reconnectAfterClose();
+    void closeIsHarmlessSilencesAndAllowsReconnect();
+
+private:
+    RouteTable m_routes;
 };
 
 void TestWinsock::requestGoesOutWholeThroughRoute_data()
@@ -53,81 +51,51 @@ void TestWinsock::requestGoesOutWholeThroughRoute()
 {
     QFETCH(int, size);
     Peer peer;
-    RouteTable routes;
-    routes.add(u"site.invalid"_s, 80, u"127.0.0.1"_s, peer.server.serverPort());
-    Winsock w(routes);
-
+    m_routes.add(u"site.invalid"_s, 80, u"127.0.0.1"_s, peer.server.serverPort());
+    Winsock w(m_routes);
     QByteArray payload(size, Qt::Uninitialized);
-    QRandomGenerator rng(size);
-    for (char &c : payload)
-        c = char(rng.bounded(256));
-    payload[0] = '\0';
-
+    for (int i = 0; i < size; ++i)
+        payload[i] = char(i % 251); // slices out of order or repeated show
     qint64 progressTotal = 0;
-    qint64 lastRemaining = -1;
-    int events = 0;
+    bool addsUp = true; // at every event, sent so far + remaining = the whole request
     connect(&w, &Winsock::sendProgress, this, [&](qint64 sent, qint64 remaining) {
         progressTotal += sent;
-        lastRemaining = remaining;
-        ++events;
+        addsUp = addsUp && progressTotal + remaining == size;
     });
     connect(&w, &Winsock::connected, this, [&] { w.SendData(payload); });
     QSignalSpy errors(&w, &Winsock::error);
 
     w.Connect(u"site.invalid"_s, 80);
-    QCOMPARE(w.RemoteHost(), u"site.invalid"_s);
     QTRY_COMPARE_WITH_TIMEOUT(peer.received.size(), payload.size(), 20000);
     QVERIFY(peer.received == payload);
     QTRY_COMPARE(progressTotal, qint64(payload.size()));
-    QCOMPARE(lastRemaining, qint64(0));
-    QVERIFY(events >= int(size / Winsock::SliceSize));
+    QVERIFY(addsUp);
     QCOMPARE(errors.size(), 0);
 }
 
-void TestWinsock::dataArrivesAndIsTaken()
+void TestWinsock::dataArrivesAndPeerCloseIsNoError()
 {
     Peer peer;
-    RouteTable routes;
-    Winsock w(routes);
-    QByteArray got;
-    connect(&w, &Winsock::dataArrival, this, [&](qint64 total) {
-        QVERIFY(total > 0);
-        got += w.GetData();
-    });
-    w.Connect(u"127.0.0.1"_s, peer.server.serverPort());
-    QTRY_COMPARE(peer.sockets.size(), 1);
-    peer.sockets[0]->write("HTTP/1.1 200 OK\r\n\r\nvideo_id=abc&x");
-    QTRY_COMPARE(got, QByteArray("HTTP/1.1 200 OK\r\n\r\nvideo_id=abc&x"));
-    QCOMPARE(w.GetData(), QByteArray());
-}
-
-void TestWinsock::peerCloseIsNoError()
-{
-    Peer peer;
-    RouteTable routes;
-    Winsock w(routes);
+    Winsock w(m_routes);
     QSignalSpy errors(&w, &Winsock::error);
     QByteArray got;
     connect(&w, &Winsock::dataArrival, this, [&] { got += w.GetData(); });
     w.Connect(u"127.0.0.1"_s, peer.server.serverPort());
     QTRY_COMPARE(peer.sockets.size(), 1);
-    peer.sockets[0]->write("last words");
+    peer.sockets[0]->write("HTTP/1.1 200 OK\r\n\r\nvideo_id=abc&x");
     peer.sockets[0]->disconnectFromHost();
-    QTRY_COMPARE(got, QByteArray("last words"));
+    QTRY_COMPARE(got, QByteArray("HTTP/1.1 200 OK\r\n\r\nvideo_id=abc&x"));
+    QCOMPARE(w.GetData(), QByteArray());
     QTest::qWait(200);
     QCOMPARE(errors.size(), 0);
 }
 
 void TestWinsock::refusedPortRaisesError()
 {
-    quint16 port = 0;
-    {
-        QTcpServer probe;
-        QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
-        port = probe.serverPort();
-    }
-    RouteTable routes;
-    Winsock w(routes);
+    Peer gone;
+    const quint16 port = gone.server.serverPort();
+    gone.server.close();
+    Winsock w(m_routes);
     QSignalSpy errors(&w, &Winsock::error);
     QSignalSpy connects(&w, &Winsock::connected);
     w.Connect(u"127.0.0.1"_s, port);
@@ -136,21 +104,16 @@ void TestWinsock::refusedPortRaisesError()
     QCOMPARE(connects.size(), 0);
 }
 
-void TestWinsock::closeIsHarmlessAndSilencesTheConnection()
+void TestWinsock::closeIsHarmlessSilencesAndAllowsReconnect()
 {
-    RouteTable routes;
-    Winsock never(routes);
-    never.Close();
-    never.Close();
-    QCOMPARE(never.GetData(), QByteArray());
-
     Peer peer;
-    Winsock w(routes);
+    Winsock w(m_routes);
+    w.Close(); // never opened
     QSignalSpy arrivals(&w, &Winsock::dataArrival);
     QSignalSpy errors(&w, &Winsock::error);
     w.Connect(u"127.0.0.1"_s, peer.server.serverPort());
-    QTRY_VERIFY(w.isConnected());
     QTRY_COMPARE(peer.sockets.size(), 1);
+    QTRY_VERIFY(w.isConnected());
     w.Close();
     w.Close();
     QVERIFY(!w.isConnected());
@@ -159,20 +122,8 @@ void TestWinsock::closeIsHarmlessAndSilencesTheConnection()
     QTest::qWait(200);
     QCOMPARE(arrivals.size(), 0);
     QCOMPARE(errors.size(), 0);
-}
-
-void TestWinsock::reconnectAfterClose()
-{
-    Peer peer;
-    RouteTable routes;
-    Winsock w(routes);
-    connect(&w, &Winsock::connected, this, [&] { w.SendData("hello"); });
-    w.Connect(u"127.0.0.1"_s, peer.server.serverPort());
-    QTRY_COMPARE(peer.received, QByteArray("hello"));
-    w.Close();
-    w.Connect();
+    w.Connect(); // the same host and port again
     QTRY_COMPARE(peer.sockets.size(), 2);
-    QTRY_COMPARE(peer.received, QByteArray("hellohello"));
 }
 
 QTEST_GUILESS_MAIN(TestWinsock)
