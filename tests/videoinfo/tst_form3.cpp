@@ -185,6 +185,7 @@ void TestForm3::leaving()
 {
     Fixture f(m_site);
     f.main.fname = QCoreApplication::applicationFilePath(); // any existing file
+    f.main.Picture11->setVisible(true); // whatever it shows, the main window returns to File chosen
     // Opened from the main window and left by Cancel, then by Esc: each time
     // afresh with the file's name as its title, and nothing of an OK behind.
     QStringList seen;
