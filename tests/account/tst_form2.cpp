@@ -32,7 +32,8 @@ void TestForm2::rejection_data()
         << QByteArrayList{"HTTP/1.1 200 OK\r\n\r\n<p>You had too many login failures.</p>"}
         << u"You had too many login failures. Please wait before trying to login again."_s;
     QTest::newRow("incorrect, in a later piece")
-        << QByteArrayList{"HTTP/1.1 200 OK\r\n\r\n<html>", "Sorry, your login was incorrect.</html>"}
+        << QByteArrayList{"HTTP/1.1 200 OK\r\n\r\n<html>",
+                          "Sorry, your login was incorrect.</html>"}
         << u"Sorry, your login was incorrect."_s;
     QTest::newRow("rejection beside the cookie")
         << QByteArrayList{"HTTP/1.1 302 Found\r\nSet-Cookie: LOGIN_INFO=abc; path=/\r\n\r\n"

@@ -76,10 +76,10 @@ struct Rig
     // no post pending.
     bool fileChosen() const
     {
-        return allClosed() && !f->Timer3->isActive() && !f->Picture10->isHidden() && !f->Picture8->isHidden() && !f->Text1->isHidden()
-               && f->Picture9->isHidden() && f->Picture11->isHidden() && f->Label12->isHidden()
-               && f->Label6->isHidden() && f->Label9->isHidden() && f->Label11->isHidden()
-               && f->ProgressBar1->isHidden();
+        return allClosed() && !f->Timer3->isActive() && !f->Picture10->isHidden()
+               && !f->Picture8->isHidden() && !f->Text1->isHidden() && f->Picture9->isHidden()
+               && f->Picture11->isHidden() && f->Label12->isHidden() && f->Label6->isHidden()
+               && f->Label9->isHidden() && f->Label11->isHidden() && f->ProgressBar1->isHidden();
     }
 
     TestPlatform t;
@@ -146,9 +146,11 @@ void TestForm1Chain::wholeChain()
     QCOMPARE(r.site.received[FakeSite::Login], LoginRequest(SiteHost, u"user"_s, u"secret"_s));
     QCOMPARE(r.site.received[FakeSite::UploadPage], UploadPageRequest(SiteHost, cookie));
     QCOMPARE(r.site.received[FakeSite::MetadataForm], MetadataRequest(SiteHost, cookie));
+    const QByteArray quoted = '"' + QFile::encodeName(r.path) + '"';
     QVERIFY(r.site.received[FakeSite::FilePost]
-            == BuildFilePost(r.bytes, SplitURL(f.action), '"' + QFile::encodeName(r.path) + '"',
-                             {"tag1 tag2", "My clip", "line one\r\nline two", "22", "addrA", cookie}));
+            == BuildFilePost(r.bytes, SplitURL(f.action), quoted,
+                             {"tag1 tag2", "My clip", "line one\r\nline two", "22", "addrA",
+                              cookie}));
     // All out: the figures gone.
     QVERIFY(f.ProgressBar1->isHidden() && f.Label9->isHidden() && f.Label12->isHidden());
 

@@ -144,7 +144,8 @@ void TestE2EUpload::twoUploadsThroughTheWindows()
     QList<QByteArrayList> stored = e.storedVideos();
     QCOMPARE(stored.size(), 1);
     QCOMPARE(f.Text4->text(), watch + QString::fromLatin1(stored[0][0]));
-    QCOMPARE(stored[0][1], QByteArray("caf\xC3\xA9|To the sea.\r\nAnd back & home.|summer sea trip|19"));
+    QCOMPARE(stored[0][1],
+             QByteArray("caf\xC3\xA9|To the sea.\r\nAnd back & home.|summer sea trip|19"));
     QVERIFY(stored[0][2] == first);
     QTest::mouseClick(f.Picture22->hotspot(), Qt::LeftButton);
     QCOMPARE(e.t.desktop.clipboard, f.Text4->text());

@@ -47,7 +47,8 @@ QByteArray formParts(const QByteArrayList &items)
 std::optional<QByteArray> Split(const QByteArray &address)
 {
     const URLParts p = SplitURL(address);
-    return p.Scheme + '|' + p.Host + '|' + QByteArray::number(p.Port) + '|' + p.Path + '|' + p.Query;
+    return p.Scheme + '|' + p.Host + '|' + QByteArray::number(p.Port) + '|' + p.Path + '|'
+           + p.Query;
 }
 
 } // namespace

@@ -60,7 +60,8 @@ void TestForm1File::browse()
     if (!account)
         messages << u"You must set your YouTube account first."_s;
     else if (!megabytes.isEmpty() && !accepted)
-        messages << u"This file is "_s + megabytes + u" MB in size. YouTube allows maximum 100 MB."_s;
+        messages << u"This file is "_s + megabytes
+                        + u" MB in size. YouTube allows maximum 100 MB."_s;
     QCOMPARE(t.messages.texts(), messages);
     if (!accepted) {
         // Nothing chosen, nothing previewed, "Browse file..." still offered.

@@ -24,17 +24,17 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// A main window showing a chosen file. The site host leads to the stand-in
-// site; the conversion host, which may share its name with the site host,
-// has routes of its own and leads to the site too unless told otherwise.
+// A main window showing a chosen file, the site host led to the stand-in site.
+// The conversion host, which may share its name with the site host, is
+// routed last, to the site too unless told otherwise.
 struct Fixture
 {
     explicit Fixture(const SiteProcess &site, quint16 conversionPort = 0)
     {
         t.platform.routes.add(QString::fromLatin1(SiteHost), SitePort, u"127.0.0.1"_s,
                               site.sitePort());
-        conversionRoutes.add(QString::fromLatin1(ConversionHost), SitePort, u"127.0.0.1"_s,
-                             conversionPort ? conversionPort : site.sitePort());
+        t.platform.routes.add(QString::fromLatin1(ConversionHost), SitePort, u"127.0.0.1"_s,
+                              conversionPort ? conversionPort : site.sitePort());
         t.platform.http = &curl;
         main.Picture9->setVisible(false);
         main.Picture8->setVisible(true);
@@ -51,8 +51,7 @@ struct Fixture
     }
 
     TestPlatform t;
-    RouteTable conversionRoutes;
-    CurlHttpRequest curl{conversionRoutes};
+    CurlHttpRequest curl{t.platform.routes};
     Form1 main{t.platform}; // keeps references to the platform and its routes
 };
 
@@ -98,11 +97,12 @@ private:
 void TestForm3::refused_data()
 {
     QTest::addColumn<QString>("boxes");
-    QTest::addColumn<int>("service"); // the conversion host: 0 the site, 1 nowhere, 2 the upload server
+    QTest::addColumn<int>("service"); // conversion host: 0 the site, 1 nowhere, 2 the upload server
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("focus"); // where a check puts it
-    QTest::newRow("title of spaces")
-        << u"   |D|G|Comedy"_s << 0 << u"Please enter a TITLE for your video."_s << u"RichTextBox1"_s;
+    QTest::newRow("title of spaces") << u"   |D|G|Comedy"_s << 0
+                                     << u"Please enter a TITLE for your video."_s
+                                     << u"RichTextBox1"_s;
     QTest::newRow("description of spaces")
         << u"T|  ||"_s << 0 << u"Please enter a meaningful description for your video."_s
         << u"RichTextBox2"_s;
@@ -114,7 +114,8 @@ void TestForm3::refused_data()
            "Seperate your tags by spaces."_s
         << u"RichTextBox3"_s;
     const QString boxes = u"<b>T</b>|D|G|Film & Animation"_s;
-    QTest::newRow("conversion service unreachable") << boxes << 1 << u"Connection error!"_s << QString();
+    QTest::newRow("conversion service unreachable")
+        << boxes << 1 << u"Connection error!"_s << QString();
     QTest::newRow("conversion answer without markers") // the upload server's "not found" page
         << boxes << 2 << u"Connection error!"_s << QString();
 }
