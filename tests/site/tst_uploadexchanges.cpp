@@ -145,14 +145,12 @@ void TestUploadExchanges::scanners_data()
     // The upload address split into its parts.
     row("all parts", Split, "http://up.example:8080/my_videos_post?a=1&b=2",
         "http|up.example|8080|/my_videos_post|a=1&b=2");
-    row("no port", Split, "https://up.example/p", "https|up.example|0|/p|");
     row("port but no slash: all of it is the host", Split, "http://up.example:8080",
         "http|up.example:8080|0|/|");
     row("colon in the path", Split, "http://h/a:1/b?c:2", "http|h|0|/a:1/b|c:2");
     row("no scheme", Split, "h:81/post", "|h|81|/post|");
     row("port not a number", Split, "http://h:8o/p", "http|h|0|/p|");
     row("port beyond TCP", Split, "http://h:70000/p", "http|h|0|/p|");
-    row("path only", Split, "/my_videos_post", "||0|/my_videos_post|");
 }
 
 void TestUploadExchanges::scanners()
