@@ -3,6 +3,7 @@
 #include "account/form2.h"
 #include "app/form1.h"
 #include "doubles.h"
+#include "fakesite.h"
 #include "platform/widgets.h"
 #include "uplark_config.h"
 
@@ -18,15 +19,15 @@ inline const QString Success = u"Your YouTube account information has been succe
                                "on this program. You can start uploading videos to your account "
                                "now."_s;
 
-// The main window with the site routed to `sitePort`, the intro skipped and
+// The main window with the site host led to `site`, the intro skipped and
 // `user`/`password` stored.
 struct AccountSetup
 {
-    AccountSetup(quint16 sitePort, const QString &user, const QString &password)
+    AccountSetup(const FakeSite &site, const QString &user, const QString &password)
         : user(user)
         , password(password)
     {
-        t.platform.routes.add(QString::fromLatin1(SiteHost), SitePort, u"127.0.0.1"_s, sitePort);
+        site.route(t.platform.routes);
         t.setSetting(u"check1"_s, u"1"_s);
         t.setSetting(u"un"_s, user);
         t.setSetting(u"pw"_s, password);

@@ -63,18 +63,16 @@ public:
 class RecordingDesktop : public Desktop
 {
 public:
-    void clearClipboard() override { clipboard.clear(); ++clears; }
+    void clearClipboard() override { clipboard.clear(); }
     void setClipboardText(const QString &text) override { clipboard = text; }
     bool openUrl(const QString &address) override
     {
         opened.append(address);
-        return openResult;
+        return true;
     }
 
     QString clipboard;
-    int clears = 0;
     QStringList opened;
-    bool openResult = true;
 };
 
 // A whole platform of doubles with settings in a temporary folder.

@@ -15,12 +15,12 @@ quint16 portOf(const QByteArray &line)
     return colon < 0 ? 0 : quint16(line.mid(colon + 1).trimmed().toUInt());
 }
 
-} // namespace
-
-SiteProcess::SiteProcess()
+QString executable()
 {
-    m_process.setProcessChannelMode(QProcess::SeparateChannels);
+    return QProcessEnvironment::systemEnvironment().value(u"UPLARK_VIDEOSITE"_s);
 }
+
+} // namespace
 
 SiteProcess::~SiteProcess()
 {
@@ -28,11 +28,6 @@ SiteProcess::~SiteProcess()
         m_process.kill();
         m_process.waitForFinished(5000);
     }
-}
-
-QString SiteProcess::executable()
-{
-    return QProcessEnvironment::systemEnvironment().value(u"UPLARK_VIDEOSITE"_s);
 }
 
 bool SiteProcess::start(const QStringList &extraArgs)
@@ -75,12 +70,6 @@ bool SiteProcess::stop()
     ::kill(pid_t(m_process.processId()), SIGTERM);
     return m_process.waitForFinished(15000) && m_process.exitStatus() == QProcess::NormalExit
            && m_process.exitCode() == 0;
-}
-
-void SiteProcess::kill()
-{
-    m_process.kill();
-    m_process.waitForFinished(5000);
 }
 
 bool SiteProcess::addAccount(const QString &name, const QString &password)

@@ -11,15 +11,12 @@
 class SiteProcess
 {
 public:
-    SiteProcess();
     ~SiteProcess();
 
     // Starts the server; false (with errorString()) when it did not come up.
     bool start(const QStringList &extraArgs = {});
     // Stops it with SIGTERM and waits for it to end; true when it exited cleanly.
     bool stop();
-    // Ends it at once with SIGKILL.
-    void kill();
 
     // Adds or resets an account through the executable's add-account command.
     bool addAccount(const QString &name, const QString &password);
@@ -29,8 +26,6 @@ public:
     quint16 uploadPort() const { return m_uploadPort; }
     QString errorString() const { return m_error; }
     QProcess &process() { return m_process; }
-
-    static QString executable();
 
 private:
     QTemporaryDir m_data;

@@ -21,7 +21,6 @@ private Q_SLOTS:
     void initTestCase() { curl_global_init(CURL_GLOBAL_DEFAULT); }
     void cleanupTestCase() { curl_global_cleanup(); }
     void requestBytes();
-    void closedPort();
 };
 
 void TestCurlHttp::requestBytes()
@@ -56,18 +55,6 @@ void TestCurlHttp::requestBytes()
 
     QVERIFY(reply.get().ok);
     QCOMPARE(request, expected);
-}
-
-void TestCurlHttp::closedPort()
-{
-    QTcpServer probe;
-    QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
-    RouteTable routes;
-    routes.add(u"localhost"_s, 80, u"127.0.0.1"_s, probe.serverPort());
-    probe.close();
-    const HttpReply reply = CurlHttpRequest(routes).post("http://localhost/x", ContentType, "a=b");
-    QVERIFY(!reply.ok);
-    QVERIFY(!reply.error.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestCurlHttp)

@@ -9,109 +9,74 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <memory>
-
 using namespace Qt::StringLiterals;
 
-namespace {
-
-// A main window on its main panel, with or without a stored account.
-struct MainPanel
-{
-    explicit MainPanel(bool account = true)
-    {
-        t.setSetting(u"check1"_s, u"1"_s);
-        if (account) {
-            t.setSetting(u"un"_s, u"someone"_s);
-            t.setSetting(u"pw"_s, u"secret"_s);
-        }
-        main = std::make_unique<Form1>(t.platform);
-    }
-
-    void browse() { QTest::mouseClick(main->Picture9->hotspot(), Qt::LeftButton); }
-
-    // Nothing chosen, nothing previewed, "Browse file..." still offered.
-    bool idle() const
-    {
-        return main->Text1->isHidden() && !main->Picture9->isHidden()
-               && main->Picture10->isHidden() && main->fname.isEmpty()
-               && main->Label20.isEmpty() && t.preview->calls.isEmpty();
-    }
-
-    TestPlatform t;
-    std::unique_ptr<Form1> main;
-};
-
-} // namespace
-
+// Browse on the main window: the account it needs, the file dialog, the size
+// limit and the file box.
 class TestForm1File : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void sizes_data();
-    void sizes();
-    void nothingChosen();
+    void browse_data();
+    void browse();
 };
 
-void TestForm1File::sizes_data()
+void TestForm1File::browse_data()
 {
-    QTest::addColumn<qint64>("size");
+    QTest::addColumn<bool>("account");
+    QTest::addColumn<qint64>("size"); // -1: the file dialog is cancelled
     QTest::addColumn<QString>("megabytes");
     QTest::addColumn<bool>("accepted");
-    QTest::newRow("exactly 100 MB") << qint64(104857600) << u"100"_s << true;
-    QTest::newRow("rounds up to 100.01") << qint64(104862843) << u"100.01"_s << false;
-    QTest::newRow("empty file") << qint64(0) << u"0"_s << true;
+    QTest::newRow("exactly 100 MB") << true << qint64(104857600) << u"100"_s << true;
+    QTest::newRow("rounds up to 100.01") << true << qint64(104862843) << u"100.01"_s << false;
     // Cut to 32 bits this length would be a single byte.
-    QTest::newRow("4 GiB and one byte") << qint64(4294967297) << u"4096"_s << false;
+    QTest::newRow("4 GiB and one byte") << true << qint64(4294967297) << u"4096"_s << false;
+    QTest::newRow("file dialog cancelled") << true << qint64(-1) << QString() << false;
+    QTest::newRow("no account: no file dialog") << false << qint64(10) << QString() << false;
 }
 
-void TestForm1File::sizes()
+void TestForm1File::browse()
 {
+    QFETCH(bool, account);
     QFETCH(qint64, size);
     QFETCH(QString, megabytes);
     QFETCH(bool, accepted);
     QTemporaryDir dir;
     QFile file(dir.filePath(u"Holiday clip.MPG"_s));
-    if (!file.open(QIODevice::WriteOnly) || !file.resize(size)) // sparse: takes no disk space
+    if (size >= 0 && (!file.open(QIODevice::WriteOnly) || !file.resize(size))) // sparse
         QSKIP("The temporary folder cannot hold a file of this size.");
     megabytes.replace(u'.', QLocale::system().decimalPoint());
+    TestPlatform t;
+    t.setSetting(u"check1"_s, u"1"_s);
+    t.setSetting(u"un"_s, account ? u"someone"_s : QString());
+    t.setSetting(u"pw"_s, account ? u"secret"_s : QString());
+    if (size >= 0)
+        t.files.paths = {file.fileName()};
+    Form1 f(t.platform);
+    QTest::mouseClick(f.Picture9->hotspot(), Qt::LeftButton);
 
-    MainPanel p;
-    p.t.files.paths = {file.fileName()};
-    p.browse();
+    QCOMPARE(t.files.filters.size(), account ? 1 : 0);
+    QStringList messages;
+    if (!account)
+        messages << u"You must set your YouTube account first."_s;
+    else if (!megabytes.isEmpty() && !accepted)
+        messages << u"This file is "_s + megabytes
+                        + u" MB in size. YouTube allows maximum 100 MB."_s;
+    QCOMPARE(t.messages.texts(), messages);
     if (!accepted) {
-        const QString message = u"This file is "_s + megabytes
-                                + u" MB in size. YouTube allows maximum 100 MB."_s;
-        QCOMPARE(p.t.messages.texts(), QStringList{message});
-        QCOMPARE(p.t.messages.shown.first().icon, MsgIcon::Critical);
-        QVERIFY(p.idle());
+        // Nothing chosen, nothing previewed, "Browse file..." still offered.
+        QVERIFY(f.Text1->isHidden() && !f.Picture9->isHidden() && f.Picture10->isHidden());
+        QVERIFY(f.fname.isEmpty() && f.Label20.isEmpty() && t.preview->calls.isEmpty());
         return;
     }
     const QString display = u"Holiday clip.MPG ("_s + megabytes + u" MB)"_s;
-    QVERIFY(p.t.messages.shown.isEmpty());
-    QCOMPARE(p.main->Label20, display);
-    QCOMPARE(p.main->fname, file.fileName());
-    QCOMPARE(p.t.preview->calls, QStringList({u"media:"_s + file.fileName(), u"close"_s}));
-    QVERIFY(!p.main->Text1->isHidden() && p.main->Picture9->isHidden());
-    QVERIFY(!p.main->Picture8->isHidden() && !p.main->Picture10->isHidden());
-
-    // Whatever is typed into the file box is undone.
-    QTest::keyClicks(p.main->Text1, u"xyz"_s);
-    QCOMPARE(p.main->Text1->text(), display);
-    QCOMPARE(p.main->Label20, display);
-}
-
-void TestForm1File::nothingChosen()
-{
-    MainPanel none(false); // no account: a message, and no file dialog
-    none.browse();
-    QCOMPARE(none.t.messages.texts(), QStringList{u"You must set your YouTube account first."_s});
-    QVERIFY(none.t.files.filters.isEmpty() && none.idle());
-
-    MainPanel cancelled; // the file dialog cancelled: nothing at all
-    cancelled.browse();
-    QCOMPARE(cancelled.t.files.filters.size(), 1);
-    QVERIFY(cancelled.t.messages.shown.isEmpty() && cancelled.idle());
+    QCOMPARE(f.fname, file.fileName());
+    QCOMPARE(t.preview->calls, QStringList({u"media:"_s + file.fileName(), u"close"_s}));
+    QVERIFY(!f.Text1->isHidden() && !f.Picture8->isHidden() && !f.Picture10->isHidden()
+            && f.Picture9->isHidden());
+    // The file box shows the file; whatever is typed into it is undone.
+    QTest::keyClicks(f.Text1, u"xyz"_s);
+    QCOMPARE(f.Text1->text(), display);
 }
 
 QTEST_MAIN(TestForm1File)
