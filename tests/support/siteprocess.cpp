@@ -78,3 +78,9 @@ bool SiteProcess::addAccount(const QString &name, const QString &password)
     p.start(executable(), {u"--data"_s, m_data.path(), u"add-account"_s, name, password});
     return p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
+
+void SiteProcess::kill()
+{
+    m_process.kill();
+    m_process.waitForFinished(5000);
+}

@@ -17,6 +17,8 @@ public:
     bool start(const QStringList &extraArgs = {});
     // Stops it with SIGTERM and waits for it to end; true when it exited cleanly.
     bool stop();
+    // Ends it at once with SIGKILL.
+    void kill();
 
     // Adds or resets an account through the executable's add-account command.
     bool addAccount(const QString &name, const QString &password);
