@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-multimedia-dev libqt6multimediawidgets6
-    qt6-httpserver-dev qt6-websockets-dev libqt6sql6-sqlite
+    libqt6sql6-sqlite
     libcurl4-openssl-dev libgl-dev
     fonts-dejavu-core fonts-liberation2 curl
     xvfb xauth
