@@ -5,6 +5,8 @@
 #include <QSettings>
 #include <QStandardPaths>
 
+namespace uplark {
+
 using namespace Qt::StringLiterals;
 
 SettingsStore::SettingsStore(const QString &folder)
@@ -22,8 +24,8 @@ QString SettingsStore::filePath(const QString &application) const
     return m_folder + u'/' + application + u'/' + application + u".conf"_s;
 }
 
-QString SettingsStore::GetSetting(const QString &application, const QString &section,
-                                  const QString &key) const
+QString SettingsStore::value(const QString &application, const QString &section,
+                             const QString &key) const
 {
     if (!QFile::exists(filePath(application)))
         return {};
@@ -34,8 +36,8 @@ QString SettingsStore::GetSetting(const QString &application, const QString &sec
     return settings.value(key).toString();
 }
 
-void SettingsStore::SaveSetting(const QString &application, const QString &section,
-                                const QString &key, const QString &value)
+void SettingsStore::setValue(const QString &application, const QString &section,
+                             const QString &key, const QString &value)
 {
     const QString dir = m_folder + u'/' + application;
     QDir().mkpath(dir);
@@ -50,3 +52,5 @@ void SettingsStore::SaveSetting(const QString &application, const QString &secti
     }
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
 }
+
+} // namespace uplark

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace uplark {
+
 // The per-user settings store: string values addressed by application,
 // section and key, kept in <folder>/<application>/<application>.conf.
 // The file holds the account password in plain text, so the folder and the
@@ -15,11 +17,11 @@ public:
     static QString defaultFolder();
 
     // The stored string, "" when the key is absent.
-    QString GetSetting(const QString &application, const QString &section,
-                       const QString &key) const;
+    QString value(const QString &application, const QString &section, // GetSetting
+                  const QString &key) const;
     // Stores the string, creating the key, the section and the file as needed.
-    void SaveSetting(const QString &application, const QString &section, const QString &key,
-                     const QString &value);
+    void setValue(const QString &application, const QString &section, // SaveSetting
+                  const QString &key, const QString &value);
 
     QString filePath(const QString &application) const;
 
@@ -29,3 +31,5 @@ private:
 
 // The application and section name of every key the program uses.
 inline constexpr char16_t SettingsApp[] = u"uplark";
+
+} // namespace uplark

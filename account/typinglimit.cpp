@@ -2,6 +2,8 @@
 
 #include <QLineEdit>
 
+namespace uplark {
+
 TypingLimit::TypingLimit(QLineEdit *edit, int limit)
     : QValidator(edit)
     , m_edit(edit)
@@ -36,3 +38,5 @@ QValidator::State TypingLimit::validate(QString &input, int &pos) const
     pos -= int(excess);
     return Acceptable;
 }
+
+} // namespace uplark

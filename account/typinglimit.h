@@ -5,6 +5,8 @@
 
 class QLineEdit;
 
+namespace uplark {
+
 // Lets typing, pasting and dropping lengthen a line edit's text to at most
 // `limit` characters, while a longer text the program puts into it is shown
 // whole and can still be shortened. (QLineEdit::setMaxLength would cut such a
@@ -29,3 +31,5 @@ private:
     int m_limit;
     QString m_current; // the edit's text before the change being validated
 };
+
+} // namespace uplark

@@ -1,11 +1,11 @@
 #include "account/settings.h"
-#include "app/form1.h"
-#include "platform/curlhttp.h"
+#include "app/mainwindow.h"
 #include "platform/desktop.h"
 #include "platform/filedialog.h"
 #include "platform/mediapreview.h"
 #include "platform/messagebox.h"
 #include "platform/platform.h"
+#include "site/curlhttp.h"
 
 #include <QApplication>
 #include <QFont>
@@ -14,6 +14,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+
+using namespace uplark;
 
 int main(int argc, char *argv[])
 {
@@ -62,8 +64,8 @@ int main(int argc, char *argv[])
         QCoreApplication::exit(0);
     };
 
-    Form1 form(platform);
-    form.show();
+    MainWindow window(platform);
+    window.show();
     const int status = app.exec();
     curl_global_cleanup();
     return status;

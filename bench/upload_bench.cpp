@@ -1,11 +1,11 @@
 // Sends one file post through Uplark's own code: the file read straight into
 // the request (ReadFilePost), the request handed whole to the connection
-// component (Winsock), which feeds it to the socket. Prints the times and the
+// component (TcpConnection), which feeds it to the socket. Prints the times and the
 // peak memory above the idle program.
 //
 //   uplark_bench FILE PORT   (the sink listens on 127.0.0.1:PORT)
 #include "site/filepost.h"
-#include "site/winsock.h"
+#include "site/connection.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -16,6 +16,7 @@
 #include <utility>
 
 using namespace Qt::StringLiterals;
+using namespace uplark;
 
 namespace {
 
@@ -44,7 +45,7 @@ int main(int argc, char *argv[])
     const QString path = QString::fromLocal8Bit(argv[1]);
     const int port = QByteArray(argv[2]).toInt();
     RouteTable routes;
-    Winsock winsock(routes);
+    TcpConnection connection(routes);
     // Warm up what the send uses before taking the idle figure.
     QCoreApplication::processEvents();
     const long long idle = peakKilobytes();
@@ -67,22 +68,22 @@ int main(int argc, char *argv[])
     QByteArray answer;
     qint64 connectedAt = 0;
     int exitCode = 0;
-    QObject::connect(&winsock, &Winsock::connected, &app, [&] {
+    QObject::connect(&connection, &TcpConnection::connected, &app, [&] {
         connectedAt = clock.nsecsElapsed();
-        winsock.SendData(std::exchange(request, QByteArray()));
+        connection.send(std::exchange(request, QByteArray()));
     });
-    QObject::connect(&winsock, &Winsock::dataArrival, &app, [&] {
-        answer += winsock.GetData();
+    QObject::connect(&connection, &TcpConnection::dataArrived, &app, [&] {
+        answer += connection.takeReceived();
         if (answer.contains("video_id="))
             app.quit();
     });
-    QObject::connect(&winsock, &Winsock::error, &app, [&](int, const QString &text) {
+    QObject::connect(&connection, &TcpConnection::failed, &app, [&](int, const QString &text) {
         std::fprintf(stderr, "uplark_bench: %s\n", qPrintable(text));
         exitCode = 1;
         app.quit();
     });
     const qint64 sendStart = clock.nsecsElapsed();
-    winsock.Connect(u"127.0.0.1"_s, port);
+    connection.connectTo(u"127.0.0.1"_s, port);
     app.exec();
     const qint64 done = clock.nsecsElapsed();
     if (exitCode != 0)

@@ -5,6 +5,8 @@
 #include <QGuiApplication>
 #include <QUrl>
 
+namespace uplark {
+
 void QtDesktop::clearClipboard()
 {
     QGuiApplication::clipboard()->clear();
@@ -19,3 +21,5 @@ bool QtDesktop::openUrl(const QString &address)
 {
     return QDesktopServices::openUrl(QUrl(address, QUrl::TolerantMode));
 }
+
+} // namespace uplark

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace uplark {
+
 // The clipboard and the desktop's way of opening an address in the user's
 // default browser.
 class Desktop
@@ -21,3 +23,5 @@ public:
     void setClipboardText(const QString &text) override;
     bool openUrl(const QString &address) override;
 };
+
+} // namespace uplark

@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QFileDialog>
 
+namespace uplark {
+
 using namespace Qt::StringLiterals;
 
 QStringList NameFiltersFromPipeFilter(const QString &filter)
@@ -34,3 +36,5 @@ QString QtFileDialog::openFile(const QString &filter)
         return {};
     return dialog.selectedFiles().first();
 }
+
+} // namespace uplark

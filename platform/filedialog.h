@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace uplark {
+
 // The file-open dialog. The filter is given as pairs of description and
 // patterns separated by "|" ("Video files|*.MPG;*.AVI|All files (*.*)|*.*|");
 // the first pair is selected when the dialog opens.
@@ -22,3 +24,5 @@ class QtFileDialog : public FileDialog
 public:
     QString openFile(const QString &filter) override;
 };
+
+} // namespace uplark

@@ -10,6 +10,8 @@
 #include <QVBoxLayout>
 #include <QVideoWidget>
 
+namespace uplark {
+
 namespace {
 
 class MultimediaPreview : public MediaPreview
@@ -94,3 +96,5 @@ MediaPreview *CreateMultimediaPreview(QWidget *parent)
 {
     return new MultimediaPreview(parent);
 }
+
+} // namespace uplark

@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+namespace uplark {
+
 // An embedded media player that previews the chosen video. It is given a
 // file, told to close its media and told to scale its picture to its box;
 // its failures are its own and are never reported.
@@ -17,3 +19,5 @@ public:
 
 // The real player: Qt Multimedia with a video surface and a control bar.
 MediaPreview *CreateMultimediaPreview(QWidget *parent);
+
+} // namespace uplark

@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QMessageBox>
 
+namespace uplark {
+
 using namespace Qt::StringLiterals;
 
 QString ApplicationTitle()
@@ -36,3 +38,5 @@ MsgAnswer QtMessageBox::show(const QString &text, MsgButtons buttons, MsgIcon ic
     box.exec();
     return MsgAnswer::Ok;
 }
+
+} // namespace uplark

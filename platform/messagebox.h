@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace uplark {
+
 enum class MsgButtons { Ok, YesNo };
 enum class MsgIcon { Critical, Information, Question };
 enum class MsgAnswer { Ok, Yes, No };
@@ -31,3 +33,5 @@ public:
     MsgAnswer show(const QString &text, MsgButtons buttons, MsgIcon icon,
                    const QString &title) override;
 };
+
+} // namespace uplark

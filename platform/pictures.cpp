@@ -5,6 +5,8 @@
 #include <QPainter>
 #include <QPainterPath>
 
+namespace uplark {
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -150,3 +152,5 @@ Picture TextFieldIcon(QSize size)
     p.drawLine(QPointF(w * 0.2, h * 0.35), QPointF(w * 0.2, h * 0.65));
     return {pixmap, u"Text"_s};
 }
+
+} // namespace uplark

@@ -5,6 +5,8 @@
 #include <QSize>
 #include <QString>
 
+namespace uplark {
+
 // A bitmap drawn by the program, with the text it carries so that the text
 // can be read back (by tests and accessibility tools).
 struct Picture
@@ -35,3 +37,5 @@ inline const QColor Blue{40, 90, 170};
 inline const QColor BlueGreen{20, 140, 140};
 inline const QColor Orange{230, 120, 20};
 } // namespace Faces
+
+} // namespace uplark

@@ -1,15 +1,18 @@
 #pragma once
 
-#include "platform/routes.h"
+#include "site/routes.h"
 
 #include <functional>
+
+class QWidget;
+
+namespace uplark {
 
 class Desktop;
 class FileDialog;
 class HttpRequest;
 class MediaPreview;
 class MessageBox;
-class QWidget;
 class SettingsStore;
 
 // What the desktop provides to the windows. The composition root fills it
@@ -28,3 +31,5 @@ struct Platform
     // Where connections really go; empty (identity) in the program.
     RouteTable routes;
 };
+
+} // namespace uplark

@@ -2,6 +2,8 @@
 
 #include <QMouseEvent>
 
+namespace uplark {
+
 PictureBox::PictureBox(QWidget *parent)
     : QLabel(parent)
 {
@@ -88,3 +90,5 @@ void SetTextColour(QWidget *widget, const QColor &colour)
     pal.setColor(QPalette::WindowText, colour);
     widget->setPalette(pal);
 }
+
+} // namespace uplark

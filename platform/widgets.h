@@ -5,6 +5,8 @@
 #include <QLabel>
 #include <QString>
 
+namespace uplark {
+
 // A picture box: shows a Picture and remembers it, so that another box can
 // take its image ("copy the picture of one box into another").
 class PictureBox : public QLabel
@@ -88,3 +90,5 @@ W *Place(W *widget, const char *name, int left, int top, int width, int height, 
 QWidget *ColourBox(QWidget *parent, const QColor &colour);
 
 void SetTextColour(QWidget *widget, const QColor &colour);
+
+} // namespace uplark

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <utility>
 
+namespace uplark {
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -29,10 +31,10 @@ QByteArray FormParts(const QByteArray &quotedPath, const FilePostFields &fields)
     const QByteArray yes = QByteArrayLiteral("Yes");
     const std::array<Part, 21> parts{{
         {"field_command", &submit},
-        {"field_myvideo_keywords", &fields.videotags},
-        {"field_myvideo_title", &fields.videotitle},
-        {"field_myvideo_descr", &fields.videodscr},
-        {"field_myvideo_categories", &fields.videocat},
+        {"field_myvideo_keywords", &fields.tags},
+        {"field_myvideo_title", &fields.title},
+        {"field_myvideo_descr", &fields.description},
+        {"field_myvideo_categories", &fields.category},
         {"language", &en},
         {"field_privacy", &pub},
         {"field_private_share_entities", nullptr},
@@ -88,7 +90,7 @@ FilePost LayOutFilePost(qint64 fileSize, const URLParts &target, const QByteArra
     header += QByteArrayLiteral("Host: ") + target.Host + CRLF;
     header += QByteArrayLiteral("Content-Type: multipart/form-data; boundary=") + Boundary + CRLF;
     header += QByteArrayLiteral("Content-Length: ") + QByteArray::number(bodyLength) + CRLF;
-    header += QByteArrayLiteral("Cookie: ") + fields.logininfo + CRLF;
+    header += QByteArrayLiteral("Cookie: ") + fields.loginCookie + CRLF;
     header += QByteArrayLiteral("Connection: Keep-Alive") + CRLF;
     header += CRLF;
 
@@ -154,3 +156,5 @@ QByteArray ReadFilePost(const QString &path, const URLParts &target, const FileP
         error);
     return read ? std::move(post.request) : QByteArray();
 }
+
+} // namespace uplark

@@ -7,18 +7,20 @@
 
 #include <functional>
 
+namespace uplark {
+
 // The file post to the upload server: one multipart request that carries the
 // video information, the upload form's addresser value and the file.
 
 // The texts of the post, inserted as they are.
 struct FilePostFields
 {
-    QByteArray videotags;
-    QByteArray videotitle;
-    QByteArray videodscr;
-    QByteArray videocat;
-    QByteArray addresser;
-    QByteArray logininfo;
+    QByteArray tags;        // videotags
+    QByteArray title;       // videotitle
+    QByteArray description; // videodscr
+    QByteArray category;    // videocat
+    QByteArray addresser;   // addresser
+    QByteArray loginCookie; // logininfo
 };
 
 // A request laid out for a file of a given size: header lines, form parts,
@@ -58,3 +60,5 @@ bool ReadWholeFile(const QString &path, const std::function<char *(qint64 length
 // place. Empty, with `error` set, when the file cannot be read.
 QByteArray ReadFilePost(const QString &path, const URLParts &target, const FilePostFields &fields,
                         QString *error);
+
+} // namespace uplark

@@ -1,5 +1,7 @@
 #include "site/markers.h"
 
+namespace uplark {
+
 QByteArray SplitPiece(const QByteArray &text, const QByteArray &marker, int piece)
 {
     if (marker.isEmpty())
@@ -19,3 +21,5 @@ QByteArray CutBetween(const QByteArray &text, const QByteArray &open, const QByt
 {
     return SplitPiece(SplitPiece(text, open, 1), close, 0);
 }
+
+} // namespace uplark

@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 
+namespace uplark {
+
 // Marker extraction shared by every answer scanner.
 //
 // Splitting a text at a marker yields pieces: piece 0 is the text before the
@@ -14,3 +16,5 @@ QByteArray SplitPiece(const QByteArray &text, const QByteArray &marker, int piec
 // the text at `open`, then piece 0 of that at `close`. Empty when `open` is
 // absent; runs to the next `open` or the end when `close` is absent.
 QByteArray CutBetween(const QByteArray &text, const QByteArray &open, const QByteArray &close);
+
+} // namespace uplark

@@ -6,6 +6,8 @@
 #include <array>
 #include <utility>
 
+namespace uplark {
+
 namespace {
 
 const QByteArray ValueOpening = QByteArrayLiteral("value=\"");
@@ -84,3 +86,5 @@ std::optional<QByteArray> UploadFormAction(const QByteArray &chunk)
         return std::nullopt;
     return CutBetween(chunk, FormOpening, QByteArrayLiteral("\" name="));
 }
+
+} // namespace uplark

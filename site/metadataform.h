@@ -4,6 +4,8 @@
 
 #include <optional>
 
+namespace uplark {
+
 // The metadata form post (the site's first upload form, with fixed
 // placeholder values) and the scan of its answer for the second form.
 
@@ -24,3 +26,5 @@ std::optional<QByteArray> UploadFormAddresser(const QByteArray &chunk);
 // `multipart/form-data" action="`, cut before its first `" name=`. Nothing
 // when the chunk has no such form.
 std::optional<QByteArray> UploadFormAction(const QByteArray &chunk);
+
+} // namespace uplark

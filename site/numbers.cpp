@@ -1,5 +1,7 @@
 #include "site/numbers.h"
 
+namespace uplark {
+
 qint64 DivRoundHalfEven(qint64 num, qint64 den)
 {
     qint64 q = num / den;
@@ -43,3 +45,5 @@ QString GroupedNumber(qint64 value, const QLocale &locale)
     grouped.setNumberOptions(grouped.numberOptions() & ~QLocale::OmitGroupSeparator);
     return grouped.toString(value);
 }
+
+} // namespace uplark

@@ -3,6 +3,8 @@
 #include <QLocale>
 #include <QString>
 
+namespace uplark {
+
 // Number formats of the figures shown to the user. Every rounding goes half
 // to even.
 
@@ -23,3 +25,5 @@ qint64 Kilobytes(qint64 bytes);
 
 // A whole number with the locale's thousands separators: 1536 -> "1,536".
 QString GroupedNumber(qint64 value, const QLocale &locale = QLocale::system());
+
+} // namespace uplark

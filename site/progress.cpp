@@ -2,6 +2,8 @@
 
 #include "site/numbers.h"
 
+namespace uplark {
+
 using namespace Qt::StringLiterals;
 
 UploadProgressView UploadProgress(qint64 bytesSent, qint64 fileSize, int previousBar,
@@ -30,3 +32,17 @@ UploadProgressView UploadProgress(qint64 bytesSent, qint64 fileSize, int previou
     }
     return view;
 }
+
+QString StartingKilobyteLine(qint64 fileSize, const QLocale &locale)
+{
+    return u"0 Kb uploaded so far, remaining "_s + GroupedNumber(Kilobytes(fileSize), locale)
+           + u" Kb"_s;
+}
+
+QString UploadingLine(const QString &fileName, qint64 fileSize, const QLocale &locale)
+{
+    return u"Uploading "_s + MegabytesText(fileSize, locale) + u" MB video '"_s + fileName
+           + u"'"_s;
+}
+
+} // namespace uplark

@@ -3,6 +3,8 @@
 #include <QLocale>
 #include <QString>
 
+namespace uplark {
+
 // The figures the window shows while the file post goes out.
 struct UploadProgressView
 {
@@ -19,3 +21,12 @@ struct UploadProgressView
 // upload runs and plain digits in the finished line.
 UploadProgressView UploadProgress(qint64 bytesSent, qint64 fileSize, int previousBar,
                                   const QLocale &locale);
+
+// The kilobyte line before the first byte goes out: "0 Kb uploaded so far,
+// remaining N Kb", N with `locale`'s thousands separators.
+QString StartingKilobyteLine(qint64 fileSize, const QLocale &locale);
+
+// The status line of an upload: "Uploading 2.5 MB video 'name'".
+QString UploadingLine(const QString &fileName, qint64 fileSize, const QLocale &locale);
+
+} // namespace uplark

@@ -3,6 +3,8 @@
 #include "site/markers.h"
 #include "site/wire.h"
 
+namespace uplark {
+
 namespace {
 const QByteArray TokenOpening = QByteArrayLiteral("var gXSRF_token = '");
 }
@@ -31,3 +33,5 @@ std::optional<QByteArray> UploadPageToken(const QByteArray &chunk)
         return std::nullopt;
     return CutBetween(chunk, TokenOpening, QByteArrayLiteral("';"));
 }
+
+} // namespace uplark

@@ -4,6 +4,8 @@
 
 #include <optional>
 
+namespace uplark {
+
 // The upload page fetch: the request and the scan for its anti-forgery token.
 
 // "GET /my_videos_upload" with the login cookie, for the site `host`. The
@@ -15,3 +17,5 @@ QByteArray UploadPageRequest(const QByteArray &host, const QByteArray &logininfo
 // "';" (all of it when there is none). Nothing when the chunk lacks the whole
 // opening, even if it mentions "gXSRF_token".
 std::optional<QByteArray> UploadPageToken(const QByteArray &chunk);
+
+} // namespace uplark

@@ -4,6 +4,8 @@
 
 #include "uplark_config.h"
 
+namespace uplark {
+
 using namespace Qt::StringLiterals;
 
 std::optional<QByteArray> ScanVideoId(const QByteArray &chunk)
@@ -23,3 +25,5 @@ QString TermsAddress()
 {
     return u"http://"_s + QString::fromLatin1(SiteHost) + u"/t/terms"_s;
 }
+
+} // namespace uplark

@@ -5,6 +5,8 @@
 
 #include <optional>
 
+namespace uplark {
+
 // The upload server's answer and the addresses shown from it.
 
 // The video id in one chunk of the answer: after the first "video_id=", up to
@@ -17,3 +19,5 @@ QString WatchAddress(const QByteArray &id);
 
 // "http://" + the site host + "/t/terms".
 QString TermsAddress();
+
+} // namespace uplark

@@ -1,5 +1,7 @@
 #include "site/uploadtarget.h"
 
+namespace uplark {
+
 namespace {
 
 int PortNumber(const QByteArray &text)
@@ -47,3 +49,5 @@ URLParts SplitURL(const QByteArray &address)
     }
     return parts;
 }
+
+} // namespace uplark

@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 
+namespace uplark {
+
 // The upload form's action address, split into its parts.
 struct URLParts
 {
@@ -19,3 +21,5 @@ struct URLParts
 // decimal digits naming a port from 1 to 65535 leaves Port at 0. A host
 // followed by a colon and digits but no slash at all keeps them in Host.
 URLParts SplitURL(const QByteArray &address);
+
+} // namespace uplark

@@ -2,7 +2,11 @@
 
 #include "uplark_config.h"
 
+namespace uplark {
+
 QByteArray UserAgentLine()
 {
     return QByteArrayLiteral("User-Agent: Uplark 1.0 (") + QByteArray(ConversionHost) + ')';
 }
+
+} // namespace uplark

@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 
+namespace uplark {
+
 // Texts that several requests share. Requests are byte strings: one
 // character is one byte on the wire.
 
@@ -12,3 +14,5 @@ inline const QByteArray Boundary = QByteArrayLiteral("Xu02=$");
 
 // "User-Agent: Uplark 1.0 (<conversion host>)", without its line end.
 QByteArray UserAgentLine();
+
+} // namespace uplark

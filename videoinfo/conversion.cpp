@@ -2,6 +2,8 @@
 
 #include "site/markers.h"
 
+namespace uplark {
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -125,15 +127,16 @@ QByteArray RestorePercentAndAmp(const QByteArray &text)
 
 ConvertedTexts ReadConversionAnswer(const QByteArray &answer)
 {
+    // Every text has its space and CR LF tokens put back before any has its
+    // percent and ampersand tokens.
     ConvertedTexts t;
-    t.decodedTitle = DecodePercentEscapes(TitleSection(answer));
-    t.decodedDscr = DecodePercentEscapes(DescriptionSection(answer));
-    t.decodedTags = DecodePercentEscapes(TagsSection(answer));
-    t.tags = RestoreSpaceAndCrLf(t.decodedTags);
-    t.title = RestoreSpaceAndCrLf(t.decodedTitle);
-    t.dscr = RestoreSpaceAndCrLf(t.decodedDscr);
+    t.tags = RestoreSpaceAndCrLf(DecodePercentEscapes(TagsSection(answer)));
+    t.title = RestoreSpaceAndCrLf(DecodePercentEscapes(TitleSection(answer)));
+    t.dscr = RestoreSpaceAndCrLf(DecodePercentEscapes(DescriptionSection(answer)));
     t.tags = RestorePercentAndAmp(t.tags);
     t.title = RestorePercentAndAmp(t.title);
     t.dscr = RestorePercentAndAmp(t.dscr);
     return t;
 }
+
+} // namespace uplark

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+namespace uplark {
+
 // The text conversion: the title, description and tags go to the conversion
 // service with four characters replaced by placeholder tokens, and come back
 // as "%XX" byte escapes between section markers. These functions prepare the
@@ -61,15 +63,13 @@ QByteArray DecodePercentEscapes(const QByteArray &section);
 QByteArray RestoreSpaceAndCrLf(const QByteArray &decoded);
 QByteArray RestorePercentAndAmp(const QByteArray &text);
 
-// The whole answer taken apart: decoded sections (before the tokens are put
-// back) and the finished byte strings.
+// The whole answer taken apart into the finished byte strings.
 struct ConvertedTexts
 {
-    QByteArray decodedTitle;
-    QByteArray decodedDscr;
-    QByteArray decodedTags;
     QByteArray title;
     QByteArray dscr;
     QByteArray tags;
 };
 ConvertedTexts ReadConversionAnswer(const QByteArray &answer);
+
+} // namespace uplark

@@ -11,6 +11,7 @@
 #include <cstdio>
 
 using namespace Qt::StringLiterals;
+using namespace uplark;
 
 namespace {
 
@@ -56,12 +57,12 @@ void TestSettings::absentKeyReadsEmpty()
 {
     QTemporaryDir dir;
     SettingsStore store(dir.path());
-    QCOMPARE(store.GetSetting(App, App, u"un"_s), QString());
-    store.SaveSetting(App, App, u"check1"_s, u"1"_s);
-    QCOMPARE(store.GetSetting(App, App, u"un"_s), QString());
+    QCOMPARE(store.value(App, App, u"un"_s), QString());
+    store.setValue(App, App, u"check1"_s, u"1"_s);
+    QCOMPARE(store.value(App, App, u"un"_s), QString());
     // Writing "" over a key keeps the key, and it reads like an absent one.
-    store.SaveSetting(App, App, u"un"_s, QString());
-    QCOMPARE(store.GetSetting(App, App, u"un"_s), QString());
+    store.setValue(App, App, u"un"_s, QString());
+    QCOMPARE(store.value(App, App, u"un"_s), QString());
 }
 
 void TestSettings::roundTripInFreshProcess_data()
@@ -80,8 +81,8 @@ void TestSettings::roundTripInFreshProcess()
     QFETCH(QString, value);
     QTemporaryDir dir;
     SettingsStore store(dir.path());
-    store.SaveSetting(App, App, u"pw"_s, value);
-    QCOMPARE(store.GetSetting(App, App, u"pw"_s), value);
+    store.setValue(App, App, u"pw"_s, value);
+    QCOMPARE(store.value(App, App, u"pw"_s), value);
     QCOMPARE(readInFreshProcess(dir.path(), u"pw"_s), value);
 }
 
@@ -90,7 +91,7 @@ void TestSettings::folderAndFileAreOwnerOnly()
     QTemporaryDir dir;
     const mode_t old = ::umask(022);
     SettingsStore store(dir.path());
-    store.SaveSetting(App, App, u"un"_s, u"someone"_s);
+    store.setValue(App, App, u"un"_s, u"someone"_s);
     const QString file = store.filePath(App);
     QCOMPARE(modeOf(QFileInfo(file).path()), 0700);
     QCOMPARE(modeOf(file), 0600);
@@ -100,7 +101,7 @@ void TestSettings::folderAndFileAreOwnerOnly()
     QVERIFY(QFile::setPermissions(QFileInfo(file).path(),
                                   QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
                                       | QFile::ReadOther | QFile::ExeOther));
-    store.SaveSetting(App, App, u"pw"_s, u"secret"_s);
+    store.setValue(App, App, u"pw"_s, u"secret"_s);
     QCOMPARE(modeOf(file), 0600);
     QCOMPARE(modeOf(QFileInfo(file).path()), 0700);
     ::umask(old);
@@ -113,7 +114,7 @@ int main(int argc, char *argv[])
         QCoreApplication app(argc, argv);
         SettingsStore store(QString::fromLocal8Bit(folder));
         const QString key = QString::fromLocal8Bit(qgetenv("UPLARK_SETTINGS_READ_KEY"));
-        std::fputs(store.GetSetting(App, App, key).toUtf8().toHex().constData(), stdout);
+        std::fputs(store.value(App, App, key).toUtf8().toHex().constData(), stdout);
         return 0;
     }
     QCoreApplication app(argc, argv);

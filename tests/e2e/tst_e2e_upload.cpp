@@ -1,12 +1,11 @@
 // Whole uploads through the windows to the stand-in site running as a
 // separate process, checked against what the site then holds.
-#include "app/form1.h"
+#include "app/mainwindow.h"
 
 #include "doubles.h"
-#include "platform/curlhttp.h"
-#include "platform/widgets.h"
+#include "site/curlhttp.h"
 #include "siteprocess.h"
-#include "videoinfo/form3.h"
+#include "videoinfo/videoinfodialog.h"
 
 #include "uplark_config.h"
 
@@ -27,6 +26,8 @@
 #include <memory>
 
 using namespace Qt::StringLiterals;
+using namespace uplark;
+using namespace uplark::test;
 
 namespace {
 
@@ -56,7 +57,7 @@ struct E2E
         t.setSetting(u"check1"_s, u"1"_s);
         t.setSetting(u"un"_s, u"alice"_s);
         t.setSetting(u"pw"_s, password);
-        f = std::make_unique<Form1>(t.platform);
+        f = std::make_unique<MainWindow>(t.platform);
         f->show();
         return true;
     }
@@ -72,22 +73,22 @@ struct E2E
             return false;
         file.close();
         t.files.paths = {file.fileName()};
-        QTest::mouseClick(f->Picture9->hotspot(), Qt::LeftButton);
+        ClickButton(*f, "browseButton");
         bool confirmed = false;
         QTimer::singleShot(0, [&] {
-            auto *d = qobject_cast<Form3 *>(QApplication::activeModalWidget());
+            auto *d = qobject_cast<VideoInfoDialog *>(QApplication::activeModalWidget());
             if (!d)
                 return;
-            d->RichTextBox1->setText(title);
-            d->RichTextBox2->setPlainText(description);
-            d->Combo1->setCurrentText(u"Travel & Events"_s);
-            d->RichTextBox3->setText(tags);
-            QTest::mouseClick(d->Picture1->hotspot(), Qt::LeftButton);
+            Child<QLineEdit>(*d, "titleEdit")->setText(title);
+            Child<QPlainTextEdit>(*d, "descriptionEdit")->setPlainText(description);
+            Child<QComboBox>(*d, "categoryCombo")->setCurrentText(u"Travel & Events"_s);
+            Child<QLineEdit>(*d, "tagsEdit")->setText(tags);
+            ClickButton(*d, "okButton");
             confirmed = d->isHidden();
             if (!confirmed)
                 d->reject();
         });
-        QTest::mouseClick(f->Picture10->hotspot(), Qt::LeftButton);
+        ClickButton(*f, "uploadButton");
         return confirmed;
     }
 
@@ -115,7 +116,7 @@ struct E2E
     TestPlatform t;
     CurlHttpRequest curl{t.platform.routes};
     QTemporaryDir dir;
-    std::unique_ptr<Form1> f;
+    std::unique_ptr<MainWindow> f;
 };
 
 } // namespace
@@ -135,29 +136,29 @@ void TestE2EUpload::twoUploadsThroughTheWindows()
 {
     E2E e;
     QVERIFY2(e.setUp(u"Secret-123"_s), qPrintable(e.site.errorString()));
-    Form1 &f = *e.f;
+    MainWindow &f = *e.f;
     const QString watch = u"http://"_s + QString::fromLatin1(SiteHost) + u"/watch?v="_s;
     const QByteArray first = VideoBytes(2 * 1024 * 1024 + 5, 7);
     QVERIFY(e.upload(u"Summer trip.mpg"_s, first, u"caf\u00e9"_s,
                      u"To the sea.\nAnd back & home."_s, u"summer sea trip"_s));
-    QTRY_VERIFY_WITH_TIMEOUT(!f.Picture18->isHidden(), 60000);
+    QTRY_COMPARE_WITH_TIMEOUT(f.display(), MainWindow::Display::Result, 60000);
     QList<QByteArrayList> stored = e.storedVideos();
     QCOMPARE(stored.size(), 1);
-    QCOMPARE(f.Text4->text(), watch + QString::fromLatin1(stored[0][0]));
+    QCOMPARE(f.watchAddress(), watch + QString::fromLatin1(stored[0][0]));
     QCOMPARE(stored[0][1],
              QByteArray("caf\xC3\xA9|To the sea.\r\nAnd back & home.|summer sea trip|19"));
     QVERIFY(stored[0][2] == first);
-    QTest::mouseClick(f.Picture22->hotspot(), Qt::LeftButton);
-    QCOMPARE(e.t.desktop.clipboard, f.Text4->text());
+    ClickButton(f, "copyAddressButton");
+    QCOMPARE(e.t.desktop.clipboard, f.watchAddress());
 
     // Upload New, then a second upload in the same run.
-    QTest::mouseClick(f.Picture23->hotspot(), Qt::LeftButton);
+    ClickButton(f, "uploadNewButton");
     const QByteArray second = VideoBytes(700 * 1024, 2);
     QVERIFY(e.upload(u"second.avi"_s, second, u"Second"_s));
-    QTRY_VERIFY_WITH_TIMEOUT(!f.Picture18->isHidden(), 60000);
+    QTRY_COMPARE_WITH_TIMEOUT(f.display(), MainWindow::Display::Result, 60000);
     stored = e.storedVideos();
     QCOMPARE(stored.size(), 2);
-    QCOMPARE(f.Text4->text(), watch + QString::fromLatin1(stored[1][0]));
+    QCOMPARE(f.watchAddress(), watch + QString::fromLatin1(stored[1][0]));
     QVERIFY(stored[1][2] == second);
     QCOMPARE(e.t.messages.shown.size(), 1); // the copy's confirmation
 }
@@ -171,7 +172,8 @@ void TestE2EUpload::wrongPassword()
     QCOMPARE(e.t.messages.shown[0].text, u"Either your username or password is wrong. Please "
                                          "check them and set your account again."_s);
     // No file and no account: Browse needs the account set again.
-    QVERIFY(!e.f->Picture9->isHidden() && e.f->Text1->isHidden() && e.f->Label14->isHidden());
+    QCOMPARE(e.f->display(), MainWindow::Display::NoFile);
+    QVERIFY(e.f->findChild<QWidget *>(u"forgetAccountLink"_s)->isHidden());
     QCOMPARE(e.t.setting(u"pw"_s), QString());
 }
 
@@ -183,7 +185,7 @@ void TestE2EUpload::unreachableSite()
     // OK on the video information dialog finds no site to convert the texts.
     QVERIFY(!e.upload(u"v.wmv"_s, VideoBytes(10000, 4), u"t"_s));
     QCOMPARE(e.t.messages.texts(), QStringList{u"Connection error!"_s});
-    QVERIFY(e.f->Picture11->isHidden() && !e.f->Picture10->isHidden());
+    QCOMPARE(e.f->display(), MainWindow::Display::FileChosen);
 }
 
 QTEST_MAIN(TestE2EUpload)

@@ -2,7 +2,7 @@
 
 #include "siteprocess.h"
 
-#include "account/login.h"
+#include "site/login.h"
 #include "site/filepost.h"
 #include "site/markers.h"
 #include "site/metadataform.h"
@@ -10,6 +10,8 @@
 
 #include <QDeadlineTimer>
 #include <QTcpSocket>
+
+using namespace uplark;
 
 namespace SiteKit {
 
@@ -28,11 +30,11 @@ QByteArray filePost(const QByteArray &cookie, const QByteArray &addresser, const
                     const QByteArray &title, const QByteArray &description)
 {
     FilePostFields fields;
-    fields.videotitle = title;
-    fields.videodscr = description;
-    fields.videocat = "22";
+    fields.title = title;
+    fields.description = description;
+    fields.category = "22";
     fields.addresser = addresser;
-    fields.logininfo = cookie;
+    fields.loginCookie = cookie;
     URLParts target;
     target.Host = "localhost";
     return BuildFilePost(file, target, QuotedPath(QStringLiteral("/home/someone/My Videos/holiday clip.wmv")),

@@ -4,7 +4,7 @@
 #include "sitekit.h"
 #include "siteprocess.h"
 
-#include "account/login.h"
+#include "site/login.h"
 #include "site/metadataform.h"
 #include "site/uploadpage.h"
 #include "uplark_config.h"
@@ -16,6 +16,7 @@
 #include <QTest>
 
 using namespace Qt::StringLiterals;
+using namespace uplark;
 
 constexpr int LockoutSeconds = 3;
 constexpr int TicketSeconds = 3;

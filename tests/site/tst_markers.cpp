@@ -2,6 +2,8 @@
 
 #include <QTest>
 
+using namespace uplark;
+
 class TestMarkers : public QObject
 {
     Q_OBJECT

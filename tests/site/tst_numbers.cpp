@@ -3,6 +3,7 @@
 #include <QTest>
 
 using namespace Qt::StringLiterals;
+using namespace uplark;
 
 class TestNumbers : public QObject
 {

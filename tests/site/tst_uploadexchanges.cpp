@@ -14,6 +14,7 @@
 #include <optional>
 
 using namespace Qt::StringLiterals;
+using namespace uplark;
 
 using Scanner = std::optional<QByteArray> (*)(const QByteArray &);
 Q_DECLARE_METATYPE(Scanner)
@@ -96,10 +97,10 @@ void TestUploadExchanges::requests()
     const FilePostFields f{"tag1 tag2", "caf\xc3\xa9", "one\r\ntwo", "22", "addr77", cookie};
     const QByteArray body =
         formParts(QByteArrayList{"field_command=myvideo_submit",
-                                 "field_myvideo_keywords=" + f.videotags,
-                                 "field_myvideo_title=" + f.videotitle,
-                                 "field_myvideo_descr=" + f.videodscr,
-                                 "field_myvideo_categories=" + f.videocat, "language=EN",
+                                 "field_myvideo_keywords=" + f.tags,
+                                 "field_myvideo_title=" + f.title,
+                                 "field_myvideo_descr=" + f.description,
+                                 "field_myvideo_categories=" + f.category, "language=EN",
                                  "field_privacy=public", "field_private_share_entities",
                                  "addresser=" + f.addresser}
                   + QByteArray("contact=&field_date_day=0&field_date_yr=0&field_date_mon=0&"

@@ -1,5 +1,7 @@
 #include "doubles.h"
 
+namespace uplark::test {
+
 MsgAnswer RecordingMessageBox::show(const QString &text, MsgButtons buttons, MsgIcon icon,
                                     const QString &title)
 {
@@ -42,11 +44,13 @@ TestPlatform::TestPlatform()
 QString TestPlatform::setting(const QString &key) const
 {
     const QString app = QString::fromUtf16(SettingsApp);
-    return settings.GetSetting(app, app, key);
+    return settings.value(app, app, key);
 }
 
 void TestPlatform::setSetting(const QString &key, const QString &value)
 {
     const QString app = QString::fromUtf16(SettingsApp);
-    settings.SaveSetting(app, app, key, value);
+    settings.setValue(app, app, key, value);
 }
+
+} // namespace uplark::test

@@ -6,12 +6,17 @@
 #include "platform/mediapreview.h"
 #include "platform/messagebox.h"
 #include "platform/platform.h"
+#include "platform/widgets.h"
+#include "site/httprequest.h"
 
 #include <QList>
+#include <QTest>
 #include <QStringList>
 #include <QTemporaryDir>
 
 #include <functional>
+
+namespace uplark::test {
 
 // Records every message box and answers from a script: the next answer of
 // `answers`, or OK (No for a question) when the script is empty.
@@ -75,6 +80,20 @@ public:
     QStringList opened;
 };
 
+// Answers every request with `reply` and keeps what was asked.
+class ScriptedHttp : public HttpRequest
+{
+public:
+    HttpReply post(const QByteArray &url, const QByteArray &, const QByteArray &body) override
+    {
+        requests.append(url + ' ' + body);
+        return reply;
+    }
+
+    HttpReply reply;
+    QList<QByteArray> requests;
+};
+
 // A whole platform of doubles with settings in a temporary folder.
 struct TestPlatform
 {
@@ -95,3 +114,21 @@ struct TestPlatform
     QString setting(const QString &key) const;
     void setSetting(const QString &key, const QString &value);
 };
+
+// The child of `root` with this object name; the test stops when there is none.
+template <typename T>
+T *Child(const QObject &root, const char *name)
+{
+    T *child = root.findChild<T *>(QString::fromLatin1(name));
+    if (!child)
+        qFatal("%s has no child named %s", qPrintable(root.objectName()), name);
+    return child;
+}
+
+// A left click on the image button of this name, where its click area is.
+inline void ClickButton(const QObject &root, const char *name)
+{
+    QTest::mouseClick(Child<ImageButton>(root, name)->hotspot(), Qt::LeftButton);
+}
+
+} // namespace uplark::test

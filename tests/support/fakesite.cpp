@@ -1,6 +1,6 @@
 #include "fakesite.h"
 
-#include "platform/routes.h"
+#include "site/routes.h"
 
 #include "uplark_config.h"
 
@@ -9,6 +9,7 @@
 #include <utility>
 
 using namespace Qt::StringLiterals;
+using namespace uplark;
 
 FakeSite::FakeSite()
 {

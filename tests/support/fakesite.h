@@ -7,7 +7,9 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
+namespace uplark {
 class RouteTable;
+}
 
 // A scripted stand-in for the video site and its upload server, inside the
 // test process, on ephemeral loopback ports. Each request is recognised by
@@ -33,16 +35,17 @@ public:
 
     bool start();
     // Points the site host (port 80) and the upload host at the fake.
-    void route(RouteTable &routes) const;
+    void route(uplark::RouteTable &routes) const;
     // Stop listening: new connections are refused, open ones stay.
     void refuseSite() { m_site.close(); }
     void refuseUploads() { m_upload.close(); }
+    quint16 sitePort() const { return m_site.serverPort(); }
     quint16 uploadPort() const { return m_upload.serverPort(); }
     // Aborts the latest upload connection.
     void resetUpload();
     // Sends the upload host to a loopback port whose queue is full: a
     // connection to it stays in its opening phase for a long time.
-    bool hangUploads(RouteTable &routes);
+    bool hangUploads(uplark::RouteTable &routes);
 
     // Answers by default: the cookie "LOGIN_INFO=fakecookie42", the token
     // "tok123", the upload form with addresser "addr77" and action

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+namespace uplark {
+
 // One synchronous HTTP request: the call returns only when the whole answer
 // has arrived or the request has failed, and no event is handled meanwhile.
 struct HttpReply
@@ -20,3 +22,5 @@ public:
     virtual HttpReply post(const QByteArray &url, const QByteArray &contentType,
                            const QByteArray &body) = 0;
 };
+
+} // namespace uplark

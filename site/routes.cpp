@@ -1,4 +1,6 @@
-#include "platform/routes.h"
+#include "site/routes.h"
+
+namespace uplark {
 
 using namespace Qt::StringLiterals;
 
@@ -20,3 +22,5 @@ Endpoint RouteTable::resolve(const QString &host, quint16 port) const
 {
     return m_routes.value(keyOf(host, port), Endpoint{host, port});
 }
+
+} // namespace uplark

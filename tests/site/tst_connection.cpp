@@ -1,4 +1,4 @@
-#include "site/winsock.h"
+#include "site/connection.h"
 
 #include <QSignalSpy>
 #include <QTcpServer>
@@ -6,6 +6,7 @@
 #include <QTest>
 
 using namespace Qt::StringLiterals;
+using namespace uplark;
 
 // A local server that keeps every accepted connection and what it received.
 struct Peer : QObject
@@ -25,7 +26,7 @@ struct Peer : QObject
     QByteArray received;
 };
 
-class TestWinsock : public QObject
+class TestConnection : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
@@ -39,33 +40,33 @@ private:
     RouteTable m_routes;
 };
 
-void TestWinsock::requestGoesOutWholeThroughRoute_data()
+void TestConnection::requestGoesOutWholeThroughRoute_data()
 {
     QTest::addColumn<int>("size");
     QTest::newRow("small request") << 83;
-    QTest::newRow("exactly one slice") << int(Winsock::SliceSize);
-    QTest::newRow("many slices, odd tail") << int(7 * Winsock::SliceSize + 12345);
+    QTest::newRow("exactly one slice") << int(TcpConnection::SliceSize);
+    QTest::newRow("many slices, odd tail") << int(7 * TcpConnection::SliceSize + 12345);
 }
 
-void TestWinsock::requestGoesOutWholeThroughRoute()
+void TestConnection::requestGoesOutWholeThroughRoute()
 {
     QFETCH(int, size);
     Peer peer;
     m_routes.add(u"site.invalid"_s, 80, u"127.0.0.1"_s, peer.server.serverPort());
-    Winsock w(m_routes);
+    TcpConnection w(m_routes);
     QByteArray payload(size, Qt::Uninitialized);
     for (int i = 0; i < size; ++i)
         payload[i] = char(i % 251); // slices out of order or repeated show
     qint64 progressTotal = 0;
     bool addsUp = true; // at every event, sent so far + remaining = the whole request
-    connect(&w, &Winsock::sendProgress, this, [&](qint64 sent, qint64 remaining) {
+    connect(&w, &TcpConnection::sendProgress, this, [&](qint64 sent, qint64 remaining) {
         progressTotal += sent;
         addsUp = addsUp && progressTotal + remaining == size;
     });
-    connect(&w, &Winsock::connected, this, [&] { w.SendData(payload); });
-    QSignalSpy errors(&w, &Winsock::error);
+    connect(&w, &TcpConnection::connected, this, [&] { w.send(payload); });
+    QSignalSpy errors(&w, &TcpConnection::failed);
 
-    w.Connect(u"site.invalid"_s, 80);
+    w.connectTo(u"site.invalid"_s, 80);
     QTRY_COMPARE_WITH_TIMEOUT(peer.received.size(), payload.size(), 20000);
     QVERIFY(peer.received == payload);
     QTRY_COMPARE(progressTotal, qint64(payload.size()));
@@ -73,58 +74,58 @@ void TestWinsock::requestGoesOutWholeThroughRoute()
     QCOMPARE(errors.size(), 0);
 }
 
-void TestWinsock::dataArrivesAndPeerCloseIsNoError()
+void TestConnection::dataArrivesAndPeerCloseIsNoError()
 {
     Peer peer;
-    Winsock w(m_routes);
-    QSignalSpy errors(&w, &Winsock::error);
+    TcpConnection w(m_routes);
+    QSignalSpy errors(&w, &TcpConnection::failed);
     QByteArray got;
-    connect(&w, &Winsock::dataArrival, this, [&] { got += w.GetData(); });
-    w.Connect(u"127.0.0.1"_s, peer.server.serverPort());
+    connect(&w, &TcpConnection::dataArrived, this, [&] { got += w.takeReceived(); });
+    w.connectTo(u"127.0.0.1"_s, peer.server.serverPort());
     QTRY_COMPARE(peer.sockets.size(), 1);
     peer.sockets[0]->write("HTTP/1.1 200 OK\r\n\r\nvideo_id=abc&x");
     peer.sockets[0]->disconnectFromHost();
     QTRY_COMPARE(got, QByteArray("HTTP/1.1 200 OK\r\n\r\nvideo_id=abc&x"));
-    QCOMPARE(w.GetData(), QByteArray());
+    QCOMPARE(w.takeReceived(), QByteArray());
     QTest::qWait(200);
     QCOMPARE(errors.size(), 0);
 }
 
-void TestWinsock::refusedPortRaisesError()
+void TestConnection::refusedPortRaisesError()
 {
     Peer gone;
     const quint16 port = gone.server.serverPort();
     gone.server.close();
-    Winsock w(m_routes);
-    QSignalSpy errors(&w, &Winsock::error);
-    QSignalSpy connects(&w, &Winsock::connected);
-    w.Connect(u"127.0.0.1"_s, port);
+    TcpConnection w(m_routes);
+    QSignalSpy errors(&w, &TcpConnection::failed);
+    QSignalSpy connects(&w, &TcpConnection::connected);
+    w.connectTo(u"127.0.0.1"_s, port);
     QTRY_COMPARE(errors.size(), 1);
     QCOMPARE(errors.at(0).at(0).toInt(), int(QAbstractSocket::ConnectionRefusedError));
     QCOMPARE(connects.size(), 0);
 }
 
-void TestWinsock::closeIsHarmlessSilencesAndAllowsReconnect()
+void TestConnection::closeIsHarmlessSilencesAndAllowsReconnect()
 {
     Peer peer;
-    Winsock w(m_routes);
-    w.Close(); // never opened
-    QSignalSpy arrivals(&w, &Winsock::dataArrival);
-    QSignalSpy errors(&w, &Winsock::error);
-    w.Connect(u"127.0.0.1"_s, peer.server.serverPort());
+    TcpConnection w(m_routes);
+    w.close(); // never opened
+    QSignalSpy arrivals(&w, &TcpConnection::dataArrived);
+    QSignalSpy errors(&w, &TcpConnection::failed);
+    w.connectTo(u"127.0.0.1"_s, peer.server.serverPort());
     QTRY_COMPARE(peer.sockets.size(), 1);
     QTRY_VERIFY(w.isConnected());
-    w.Close();
-    w.Close();
+    w.close();
+    w.close();
     QVERIFY(!w.isConnected());
     // Whatever the peer still sends is not reported.
     peer.sockets[0]->write("late answer");
     QTest::qWait(200);
     QCOMPARE(arrivals.size(), 0);
     QCOMPARE(errors.size(), 0);
-    w.Connect(); // the same host and port again
+    w.reconnect(); // the same host and port again
     QTRY_COMPARE(peer.sockets.size(), 2);
 }
 
-QTEST_GUILESS_MAIN(TestWinsock)
-#include "tst_winsock.moc"
+QTEST_GUILESS_MAIN(TestConnection)
+#include "tst_connection.moc"

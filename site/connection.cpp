@@ -1,26 +1,28 @@
-#include "site/winsock.h"
+#include "site/connection.h"
 
 #include <QTcpSocket>
 
-Winsock::Winsock(const RouteTable &routes, QObject *parent)
+namespace uplark {
+
+TcpConnection::TcpConnection(const RouteTable &routes, QObject *parent)
     : QObject(parent)
     , m_routes(routes)
 {
 }
 
-Winsock::~Winsock()
+TcpConnection::~TcpConnection()
 {
     dropSocket();
 }
 
-void Winsock::Connect(const QString &host, int port)
+void TcpConnection::connectTo(const QString &host, int port)
 {
     m_remoteHost = host;
     m_remotePort = port;
-    Connect();
+    reconnect();
 }
 
-void Winsock::Connect()
+void TcpConnection::reconnect()
 {
     dropSocket();
     auto *socket = new QTcpSocket(this);
@@ -34,7 +36,7 @@ void Winsock::Connect()
     });
     connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
         if (socket == m_socket && socket->bytesAvailable() > 0)
-            Q_EMIT dataArrival(socket->bytesAvailable());
+            Q_EMIT dataArrived(socket->bytesAvailable());
     });
     connect(socket, &QTcpSocket::bytesWritten, this, [this, socket](qint64 bytes) {
         if (socket == m_socket)
@@ -47,13 +49,13 @@ void Winsock::Connect()
                 if (socket != m_socket
                     || (code == QAbstractSocket::RemoteHostClosedError && bytesPending() == 0))
                     return;
-                Q_EMIT error(int(code), socket->errorString());
+                Q_EMIT failed(int(code), socket->errorString());
             });
     const Endpoint to = m_routes.resolve(m_remoteHost, quint16(m_remotePort));
     socket->connectToHost(to.host, to.port);
 }
 
-void Winsock::SendData(const QByteArray &data)
+void TcpConnection::send(const QByteArray &data)
 {
     if (data.isEmpty())
         return;
@@ -62,22 +64,22 @@ void Winsock::SendData(const QByteArray &data)
         feed();
 }
 
-QByteArray Winsock::GetData()
+QByteArray TcpConnection::takeReceived()
 {
     return m_socket ? m_socket->readAll() : QByteArray();
 }
 
-void Winsock::Close()
+void TcpConnection::close()
 {
     dropSocket();
 }
 
-bool Winsock::isConnected() const
+bool TcpConnection::isConnected() const
 {
     return m_socket && m_socket->state() == QAbstractSocket::ConnectedState;
 }
 
-qint64 Winsock::bytesPending() const
+qint64 TcpConnection::bytesPending() const
 {
     qint64 pending = m_socket ? m_socket->bytesToWrite() : 0;
     for (const QByteArray &buffer : m_queue)
@@ -85,7 +87,7 @@ qint64 Winsock::bytesPending() const
     return pending - m_offset;
 }
 
-void Winsock::feed()
+void TcpConnection::feed()
 {
     // Keep two slices in the socket's buffer: enough to keep the network
     // busy, little enough that the request is never copied whole.
@@ -101,7 +103,7 @@ void Winsock::feed()
     }
 }
 
-void Winsock::onBytesWritten(qint64 bytes)
+void TcpConnection::onBytesWritten(qint64 bytes)
 {
     const QTcpSocket *socket = m_socket;
     Q_EMIT sendProgress(bytes, bytesPending());
@@ -110,7 +112,7 @@ void Winsock::onBytesWritten(qint64 bytes)
         feed();
 }
 
-void Winsock::dropSocket()
+void TcpConnection::dropSocket()
 {
     m_queue.clear();
     m_offset = 0;
@@ -121,3 +123,5 @@ void Winsock::dropSocket()
         socket->deleteLater();
     }
 }
+
+} // namespace uplark

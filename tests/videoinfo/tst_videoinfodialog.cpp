@@ -1,10 +1,9 @@
-#include "videoinfo/form3.h"
+// The video information dialog: its checks, its limits, its ways out, and
+// the conversion of its texts by the stand-in site's service.
+#include "videoinfo/videoinfodialog.h"
 
-#include "app/form1.h"
 #include "doubles.h"
-#include "platform/curlhttp.h"
-#include "platform/widgets.h"
-#include "site/winsock.h"
+#include "site/curlhttp.h"
 #include "siteprocess.h"
 #include "uplark_config.h"
 
@@ -16,64 +15,51 @@
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTest>
-#include <QTimer>
 
 #include <curl/curl.h>
 
 using namespace Qt::StringLiterals;
+using namespace uplark;
+using namespace uplark::test;
 
 namespace {
 
-// A main window showing a chosen file, the site host led to the stand-in site.
-// The conversion host, which may share its name with the site host, is
-// routed last, to the site too unless told otherwise.
+// A platform whose conversion host leads to the stand-in site, unless told
+// otherwise.
 struct Fixture
 {
     explicit Fixture(const SiteProcess &site, quint16 conversionPort = 0)
     {
-        t.platform.routes.add(QString::fromLatin1(SiteHost), SitePort, u"127.0.0.1"_s,
-                              site.sitePort());
         t.platform.routes.add(QString::fromLatin1(ConversionHost), SitePort, u"127.0.0.1"_s,
                               conversionPort ? conversionPort : site.sitePort());
         t.platform.http = &curl;
-        main.Picture9->setVisible(false);
-        main.Picture8->setVisible(true);
-        main.Picture10->setVisible(true);
-        main.videotitle = "old";
-    }
-
-    // The file-chosen display, and nothing of a successful OK.
-    bool untouched() const
-    {
-        return main.Picture11->isHidden() && !main.Picture10->isHidden()
-               && !main.Picture8->isHidden() && main.Label12->isHidden()
-               && main.videotitle == "old" && main.Winsock1->RemoteHost().isEmpty();
     }
 
     TestPlatform t;
     CurlHttpRequest curl{t.platform.routes};
-    Form1 main{t.platform}; // keeps references to the platform and its routes
 };
 
 // The boxes as "title|description|tags|category"; fill() takes the same form.
-QString shown(const Form3 &d)
+QString shown(const VideoInfoDialog &d)
 {
-    return d.RichTextBox1->text() + u'|' + d.RichTextBox2->toPlainText() + u'|'
-           + d.RichTextBox3->text() + u'|' + d.Combo1->currentText();
+    return Child<QLineEdit>(d, "titleEdit")->text() + u'|'
+           + Child<QPlainTextEdit>(d, "descriptionEdit")->toPlainText() + u'|'
+           + Child<QLineEdit>(d, "tagsEdit")->text() + u'|'
+           + Child<QComboBox>(d, "categoryCombo")->currentText();
 }
 
-void fill(Form3 &d, const QString &boxes)
+void fill(VideoInfoDialog &d, const QString &boxes)
 {
     const QStringList b = boxes.split(u'|');
-    d.RichTextBox1->setText(b.at(0));
-    d.RichTextBox2->setPlainText(b.at(1));
-    d.RichTextBox3->setText(b.at(2));
-    d.Combo1->setCurrentText(b.at(3));
+    Child<QLineEdit>(d, "titleEdit")->setText(b.at(0));
+    Child<QPlainTextEdit>(d, "descriptionEdit")->setPlainText(b.at(1));
+    Child<QLineEdit>(d, "tagsEdit")->setText(b.at(2));
+    Child<QComboBox>(d, "categoryCombo")->setCurrentText(b.at(3));
 }
 
 } // namespace
 
-class TestForm3 : public QObject
+class TestVideoInfoDialog : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
@@ -87,6 +73,7 @@ private Q_SLOTS:
     void refused();
     void limits_data();
     void limits();
+    void leaving_data();
     void leaving();
     void ok();
 
@@ -94,7 +81,7 @@ private:
     SiteProcess m_site;
 };
 
-void TestForm3::refused_data()
+void TestVideoInfoDialog::refused_data()
 {
     QTest::addColumn<QString>("boxes");
     QTest::addColumn<int>("service"); // conversion host: 0 the site, 1 nowhere, 2 the upload server
@@ -102,17 +89,17 @@ void TestForm3::refused_data()
     QTest::addColumn<QString>("focus"); // where a check puts it
     QTest::newRow("title of spaces") << u"   |D|G|Comedy"_s << 0
                                      << u"Please enter a TITLE for your video."_s
-                                     << u"RichTextBox1"_s;
+                                     << u"titleEdit"_s;
     QTest::newRow("description of spaces")
         << u"T|  ||"_s << 0 << u"Please enter a meaningful description for your video."_s
-        << u"RichTextBox2"_s;
+        << u"descriptionEdit"_s;
     QTest::newRow("no category")
-        << u"T|D||"_s << 0 << u"Please select a category for your video."_s << u"Combo1"_s;
+        << u"T|D||"_s << 0 << u"Please select a category for your video."_s << u"categoryCombo"_s;
     QTest::newRow("tags of spaces")
         << u"T|D|  |Comedy"_s << 0
         << u"Please enter some TAGS in order for your video to be found easily.\r\n\r\n"
            "Seperate your tags by spaces."_s
-        << u"RichTextBox3"_s;
+        << u"tagsEdit"_s;
     const QString boxes = u"<b>T</b>|D|G|Film & Animation"_s;
     QTest::newRow("conversion service unreachable")
         << boxes << 1 << u"Connection error!"_s << QString();
@@ -120,7 +107,7 @@ void TestForm3::refused_data()
         << boxes << 2 << u"Connection error!"_s << QString();
 }
 
-void TestForm3::refused()
+void TestVideoInfoDialog::refused()
 {
     QFETCH(QString, boxes);
     QFETCH(int, service);
@@ -130,22 +117,27 @@ void TestForm3::refused()
     QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
     Fixture f(m_site, service == 1 ? probe.serverPort() : service == 2 ? m_site.uploadPort() : 0);
     probe.close();
-    Form3 d(f.main);
+    VideoInfoDialog d(f.t.platform, u"clip"_s);
+    QSignalSpy started(&d, &VideoInfoDialog::conversionStarted);
+    QSignalSpy failed(&d, &VideoInfoDialog::conversionFailed);
     d.show();
     fill(d, boxes);
-    d.Picture1->setFocus();
-    QTest::keyClick(d.Picture1, Qt::Key_Space); // OK
+    Child<QWidget>(d, "okButton")->setFocus();
+    QTest::keyClick(Child<QWidget>(d, "okButton"), Qt::Key_Space); // OK
     QCOMPARE(f.t.messages.texts(), QStringList{message});
     QCOMPARE(f.t.messages.shown.first().icon, MsgIcon::Critical);
-    // The dialog stays, editable; nothing of an OK reaches the main window.
-    QVERIFY(d.isVisible() && d.isEnabled() && f.untouched());
+    // The dialog stays, editable, with nothing to hand over.
+    QVERIFY(d.isVisible() && d.isEnabled() && d.videoInfo().category.isEmpty());
+    // Only a conversion tells the caller that the upload starts, and that it failed.
+    QCOMPARE(started.size(), focus.isEmpty() ? 1 : 0);
+    QCOMPARE(failed.size(), started.size());
     if (!focus.isEmpty())
         QCOMPARE(d.focusWidget()->objectName(), focus);
     else // after a failed conversion, with the texts as they now stand
         QCOMPARE(shown(d), u"bT/b|D|G|Film & Animation"_s);
 }
 
-void TestForm3::limits_data()
+void TestVideoInfoDialog::limits_data()
 {
     QTest::addColumn<QString>("box");
     QTest::addColumn<int>("before"); // characters already in the box
@@ -153,14 +145,14 @@ void TestForm3::limits_data()
     QTest::addColumn<QString>("pasted");
     QTest::addColumn<int>("kept"); // how much of it stays
     const QString b100(100, u'b');
-    QTest::newRow("title") << u"RichTextBox1"_s << 0 << 0 << b100 << 60;
-    QTest::newRow("description, in the middle") << u"RichTextBox2"_s << 4990 << 10 << b100 << 9;
+    QTest::newRow("title") << u"titleEdit"_s << 0 << 0 << b100 << 60;
+    QTest::newRow("description, in the middle") << u"descriptionEdit"_s << 4990 << 10 << b100 << 9;
     QTest::newRow("description, no half emoji")
-        << u"RichTextBox2"_s << 4998 << 0 << u"\U0001F3AC\U0001F3AC"_s << 0;
-    QTest::newRow("tags") << u"RichTextBox3"_s << 100 << 0 << b100 << 20;
+        << u"descriptionEdit"_s << 4998 << 0 << u"\U0001F3AC\U0001F3AC"_s << 0;
+    QTest::newRow("tags") << u"tagsEdit"_s << 100 << 0 << b100 << 20;
 }
 
-void TestForm3::limits()
+void TestVideoInfoDialog::limits()
 {
     QFETCH(QString, box);
     QFETCH(int, before);
@@ -168,7 +160,7 @@ void TestForm3::limits()
     QFETCH(QString, pasted);
     QFETCH(int, kept);
     Fixture f(m_site);
-    Form3 d(f.main);
+    VideoInfoDialog d(f.t.platform, QString());
     QWidget *w = d.findChild<QWidget *>(box);
     const QString start(before, u'a');
     for (const QString &text : {start, pasted}) {
@@ -182,51 +174,53 @@ void TestForm3::limits()
              start.left(before - back) + pasted.left(kept) + start.right(back));
 }
 
-void TestForm3::leaving()
+void TestVideoInfoDialog::leaving_data()
 {
-    Fixture f(m_site);
-    f.main.fname = QCoreApplication::applicationFilePath(); // any existing file
-    f.main.Picture11->setVisible(true); // whatever it shows, the main window returns to File chosen
-    // Opened from the main window and left by Cancel, then by Esc: each time
-    // afresh with the file's name as its title, and nothing of an OK behind.
-    QStringList seen;
-    for (bool esc : {false, true}) {
-        QTimer::singleShot(0, [&] {
-            Form3 &d = *qobject_cast<Form3 *>(QApplication::activeModalWidget());
-            seen << shown(d);
-            fill(d, u"T|D|G|Comedy"_s);
-            if (esc)
-                QTest::keyClick(d.RichTextBox1, Qt::Key_Escape);
-            else
-                QTest::mouseClick(d.Picture2->hotspot(), Qt::LeftButton);
-            seen << (d.isHidden() ? u"closed"_s : u"open"_s);
-            d.reject();
-        });
-        f.main.Label5_Click();
-        QVERIFY(f.t.messages.shown.isEmpty() && f.untouched());
-    }
-    const QString fresh = u"tst_form3|||Please select..."_s;
-    QCOMPARE(seen, QStringList({fresh, u"closed"_s, fresh, u"closed"_s}));
+    QTest::addColumn<bool>("escape");
+    QTest::newRow("Cancel") << false;
+    QTest::newRow("Esc") << true;
 }
 
-void TestForm3::ok()
+void TestVideoInfoDialog::leaving()
+{
+    QFETCH(bool, escape);
+    Fixture f(m_site);
+    VideoInfoDialog d(f.t.platform, u"Holiday clip.mpg"_s);
+    QSignalSpy started(&d, &VideoInfoDialog::conversionStarted);
+    d.show();
+    // It opens with the suggested title, selected, and nothing chosen.
+    QCOMPARE(shown(d), u"Holiday clip.mpg|||Please select..."_s);
+    QCOMPARE(Child<QLineEdit>(d, "titleEdit")->selectedText(), u"Holiday clip.mpg"_s);
+    fill(d, u"T|D|G|Comedy"_s);
+    if (escape)
+        QTest::keyClick(Child<QLineEdit>(d, "titleEdit"), Qt::Key_Escape);
+    else
+        ClickButton(d, "cancelButton");
+    QVERIFY(d.isHidden());
+    QCOMPARE(d.result(), int(QDialog::Rejected));
+    QVERIFY(started.isEmpty() && f.t.messages.shown.isEmpty());
+}
+
+void TestVideoInfoDialog::ok()
 {
     Fixture f(m_site);
-    Form3 d(f.main);
+    VideoInfoDialog d(f.t.platform, QString());
+    QSignalSpy started(&d, &VideoInfoDialog::conversionStarted);
     d.show();
     fill(d, u"50% off & more|caf\u00e9 \u65e5\u672c \U0001F3AC\n"
             "2 < 3 + 1 [_ULK-AMP_] %41%62c %zz %4|<a> caf\u00e9|Autos & Vehicles"_s);
-    QSignalSpy connected(f.main.Winsock1, &Winsock::connected);
-    d.Label3_Click();
+    ClickButton(d, "okButton");
 
-    QCOMPARE(f.main.videotitle, QByteArray("50% off & more"));
-    QCOMPARE(f.main.videodscr, QByteArray("caf\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x8E\xAC"
-                                           "\r\n2  3 + 1 & %41%62c %zz %4"));
-    QCOMPARE(f.main.videotags, QByteArray("a caf\xC3\xA9"));
-    QCOMPARE(f.main.videocat, QByteArray("2")); // the first category
+    const VideoInfo info = d.videoInfo();
+    QCOMPARE(info.title, QByteArray("50% off & more"));
+    QCOMPARE(info.description, QByteArray("caf\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x8E\xAC"
+                                          "\r\n2  3 + 1 & %41%62c %zz %4"));
+    QCOMPARE(info.tags, QByteArray("a caf\xC3\xA9"));
+    QCOMPARE(info.category, QByteArray("2")); // the first category
     QVERIFY(d.isHidden());
-    QTRY_COMPARE_WITH_TIMEOUT(connected.size(), 1, 5000);
+    QCOMPARE(d.result(), int(QDialog::Accepted));
+    QCOMPARE(started.size(), 1);
 }
 
-QTEST_MAIN(TestForm3)
-#include "tst_form3.moc"
+QTEST_MAIN(TestVideoInfoDialog)
+#include "tst_videoinfodialog.moc"

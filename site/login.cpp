@@ -1,7 +1,9 @@
-#include "account/login.h"
+#include "site/login.h"
 
 #include "site/markers.h"
 #include "site/wire.h"
+
+namespace uplark {
 
 QByteArray FormUrlEncode(const QString &value)
 {
@@ -69,3 +71,5 @@ QByteArray LoginCookie(const QByteArray &piece)
     const QByteArray line = SplitPiece(SplitPiece(piece, "LOGIN_INFO", 1), CRLF, 0);
     return QByteArrayLiteral("LOGIN_INFO") + SplitPiece(line, "; path=/;", 0);
 }
+
+} // namespace uplark

@@ -1,11 +1,13 @@
-#include "platform/curlhttp.h"
+#include "site/curlhttp.h"
 
-#include "platform/routes.h"
+#include "site/routes.h"
 
 #include <QElapsedTimer>
 #include <QUrl>
 
 #include <curl/curl.h>
+
+namespace uplark {
 
 using namespace Qt::StringLiterals;
 
@@ -141,3 +143,5 @@ HttpReply CurlHttpRequest::post(const QByteArray &url, const QByteArray &content
     curl_slist_free_all(connectTo);
     return reply;
 }
+
+} // namespace uplark

@@ -1,10 +1,11 @@
-#include "account/login.h"
+#include "site/login.h"
 
 #include "uplark_config.h"
 
 #include <QTest>
 
 using namespace Qt::StringLiterals;
+using namespace uplark;
 
 class TestLogin : public QObject
 {

@@ -3,6 +3,8 @@
 #include <QHash>
 #include <QString>
 
+namespace uplark {
+
 // Where a connection to (host, port) really goes. The program uses no entries,
 // so every connection goes where it is asked to; tests point the site's host
 // at a server on an ephemeral local port.
@@ -25,3 +27,5 @@ public:
 private:
     QHash<QString, Endpoint> m_routes;
 };
+
+} // namespace uplark

@@ -1,6 +1,8 @@
 #pragma once
 
-#include "platform/httprequest.h"
+#include "site/httprequest.h"
+
+namespace uplark {
 
 class RouteTable;
 
@@ -30,3 +32,5 @@ private:
     const RouteTable &m_routes;
     HttpTimeouts m_timeouts;
 };
+
+} // namespace uplark

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+namespace uplark {
+
 // The site's login exchange: the request and the scan of its answer.
 
 // application/x-www-form-urlencoded form of a value: its UTF-8 bytes, with
@@ -32,3 +34,5 @@ LoginOutcome ScanLoginAnswer(const QByteArray &piece);
 // what comes after its first occurrence, up to the next one, the first CR LF
 // and the first "; path=/;".
 QByteArray LoginCookie(const QByteArray &piece);
+
+} // namespace uplark

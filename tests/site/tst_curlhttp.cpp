@@ -1,6 +1,6 @@
-#include "platform/curlhttp.h"
+#include "site/curlhttp.h"
 
-#include "platform/routes.h"
+#include "site/routes.h"
 
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -11,6 +11,7 @@
 #include <future>
 
 using namespace Qt::StringLiterals;
+using namespace uplark;
 
 static const QByteArray ContentType = "application/x-www-form-urlencoded;charset=utf-8";
 

@@ -1,0 +1,41 @@
+#include "account/account.h"
+
+#include "account/settings.h"
+
+using namespace Qt::StringLiterals;
+
+namespace uplark {
+
+namespace {
+
+const QString App = QString::fromUtf16(SettingsApp);
+
+} // namespace
+
+Account LoadAccount(const SettingsStore &store)
+{
+    return {store.value(App, App, u"un"_s), store.value(App, App, u"pw"_s)};
+}
+
+void SaveAccount(SettingsStore &store, const Account &account)
+{
+    store.setValue(App, App, u"un"_s, account.user);
+    store.setValue(App, App, u"pw"_s, account.password);
+}
+
+void ForgetAccount(SettingsStore &store)
+{
+    SaveAccount(store, {});
+}
+
+bool IntroSkipped(const SettingsStore &store)
+{
+    return store.value(App, App, u"check1"_s) == u"1";
+}
+
+void SetIntroSkipped(SettingsStore &store, bool skipped)
+{
+    store.setValue(App, App, u"check1"_s, skipped ? u"1"_s : u"0"_s);
+}
+
+} // namespace uplark

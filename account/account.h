@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+namespace uplark {
+
+class SettingsStore;
+
+// The site account the uploads go to, as the user typed it.
+struct Account
+{
+    QString user;     // un
+    QString password; // pw
+
+    // An account counts as stored when name and password together are longer
+    // than one character.
+    bool isSet() const { return user.size() + password.size() > 1; }
+};
+
+// The stored account ("un" and "pw"); empty strings when none is stored.
+Account LoadAccount(const SettingsStore &store);
+void SaveAccount(SettingsStore &store, const Account &account);
+// Stores empty strings for both keys.
+void ForgetAccount(SettingsStore &store);
+
+// Whether the intro is to be skipped at start ("check1" holds exactly "1"),
+// and storing that choice.
+bool IntroSkipped(const SettingsStore &store);
+void SetIntroSkipped(SettingsStore &store, bool skipped);
+
+} // namespace uplark

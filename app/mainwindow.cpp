@@ -1,0 +1,673 @@
+#include "app/mainwindow.h"
+
+#include "account/accountdialog.h"
+#include "account/settings.h"
+#include "platform/desktop.h"
+#include "platform/filedialog.h"
+#include "platform/mediapreview.h"
+#include "platform/messagebox.h"
+#include "platform/platform.h"
+#include "platform/widgets.h"
+#include "site/numbers.h"
+#include "site/progress.h"
+#include "site/uploadresult.h"
+#include "site/uploadsession.h"
+#include "videoinfo/videoinfodialog.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLayout>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QScreen>
+#include <QShortcut>
+#include <QTextLayout>
+#include <QTimer>
+
+using namespace Qt::StringLiterals;
+
+namespace uplark {
+
+namespace {
+
+const QString HelpText = u"This program was designed to upload your video files to your YouTube account directly \r\n"
+                         "from your computer. You just select your video file and click on the Upload button. The \r\n"
+                         "program will upload your video to your YouTube account. \r\n"
+                         "\r\n"
+                         "Before uploading your video, you must set your YouTube account first. To do this, click \r\n"
+                         "on the Set account button in the top-right corner. Select the video file you want to \r\n"
+                         "upload by clicking the Browse button.  According to YouTube, your video must be \r\n"
+                         "maximum 100 MB in size. Also it shouldn't be longer than 10 minutes in time. \r\n"
+                         "\r\n"
+                         "Click on the Upload button to start the upload process. The program will show you a \r\n"
+                         "progress bar, also the remaining bytes. Wait for the upload process to complete. \r\n"
+                         "When your upload finishes, you will be informed.\r\n"
+                         "\r\n"
+                         "When you first get your video URL, it may not be available for some time. You will be \r\n"
+                         "informed about this. Please wait a few minutes until the YouTube system will complete \r\n"
+                         "processing your video file.\r\n"_s;
+
+QFont boldFont(QFont font)
+{
+    font.setBold(true);
+    return font;
+}
+
+// Files above 100 MB (in hundredths of a megabyte, after rounding) are refused.
+constexpr qint64 MaximumHundredths = 100 * 100;
+
+} // namespace
+
+QString MainWindow::FileFilter()
+{
+    return u"Video files|*.MPG;*.MPEG;*.WMV;*.AVI;*.MOV|MPG files (*.mpg,*.mpeg)|*.MPG;*.MPEG|"
+           "WMV files (*.wmv)|*.WMV|AVI files (*.avi)|*.AVI|MOV files (*.mov)|*.MOV|"
+           "All files (*.*)|*.*|"_s;
+}
+
+MainWindow::MainWindow(Platform &platform, QWidget *parent)
+    : QMainWindow(parent)
+    , m_platform(platform)
+    , m_session(new UploadSession(platform.routes, this))
+    , m_connectingBanner(BannerImage(u"Connecting to YouTube server..."_s))
+    , m_loggingInBanner(BannerImage(u"Logging in..."_s))
+    , m_uploadingBanner(BannerImage(u"Uploading... Please wait"_s))
+    , m_preparingBanner(BannerImage(u"Preparing your video address..."_s))
+    , m_uploadedBanner(BannerImage(u"Video successfully uploaded."_s))
+    , m_setAccountFace(ButtonFace(u"Set account"_s, Faces::Red))
+    , m_myAccountFace(ButtonFace(u"My account"_s, Faces::Green))
+{
+    setObjectName(u"mainWindow"_s);
+    m_session->setObjectName(u"uploadSession"_s);
+    buildWindow();
+    connectHandlers();
+    loadSettings();
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::buildWindow()
+{
+    setWindowTitle(u"Uplark"_s);
+
+    QMenu *file = menuBar()->addMenu(u"File"_s);
+    file->setObjectName(u"fileMenu"_s);
+    QAction *exit = file->addAction(u"Exit (esc)"_s);
+    exit->setObjectName(u"exitAction"_s);
+    connect(exit, &QAction::triggered, this, &MainWindow::endProgram);
+
+    auto *client = ColourBox(nullptr, Qt::white);
+    client->setObjectName(u"client"_s);
+    client->setFixedSize(601, 379);
+    setCentralWidget(client);
+
+    headerBand = Place(ColourBox(client, Qt::black), "headerBand", -7, 0, 611, 81, true);
+    logo = Place(new PictureBox(headerBand), "logo", 13, 2, 220, 68, true);
+    logo->setPicture(LogoImage(QSize(220, 68), Qt::black));
+    accountButton = Place(new ImageButton(m_setAccountFace, u"accountButtonHotspot"_s, headerBand),
+                          "accountButton", 488, 8, 117, 32, false);
+    forgetAccountLink = Place(new LinkLabel(u"Forget me on this computer"_s,
+                                            QColor(128, 128, 255), headerBand),
+                              "forgetAccountLink", 445, 38, 158, 13, false);
+    termsLink = Place(new LinkLabel(u"YouTube Terms of Use"_s, QColor(128, 255, 128), headerBand),
+                      "termsLink", 475, 64, 129, 13, false);
+
+    titleLabel = Place(new QLabel(u"Uplark 1.0"_s, client), "titleLabel", 12, 93, 295, 29, true);
+    QFont titleFont(u"Verdana"_s, 18);
+    titleFont.setBold(true);
+    titleLabel->setFont(titleFont);
+    SetTextColour(titleLabel, QColor(64, 64, 64));
+
+    introHeading = Place(new QLabel(u"Please read"_s, client), "introHeading", 12, 144, 387, 18,
+                         true);
+    introHeading->setFont(boldFont(introHeading->font()));
+    SetTextColour(introHeading, QColor(192, 0, 0));
+
+    helpText = Place(new QPlainTextEdit(client), "helpText", 13, 161, 578, 156, true);
+    helpText->setFont(QFont(u"Verdana"_s, 9));
+    helpText->setPlainText(HelpText);
+    helpText->setReadOnly(true);
+    helpText->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
+    helpText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    helpText->setLineWrapMode(QPlainTextEdit::NoWrap);
+
+    understoodButton = Place(new ImageButton(ButtonFace(u"Understood sir!"_s, Faces::Blue),
+                                             u"understoodButtonHotspot"_s, client),
+                             "understoodButton", 243, 322, 117, 32, true);
+    skipIntroCheck = Place(new QCheckBox(u"I don't want to see that again"_s, client),
+                           "skipIntroCheck", 12, 356, 265, 19, true);
+
+    mainPanel = Place(ColourBox(client, Qt::white), "mainPanel", 7, 127, 606, 250, false);
+    buildFrame();
+
+    m_stretchTimer = new QTimer(this);
+    m_stretchTimer->setObjectName(u"stretchTimer"_s);
+    m_stretchTimer->setInterval(200);
+    m_introFocusTimer = new QTimer(this);
+    m_introFocusTimer->setObjectName(u"introFocusTimer"_s);
+    m_introFocusTimer->setInterval(1);
+    m_introFocusTimer->setSingleShot(true);
+
+    auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escape->setObjectName(u"escapeShortcut"_s);
+    connect(escape, &QShortcut::activated, this, &MainWindow::endProgram);
+
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    adjustSize();
+    if (const QScreen *s = screen())
+        move(s->availableGeometry().center() - rect().center());
+}
+
+void MainWindow::buildFrame()
+{
+    uploadFrame = Place(new QGroupBox(u"Upload Video"_s, mainPanel), "uploadFrame", 1, -2, 586, 247,
+                        true);
+    uploadFrame->setFont(boldFont(uploadFrame->font()));
+    // Only the frame's caption is bold.
+    QFont plain = font();
+    plain.setBold(false);
+    plain.setItalic(false);
+
+    videoFileLabel = Place(new QLabel(u"Video file:"_s, uploadFrame), "videoFileLabel", 11, 26, 58,
+                           13, true);
+    browseButton = Place(new ImageButton(ButtonFace(u"Browse file..."_s, Faces::Blue),
+                                         u"browseButtonHotspot"_s, uploadFrame),
+                         "browseButton", 8, 41, 117, 32, true);
+    fileEdit = Place(new QLineEdit(uploadFrame), "fileEdit", 12, 43, 340, 19, false);
+    uploadButton = Place(new ImageButton(ButtonFace(u"UPLOAD!"_s, Faces::Orange),
+                                         u"uploadButtonHotspot"_s, uploadFrame),
+                         "uploadButton", 8, 69, 117, 32, false);
+    clearFileButton = Place(new ImageButton(RedCrossIcon(QSize(27, 25)),
+                                            u"clearFileButtonHotspot"_s, uploadFrame),
+                            "clearFileButton", 126, 72, 27, 25, false);
+    clearFileButton->setToolTip(u"Clear"_s);
+    statusBanner = Place(new PictureBox(uploadFrame), "statusBanner", 11, 75, 377, 25, false);
+    cancelLink = Place(new LinkLabel(u"Cancel"_s, QColor(0, 0, 128), uploadFrame), "cancelLink",
+                       11, 98, 39, 13, false);
+    statusLine = Place(new QLabel(u"..."_s, uploadFrame), "statusLine", 11, 129, 12, 13, false);
+    progressBar = Place(new QProgressBar(uploadFrame), "progressBar", 11, 146, 339, 25, false);
+    progressBar->setRange(0, 100);
+    progressBar->setValue(0);
+    progressBar->setTextVisible(false);
+    // The kilobyte line and the percentage are wide enough for six-digit
+    // figures and "100%".
+    kilobyteLine = Place(new QLabel(u"0 Kb uploaded so far, remaining 0 Kb"_s, uploadFrame),
+                         "kilobyteLine", 11, 173, 290, 13, false);
+    percentLabel = Place(new QLabel(u"0%"_s, uploadFrame), "percentLabel", 307, 173, 42, 13, false);
+    percentLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+
+    previewBox = Place(new QWidget(uploadFrame), "previewBox", 359, 7, 225, 238, true);
+    preview = m_platform.makePreview(previewBox);
+    preview->setObjectName(u"preview"_s);
+    preview->setGeometry(0, 0, 225, 238);
+
+    buildResultPanel();
+
+    uploadNewButton = Place(new ImageButton(ButtonFace(u"Upload New"_s, Faces::Blue),
+                                            u"uploadNewButtonHotspot"_s, uploadFrame),
+                            "uploadNewButton", 235, 14, 117, 32, false);
+
+    for (QWidget *w : uploadFrame->findChildren<QWidget *>())
+        w->setFont(plain);
+    percentLabel->setFont(boldFont(plain));
+    watchAddressCaption->setFont(boldFont(plain));
+    QFont myVideos = boldFont(plain);
+    myVideos.setItalic(true);
+    myVideosLabel->setFont(myVideos);
+    SetTextColour(myVideosLabel, QColor(0, 0, 192));
+    placeMyVideos();
+}
+
+void MainWindow::placeMyVideos()
+{
+    // "My Videos" covers the gap of spaces in the result text, so that the
+    // two read as one sentence. Where the gap falls depends on the font's
+    // widths and on the wrapping, so it is measured, not fixed.
+    const QString text = resultText->text();
+    const qsizetype gap = text.indexOf(QString(18, u' '));
+    QTextLayout layout(text, resultText->font());
+    QTextOption option;
+    option.setWrapMode(QTextOption::WordWrap);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    qreal y = 0;
+    QPointF at(-1, -1);
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(resultText->width());
+        line.setPosition(QPointF(0, y));
+        y += line.height();
+        if (gap >= line.textStart() && gap < line.textStart() + line.textLength())
+            at = QPointF(line.cursorToX(gap + 1), line.y());
+    }
+    layout.endLayout();
+    if (at.x() >= 0)
+        myVideosLabel->move(resultText->pos() + at.toPoint());
+}
+
+void MainWindow::buildResultPanel()
+{
+    resultPanel = Place(ColourBox(uploadFrame, Qt::white), "resultPanel", 9, 102, 346, 135, false);
+    tickIcon = Place(new PictureBox(resultPanel), "tickIcon", 10, 4, 13, 13, true);
+    tickIcon->setPicture(TickIcon(QSize(13, 13)));
+    resultText = Place(new QLabel(u"Your video has been successfully uploaded to the YouTube "
+                                  "server. It is located in"_s
+                                      + QString(18, u' ') + u"section in your YouTube account."_s,
+                                  resultPanel),
+                       "resultText", 28, 2, 301, 49, true);
+    resultText->setWordWrap(true);
+    resultText->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    myVideosLabel = Place(new QLabel(u"My Videos"_s, resultPanel), "myVideosLabel", 211, 15, 65, 13,
+                          true);
+    watchAddressCaption = Place(new QLabel(u"Your video URL:"_s, resultPanel),
+                                "watchAddressCaption", 28, 53, 102, 13, true);
+    openAddressButton = Place(new ImageButton(BrowserIcon(QSize(16, 16)),
+                                              u"openAddressButtonHotspot"_s, resultPanel,
+                                              QRect(0, 0, 16, 16)),
+                              "openAddressButton", 133, 50, 16, 16, true);
+    openAddressButton->setToolTip(u"Open in default browser"_s);
+    watchAddressEdit = Place(new QLineEdit(resultPanel), "watchAddressEdit", 28, 69, 291, 19, true);
+    copyAddressButton = Place(new ImageButton(CopyIcon(QSize(15, 13)),
+                                              u"copyAddressButtonHotspot"_s, resultPanel,
+                                              QRect(0, 0, 15, 13)),
+                              "copyAddressButton", 322, 72, 15, 13, true);
+    copyAddressButton->setToolTip(u"Copy to memory"_s);
+    availabilityNote = Place(new QLabel(u"It may take a few minutes before you can reach your "
+                                        "video on YouTube system."_s,
+                                        resultPanel),
+                             "availabilityNote", 30, 94, 309, 40, true);
+    availabilityNote->setWordWrap(true);
+    availabilityNote->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+}
+
+void MainWindow::connectHandlers()
+{
+    connect(m_stretchTimer, &QTimer::timeout, this, &MainWindow::stretchPreview);
+    connect(m_introFocusTimer, &QTimer::timeout, this, &MainWindow::focusHelpText);
+
+    connect(understoodButton, &ImageButton::clicked, this, &MainWindow::dismissIntro);
+    connect(accountButton, &ImageButton::clicked, this, &MainWindow::openAccountDialog);
+    connect(forgetAccountLink, &LinkLabel::clicked, this, &MainWindow::forgetAccount);
+    connect(termsLink, &LinkLabel::clicked, this, &MainWindow::openTerms);
+
+    connect(browseButton, &ImageButton::clicked, this, &MainWindow::browseFile);
+    connect(clearFileButton, &ImageButton::clicked, this, &MainWindow::clearChosenFile);
+    connect(fileEdit, &QLineEdit::textChanged, this, &MainWindow::restoreFileText);
+    connect(uploadButton, &ImageButton::clicked, this, &MainWindow::openVideoInformation);
+
+    connect(cancelLink, &LinkLabel::clicked, this, &MainWindow::cancelUpload);
+    connect(uploadNewButton, &ImageButton::clicked, this, &MainWindow::uploadNew);
+    connect(copyAddressButton, &ImageButton::clicked, this, &MainWindow::copyWatchAddress);
+    connect(openAddressButton, &ImageButton::clicked, this, &MainWindow::openWatchAddress);
+    connect(watchAddressEdit, &QLineEdit::textChanged, this, &MainWindow::restoreWatchAddress);
+    watchAddressEdit->installEventFilter(this);
+
+    connect(m_session, &UploadSession::stepChanged, this, &MainWindow::onStepChanged);
+    connect(m_session, &UploadSession::fileAnnounced, this, &MainWindow::onFileAnnounced);
+    connect(m_session, &UploadSession::progressed, this, &MainWindow::onProgress);
+    connect(m_session, &UploadSession::finished, this, &MainWindow::onUploadFinished);
+    connect(m_session, &UploadSession::failed, this, &MainWindow::onUploadFailed);
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == watchAddressEdit) {
+        if (event->type() == QEvent::FocusIn)
+            watchAddressEdit->selectAll();
+        else if (event->type() == QEvent::MouseButtonRelease)
+            QTimer::singleShot(0, this, &MainWindow::selectWatchAddress);
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// ---- The displays ----
+
+void MainWindow::setDisplay(Display display)
+{
+    m_display = display;
+    if (display != Display::Uploading)
+        m_figuresShown = false;
+    applyDisplay();
+}
+
+void MainWindow::applyDisplay()
+{
+    const Display d = m_display;
+    const bool intro = d == Display::Intro;
+    helpText->setVisible(intro);
+    understoodButton->setVisible(intro);
+    skipIntroCheck->setVisible(intro);
+    mainPanel->setVisible(!intro);
+    accountButton->setVisible(!intro);
+    termsLink->setVisible(!intro);
+    forgetAccountLink->setVisible(!intro && m_accountStored);
+    accountButton->setPicture(m_accountStored ? m_myAccountFace : m_setAccountFace);
+
+    browseButton->setVisible(d == Display::NoFile);
+    fileEdit->setVisible(d == Display::FileChosen || d == Display::Uploading || d == Display::Sent
+                         || d == Display::Result);
+    uploadButton->setVisible(d == Display::FileChosen);
+    clearFileButton->setVisible(d == Display::FileChosen);
+    statusBanner->setVisible(d == Display::Uploading || d == Display::Sent || d == Display::Result);
+    cancelLink->setVisible(d == Display::Uploading);
+    const bool figures = d == Display::Uploading && m_figuresShown;
+    statusLine->setVisible(figures);
+    progressBar->setVisible(figures);
+    kilobyteLine->setVisible(figures);
+    percentLabel->setVisible(figures);
+    resultPanel->setVisible(d == Display::Result);
+    uploadNewButton->setVisible(d == Display::Result);
+}
+
+// ---- Start-up ----
+
+void MainWindow::loadSettings()
+{
+    m_account = LoadAccount(*m_platform.settings);
+    if (IntroSkipped(*m_platform.settings))
+        showMainPanel();
+    else
+        setDisplay(Display::Intro);
+    m_stretchTimer->start();
+    m_introFocusTimer->start();
+}
+
+void MainWindow::focusHelpText()
+{
+    // Does nothing when the help text is hidden.
+    helpText->setFocus();
+}
+
+void MainWindow::stretchPreview()
+{
+    preview->setStretchToFit(true);
+}
+
+void MainWindow::dismissIntro()
+{
+    SetIntroSkipped(*m_platform.settings, skipIntroCheck->isChecked());
+    showMainPanel();
+}
+
+void MainWindow::showMainPanel()
+{
+    m_account = LoadAccount(*m_platform.settings);
+    if (m_account.isSet())
+        m_accountStored = true;
+    setDisplay(Display::NoFile);
+}
+
+void MainWindow::openAccountDialog()
+{
+    // The account can be changed only while no file is chosen.
+    if (m_display != Display::NoFile)
+        return;
+    AccountDialog dialog(m_platform, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    m_accountStored = true;
+    applyDisplay();
+    m_platform.messages->show(u"Your YouTube account information has been successfully set on "
+                              "this program. You can start uploading videos to your account now."_s,
+                              MsgButtons::Ok, MsgIcon::Information);
+    m_account = dialog.account();
+    show();
+    raise();
+    activateWindow();
+}
+
+void MainWindow::forgetAccount()
+{
+    MessageBox &box = *m_platform.messages;
+    const MsgAnswer answer = box.show(
+        u"Do you want to remove your YouTube account information on this computer? (We will "
+        "remove your account settings ON THIS COMPUTER ONLY. We don't have any relation with "
+        "your real YouTube account.)"_s,
+        MsgButtons::YesNo, MsgIcon::Question);
+    if (answer != MsgAnswer::Yes)
+        return;
+    m_accountStored = false;
+    applyDisplay();
+    ForgetAccount(*m_platform.settings);
+    box.show(u"We removed your YouTube account information on this computer."_s, MsgButtons::Ok,
+             MsgIcon::Information);
+}
+
+void MainWindow::clearStoredAccount()
+{
+    m_accountStored = false;
+    ForgetAccount(*m_platform.settings);
+    setDisplay(Display::NoFile);
+}
+
+// ---- Ending the program ----
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+    endProgram();
+}
+
+void MainWindow::endProgram()
+{
+    if (m_ending)
+        return;
+    m_ending = true;
+    m_platform.endProgram();
+}
+
+// ---- File choice ----
+
+void MainWindow::browseFile()
+{
+    if (!m_accountStored) {
+        m_platform.messages->show(u"You must set your YouTube account first."_s, MsgButtons::Ok,
+                                  MsgIcon::Critical);
+        return;
+    }
+
+    // From here on a failure ends the handler silently.
+    const QString path = m_platform.files->openFile(FileFilter());
+    if (path.isEmpty())
+        return;
+    const QFileInfo info(path);
+    if (!info.isFile())
+        return; // no length to read
+    // The length is a 64-bit number, so files of 2 GiB and more are refused
+    // with their true size.
+    const qint64 size = info.size();
+    const QString megabytes = MegabytesText(size);
+    if (MegabytesHundredths(size) > MaximumHundredths) {
+        m_platform.messages->show(u"This file is "_s + megabytes
+                                      + u" MB in size. YouTube allows maximum 100 MB."_s,
+                                  MsgButtons::Ok, MsgIcon::Critical);
+        return;
+    }
+
+    m_fileText = info.fileName() + u" ("_s + megabytes + u" MB)"_s;
+    fileEdit->setText(m_fileText);
+    m_filePath = path;
+    preview->setMedia(path);
+    preview->closeMedia();
+    setDisplay(Display::FileChosen);
+}
+
+void MainWindow::clearChosenFile()
+{
+    setDisplay(Display::NoFile);
+}
+
+void MainWindow::restoreFileText()
+{
+    // The box shows the chosen file; whatever is typed into it is undone.
+    if (fileEdit->text() != m_fileText)
+        fileEdit->setText(m_fileText);
+}
+
+void MainWindow::openVideoInformation()
+{
+    // The file's name as the file system has it; empty when it is gone.
+    const QFileInfo info(m_filePath);
+    const QString name = info.isFile() ? info.fileName() : QString();
+
+    VideoInfoDialog dialog(m_platform, name, this);
+    connect(&dialog, &VideoInfoDialog::conversionStarted, this, [this] {
+        statusBanner->setPicture(m_connectingBanner);
+        setDisplay(Display::Uploading);
+        repaint();
+    });
+    connect(&dialog, &VideoInfoDialog::conversionFailed, this,
+            [this] { setDisplay(Display::FileChosen); });
+    if (dialog.exec() == QDialog::Accepted)
+        startUpload(dialog.videoInfo());
+    else
+        setDisplay(Display::FileChosen);
+}
+
+// ---- The upload ----
+
+void MainWindow::startUpload(const VideoInfo &info)
+{
+    progressBar->setValue(0);
+    percentLabel->setText(QString());
+    kilobyteLine->setText(QString());
+    m_session->start(m_account, m_filePath, info);
+}
+
+void MainWindow::cancelUpload()
+{
+    m_session->cancel();
+    setDisplay(Display::FileChosen);
+}
+
+void MainWindow::uploadNew()
+{
+    m_session->cancel();
+    setDisplay(Display::NoFile);
+}
+
+void MainWindow::onStepChanged(UploadStep step)
+{
+    switch (step) {
+    case UploadStep::Connecting:
+        statusBanner->setPicture(m_connectingBanner);
+        return;
+    case UploadStep::LoggingIn:
+        statusBanner->setPicture(m_loggingInBanner);
+        return;
+    case UploadStep::Uploading:
+        statusBanner->setPicture(m_uploadingBanner);
+        return;
+    case UploadStep::PreparingAddress:
+        statusBanner->setPicture(m_preparingBanner);
+        setDisplay(Display::Sent);
+        return;
+    }
+}
+
+void MainWindow::onFileAnnounced(const QString &fileName, qint64 fileSize)
+{
+    const QLocale locale;
+    kilobyteLine->setText(StartingKilobyteLine(fileSize, locale));
+    statusLine->setText(UploadingLine(fileName, fileSize, locale));
+    statusLine->adjustSize();
+    m_figuresShown = true;
+    applyDisplay();
+}
+
+void MainWindow::onProgress(const UploadProgressView &view)
+{
+    progressBar->setValue(view.bar);
+    percentLabel->setText(view.percent);
+    kilobyteLine->setText(view.kilobytes);
+}
+
+void MainWindow::onUploadFinished(const QString &address)
+{
+    statusBanner->setPicture(m_uploadedBanner);
+    setDisplay(Display::Result);
+    m_watchAddress = address;
+    // The limit first: a shorter limit left from an earlier result would
+    // otherwise cut the new address.
+    watchAddressEdit->setMaxLength(int(m_watchAddress.size()));
+    watchAddressEdit->setText(m_watchAddress);
+    watchAddressEdit->setSelection(0, int(watchAddressEdit->text().size()));
+    watchAddressEdit->setFocus();
+}
+
+void MainWindow::onUploadFailed(UploadFailure failure, const QString &detail)
+{
+    MessageBox &box = *m_platform.messages;
+    const QString message = UploadFailureMessage(failure, detail);
+    switch (failure) {
+    case UploadFailure::AccountRejected:
+    case UploadFailure::TooManyLoginFailures:
+        setDisplay(Display::FileChosen);
+        box.show(message, MsgButtons::Ok, MsgIcon::Critical);
+        // Browse asks for the account again.
+        clearStoredAccount();
+        return;
+    case UploadFailure::ConnectionError:
+        box.show(message, MsgButtons::Ok, MsgIcon::Critical);
+        setDisplay(Display::FileChosen);
+        return;
+    case UploadFailure::UnreadableFile:
+        box.show(message, MsgButtons::Ok, MsgIcon::Critical, u"ERROR"_s);
+        setDisplay(Display::FileChosen);
+        return;
+    case UploadFailure::InvalidHost:
+        // The upload stays on show; Cancel returns to the chosen file.
+        box.show(message, MsgButtons::Ok, MsgIcon::Critical, u"ERROR"_s);
+        return;
+    case UploadFailure::NoVideoId:
+        box.show(message, MsgButtons::Ok, MsgIcon::Critical);
+        m_platform.endProgram();
+        return;
+    }
+}
+
+// ---- The result panel and the links ----
+
+void MainWindow::copyWatchAddress()
+{
+    m_platform.desktop->clearClipboard();
+    m_platform.desktop->setClipboardText(watchAddressEdit->text());
+    m_platform.messages->show(u"Your video URL has been copied to your memory."_s, MsgButtons::Ok,
+                              MsgIcon::Information);
+}
+
+void MainWindow::openWatchAddress()
+{
+    openInBrowser(m_watchAddress);
+}
+
+void MainWindow::selectWatchAddress()
+{
+    watchAddressEdit->selectAll();
+    watchAddressEdit->setFocus();
+}
+
+void MainWindow::restoreWatchAddress()
+{
+    // The address can be selected and copied, not changed.
+    if (watchAddressEdit->text() != m_watchAddress)
+        watchAddressEdit->setText(m_watchAddress);
+}
+
+void MainWindow::openTerms()
+{
+    openInBrowser(TermsAddress());
+}
+
+bool MainWindow::openInBrowser(QString address)
+{
+    if (!address.startsWith(u"http"_s, Qt::CaseInsensitive))
+        address.prepend(u"http://"_s);
+    return m_platform.desktop->openUrl(address);
+}
+
+} // namespace uplark
