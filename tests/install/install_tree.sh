@@ -83,6 +83,8 @@ else
 fi
 if command -v appstreamcli >/dev/null; then
     appstreamcli validate --no-net "$metainfo" || fail "appstreamcli validate"
+    # The whole tree: the metainfo's desktop entry is there, as installed.
+    appstreamcli validate-tree --no-net "$prefix" || fail "appstreamcli validate-tree"
 else
     echo "SKIP: appstreamcli is not installed (Debian package appstream)"
 fi
