@@ -1,5 +1,6 @@
 #include "account/settings.h"
 #include "app/mainwindow.h"
+#include "data/appicon.h"
 #include "platform/desktop.h"
 #include "platform/filedialog.h"
 #include "platform/mediapreview.h"
@@ -39,6 +40,9 @@ int main(int argc, char *argv[])
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Uplark"));
+    QApplication::setWindowIcon(ApplicationIcon());
+    // The desktop entry uplark.desktop: the desktop matches the window to it.
+    QApplication::setDesktopFileName(QStringLiteral("uplark"));
     QApplication::setQuitOnLastWindowClosed(false);
     // A sans-serif face with the metrics of the classic 8 pt dialog font; the
     // window's rectangles are laid out for it.
