@@ -35,6 +35,11 @@ AccountCheck::AccountCheck(const RouteTable &routes, QObject *parent)
     connect(m_connection, &TcpConnection::dataArrived, this, &AccountCheck::onLoginAnswer);
     connect(m_connection, &TcpConnection::failed, this,
             [this] { finish(AccountCheckResult::ConnectionError); });
+    // A close before the answer has decided can never decide.
+    connect(m_connection, &TcpConnection::closedByPeer, this, [this] {
+        if (m_running)
+            finish(AccountCheckResult::ConnectionError);
+    });
 }
 
 AccountCheck::~AccountCheck() = default;

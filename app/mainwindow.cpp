@@ -605,11 +605,16 @@ void MainWindow::onUploadFailed(UploadFailure failure, const QString &detail)
     const QString message = UploadFailureMessage(failure, detail);
     switch (failure) {
     case UploadFailure::AccountRejected:
-    case UploadFailure::TooManyLoginFailures:
         setDisplay(Display::FileChosen);
         box.show(message, MsgButtons::Ok, MsgIcon::Critical);
         // Browse asks for the account again.
         clearStoredAccount();
+        return;
+    case UploadFailure::TooManyLoginFailures:
+        // The site refuses any login for a while, the right one too: the
+        // stored account may well be right, and erasing it would lose it.
+        setDisplay(Display::FileChosen);
+        box.show(message, MsgButtons::Ok, MsgIcon::Critical);
         return;
     case UploadFailure::ConnectionError:
         box.show(message, MsgButtons::Ok, MsgIcon::Critical);

@@ -44,11 +44,20 @@ void TcpConnection::reconnect()
     });
     connect(socket, &QTcpSocket::errorOccurred, this,
             [this, socket](QAbstractSocket::SocketError code) {
-                // The peer closing the connection is not a failure, unless
-                // it leaves part of a send undelivered.
-                if (socket != m_socket
-                    || (code == QAbstractSocket::RemoteHostClosedError && bytesPending() == 0))
+                if (socket != m_socket)
                     return;
+                // The peer closing or resetting the connection is not a
+                // failure of the connection itself, unless it leaves part of
+                // a send undelivered; whether it fails the exchange is for
+                // the owner to say.
+                if (code == QAbstractSocket::RemoteHostClosedError && bytesPending() == 0) {
+                    // What came with the close is reported first.
+                    if (socket->bytesAvailable() > 0)
+                        Q_EMIT dataArrived(socket->bytesAvailable());
+                    if (socket == m_socket)
+                        Q_EMIT closedByPeer();
+                    return;
+                }
                 Q_EMIT failed(int(code), socket->errorString());
             });
     const Endpoint to = m_routes.resolve(m_remoteHost, quint16(m_remotePort));

@@ -18,10 +18,11 @@ namespace uplark {
 //
 // send() keeps the buffer it is given (no copy: QByteArray is shared) and
 // feeds the socket from it in slices as earlier slices are written, with one
-// sendProgress per write the socket reports. A peer that closes the
-// connection raises no failure, unless bytes of a send were still waiting to
-// go out: then the send has failed and `failed` reports it. close() on a
-// closed or never-opened connection is harmless.
+// sendProgress per write the socket reports. A peer that closes or resets
+// the connection is reported by `closedByPeer`, after anything that arrived
+// with it; when bytes of a send were still waiting to go out, the send has
+// failed and `failed` reports it instead. close() on a closed or never-opened
+// connection is harmless, and nothing is reported after it.
 class TcpConnection : public QObject // Winsock
 {
     Q_OBJECT
@@ -56,6 +57,7 @@ Q_SIGNALS:
     void dataArrived(qint64 bytesAvailable);                    // DataArrival
     void sendProgress(qint64 bytesSent, qint64 bytesRemaining); // SendProgress
     void failed(int code, const QString &description);          // Error
+    void closedByPeer();
 
 private:
     void feed();

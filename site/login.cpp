@@ -68,7 +68,16 @@ LoginOutcome ScanLoginAnswer(const QByteArray &piece)
 
 QByteArray LoginCookie(const QByteArray &piece)
 {
-    const QByteArray line = SplitPiece(SplitPiece(piece, "LOGIN_INFO", 1), CRLF, 0);
+    // The value ends at the first control character, CR and LF among them:
+    // whatever follows is not the cookie's, and must never reach a request.
+    QByteArray line = SplitPiece(piece, "LOGIN_INFO", 1);
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const auto c = static_cast<unsigned char>(line.at(i));
+        if (c < 0x20 || c == 0x7F) {
+            line.truncate(i);
+            break;
+        }
+    }
     return QByteArrayLiteral("LOGIN_INFO") + SplitPiece(line, "; path=/;", 0);
 }
 

@@ -31,8 +31,8 @@ enum class LoginOutcome {
 LoginOutcome ScanLoginAnswer(const QByteArray &piece);
 
 // The login cookie from a piece holding "LOGIN_INFO": "LOGIN_INFO" followed by
-// what comes after its first occurrence, up to the next one, the first CR LF
-// and the first "; path=/;".
+// what comes after its first occurrence, up to the next one, the first
+// control character (CR, LF, NUL, tab...) and the first "; path=/;".
 QByteArray LoginCookie(const QByteArray &piece);
 
 } // namespace uplark

@@ -71,6 +71,10 @@ UploadSession::UploadSession(const RouteTable &routes, QObject *parent)
     connect(m_upload, &TcpConnection::dataArrived, this, &UploadSession::onUploadAnswer);
     connect(m_upload, &TcpConnection::sendProgress, this, &UploadSession::onSendProgress);
     connect(m_upload, &TcpConnection::failed, this, &UploadSession::onUploadError);
+    for (const TcpConnection *connection : {m_login, m_page, m_form, m_upload}) {
+        connect(connection, &TcpConnection::closedByPeer, this,
+                [this, connection] { onPeerClosed(connection); });
+    }
     connect(m_pause, &QTimer::timeout, this, &UploadSession::startFilePost);
 }
 
@@ -145,7 +149,7 @@ void UploadSession::onLoginConnected()
 void UploadSession::onLoginAnswer()
 {
     const QByteArray piece = m_login->takeReceived();
-    m_loginAnswers += piece;
+    keepAnswer(m_loginAnswers, piece);
     if (m_loginDecided || !m_active)
         return;
     const LoginOutcome outcome = ScanLoginAnswer(piece);
@@ -308,7 +312,7 @@ void UploadSession::onSendProgress(qint64 bytesSent)
 void UploadSession::onUploadAnswer()
 {
     const QByteArray chunk = m_upload->takeReceived();
-    m_uploadAnswers += chunk;
+    keepAnswer(m_uploadAnswers, chunk);
     // Once the address is known, the rest of the answer is only kept.
     if (m_resultShown || !m_active)
         return;
@@ -321,6 +325,15 @@ void UploadSession::onUploadAnswer()
     }
     m_resultShown = true;
     Q_EMIT finished(WatchAddress(*id));
+}
+
+void UploadSession::keepAnswer(QByteArray &answers, const QByteArray &chunk)
+{
+    // Nothing reads the answers; a bound keeps a site that never stops
+    // talking from filling the memory.
+    answers += chunk;
+    if (answers.size() > AnswerKept)
+        answers.remove(0, answers.size() - AnswerKept);
 }
 
 // ---- Connection errors ----
@@ -336,6 +349,24 @@ void UploadSession::failWithConnectionError()
     m_pause->stop();
     m_active = false;
     Q_EMIT failed(UploadFailure::ConnectionError, {});
+}
+
+// A connection the site closes or resets before its exchange has what it
+// waits for can never deliver it: that is a failure of the exchange like
+// any other error of its connection. After that, a close is the site ending
+// a connection that has done its work.
+void UploadSession::onPeerClosed(const TcpConnection *connection)
+{
+    if (!m_active)
+        return;
+    if (connection == m_login && !m_loginDecided)
+        onLoginError();
+    else if (connection == m_page && !m_tokenTaken)
+        onPageError();
+    else if (connection == m_form && !m_formTaken)
+        onFormError();
+    else if (connection == m_upload && !m_resultShown)
+        onUploadError();
 }
 
 void UploadSession::onLoginError()

@@ -68,9 +68,12 @@ public:
     QByteArray uploadToken() const { return m_token; }           // sessiontoken
     QByteArray uploadAddresser() const { return m_addresser; }   // addresser
     QByteArray uploadAction() const { return m_action; }         // action
-    // Every byte of the login answers and of the upload server's answers.
+    // The last bytes of the login answers and of the upload server's answers
+    // (at most AnswerKept of each).
     QByteArray loginAnswers() const { return m_loginAnswers; }   // Text3
     QByteArray uploadAnswers() const { return m_uploadAnswers; } // text6
+
+    static constexpr qsizetype AnswerKept = 64 * 1024;
 
     // The pause before the file post is running.
     bool isPostPending() const;
@@ -103,6 +106,8 @@ private:
     void onPageError();        // Winsock3_Error
     void onFormError();        // Winsock4_Error
     void onUploadError();      // Winsock2_Error
+    void onPeerClosed(const TcpConnection *connection);
+    void keepAnswer(QByteArray &answers, const QByteArray &chunk);
     void closeAll();
     void failWithConnectionError();
 

@@ -46,6 +46,9 @@ void TestAccountCheck::outcome_data()
         << AccountCheckResult::CheckYour << u"Please check your username or password."_s;
     QTest::newRow("site unreachable")
         << QByteArrayList{} << AccountCheckResult::ConnectionError << u"Connection error!"_s;
+    QTest::newRow("closed after part of an answer")
+        << QByteArrayList{"HTTP/1.1 200 OK\r\n", "close"} << AccountCheckResult::ConnectionError
+        << u"Connection error!"_s;
 }
 
 void TestAccountCheck::outcome()
@@ -54,6 +57,11 @@ void TestAccountCheck::outcome()
     QFETCH(AccountCheckResult, result);
     FakeSite site;
     QVERIFY(site.start());
+    // A last piece "close" stands for the site closing the connection there.
+    if (answer.endsWith("close")) {
+        answer.removeLast();
+        site.scripts[FakeSite::Login].end = FakeSite::End::Close;
+    }
     site.scripts[FakeSite::Login].pieces = answer;
     if (answer.isEmpty())
         site.refuseSite();

@@ -147,6 +147,7 @@ private Q_SLOTS:
     void engineReports_data();
     void engineReports();
     void resultActions();
+    void siteClosesDuringTheUpload();
 };
 
 void TestMainWindow::startPanel_data()
@@ -497,6 +498,10 @@ void TestMainWindow::engineReports_data()
         << u"AccountRejected"_s << Screen::NoFile << QString()
         << u"Uplark: Either your username or password is wrong. Please check them and set your "
            "account again."_s;
+    QTest::newRow("too many login failures: the account is kept")
+        << u"TooManyLoginFailures"_s << Screen::FileChosen << QString()
+        << u"Uplark: Either your username or password is wrong. Please check them and set your "
+           "account again."_s;
     QTest::newRow("unreadable file") << u"UnreadableFile"_s << Screen::FileChosen << QString()
                                      << u"ERROR: No such file or directory"_s;
     QTest::newRow("invalid host: the upload stays on show")
@@ -539,6 +544,8 @@ void TestMainWindow::engineReports()
             Q_EMIT s.failed(UploadFailure::ConnectionError, {});
         else if (report == u"AccountRejected")
             Q_EMIT s.failed(UploadFailure::AccountRejected, {});
+        else if (report == u"TooManyLoginFailures")
+            Q_EMIT s.failed(UploadFailure::TooManyLoginFailures, {});
         else if (report == u"UnreadableFile")
             Q_EMIT s.failed(UploadFailure::UnreadableFile, u"No such file or directory"_s);
         else if (report == u"InvalidHost")
@@ -588,10 +595,10 @@ void TestMainWindow::engineReports()
         QCOMPARE(Child<QLabel>(w, "percentLabel")->text(), u"50%"_s);
         QCOMPARE(Child<QProgressBar>(w, "progressBar")->value(), 50);
     }
-    if (display == Screen::NoFile) {
-        QCOMPARE(r.t.setting(u"pw"_s), QString());
-        QCOMPARE(FaceText(w, "accountButton"), u"Set account"_s);
-    }
+    // Only a rejected account is forgotten.
+    const bool forgotten = display == Screen::NoFile;
+    QCOMPARE(r.t.setting(u"pw"_s), forgotten ? QString() : u"secret"_s);
+    QCOMPARE(FaceText(w, "accountButton"), forgotten ? u"Set account"_s : u"My account"_s);
     // Cancel, while it is offered, returns to the chosen file with nothing open.
     if (display == Screen::Uploading) {
         QTest::mouseClick(Child<QWidget>(w, "cancelLink"), Qt::LeftButton);
@@ -629,6 +636,24 @@ void TestMainWindow::resultActions()
     // Upload New: no file, every connection closed.
     ClickButton(w, "uploadNewButton");
     QCOMPARE(w.display(), Screen::NoFile);
+    QVERIFY(w.session().allConnectionsClosed());
+}
+
+void TestMainWindow::siteClosesDuringTheUpload()
+{
+    // The site closes the login connection without an answer: the upload ends
+    // with a connection error, the file and the account kept.
+    Rig r;
+    MainWindow &w = *r.w;
+    r.site.scripts[FakeSite::Login].silent = false;
+    r.site.scripts[FakeSite::Login].pieces = {};
+    r.site.scripts[FakeSite::Login].end = FakeSite::End::Close;
+    r.chooseFile();
+    r.upload();
+    QTRY_COMPARE_WITH_TIMEOUT(r.t.messages.texts(), QStringList{u"Connection error!"_s}, 10000);
+    QCOMPARE(w.display(), Screen::FileChosen);
+    QCOMPARE(w.chosenFile(), r.path);
+    QCOMPARE(r.t.setting(u"pw"_s), u"secret"_s);
     QVERIFY(w.session().allConnectionsClosed());
 }
 

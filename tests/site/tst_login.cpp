@@ -122,6 +122,16 @@ void TestLogin::cookie_data()
         << QByteArray("LOGIN_INFO</b>");
     QTest::newRow("cut at the second marker")
         << QByteArray("LOGIN_INFO=aLOGIN_INFO=b") << QByteArray("LOGIN_INFO=a");
+    // A control character ends the value: nothing after it reaches a request.
+    QTest::newRow("bare LF before a header of the site's choosing")
+        << QByteArray("Set-Cookie: LOGIN_INFO=abc\nHost: evil.example\r\n")
+        << QByteArray("LOGIN_INFO=abc");
+    QTest::newRow("bare CR") << QByteArray("LOGIN_INFO=abc\rX-Injected: 1")
+                             << QByteArray("LOGIN_INFO=abc");
+    QTest::newRow("NUL") << QByteArray("LOGIN_INFO=ab\0cd; path=/;", 25)
+                         << QByteArray("LOGIN_INFO=ab");
+    QTest::newRow("tab") << QByteArray("LOGIN_INFO=a\tb") << QByteArray("LOGIN_INFO=a");
+    QTest::newRow("DEL") << QByteArray("LOGIN_INFO=a\x7f b") << QByteArray("LOGIN_INFO=a");
 }
 
 void TestLogin::cookie()

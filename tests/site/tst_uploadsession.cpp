@@ -13,6 +13,7 @@
 
 #include "uplark_config.h"
 
+#include <QByteArrayList>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
@@ -21,6 +22,8 @@
 
 using namespace Qt::StringLiterals;
 using namespace uplark;
+
+Q_DECLARE_METATYPE(FakeSite::End)
 
 namespace {
 
@@ -108,6 +111,9 @@ private Q_SLOTS:
     void chainEnds();
     void chainStops_data();
     void chainStops();
+    void peerEndsTheExchange_data();
+    void peerEndsTheExchange();
+    void answersAreBounded();
 };
 
 void TestUploadSession::wholeChain()
@@ -288,6 +294,65 @@ void TestUploadSession::chainStops()
     QVERIFY(r.events.filter(u"/watch?v="_s).isEmpty()); // no address
     if (step == FakeSite::Login || step < 0)
         QVERIFY(r.stopped());
+}
+
+void TestUploadSession::peerEndsTheExchange_data()
+{
+    QTest::addColumn<int>("step");
+    QTest::addColumn<QByteArrayList>("pieces");
+    QTest::addColumn<FakeSite::End>("end");
+    QTest::addColumn<int>("failure");
+    const int error = int(UploadFailure::ConnectionError);
+    const char *names[] = {"login", "upload page", "metadata form", "file post"};
+    for (int step = FakeSite::Login; step < FakeSite::StepCount; ++step) {
+        QTest::addRow("%s: closed at once", names[step])
+            << step << QByteArrayList{} << FakeSite::End::Close << error;
+        QTest::addRow("%s: reset", names[step])
+            << step << QByteArrayList{} << FakeSite::End::Reset << error;
+        // The upload server's first piece must carry the id.
+        QTest::addRow("%s: closed after part of an answer", names[step])
+            << step << QByteArrayList{"HTTP/1.1 200 OK\r\nContent-Length: 900\r\n\r\n<html>"}
+            << FakeSite::End::Close
+            << (step == FakeSite::FilePost ? int(UploadFailure::NoVideoId) : error);
+    }
+}
+
+void TestUploadSession::peerEndsTheExchange()
+{
+    QFETCH(int, step);
+    QFETCH(QByteArrayList, pieces);
+    QFETCH(FakeSite::End, end);
+    QFETCH(int, failure);
+    const int error = int(UploadFailure::ConnectionError);
+    Rig r;
+    r.site.scripts[step].pieces = pieces;
+    r.site.scripts[step].end = end;
+    r.start();
+    // The exchange can never get what it waits for: a connection error of its step.
+    QTRY_COMPARE_WITH_TIMEOUT(r.failures.size(), 1, 10000);
+    QCOMPARE(r.failures[0], failure);
+    // A connection error closes everything; the answer without an id ends the program.
+    if (failure == error)
+        QVERIFY(r.closedAtFailure && r.stopped());
+    QVERIFY(r.events.filter(u"/watch?v="_s).isEmpty());
+    QTest::qWait(200);
+    QCOMPARE(r.failures.size(), 1);
+}
+
+void TestUploadSession::answersAreBounded()
+{
+    Rig r;
+    const QByteArray filler(40 * 1024, 'x');
+    r.site.scripts[FakeSite::Login].pieces = {
+        "HTTP/1.1 200 OK\r\nSet-Cookie: LOGIN_INFO=c; path=/;\r\n\r\n", filler, filler + "end"};
+    r.site.scripts[FakeSite::FilePost].pieces = {"video_id=v1&", filler, filler, filler + "last"};
+    r.start();
+    QTRY_VERIFY_WITH_TIMEOUT(r.session.uploadAnswers().endsWith("last"), 15000);
+    QTRY_VERIFY(r.session.loginAnswers().endsWith("end"));
+    // The newest 64 KiB of each are kept.
+    QCOMPARE(r.session.loginAnswers().size(), UploadSession::AnswerKept);
+    QCOMPARE(r.session.uploadAnswers().size(), UploadSession::AnswerKept);
+    QVERIFY(r.failures.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestUploadSession)

@@ -6,6 +6,8 @@
 
 #include <QTimer>
 
+#include <sys/socket.h>
+
 #include <utility>
 
 using namespace Qt::StringLiterals;
@@ -91,16 +93,29 @@ void FakeSite::readFrom(QTcpSocket *socket, Connection &c)
     ++complete[c.step];
     Q_EMIT requestComplete(Step(c.step));
     if (!scripts[c.step].silent)
-        writePieces(socket, scripts[c.step].pieces);
+        writePieces(socket, scripts[c.step].pieces, scripts[c.step].end);
 }
 
-void FakeSite::writePieces(QPointer<QTcpSocket> socket, QList<QByteArray> pieces)
+void FakeSite::writePieces(QPointer<QTcpSocket> socket, QList<QByteArray> pieces, End end)
 {
-    if (!socket || pieces.isEmpty())
+    if (!socket)
         return;
-    socket->write(pieces.takeFirst());
     if (!pieces.isEmpty())
-        QTimer::singleShot(50, this, [this, socket, pieces] { writePieces(socket, pieces); });
+        socket->write(pieces.takeFirst());
+    if (!pieces.isEmpty()) {
+        QTimer::singleShot(50, this,
+                           [this, socket, pieces, end] { writePieces(socket, pieces, end); });
+        return;
+    }
+    if (end == End::Close) {
+        socket->disconnectFromHost();
+    } else if (end == End::Reset) {
+        // A zero linger time makes the close a reset.
+        socket->flush();
+        const linger now{1, 0};
+        ::setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &now, sizeof now);
+        socket->abort();
+    }
 }
 
 bool FakeSite::hangUploads(RouteTable &routes)

@@ -21,10 +21,14 @@ class FakeSite : public QObject
 public:
     enum Step { Login, UploadPage, MetadataForm, FilePost, StepCount };
 
+    // How a step's connection ends once its pieces are written.
+    enum class End { Stay, Close, Reset };
+
     struct Script
     {
         bool silent = false; // read the request, never answer
         QList<QByteArray> pieces;
+        End end = End::Stay;
     };
 
     // The default upload form names this host and port.
@@ -67,7 +71,7 @@ private:
     };
     void accept(QTcpServer &server, bool upload);
     void readFrom(QTcpSocket *socket, Connection &c);
-    void writePieces(QPointer<QTcpSocket> socket, QList<QByteArray> pieces);
+    void writePieces(QPointer<QTcpSocket> socket, QList<QByteArray> pieces, End end);
 
     QTcpServer m_site;
     QTcpServer m_upload;
