@@ -1,49 +1,58 @@
 #include "server/loginguard.h"
 
-#include "server/credentials.h"
+#include "server/passwordchecker.h"
 #include "server/store.h"
 
-namespace {
+namespace videosite {
 
-// Checked against when the user name is unknown, so that a wrong name takes
-// as long as a wrong password.
-const PasswordHash &decoyHash()
+LoginGuard::LoginGuard(Store &store, const LoginPolicy &policy, PasswordChecker &checker, Clock clock)
+    : m_store(store), m_policy(policy), m_checker(checker), m_clock(std::move(clock))
 {
-    static const PasswordHash decoy = hashPassword("decoy");
-    return decoy;
 }
 
-} // namespace
-
-LoginGuard::LoginGuard(Store &store, const LoginPolicy &policy) : m_store(store), m_policy(policy) {}
-
-LoginResult LoginGuard::attempt(const QString &name, QByteArrayView password, qint64 now)
+void LoginGuard::attempt(const QString &name, const QByteArray &password, const QString &clientAddress, Done done)
 {
-    LoginResult result;
     if (name.isEmpty() || password.isEmpty()) {
-        result.outcome = LoginOutcome::MissingField;
-        return result;
+        done({LoginOutcome::MissingField, {}});
+        return;
     }
-    if (m_store.loginLockedUntil(name) > now) {
-        result.outcome = LoginOutcome::TooManyFailures;
-        return result;
+    const qint64 now = m_clock();
+    const Key key(name, clientAddress);
+    if (m_store.loginLockedUntil(name, clientAddress) > now
+        || m_store.loginFailuresSince(name, clientAddress, now - m_policy.windowSeconds) + m_checking.value(key)
+               >= m_policy.maxFailures) {
+        done({LoginOutcome::TooManyFailures, {}});
+        return;
     }
-
     const std::optional<Account> account = m_store.account(name);
-    const bool correct = account ? verifyPassword(password, account->password)
-                                 : (verifyPassword(password, decoyHash()) && false);
-    if (!correct) {
-        m_store.addLoginFailure(name, now);
-        if (m_store.loginFailuresSince(name, now - m_policy.windowSeconds) >= m_policy.maxFailures) {
-            m_store.lockLogin(name, now + m_policy.windowSeconds);
-            m_store.clearLoginFailures(name);
-        }
-        result.outcome = LoginOutcome::Incorrect;
-        return result;
-    }
-
-    m_store.clearLoginFailures(name);
-    result.sessionCookie = m_store.createSession(account->id, now, m_policy.sessionLifetime);
-    result.outcome = result.sessionCookie.isEmpty() ? LoginOutcome::Incorrect : LoginOutcome::LoggedIn;
-    return result;
+    ++m_checking[key];
+    m_checker.check(password, account ? std::optional(account->password) : std::nullopt,
+                    [this, key, accountId = account ? account->id : 0, done = std::move(done)](bool correct) {
+                        if (--m_checking[key] <= 0)
+                            m_checking.remove(key);
+                        done(conclude(key, accountId, correct));
+                    });
 }
+
+LoginResult LoginGuard::conclude(const Key &key, qint64 accountId, bool correct)
+{
+    const auto &[name, address] = key;
+    const qint64 now = m_clock();
+    if (!correct) {
+        m_store.forgetLoginFailuresBefore(now - m_policy.windowSeconds, now);
+        m_store.addLoginFailure(name, address, now);
+        if (m_store.loginFailuresSince(name, address, now - m_policy.windowSeconds) >= m_policy.maxFailures) {
+            m_store.lockLogin(name, address, now + m_policy.windowSeconds);
+            m_store.clearLoginFailures(name, address);
+        }
+        return {LoginOutcome::Incorrect, {}};
+    }
+    // A lock made by other attempts while this one was checked holds.
+    if (m_store.loginLockedUntil(name, address) > now)
+        return {LoginOutcome::TooManyFailures, {}};
+    m_store.clearLoginFailures(name, address);
+    const QByteArray cookie = m_store.createSession(accountId, now, m_policy.sessionLifetime);
+    return {cookie.isEmpty() ? LoginOutcome::Incorrect : LoginOutcome::LoggedIn, cookie};
+}
+
+} // namespace videosite

@@ -1,6 +1,6 @@
+#include "server/clock.h"
 #include "server/options.h"
 #include "server/signalwatcher.h"
-#include "server/siteconfig.h"
 #include "server/store.h"
 #include "server/videosite.h"
 
@@ -10,6 +10,7 @@
 #include <cstdio>
 
 using namespace Qt::StringLiterals;
+using namespace videosite;
 
 namespace {
 

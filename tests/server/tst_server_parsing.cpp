@@ -48,7 +48,7 @@ void TestServerParsing::multipart()
     QFETCH(QByteArrayList, fields);
     QFETCH(QByteArray, file);
 
-    MultipartParser parser(boundary);
+    videosite::MultipartParser parser(boundary);
     bool fed = true;
     for (qsizetype at = 0; fed && at < body.size(); at += chunk)
         fed = parser.feed(QByteArrayView(body).sliced(at, qMin<qsizetype>(chunk, body.size() - at)));
