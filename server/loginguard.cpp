@@ -16,22 +16,41 @@ void LoginGuard::attempt(const QString &name, const QByteArray &password, const 
         done({LoginOutcome::MissingField, {}});
         return;
     }
-    const qint64 now = m_clock();
     const Key key(name, clientAddress);
-    if (m_store.loginLockedUntil(name, clientAddress) > now
-        || m_store.loginFailuresSince(name, clientAddress, now - m_policy.windowSeconds) + m_checking.value(key)
-               >= m_policy.maxFailures) {
-        done({LoginOutcome::TooManyFailures, {}});
+    QList<Waiting> &waiting = m_waiting[key];
+    waiting.append({password, std::move(done)});
+    if (waiting.size() == 1)
+        decideNext(key);
+}
+
+void LoginGuard::decideNext(const Key &key)
+{
+    const auto &[name, address] = key;
+    for (;;) {
+        const auto found = m_waiting.find(key);
+        if (found == m_waiting.end())
+            return;
+        if (found->isEmpty()) {
+            m_waiting.erase(found);
+            return;
+        }
+        if (m_store.loginLockedUntil(name, address) > m_clock()) {
+            const Done done = std::move(found->first().done);
+            found->removeFirst();
+            done({LoginOutcome::TooManyFailures, {}});
+            continue;
+        }
+        const std::optional<Account> account = m_store.account(name);
+        m_checker.check(found->first().password, account ? std::optional(account->password) : std::nullopt,
+                        [this, key, accountId = account ? account->id : 0](bool correct) {
+                            QList<Waiting> &waiting = m_waiting[key];
+                            const Done done = std::move(waiting.first().done);
+                            waiting.removeFirst();
+                            done(conclude(key, accountId, correct));
+                            decideNext(key);
+                        });
         return;
     }
-    const std::optional<Account> account = m_store.account(name);
-    ++m_checking[key];
-    m_checker.check(password, account ? std::optional(account->password) : std::nullopt,
-                    [this, key, accountId = account ? account->id : 0, done = std::move(done)](bool correct) {
-                        if (--m_checking[key] <= 0)
-                            m_checking.remove(key);
-                        done(conclude(key, accountId, correct));
-                    });
 }
 
 LoginResult LoginGuard::conclude(const Key &key, qint64 accountId, bool correct)
@@ -47,9 +66,6 @@ LoginResult LoginGuard::conclude(const Key &key, qint64 accountId, bool correct)
         }
         return {LoginOutcome::Incorrect, {}};
     }
-    // A lock made by other attempts while this one was checked holds.
-    if (m_store.loginLockedUntil(name, address) > now)
-        return {LoginOutcome::TooManyFailures, {}};
     m_store.clearLoginFailures(name, address);
     const QByteArray cookie = m_store.createSession(accountId, now, m_policy.sessionLifetime);
     return {cookie.isEmpty() ? LoginOutcome::Incorrect : LoginOutcome::LoggedIn, cookie};

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QList>
 #include <QPair>
 #include <QString>
 
@@ -44,23 +45,32 @@ public:
 
     LoginGuard(Store &store, const LoginPolicy &policy, PasswordChecker &checker, Clock clock);
 
-    // Decides one attempt; done is called at once when no password check is
-    // needed, otherwise later, on the guard's thread.
+    // Decides one attempt. done may be called before this returns (a missing
+    // field, a locked name), otherwise it is called later, on the guard's
+    // thread.
     void attempt(const QString &name, const QByteArray &password, const QString &clientAddress, Done done);
 
 private:
-    using Key = QPair<QString, QString>;
+    using Key = QPair<QString, QString>; // user name, client address
+    struct Waiting
+    {
+        QByteArray password;
+        Done done;
+    };
 
+    // Decides the attempts waiting for key in order, up to the first that
+    // needs a password check; that check goes on with the rest when it ends.
+    void decideNext(const Key &key);
     LoginResult conclude(const Key &key, qint64 accountId, bool correct);
 
     Store &m_store;
     LoginPolicy m_policy;
     PasswordChecker &m_checker;
     Clock m_clock;
-    // Attempts whose password is being checked, per name and address: they
-    // count as failures until they are decided, so that guesses sent all at
-    // once get no more tries than guesses sent one after another.
-    QHash<Key, int> m_checking;
+    // Attempts for one name from one address are decided one after another,
+    // so that guesses sent all at once get no more tries than guesses sent
+    // one by one. The first of each list is the one being decided.
+    QHash<Key, QList<Waiting>> m_waiting;
 };
 
 } // namespace videosite
