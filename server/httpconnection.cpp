@@ -8,7 +8,7 @@ namespace videosite {
 namespace {
 
 constexpr qint64 FileChunkSize = 64 * 1024;
-constexpr qint64 ReadChunkSize = 64 * 1024;
+constexpr qint64 ReadChunkSize = 16 * 1024;
 
 } // namespace
 
@@ -247,6 +247,8 @@ void HttpConnection::beginRequest(HttpRequest request)
         }
         m_bodyReserved = length;
     }
+    if (!m_receiver)
+        m_request.body.reserve(length); // pages become resident only as the body fills them
     if (length > 0 && m_request.expectsContinue())
         m_socket->write("HTTP/1.1 100 Continue\r\n\r\n");
     m_bodyLeft = length;

@@ -57,7 +57,7 @@ public:
                    QObject *parent = nullptr);
     ~HttpConnection() override;
 
-    static constexpr qint64 SocketReadBuffer = 64 * 1024;
+    static constexpr qint64 SocketReadBuffer = 16 * 1024;
     // A file answer is topped up while less than this waits to be sent.
     static constexpr qint64 FileWriteWindow = 128 * 1024;
 

@@ -20,6 +20,9 @@ HttpServer::HttpServer(HttpHandler *handler, const HttpLimits &limits, QObject *
 
 bool HttpServer::listen(const QHostAddress &address, quint16 port)
 {
+    // Room for a burst of new connections, so that they are taken (or
+    // refused with 503) at once rather than left to the client's SYN retries.
+    m_server.setListenBacklogSize(256);
     return m_server.listen(address, port);
 }
 
