@@ -57,16 +57,19 @@ void HttpServer::refuse(QTcpSocket *socket)
     socket->setParent(&m_refusals);
     HttpResponse busy = m_handler->errorPage(503);
     busy.addHeader("Retry-After", "10");
-    socket->write(serializeResponse(busy, false, false));
     // What the client sends is dropped, so that the close does not become a
     // reset that destroys the answer on its way.
     socket->setReadBufferSize(HttpConnection::SocketReadBuffer);
     connect(socket, &QTcpSocket::readyRead, socket, [socket] { socket->skip(socket->bytesAvailable()); });
-    connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-    QTimer::singleShot(RefusalLingerMs, socket, [socket] {
-        socket->abort();
+    connect(socket, &QTcpSocket::disconnected, socket, [socket] {
+        socket->setParent(nullptr);
         socket->deleteLater();
     });
+    QTimer::singleShot(RefusalLingerMs, socket, [socket] { socket->abort(); });
+    // A fresh connection's kernel buffer takes the answer at once, and the
+    // socket closes and goes before the next connection is looked at.
+    socket->write(serializeResponse(busy, false, false));
+    socket->flush();
     socket->disconnectFromHost();
 }
 

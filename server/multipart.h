@@ -67,8 +67,11 @@ public:
     const MultipartPart *filePart() const;
     qint64 fileSize() const { return m_fileSize; }
 
+    // What the fields may hold in memory, one and all together. The site
+    // takes at most 1 MiB of form in the step before the file post, so the
+    // post's fields never need more.
     static constexpr qsizetype MaxFieldSize = 1024 * 1024;
-    static constexpr qsizetype MaxFieldBytes = 4 * 1024 * 1024;
+    static constexpr qsizetype MaxFieldBytes = 1024 * 1024;
     static constexpr qsizetype MaxPartHeaderSize = 16 * 1024;
     static constexpr int MaxParts = 1000;
 
