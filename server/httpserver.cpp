@@ -18,6 +18,11 @@ HttpServer::HttpServer(HttpHandler *handler, const HttpLimits &limits, QObject *
     connect(&m_server, &QTcpServer::newConnection, this, &HttpServer::acceptConnections);
 }
 
+HttpServer::~HttpServer()
+{
+    qDeleteAll(findChildren<HttpConnection *>(Qt::FindDirectChildrenOnly));
+}
+
 bool HttpServer::listen(const QHostAddress &address, quint16 port)
 {
     // Room for a burst of new connections, so that they are taken (or

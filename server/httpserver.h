@@ -19,6 +19,8 @@ class HttpServer : public QObject
 
 public:
     HttpServer(HttpHandler *handler, const HttpLimits &limits, QObject *parent = nullptr);
+    // Ends the connections while the budget they give back to still exists.
+    ~HttpServer() override;
 
     bool listen(const QHostAddress &address, quint16 port);
     QString errorString() const { return m_server.errorString(); }
