@@ -2,6 +2,8 @@
 
 #include "server/formencoding.h"
 
+namespace videosite {
+
 namespace {
 
 // Digits only, no sign or blanks; -1 when not a number.
@@ -63,3 +65,5 @@ ByteRange parseByteRange(QByteArrayView header, qint64 size)
     range.last = qMin(last, size - 1);
     return range;
 }
+
+} // namespace videosite

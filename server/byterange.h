@@ -2,6 +2,8 @@
 
 #include <QByteArrayView>
 
+namespace videosite {
+
 // A single byte range of a Range request header, resolved against the size of
 // the resource.
 struct ByteRange
@@ -22,3 +24,5 @@ struct ByteRange
 // is not understood, or asks for several ranges, is ignored (Whole), as HTTP
 // allows.
 ByteRange parseByteRange(QByteArrayView header, qint64 size);
+
+} // namespace videosite

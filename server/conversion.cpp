@@ -1,5 +1,7 @@
 #include "server/conversion.h"
 
+namespace videosite {
+
 ConversionFields splitConversionRequest(QByteArrayView body)
 {
     ConversionFields fields;
@@ -49,3 +51,5 @@ QByteArray conversionAnswer(const ConversionFields &fields)
            + escapeForConversion(fields.description) + "</DSCR><TAGS>"
            + escapeForConversion(fields.tags) + "</TAGS>";
 }
+
+} // namespace videosite

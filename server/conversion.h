@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QByteArrayView>
 
+namespace videosite {
+
 // The text conversion service: the client posts "title=" T "&dscr=" D
 // "&tags=" G with the texts as raw UTF-8 (its own placeholder tokens stand for
 // the characters that would break this format) and gets the three texts back
@@ -26,3 +28,5 @@ QByteArray escapeForConversion(QByteArrayView text);
 
 // "<TITLE>" T' "</TITLE><DSCR>" D' "</DSCR><TAGS>" G' "</TAGS>".
 QByteArray conversionAnswer(const ConversionFields &fields);
+
+} // namespace videosite

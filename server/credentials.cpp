@@ -5,6 +5,8 @@
 #include <QPasswordDigestor>
 #include <QRandomGenerator>
 
+namespace videosite {
+
 namespace {
 
 QByteArray randomBytes(int count)
@@ -59,3 +61,5 @@ QByteArray tokenDigest(QByteArrayView token)
 {
     return QCryptographicHash::hash(token, QCryptographicHash::Sha256).toHex();
 }
+
+} // namespace videosite

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QByteArrayView>
 
+namespace videosite {
+
 // A password as stored: PBKDF2-HMAC-SHA256 over the password's bytes with a
 // random salt.
 struct PasswordHash
@@ -24,3 +26,5 @@ QByteArray randomToken(int bytes);
 
 // SHA-256 of a secret token as hex, for storing session keys.
 QByteArray tokenDigest(QByteArrayView token);
+
+} // namespace videosite

@@ -1,39 +1,8 @@
 #include "server/formencoding.h"
 
-namespace {
+#include "common/percentcoding.h"
 
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
-} // namespace
-
-QByteArray percentDecode(QByteArrayView text, bool plusAsSpace)
-{
-    QByteArray out;
-    out.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char c = text.at(i);
-        if (c == '%' && i + 2 < text.size()) {
-            const int high = hexValue(text.at(i + 1));
-            const int low = hexValue(text.at(i + 2));
-            if (high >= 0 && low >= 0) {
-                out.append(char(high * 16 + low));
-                i += 2;
-                continue;
-            }
-        }
-        out.append(plusAsSpace && c == '+' ? ' ' : c);
-    }
-    return out;
-}
+namespace videosite {
 
 FormFields parseUrlEncoded(QByteArrayView text)
 {
@@ -47,10 +16,10 @@ FormFields parseUrlEncoded(QByteArrayView text)
         if (!pair.isEmpty()) {
             const qsizetype eq = pair.indexOf('=');
             if (eq < 0)
-                fields.append({percentDecode(pair, true), QByteArray("")});
+                fields.append({common::percentDecode(pair, true), QByteArray("")});
             else
-                fields.append({percentDecode(pair.first(eq), true),
-                               percentDecode(pair.sliced(eq + 1), true)});
+                fields.append({common::percentDecode(pair.first(eq), true),
+                               common::percentDecode(pair.sliced(eq + 1), true)});
         }
         start = end + 1;
     }
@@ -86,3 +55,5 @@ bool equalsIgnoringCase(QByteArrayView a, QByteArrayView b)
 {
     return a.size() == b.size() && a.compare(b, Qt::CaseInsensitive) == 0;
 }
+
+} // namespace videosite

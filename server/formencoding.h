@@ -6,12 +6,9 @@
 
 #include <utility>
 
-using FormFields = QList<std::pair<QByteArray, QByteArray>>;
+namespace videosite {
 
-// Decodes %XX escapes (either case of hex digit); a "%" that is not followed
-// by two hex digits stays as it is. With plusAsSpace, "+" becomes a space as
-// in application/x-www-form-urlencoded.
-QByteArray percentDecode(QByteArrayView text, bool plusAsSpace);
+using FormFields = QList<std::pair<QByteArray, QByteArray>>;
 
 // Splits an application/x-www-form-urlencoded text (a request body or a query)
 // at "&" into decoded name/value pairs, in order. A pair without "=" has an
@@ -27,3 +24,5 @@ QByteArray cookieValue(QByteArrayView cookieHeader, QByteArrayView name);
 
 // True when a and b are equal ignoring ASCII case.
 bool equalsIgnoringCase(QByteArrayView a, QByteArrayView b);
+
+} // namespace videosite

@@ -5,8 +5,11 @@
 
 #include <QByteArrayView>
 
+#include <functional>
 #include <memory>
 #include <optional>
+
+namespace videosite {
 
 // Takes a request body piece by piece as it arrives, instead of having the
 // connection keep the whole body in memory.
@@ -19,6 +22,10 @@ public:
     // announced body has been drained.
     virtual bool receive(QByteArrayView data) = 0;
 };
+
+// Hands the answer to one request back to its connection, at once or later
+// (on the server's thread). Once the connection has gone it does nothing.
+using Reply = std::function<void(HttpResponse)>;
 
 // What a server does with the requests of its connections.
 class HttpHandler
@@ -47,19 +54,45 @@ public:
     }
 
     // Answers the request once its body has been read (or when the receiver
-    // refused a piece of it).
-    virtual HttpResponse respond(HttpRequest &request, BodyReceiver *receiver) = 0;
+    // refused a piece of it). The connection reads nothing more from its
+    // client until reply has been called; request and receiver stay valid
+    // until then.
+    virtual void respond(HttpRequest &request, BodyReceiver *receiver, const Reply &reply) = 0;
+
+    // The answer for a status that the connection decides on by itself (a
+    // malformed or oversized request, a full server).
+    virtual HttpResponse errorPage(int status) const
+    {
+        return HttpResponse::plainText(status, QByteArray::number(status) + ' ' + reasonPhrase(status) + '\n');
+    }
 };
 
 struct HttpLimits
 {
-    // Connections without traffic for this long are closed.
+    // A connection waiting for the first byte of a request, or for its client
+    // to take more of an answer, is closed after this long.
     int idleTimeoutMs = 60 * 1000;
+    // From the first byte of a request head to its end, however the bytes
+    // trickle in.
+    int headTimeoutMs = 10 * 1000;
+    // A body must bring at least minBodyRate bytes a second, counted over
+    // windows of bodyWindowMs; a slower one is closed at the end of a window.
+    int bodyWindowMs = 10 * 1000;
+    qint64 minBodyRate = 1024;
     // Request line and header fields together.
     qsizetype maxHeadSize = 16 * 1024;
     // After answering 413, this much of the refused body is read and dropped
     // (so that the client sees the answer rather than a reset) before the
     // connection is closed.
     qint64 refusedBodyDrain = 1024 * 1024;
-    int maxConnections = 256;
+    // Bodies held in memory (those without a receiver) up to this size are
+    // always taken; larger ones share bodyBudget among all connections of the
+    // server, and one that does not fit is answered with 503.
+    qint64 smallBodySize = 64 * 1024;
+    qint64 bodyBudget = 32 * 1024 * 1024;
+    // Beyond either limit a new connection is answered with 503 and closed.
+    int maxConnections = 512;
+    int maxConnectionsPerAddress = 32;
 };
+
+} // namespace videosite

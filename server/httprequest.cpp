@@ -2,6 +2,8 @@
 
 #include "server/formencoding.h"
 
+namespace videosite {
+
 namespace {
 
 bool isTokenChar(char c)
@@ -209,3 +211,5 @@ RequestHeadResult parseRequestHead(QByteArrayView buffer, qsizetype maxHeadSize)
     result.status = RequestHeadResult::Status::Complete;
     return result;
 }
+
+} // namespace videosite

@@ -3,8 +3,11 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
+#include <QString>
 
 #include <utility>
+
+namespace videosite {
 
 using HttpHeaders = QList<std::pair<QByteArray, QByteArray>>;
 
@@ -20,6 +23,8 @@ struct HttpRequest
     HttpHeaders headers;
     qint64 contentLength = 0;
     QByteArray body;
+    // The client's IP address as text; set by the connection, not parsed.
+    QString clientAddress;
 
     // The first field with this name (ASCII case ignored), or a null array.
     QByteArray header(QByteArrayView name) const;
@@ -50,3 +55,5 @@ struct RequestHeadResult
 // (431); so is a body announced with Transfer-Encoding (411), which this
 // server does not read.
 RequestHeadResult parseRequestHead(QByteArrayView buffer, qsizetype maxHeadSize);
+
+} // namespace videosite

@@ -7,6 +7,8 @@
 
 using namespace Qt::StringLiterals;
 
+namespace videosite {
+
 void HttpResponse::setHeader(const QByteArray &name, const QByteArray &value)
 {
     headers.removeIf([&name](const auto &field) { return equalsIgnoringCase(field.first, name); });
@@ -91,3 +93,5 @@ QByteArray serializeResponse(const HttpResponse &response, bool keepAlive, bool 
         wire += response.body;
     return wire;
 }
+
+} // namespace videosite

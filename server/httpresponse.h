@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QString>
 
+namespace videosite {
+
 // An answer to one request. A small answer carries its body in memory and goes
 // out in one write together with its head; a file answer (filePath set) sends
 // the head and then streams fileLength bytes of the file from fileOffset.
@@ -37,3 +39,5 @@ QByteArray serializeResponseHead(const HttpResponse &response, bool keepAlive);
 // The whole answer as it goes on the wire for an answer held in memory; for a
 // HEAD request only its head.
 QByteArray serializeResponse(const HttpResponse &response, bool keepAlive, bool headOnly);
+
+} // namespace videosite

@@ -1,49 +1,74 @@
 #include "server/loginguard.h"
 
-#include "server/credentials.h"
+#include "server/passwordchecker.h"
 #include "server/store.h"
 
-namespace {
+namespace videosite {
 
-// Checked against when the user name is unknown, so that a wrong name takes
-// as long as a wrong password.
-const PasswordHash &decoyHash()
+LoginGuard::LoginGuard(Store &store, const LoginPolicy &policy, PasswordChecker &checker, Clock clock)
+    : m_store(store), m_policy(policy), m_checker(checker), m_clock(std::move(clock))
 {
-    static const PasswordHash decoy = hashPassword("decoy");
-    return decoy;
 }
 
-} // namespace
-
-LoginGuard::LoginGuard(Store &store, const LoginPolicy &policy) : m_store(store), m_policy(policy) {}
-
-LoginResult LoginGuard::attempt(const QString &name, QByteArrayView password, qint64 now)
+void LoginGuard::attempt(const QString &name, const QByteArray &password, const QString &clientAddress, Done done)
 {
-    LoginResult result;
     if (name.isEmpty() || password.isEmpty()) {
-        result.outcome = LoginOutcome::MissingField;
-        return result;
+        done({LoginOutcome::MissingField, {}});
+        return;
     }
-    if (m_store.loginLockedUntil(name) > now) {
-        result.outcome = LoginOutcome::TooManyFailures;
-        return result;
-    }
-
-    const std::optional<Account> account = m_store.account(name);
-    const bool correct = account ? verifyPassword(password, account->password)
-                                 : (verifyPassword(password, decoyHash()) && false);
-    if (!correct) {
-        m_store.addLoginFailure(name, now);
-        if (m_store.loginFailuresSince(name, now - m_policy.windowSeconds) >= m_policy.maxFailures) {
-            m_store.lockLogin(name, now + m_policy.windowSeconds);
-            m_store.clearLoginFailures(name);
-        }
-        result.outcome = LoginOutcome::Incorrect;
-        return result;
-    }
-
-    m_store.clearLoginFailures(name);
-    result.sessionCookie = m_store.createSession(account->id, now, m_policy.sessionLifetime);
-    result.outcome = result.sessionCookie.isEmpty() ? LoginOutcome::Incorrect : LoginOutcome::LoggedIn;
-    return result;
+    const Key key(name, clientAddress);
+    QList<Waiting> &waiting = m_waiting[key];
+    waiting.append({password, std::move(done)});
+    if (waiting.size() == 1)
+        decideNext(key);
 }
+
+void LoginGuard::decideNext(const Key &key)
+{
+    const auto &[name, address] = key;
+    for (;;) {
+        const auto found = m_waiting.find(key);
+        if (found == m_waiting.end())
+            return;
+        if (found->isEmpty()) {
+            m_waiting.erase(found);
+            return;
+        }
+        if (m_store.loginLockedUntil(name, address) > m_clock()) {
+            const Done done = std::move(found->first().done);
+            found->removeFirst();
+            done({LoginOutcome::TooManyFailures, {}});
+            continue;
+        }
+        const std::optional<Account> account = m_store.account(name);
+        m_checker.check(found->first().password, account ? std::optional(account->password) : std::nullopt,
+                        [this, key, accountId = account ? account->id : 0](bool correct) {
+                            QList<Waiting> &waiting = m_waiting[key];
+                            const Done done = std::move(waiting.first().done);
+                            waiting.removeFirst();
+                            done(conclude(key, accountId, correct));
+                            decideNext(key);
+                        });
+        return;
+    }
+}
+
+LoginResult LoginGuard::conclude(const Key &key, qint64 accountId, bool correct)
+{
+    const auto &[name, address] = key;
+    const qint64 now = m_clock();
+    if (!correct) {
+        m_store.forgetLoginFailuresBefore(now - m_policy.windowSeconds, now);
+        m_store.addLoginFailure(name, address, now);
+        if (m_store.loginFailuresSince(name, address, now - m_policy.windowSeconds) >= m_policy.maxFailures) {
+            m_store.lockLogin(name, address, now + m_policy.windowSeconds);
+            m_store.clearLoginFailures(name, address);
+        }
+        return {LoginOutcome::Incorrect, {}};
+    }
+    m_store.clearLoginFailures(name, address);
+    const QByteArray cookie = m_store.createSession(accountId, now, m_policy.sessionLifetime);
+    return {cookie.isEmpty() ? LoginOutcome::Incorrect : LoginOutcome::LoggedIn, cookie};
+}
+
+} // namespace videosite

@@ -1,15 +1,23 @@
 #pragma once
 
 #include <QByteArray>
-#include <QByteArrayView>
+#include <QHash>
+#include <QList>
+#include <QPair>
 #include <QString>
 
+#include <functional>
+
+namespace videosite {
+
+class PasswordChecker;
 class Store;
 
 struct LoginPolicy
 {
-    // This many failed logins for one user name within the window lock the
-    // name for one window's length, counted from the failure that made it.
+    // This many failed logins for one user name from one client address
+    // within the window lock that name for that address for one window's
+    // length, counted from the failure that made it.
     int maxFailures = 5;
     qint64 windowSeconds = 15 * 60;
     qint64 sessionLifetime = 14 * 24 * 3600;
@@ -23,17 +31,46 @@ struct LoginResult
     QByteArray sessionCookie; // when logged in
 };
 
-// Checks user name and password against the stored accounts, counts the
-// failures per user name (known or not, so a lock tells nothing about which
-// names exist) and opens a session on success.
+// Checks user name and password against the stored accounts and opens a
+// session on success. Failures are counted per user name and client address
+// (for unknown names too, so a lock tells nothing about which names exist):
+// a run of wrong guesses locks out the address that made them, never the
+// name's owner elsewhere. The guard reads the time from the clock it is
+// given; the password check runs on the checker's threads.
 class LoginGuard
 {
 public:
-    LoginGuard(Store &store, const LoginPolicy &policy);
+    using Clock = std::function<qint64()>;
+    using Done = std::function<void(const LoginResult &)>;
 
-    LoginResult attempt(const QString &name, QByteArrayView password, qint64 now);
+    LoginGuard(Store &store, const LoginPolicy &policy, PasswordChecker &checker, Clock clock);
+
+    // Decides one attempt. done may be called before this returns (a missing
+    // field, a locked name), otherwise it is called later, on the guard's
+    // thread.
+    void attempt(const QString &name, const QByteArray &password, const QString &clientAddress, Done done);
 
 private:
+    using Key = QPair<QString, QString>; // user name, client address
+    struct Waiting
+    {
+        QByteArray password;
+        Done done;
+    };
+
+    // Decides the attempts waiting for key in order, up to the first that
+    // needs a password check; that check goes on with the rest when it ends.
+    void decideNext(const Key &key);
+    LoginResult conclude(const Key &key, qint64 accountId, bool correct);
+
     Store &m_store;
     LoginPolicy m_policy;
+    PasswordChecker &m_checker;
+    Clock m_clock;
+    // Attempts for one name from one address are decided one after another,
+    // so that guesses sent all at once get no more tries than guesses sent
+    // one by one. The first of each list is the one being decided.
+    QHash<Key, QList<Waiting>> m_waiting;
 };
+
+} // namespace videosite

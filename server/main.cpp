@@ -1,6 +1,6 @@
+#include "server/clock.h"
 #include "server/options.h"
 #include "server/signalwatcher.h"
-#include "server/siteconfig.h"
 #include "server/store.h"
 #include "server/videosite.h"
 
@@ -9,7 +9,10 @@
 #include <csignal>
 #include <cstdio>
 
+#include <sys/resource.h>
+
 using namespace Qt::StringLiterals;
+using namespace videosite;
 
 namespace {
 
@@ -25,6 +28,17 @@ int addAccount(const ServerOptions &options)
         return 1;
     }
     return 0;
+}
+
+// Two servers of up to 512 connections each, and the files they send, need
+// more descriptors than the usual soft limit of 1024.
+void raiseDescriptorLimit()
+{
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+    }
 }
 
 } // namespace
@@ -55,6 +69,7 @@ int main(int argc, char *argv[])
     SignalWatcher stopSignals({SIGINT, SIGTERM});
     QObject::connect(&stopSignals, &SignalWatcher::signalReceived, &app, [] { QCoreApplication::quit(); });
 
+    raiseDescriptorLimit();
     VideoSite site(options);
     if (!site.start()) {
         std::fprintf(stderr, "videosite: %s\n", qPrintable(site.errorString()));

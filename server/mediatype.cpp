@@ -1,5 +1,7 @@
 #include "server/mediatype.h"
 
+namespace videosite {
+
 QByteArray sniffVideoType(QByteArrayView head)
 {
     if (head.size() >= 12 && head.sliced(4, 4) == "ftyp") {
@@ -21,3 +23,5 @@ QByteArray sniffVideoType(QByteArrayView head)
         return "video/x-flv";
     return "application/octet-stream";
 }
+
+} // namespace videosite

@@ -4,6 +4,8 @@
 
 using namespace Qt::StringLiterals;
 
+namespace videosite {
+
 namespace {
 
 bool isSpace(char c)
@@ -229,6 +231,7 @@ bool MultipartParser::process()
                     // A header line and then the next boundary: a part with no body.
                     MultipartPart part = readPartHeaders(QByteArrayView(m_buffer).first(delimiter));
                     part.hasBody = false;
+                    part.isFile = false;
                     m_buffer.remove(0, delimiter + m_delimiter.size());
                     if (!addPart(std::move(part)))
                         return false;
@@ -242,9 +245,19 @@ bool MultipartParser::process()
                     return true;
                 }
                 m_current = readPartHeaders(QByteArrayView(m_buffer).first(headerEnd));
+                if (m_current.isFile) {
+                    // The header line's CR LF and the next delimiter's CR LF
+                    // look like the end of a header block: a header line
+                    // alone, even if it names a file, is no file part.
+                    const QByteArrayView after = QByteArrayView(m_buffer).sliced(headerEnd + 2);
+                    const qsizetype known = qMin(after.size(), m_delimiter.size());
+                    if (after.first(known) != QByteArrayView(m_delimiter).first(known))
+                        return beginFile(headerEnd);
+                    if (known < m_delimiter.size())
+                        return true; // cannot tell yet
+                    m_current.isFile = false;
+                }
                 m_headerEnd = headerEnd;
-                if (m_current.isFile)
-                    return beginFile(headerEnd);
                 // The delimiter's CR LF may be the second half of the header end.
                 m_scanFrom = headerEnd + 2;
                 break;
@@ -363,3 +376,5 @@ std::optional<QList<MultipartPart>> parseMultipart(QByteArrayView body, const QB
         return std::nullopt;
     return parser.parts();
 }
+
+} // namespace videosite

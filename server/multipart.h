@@ -8,6 +8,8 @@
 #include <functional>
 #include <optional>
 
+namespace videosite {
+
 // One part of a multipart/form-data body.
 struct MultipartPart
 {
@@ -16,6 +18,7 @@ struct MultipartPart
     QByteArray contentType;
     // The value of a field; for a file part only when no file sink was set.
     QByteArray value;
+    // Whether the part has a body and its Content-Disposition names a file.
     bool isFile = false;
     // False for a part that has a header line and nothing else: no empty line
     // and no value before the next boundary line.
@@ -34,7 +37,8 @@ QByteArray multipartBoundary(QByteArrayView contentType);
 // local paths with spaces and backslashes. A part whose Content-Disposition
 // carries a filename is the file part: it runs to the closing delimiter at the
 // very end of the body, so the file's bytes may hold CR, LF, NUL and even the
-// boundary text. The file part must therefore be the last part. Its bytes go
+// boundary text. The file part must therefore be the last part. A part made
+// of a header line alone is a field without value, even if it names a file. Its bytes go
 // to the file sink as they arrive (all but the last few, which are held back
 // until the end shows where the closing delimiter starts).
 class MultipartParser
@@ -63,8 +67,11 @@ public:
     const MultipartPart *filePart() const;
     qint64 fileSize() const { return m_fileSize; }
 
+    // What the fields may hold in memory, one and all together. The site
+    // takes at most 1 MiB of form in the step before the file post, so the
+    // post's fields never need more.
     static constexpr qsizetype MaxFieldSize = 1024 * 1024;
-    static constexpr qsizetype MaxFieldBytes = 4 * 1024 * 1024;
+    static constexpr qsizetype MaxFieldBytes = 1024 * 1024;
     static constexpr qsizetype MaxPartHeaderSize = 16 * 1024;
     static constexpr int MaxParts = 1000;
 
@@ -97,3 +104,5 @@ private:
 // Parses a whole body held in memory; file bytes end up in the file part's
 // value. Empty when the body is not valid multipart.
 std::optional<QList<MultipartPart>> parseMultipart(QByteArrayView body, const QByteArray &boundary);
+
+} // namespace videosite

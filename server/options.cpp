@@ -2,6 +2,8 @@
 
 using namespace Qt::StringLiterals;
 
+namespace videosite {
+
 namespace {
 
 bool readNumber(const QString &text, qint64 min, qint64 max, qint64 *value)
@@ -21,6 +23,7 @@ QString usageText()
     return u"Usage:\n"
            "  videosite --data DIR [--listen HOST:PORT] [--upload-listen HOST:PORT]\n"
            "            [--public-host NAME] [--lockout-seconds N] [--idle-timeout N]\n"
+           "            [--head-timeout N] [--max-connections N] [--connections-per-address N]\n"
            "            [--ticket-lifetime N]\n"
            "  videosite --data DIR add-account NAME PASSWORD\n"
            "\n"
@@ -30,6 +33,11 @@ QString usageText()
            "  --public-host NAME     host name used in the addresses the pages give (localhost)\n"
            "  --lockout-seconds N    failed-login window and lock length (900)\n"
            "  --idle-timeout N       seconds before an idle connection is closed (60)\n"
+           "  --head-timeout N       seconds a request head may take from its first byte;\n"
+           "                         also the window over which a body must average 1 KiB/s (10)\n"
+           "  --max-connections N    connections served at once; more are answered with 503 (512)\n"
+           "  --connections-per-address N\n"
+           "                         connections served at once for one client address (32)\n"
            "  --ticket-lifetime N    seconds an upload form stays valid (21600)\n"_s;
 }
 
@@ -106,6 +114,21 @@ ParsedOptions parseOptions(const QStringList &arguments)
                 options.idleTimeoutSeconds = int(number);
             else
                 parsed.error = u"bad number for --idle-timeout: "_s + value;
+        } else if (arg == u"--head-timeout"_s) {
+            if (readNumber(value, 1, 3600, &number))
+                options.headTimeoutSeconds = int(number);
+            else
+                parsed.error = u"bad number for --head-timeout: "_s + value;
+        } else if (arg == u"--max-connections"_s) {
+            if (readNumber(value, 1, 100000, &number))
+                options.maxConnections = int(number);
+            else
+                parsed.error = u"bad number for --max-connections: "_s + value;
+        } else if (arg == u"--connections-per-address"_s) {
+            if (readNumber(value, 1, 100000, &number))
+                options.connectionsPerAddress = int(number);
+            else
+                parsed.error = u"bad number for --connections-per-address: "_s + value;
         } else if (arg == u"--ticket-lifetime"_s) {
             if (readNumber(value, 1, 30 * 24 * 3600, &number))
                 options.ticketLifetimeSeconds = number;
@@ -137,3 +160,5 @@ ParsedOptions parseOptions(const QStringList &arguments)
     options.accountPassword = positional.at(2);
     return parsed;
 }
+
+} // namespace videosite

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace videosite {
+
 struct ListenAddress
 {
     QHostAddress host;
@@ -21,6 +23,9 @@ struct ServerOptions
     QByteArray publicHost = "localhost";
     qint64 lockoutSeconds = 15 * 60;
     int idleTimeoutSeconds = 60;
+    int headTimeoutSeconds = 10;
+    int maxConnections = 512;
+    int connectionsPerAddress = 32;
     qint64 ticketLifetimeSeconds = 6 * 3600;
     QString accountName;
     QString accountPassword;
@@ -42,3 +47,5 @@ bool parseListenAddress(const QString &text, ListenAddress *address);
 QString formatAddress(const QHostAddress &host, quint16 port);
 
 QString usageText();
+
+} // namespace videosite

@@ -7,6 +7,8 @@
 
 using namespace Qt::StringLiterals;
 
+namespace videosite {
+
 QString htmlEscape(QStringView text)
 {
     QString out;
@@ -282,3 +284,5 @@ QByteArray stylesheet()
 }
 
 } // namespace Pages
+
+} // namespace videosite

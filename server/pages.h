@@ -9,6 +9,8 @@
 
 #include <utility>
 
+namespace videosite {
+
 // Escapes &, <, >, " and ' so that user text shows as text in pages and
 // attribute values.
 QString htmlEscape(QStringView text);
@@ -57,3 +59,5 @@ QByteArray uploadRefused(const QString &reason, const QByteArray &uploadPageAddr
 QByteArray stylesheet();
 
 } // namespace Pages
+
+} // namespace videosite

@@ -7,6 +7,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+namespace videosite {
+
 namespace {
 int g_pipe[2] = {-1, -1};
 }
@@ -53,3 +55,5 @@ void SignalWatcher::readPipe()
     while (::read(g_pipe[1], &byte, 1) == 1)
         Q_EMIT signalReceived(int(byte));
 }
+
+} // namespace videosite

@@ -5,6 +5,8 @@
 
 class QSocketNotifier;
 
+namespace videosite {
+
 // Turns the Unix signals it watches into a Qt signal on the event loop. The
 // signal handler only writes the signal number into a pipe; everything else
 // happens when the event loop reads it.
@@ -26,3 +28,5 @@ private:
     QSocketNotifier *m_notifier = nullptr;
     QList<int> m_signals;
 };
+
+} // namespace videosite

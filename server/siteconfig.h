@@ -4,6 +4,8 @@
 
 #include <QByteArray>
 
+namespace videosite {
+
 // What the site's two servers need to know of each other and of the way the
 // site is reached from outside.
 struct SiteConfig
@@ -13,6 +15,8 @@ struct SiteConfig
     quint16 sitePort = 0;
     quint16 uploadPort = 0;
     LoginPolicy login;
+    // Password checks that may run at once (each on a thread of its own).
+    int passwordThreads = 2;
     // How long an upload form's ticket may wait before its file post starts.
     qint64 ticketLifetime = 6 * 3600;
 
@@ -28,5 +32,4 @@ struct SiteConfig
     }
 };
 
-// Seconds since the epoch.
-qint64 currentTime();
+} // namespace videosite

@@ -1,6 +1,7 @@
 #include "server/sitehandler.h"
 
 #include "server/byterange.h"
+#include "server/clock.h"
 #include "server/conversion.h"
 #include "server/credentials.h"
 #include "server/formencoding.h"
@@ -8,16 +9,12 @@
 #include "server/multipart.h"
 #include "server/pages.h"
 
-#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 
 using namespace Qt::StringLiterals;
 
-qint64 currentTime()
-{
-    return QDateTime::currentSecsSinceEpoch();
-}
+namespace videosite {
 
 namespace {
 
@@ -59,11 +56,45 @@ QByteArray formField(const std::optional<QList<MultipartPart>> &parts, const For
     return formValue(urlFields, name);
 }
 
+// The uploader tells the outcome by the cookie line or by the message texts.
+HttpResponse loginAnswer(const LoginResult &result, const QByteArray &next)
+{
+    switch (result.outcome) {
+    case LoginOutcome::LoggedIn: {
+        // The cookie line comes first: nothing before it names the cookie.
+        HttpResponse response;
+        response.status = 302;
+        response.addHeader("Set-Cookie", "LOGIN_INFO=" + result.sessionCookie + "; path=/; HttpOnly; SameSite=Lax");
+        response.addHeader("Location", next);
+        response.addHeader("Content-Type", "text/html; charset=utf-8");
+        response.addHeader("Cache-Control", "no-store");
+        response.body = Pages::signedIn(next);
+        return response;
+    }
+    case LoginOutcome::MissingField:
+        return HttpResponse::html(200, Pages::signIn(u"Please check your username and password."_s, next));
+    case LoginOutcome::Incorrect:
+        return HttpResponse::html(200, Pages::signIn(u"Sorry, your login was incorrect."_s, next));
+    case LoginOutcome::TooManyFailures:
+        return HttpResponse::html(
+            200, Pages::signIn(u"You had too many login failures. Please wait before trying to login again."_s, next));
+    }
+    return HttpResponse::html(500, Pages::error(500));
+}
+
 } // namespace
 
 SiteHandler::SiteHandler(Store &store, const SiteConfig &config)
-    : m_store(store), m_config(config), m_guard(store, config.login)
+    : m_store(store),
+      m_config(config),
+      m_guard(store, config.login, m_checker, &currentTime),
+      m_checker(config.passwordThreads)
 {
+}
+
+HttpResponse SiteHandler::errorPage(int status) const
+{
+    return HttpResponse::html(status, Pages::error(status));
 }
 
 qint64 SiteHandler::bodyLimit(const HttpRequest &request) const
@@ -77,14 +108,21 @@ std::optional<Session> SiteHandler::sessionOf(const HttpRequest &request)
     return m_store.session(request.cookie("LOGIN_INFO"), currentTime());
 }
 
-HttpResponse SiteHandler::respond(HttpRequest &request, BodyReceiver *receiver)
+void SiteHandler::respond(HttpRequest &request, BodyReceiver *receiver, const Reply &reply)
 {
     Q_UNUSED(receiver);
+    // A login is answered once its password has been checked off the event loop.
+    if (request.path == "/signup" && request.method == "POST")
+        login(request, reply);
+    else
+        reply(answer(request));
+}
+
+HttpResponse SiteHandler::answer(const HttpRequest &request)
+{
     const QByteArray &path = request.path;
 
     if (path == "/signup") {
-        if (request.method == "POST")
-            return login(request);
         if (isGet(request)) {
             QByteArray next = request.queryItem("next");
             return HttpResponse::html(200, Pages::signIn({}, safeNext(next)));
@@ -143,7 +181,7 @@ HttpResponse SiteHandler::respond(HttpRequest &request, BodyReceiver *receiver)
     return HttpResponse::html(404, Pages::error(404));
 }
 
-HttpResponse SiteHandler::login(const HttpRequest &request)
+void SiteHandler::login(const HttpRequest &request, const Reply &reply)
 {
     // The body is form-encoded; what follows it beyond Content-Length (the
     // uploader sends two more CR LF pairs) was never read into it.
@@ -155,28 +193,9 @@ HttpResponse SiteHandler::login(const HttpRequest &request)
         next = formValue(fields, "next");
     next = safeNext(next);
 
-    const LoginResult result = m_guard.attempt(name, password, currentTime());
-    switch (result.outcome) {
-    case LoginOutcome::LoggedIn: {
-        // The cookie line comes first: nothing before it names the cookie.
-        HttpResponse response;
-        response.status = 302;
-        response.addHeader("Set-Cookie", "LOGIN_INFO=" + result.sessionCookie + "; path=/; HttpOnly; SameSite=Lax");
-        response.addHeader("Location", next);
-        response.addHeader("Content-Type", "text/html; charset=utf-8");
-        response.addHeader("Cache-Control", "no-store");
-        response.body = Pages::signedIn(next);
-        return response;
-    }
-    case LoginOutcome::MissingField:
-        return HttpResponse::html(200, Pages::signIn(u"Please check your username and password."_s, next));
-    case LoginOutcome::Incorrect:
-        return HttpResponse::html(200, Pages::signIn(u"Sorry, your login was incorrect."_s, next));
-    case LoginOutcome::TooManyFailures:
-        return HttpResponse::html(
-            200, Pages::signIn(u"You had too many login failures. Please wait before trying to login again."_s, next));
-    }
-    return HttpResponse::html(500, Pages::error(500));
+    m_guard.attempt(name, password, request.clientAddress, [next, reply](const LoginResult &result) {
+        reply(loginAnswer(result, next));
+    });
 }
 
 HttpResponse SiteHandler::signOut(const HttpRequest &request)
@@ -286,3 +305,5 @@ HttpResponse SiteHandler::conversion(const HttpRequest &request)
 {
     return HttpResponse::plainText(200, conversionAnswer(splitConversionRequest(request.body)));
 }
+
+} // namespace videosite

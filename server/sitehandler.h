@@ -2,10 +2,13 @@
 
 #include "server/httphandler.h"
 #include "server/loginguard.h"
+#include "server/passwordchecker.h"
 #include "server/siteconfig.h"
 #include "server/store.h"
 
 #include <optional>
+
+namespace videosite {
 
 // The video site's web server: the login, the two upload steps that lead to
 // the upload server, the pages people browse, the video files, and the text
@@ -16,13 +19,15 @@ public:
     SiteHandler(Store &store, const SiteConfig &config);
 
     qint64 bodyLimit(const HttpRequest &request) const override;
-    HttpResponse respond(HttpRequest &request, BodyReceiver *receiver) override;
+    void respond(HttpRequest &request, BodyReceiver *receiver, const Reply &reply) override;
+    HttpResponse errorPage(int status) const override;
 
     static constexpr qint64 MaxBodySize = 1024 * 1024;
 
 private:
     std::optional<Session> sessionOf(const HttpRequest &request);
-    HttpResponse login(const HttpRequest &request);
+    HttpResponse answer(const HttpRequest &request);
+    void login(const HttpRequest &request, const Reply &reply);
     HttpResponse signOut(const HttpRequest &request);
     HttpResponse watch(const HttpRequest &request, bool signedIn);
     HttpResponse videoFile(const HttpRequest &request);
@@ -33,4 +38,9 @@ private:
     Store &m_store;
     const SiteConfig &m_config;
     LoginGuard m_guard;
+    // Declared after the guard: it goes first, and drops any check whose
+    // answer would reach the guard after the guard has gone.
+    PasswordChecker m_checker;
 };
+
+} // namespace videosite

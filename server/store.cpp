@@ -11,6 +11,8 @@
 
 using namespace Qt::StringLiterals;
 
+namespace videosite {
+
 namespace {
 
 const QString VideoSuffix = u".video"_s;
@@ -54,9 +56,16 @@ bool Store::open()
         u"CREATE TABLE IF NOT EXISTS accounts ("
         " id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE, salt BLOB NOT NULL,"
         " hash BLOB NOT NULL, rounds INTEGER NOT NULL, created INTEGER NOT NULL)"_s,
-        u"CREATE TABLE IF NOT EXISTS login_failures (name TEXT NOT NULL, at INTEGER NOT NULL)"_s,
-        u"CREATE INDEX IF NOT EXISTS login_failures_name ON login_failures (name, at)"_s,
-        u"CREATE TABLE IF NOT EXISTS login_locks (name TEXT PRIMARY KEY, until INTEGER NOT NULL)"_s,
+        // Failures and locks used to be kept per name alone; they are
+        // short-lived, so the old tables simply go.
+        u"DROP TABLE IF EXISTS login_failures"_s,
+        u"DROP TABLE IF EXISTS login_locks"_s,
+        u"CREATE TABLE IF NOT EXISTS failed_logins ("
+        " name TEXT NOT NULL, address TEXT NOT NULL, at INTEGER NOT NULL)"_s,
+        u"CREATE INDEX IF NOT EXISTS failed_logins_key ON failed_logins (name, address, at)"_s,
+        u"CREATE INDEX IF NOT EXISTS failed_logins_at ON failed_logins (at)"_s,
+        u"CREATE TABLE IF NOT EXISTS locked_logins ("
+        " name TEXT NOT NULL, address TEXT NOT NULL, until INTEGER NOT NULL, PRIMARY KEY (name, address))"_s,
         u"CREATE TABLE IF NOT EXISTS sessions ("
         " key TEXT PRIMARY KEY, account INTEGER NOT NULL REFERENCES accounts (id) ON DELETE CASCADE,"
         " created INTEGER NOT NULL, expires INTEGER NOT NULL)"_s,
@@ -160,48 +169,65 @@ std::optional<Account> Store::account(const QString &name)
     return account;
 }
 
-void Store::addLoginFailure(const QString &name, qint64 now)
+void Store::addLoginFailure(const QString &name, const QString &address, qint64 now)
 {
     QSqlQuery query(QSqlDatabase::database(m_connection));
-    query.prepare(u"INSERT INTO login_failures (name, at) VALUES (?, ?)"_s);
+    query.prepare(u"INSERT INTO failed_logins (name, address, at) VALUES (?, ?, ?)"_s);
     query.addBindValue(name);
+    query.addBindValue(address);
     query.addBindValue(now);
     exec(query);
 }
 
-int Store::loginFailuresSince(const QString &name, qint64 since)
+int Store::loginFailuresSince(const QString &name, const QString &address, qint64 since)
 {
     QSqlQuery query(QSqlDatabase::database(m_connection));
-    query.prepare(u"SELECT COUNT(*) FROM login_failures WHERE name = ? AND at > ?"_s);
+    query.prepare(u"SELECT COUNT(*) FROM failed_logins WHERE name = ? AND address = ? AND at > ?"_s);
     query.addBindValue(name);
+    query.addBindValue(address);
     query.addBindValue(since);
     return exec(query) && query.next() ? query.value(0).toInt() : 0;
 }
 
-void Store::clearLoginFailures(const QString &name)
+void Store::clearLoginFailures(const QString &name, const QString &address)
 {
     QSqlQuery query(QSqlDatabase::database(m_connection));
-    query.prepare(u"DELETE FROM login_failures WHERE name = ?"_s);
+    query.prepare(u"DELETE FROM failed_logins WHERE name = ? AND address = ?"_s);
     query.addBindValue(name);
+    query.addBindValue(address);
     exec(query);
 }
 
-void Store::lockLogin(const QString &name, qint64 until)
+void Store::lockLogin(const QString &name, const QString &address, qint64 until)
 {
     QSqlQuery query(QSqlDatabase::database(m_connection));
-    query.prepare(u"INSERT INTO login_locks (name, until) VALUES (?, ?)"
-                  " ON CONFLICT (name) DO UPDATE SET until = excluded.until"_s);
+    query.prepare(u"INSERT INTO locked_logins (name, address, until) VALUES (?, ?, ?)"
+                  " ON CONFLICT (name, address) DO UPDATE SET until = excluded.until"_s);
     query.addBindValue(name);
+    query.addBindValue(address);
     query.addBindValue(until);
     exec(query);
 }
 
-qint64 Store::loginLockedUntil(const QString &name)
+qint64 Store::loginLockedUntil(const QString &name, const QString &address)
 {
     QSqlQuery query(QSqlDatabase::database(m_connection));
-    query.prepare(u"SELECT until FROM login_locks WHERE name = ?"_s);
+    query.prepare(u"SELECT until FROM locked_logins WHERE name = ? AND address = ?"_s);
     query.addBindValue(name);
+    query.addBindValue(address);
     return exec(query) && query.next() ? query.value(0).toLongLong() : 0;
+}
+
+void Store::forgetLoginFailuresBefore(qint64 before, qint64 now)
+{
+    QSqlQuery failures(QSqlDatabase::database(m_connection));
+    failures.prepare(u"DELETE FROM failed_logins WHERE at <= ?"_s);
+    failures.addBindValue(before);
+    exec(failures);
+    QSqlQuery locks(QSqlDatabase::database(m_connection));
+    locks.prepare(u"DELETE FROM locked_logins WHERE until <= ?"_s);
+    locks.addBindValue(now);
+    exec(locks);
 }
 
 QByteArray Store::createSession(qint64 accountId, qint64 now, qint64 lifetime)
@@ -387,3 +413,5 @@ bool isVideoId(QByteArrayView text)
     }
     return true;
 }
+
+} // namespace videosite

@@ -10,6 +10,8 @@
 
 class QSqlQuery;
 
+namespace videosite {
+
 struct Account
 {
     qint64 id = 0;
@@ -68,12 +70,15 @@ public:
     bool setAccount(const QString &name, QByteArrayView password, qint64 now, int rounds = PasswordRounds);
     std::optional<Account> account(const QString &name);
 
-    // Failed logins per user name, and the lock a run of them leads to.
-    void addLoginFailure(const QString &name, qint64 now);
-    int loginFailuresSince(const QString &name, qint64 since);
-    void clearLoginFailures(const QString &name);
-    void lockLogin(const QString &name, qint64 until);
-    qint64 loginLockedUntil(const QString &name);
+    // Failed logins per user name and client address, and the locks a run
+    // of them leads to.
+    void addLoginFailure(const QString &name, const QString &address, qint64 now);
+    int loginFailuresSince(const QString &name, const QString &address, qint64 since);
+    void clearLoginFailures(const QString &name, const QString &address);
+    void lockLogin(const QString &name, const QString &address, qint64 until);
+    qint64 loginLockedUntil(const QString &name, const QString &address);
+    // Drops failures from before `before` and locks that ended by `now`.
+    void forgetLoginFailuresBefore(qint64 before, qint64 now);
 
     // Returns the cookie value; only its digest is kept.
     QByteArray createSession(qint64 accountId, qint64 now, qint64 lifetime);
@@ -105,3 +110,5 @@ private:
 // Video ids are made by the server from base64url letters; anything else in
 // an address is not an id (and never reaches a file path).
 bool isVideoId(QByteArrayView text);
+
+} // namespace videosite

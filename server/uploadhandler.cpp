@@ -1,5 +1,6 @@
 #include "server/uploadhandler.h"
 
+#include "server/clock.h"
 #include "server/credentials.h"
 #include "server/pages.h"
 
@@ -7,11 +8,18 @@
 
 using namespace Qt::StringLiterals;
 
+namespace videosite {
+
 UploadHandler::UploadHandler(Store &store, const SiteConfig &config) : m_store(store), m_config(config) {}
 
 qint64 UploadHandler::bodyLimit(const HttpRequest &request) const
 {
     return request.path == "/my_videos_post" ? MaxUploadSize : 64 * 1024;
+}
+
+HttpResponse UploadHandler::errorPage(int status) const
+{
+    return HttpResponse::html(status, Pages::error(status));
 }
 
 HttpResponse UploadHandler::refused(int status, const QString &reason) const
@@ -39,30 +47,36 @@ std::optional<HttpResponse> UploadHandler::precheck(const HttpRequest &request)
 
 std::unique_ptr<BodyReceiver> UploadHandler::receiverFor(const HttpRequest &request)
 {
-    const std::optional<Session> session = m_store.session(request.cookie("LOGIN_INFO"), currentTime());
-    return std::make_unique<UploadReceiver>(m_store, *session, multipartBoundary(request.header("Content-Type")),
+    return std::make_unique<UploadReceiver>(m_store, m_store.session(request.cookie("LOGIN_INFO"), currentTime()),
+                                            multipartBoundary(request.header("Content-Type")),
                                             m_config.ticketLifetime);
 }
 
-HttpResponse UploadHandler::respond(HttpRequest &request, BodyReceiver *receiver)
+void UploadHandler::respond(HttpRequest &request, BodyReceiver *receiver, const Reply &reply)
 {
     Q_UNUSED(request);
     auto *upload = static_cast<UploadReceiver *>(receiver);
     const UploadReceiver::Result result = upload->complete();
-    if (result.status != 0)
-        return refused(result.status, result.reason);
+    if (result.status != 0) {
+        reply(refused(result.status, result.reason));
+        return;
+    }
 
     // The uploader takes the id from the first "video_id=" up to the "&".
     const QByteArray resultAddress =
         m_config.siteAddress() + "/my_videos_upload?video_id=" + result.videoId + "&status=ok";
     const QByteArray watchAddress = m_config.siteAddress() + "/watch?v=" + result.videoId;
-    return HttpResponse::redirect(303, resultAddress, Pages::uploadDone(resultAddress, watchAddress));
+    reply(HttpResponse::redirect(303, resultAddress, Pages::uploadDone(resultAddress, watchAddress)));
 }
 
-UploadReceiver::UploadReceiver(Store &store, const Session &session, const QByteArray &boundary,
+UploadReceiver::UploadReceiver(Store &store, const std::optional<Session> &session, const QByteArray &boundary,
                                qint64 ticketLifetime)
     : m_store(store), m_session(session), m_ticketLifetime(ticketLifetime), m_parser(boundary)
 {
+    if (!m_session) {
+        m_refusal = 403;
+        m_refusalReason = u"You are not signed in, or your session has ended."_s;
+    }
     m_parser.setFileSink([this](const MultipartPart &part) { return startFile(part); },
                          [this](QByteArrayView data) { return writeFile(data); });
 }
@@ -76,7 +90,7 @@ UploadReceiver::~UploadReceiver()
 
 bool UploadReceiver::receive(QByteArrayView data)
 {
-    return m_parser.feed(data);
+    return m_refusal == 0 && m_parser.feed(data);
 }
 
 QString UploadReceiver::ticketProblem(TicketState state) const
@@ -98,7 +112,7 @@ bool UploadReceiver::startFile(const MultipartPart &part)
     // refused upload is answered before its file is read.
     const QByteArray ticket = m_parser.fieldValue("addresser");
     m_fileStartedAt = currentTime();
-    const TicketState state = m_store.ticketState(ticket, m_session, m_fileStartedAt, m_ticketLifetime);
+    const TicketState state = m_store.ticketState(ticket, *m_session, m_fileStartedAt, m_ticketLifetime);
     if (state != TicketState::Usable) {
         m_refusal = 403;
         m_refusalReason = ticketProblem(state);
@@ -154,7 +168,7 @@ UploadReceiver::Result UploadReceiver::complete()
     // the file then took; meanwhile another post may have used it.
     const qint64 now = currentTime();
     const QByteArray ticket = m_parser.fieldValue("addresser");
-    const TicketState state = m_store.ticketState(ticket, m_session, m_fileStartedAt, m_ticketLifetime);
+    const TicketState state = m_store.ticketState(ticket, *m_session, m_fileStartedAt, m_ticketLifetime);
     if (state != TicketState::Usable)
         return failure(403, ticketProblem(state));
 
@@ -170,7 +184,7 @@ UploadReceiver::Result UploadReceiver::complete()
 
     Video video;
     video.id = id;
-    video.ownerId = m_session.accountId;
+    video.ownerId = m_session->accountId;
     video.title = m_parser.fieldValue("field_myvideo_title");
     video.description = m_parser.fieldValue("field_myvideo_descr");
     video.tags = m_parser.fieldValue("field_myvideo_keywords");
@@ -179,9 +193,11 @@ UploadReceiver::Result UploadReceiver::complete()
     video.created = now;
     // The row is committed only now that the file is in place; a server
     // stopped in between leaves a file without a row, removed at the next start.
-    if (!m_store.addVideo(video, ticket, m_session, m_fileStartedAt - m_ticketLifetime)) {
+    if (!m_store.addVideo(video, ticket, *m_session, m_fileStartedAt - m_ticketLifetime)) {
         QFile::remove(finalPath);
         return Result{500, u"The video could not be recorded."_s, {}};
     }
     return Result{0, {}, id};
 }
+
+} // namespace videosite

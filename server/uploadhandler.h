@@ -7,6 +7,10 @@
 
 #include <QFile>
 
+#include <optional>
+
+namespace videosite {
+
 // The upload server: takes the file post of the second upload form. The body
 // is parsed as it arrives and the file written straight to a temporary file
 // in the video folder; only a complete upload with a valid session and an
@@ -19,7 +23,8 @@ public:
     qint64 bodyLimit(const HttpRequest &request) const override;
     std::optional<HttpResponse> precheck(const HttpRequest &request) override;
     std::unique_ptr<BodyReceiver> receiverFor(const HttpRequest &request) override;
-    HttpResponse respond(HttpRequest &request, BodyReceiver *receiver) override;
+    void respond(HttpRequest &request, BodyReceiver *receiver, const Reply &reply) override;
+    HttpResponse errorPage(int status) const override;
 
     // 100 MiB of video and room for the form around it.
     static constexpr qint64 MaxUploadSize = 101 * 1024 * 1024;
@@ -35,7 +40,10 @@ private:
 class UploadReceiver : public BodyReceiver
 {
 public:
-    UploadReceiver(Store &store, const Session &session, const QByteArray &boundary, qint64 ticketLifetime);
+    // Without a session (it ended after the request was first checked) the
+    // upload is refused with 403 at its first byte.
+    UploadReceiver(Store &store, const std::optional<Session> &session, const QByteArray &boundary,
+                   qint64 ticketLifetime);
     // Removes the temporary file of an upload that did not complete.
     ~UploadReceiver() override;
 
@@ -57,7 +65,7 @@ private:
     QString ticketProblem(TicketState state) const;
 
     Store &m_store;
-    Session m_session;
+    std::optional<Session> m_session;
     qint64 m_ticketLifetime;
     MultipartParser m_parser;
     QFile m_file;
@@ -66,3 +74,5 @@ private:
     int m_refusal = 0;
     QString m_refusalReason;
 };
+
+} // namespace videosite

@@ -2,6 +2,8 @@
 
 using namespace Qt::StringLiterals;
 
+namespace videosite {
+
 namespace {
 
 SiteConfig configFrom(const ServerOptions &options)
@@ -17,6 +19,10 @@ HttpLimits limitsFrom(const ServerOptions &options)
 {
     HttpLimits limits;
     limits.idleTimeoutMs = options.idleTimeoutSeconds * 1000;
+    limits.headTimeoutMs = options.headTimeoutSeconds * 1000;
+    limits.bodyWindowMs = options.headTimeoutSeconds * 1000;
+    limits.maxConnections = options.maxConnections;
+    limits.maxConnectionsPerAddress = options.connectionsPerAddress;
     return limits;
 }
 
@@ -75,3 +81,5 @@ QString VideoSite::uploadAddress() const
 {
     return formatAddress(m_upload->address(), m_upload->port());
 }
+
+} // namespace videosite

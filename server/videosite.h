@@ -9,6 +9,8 @@
 
 #include <QObject>
 
+namespace videosite {
+
 // The whole stand-in site in one process: the store, the web server with the
 // conversion service, and the upload server.
 class VideoSite : public QObject
@@ -36,3 +38,5 @@ private:
     HttpServer *m_upload;
     QString m_error;
 };
+
+} // namespace videosite

@@ -1,25 +1,11 @@
 #include "videoinfo/conversion.h"
 
+#include "common/percentcoding.h"
 #include "site/markers.h"
 
 namespace uplark {
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
-} // namespace
 
 QByteArray ConversionUrl(const QByteArray &host)
 {
@@ -90,23 +76,7 @@ QByteArray TagsSection(const QByteArray &answer)
 
 QByteArray DecodePercentEscapes(const QByteArray &section)
 {
-    QByteArray result;
-    result.reserve(section.size());
-    const qsizetype length = section.size();
-    for (qsizetype i = 0; i < length; ++i) {
-        const char c = section.at(i);
-        if (c == '%' && i + 2 < length) {
-            const int high = hexValue(section.at(i + 1));
-            const int low = hexValue(section.at(i + 2));
-            if (high >= 0 && low >= 0) {
-                result += char(high * 16 + low);
-                i += 2;
-                continue;
-            }
-        }
-        result += c;
-    }
-    return result;
+    return common::percentDecode(section, false);
 }
 
 QByteArray RestoreSpaceAndCrLf(const QByteArray &decoded)

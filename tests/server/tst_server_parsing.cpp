@@ -5,6 +5,8 @@
 
 #include <QTest>
 
+#include <algorithm>
+
 class TestServerParsing : public QObject
 {
     Q_OBJECT
@@ -34,6 +36,18 @@ void TestServerParsing::multipart_data()
         << QByteArray("--a;b\r\nContent-Disposition: form-data; name=\"addresser\"\r\n\r\nT1\r\n--a;b\r\n"
                       "content-disposition: form-data; name=\"f\"; filename=\"x.mp4\"\r\n\r\nDATA\r\n--a;b--\r\n")
         << QByteArray("a;b") << 4 << 2 << QByteArrayList{"addresser", "T1"} << QByteArray("DATA");
+    // A header line alone is a field without value, even when it names a
+    // file: the file part is the one that follows.
+    for (const QByteArray &end : {QByteArray("\r\n"), QByteArray("\r\n\r\n")}) {
+        for (int chunk : {1, 5, 4096}) {
+            QTest::addRow("header line naming a file, %s, %d-byte pieces",
+                          end.size() == 2 ? "then the boundary" : "an empty line, then the boundary", chunk)
+                << QByteArray("--B\r\nContent-Disposition: form-data; name=\"decoy\"; filename=\"a.txt\"" + end
+                              + "--B\r\nContent-Disposition: form-data; name=\"f\"; filename=\"x.mp4\"\r\n\r\n"
+                                "DATA\r\n--B--")
+                << QByteArray("B") << chunk << 2 << QByteArrayList{"decoy", ""} << QByteArray("DATA");
+        }
+    }
     QTest::newRow("no closing delimiter")
         << QByteArray("--Xu02=$\r\nContent-Disposition: form-data; name=\"f\"; filename=\"x\"\r\n\r\nbytes\r\n--Xu02=$")
         << QByteArray("Xu02=$") << 1 << -1 << QByteArrayList() << QByteArray();
@@ -48,7 +62,7 @@ void TestServerParsing::multipart()
     QFETCH(QByteArrayList, fields);
     QFETCH(QByteArray, file);
 
-    MultipartParser parser(boundary);
+    videosite::MultipartParser parser(boundary);
     bool fed = true;
     for (qsizetype at = 0; fed && at < body.size(); at += chunk)
         fed = parser.feed(QByteArrayView(body).sliced(at, qMin<qsizetype>(chunk, body.size() - at)));
@@ -60,6 +74,8 @@ void TestServerParsing::multipart()
     for (qsizetype i = 0; i + 1 < fields.size(); i += 2)
         QCOMPARE(parser.fieldValue(fields[i]), fields[i + 1]);
     QCOMPARE(parser.filePart() ? parser.filePart()->value : QByteArray(), file);
+    const auto isFile = [](const videosite::MultipartPart &part) { return part.isFile; };
+    QCOMPARE(std::count_if(parser.parts().begin(), parser.parts().end(), isFile), qsizetype(file.isNull() ? 0 : 1));
 }
 
 QTEST_GUILESS_MAIN(TestServerParsing)

@@ -1,0 +1,369 @@
+// A hostile client's ways of shutting the stand-in site out or growing its
+// memory: idle and slow connections by the hundred, too many connections,
+// answers never read, request bodies held open, logins at once. Each runs
+// against a fresh videosite, bounded in count and time; the figures are
+// printed for the README, and asserted only as "answered" and "bounded".
+#include "sitekit.h"
+#include "siteprocess.h"
+
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTcpSocket>
+#include <QTest>
+#include <QTimer>
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Short limits, so that the server's closing of attackers is seen in a test.
+const QStringList ShortLimits = {u"--head-timeout"_s, u"4"_s, u"--idle-timeout"_s, u"6"_s};
+
+using Sockets = std::vector<std::unique_ptr<QTcpSocket>>;
+
+// A connection from 127.0.0.<octet>: the server tells clients apart by address.
+std::unique_ptr<QTcpSocket> connectFrom(int octet, quint16 port)
+{
+    auto socket = std::make_unique<QTcpSocket>();
+    socket->bind(QHostAddress(u"127.0.0.%1"_s.arg(octet)), 0);
+    socket->connectToHost(QHostAddress::LocalHost, port);
+    return socket;
+}
+
+// Resident and peak resident memory of the server, in KiB.
+qint64 memoryOf(SiteProcess &site, QByteArrayView field)
+{
+    QFile status(u"/proc/%1/status"_s.arg(site.process().processId()));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(field))
+            return line.mid(field.size()).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+bool allClosed(const Sockets &sockets)
+{
+    return std::all_of(sockets.begin(), sockets.end(),
+                       [](const auto &s) { return s->state() == QAbstractSocket::UnconnectedState; });
+}
+
+// GET / with a fresh connection from 127.0.0.1; the status and the time taken.
+std::pair<int, qint64> probe(quint16 port)
+{
+    QElapsedTimer timer;
+    timer.start();
+    const int status = SiteKit::get(port, "/").status;
+    return {status, timer.elapsed()};
+}
+
+QByteArray loginPost(const QByteArray &user, const QByteArray &password)
+{
+    const QByteArray body = "username=" + user + "&password=" + password;
+    return "POST /signup HTTP/1.1\r\nHost: localhost\r\nContent-Type: application/x-www-form-urlencoded\r\n"
+           "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body;
+}
+
+} // namespace
+
+class TestServerAttacks : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void idleAndSlowClients_data();
+    void idleAndSlowClients();
+    void connectionLimits_data();
+    void connectionLimits();
+    void answersNeverRead_data();
+    void answersNeverRead();
+    void bodiesHeldOpen_data();
+    void bodiesHeldOpen();
+    void loginsAtOnce();
+};
+
+void TestServerAttacks::idleAndSlowClients_data()
+{
+    QTest::addColumn<int>("addresses");     // the 300 attackers are spread over this many
+    QTest::addColumn<QByteArray>("trickle"); // sent one byte a second, over and over; empty: nothing
+    QTest::newRow("300 idle, 10 addresses") << 10 << QByteArray();
+    QTest::newRow("300 sending a head a byte a second, 10 addresses")
+        << 10 << QByteArray("GET / HTTP/1.1\r\nHost: localhost\r\nUser-Agent: one byte at a time\r\n");
+    QTest::newRow("300 sending blank lines a byte a second, 10 addresses") << 10 << QByteArray("\r\n");
+    QTest::newRow("300 idle, one address") << 1 << QByteArray();
+}
+
+void TestServerAttacks::idleAndSlowClients()
+{
+    QFETCH(int, addresses);
+    QFETCH(QByteArray, trickle);
+    SiteProcess site;
+    QVERIFY2(site.start(ShortLimits), qPrintable(site.errorString()));
+
+    constexpr int Attackers = 300;
+    Sockets attackers;
+    for (int i = 0; i < Attackers; ++i)
+        attackers.push_back(connectFrom(10 + i % addresses, site.sitePort()));
+    int sentBytes = 0;
+    QTimer trickleTimer;
+    connect(&trickleTimer, &QTimer::timeout, this, [&] {
+        for (const auto &socket : attackers) {
+            if (socket->state() == QAbstractSocket::ConnectedState)
+                socket->write(trickle.mid(sentBytes % trickle.size(), 1));
+        }
+        ++sentBytes;
+    });
+    if (!trickle.isEmpty())
+        trickleTimer.start(1000);
+    const auto connected = [&attackers] {
+        return std::all_of(attackers.begin(), attackers.end(),
+                           [](const auto &s) { return s->state() != QAbstractSocket::ConnectingState; });
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(connected(), 20000);
+    QTest::qWait(1500);
+
+    qint64 slowest = 0;
+    for (int i = 0; i < 5; ++i) {
+        const auto [status, ms] = probe(site.sitePort());
+        QCOMPARE(status, 200);
+        slowest = qMax(slowest, ms);
+        QTest::qWait(200);
+    }
+    int refused = 0;
+    for (const auto &socket : attackers)
+        refused += socket->peek(64).startsWith("HTTP/1.1 503 ") ? 1 : 0;
+    qInfo("%d attackers from %d addresses: GET / answered, slowest of 5 in %lld ms; %d attackers answered 503",
+          Attackers, addresses, slowest, refused);
+    QCOMPARE(refused, addresses == 1 ? Attackers - 32 : 0);
+
+    // The server closes them all: those sending a head at its deadline, the
+    // others at the idle timeout, which blank lines do not restart.
+    QElapsedTimer untilClosed;
+    untilClosed.start();
+    QTRY_VERIFY_WITH_TIMEOUT(allClosed(attackers), 20000);
+    qInfo("all attackers closed by the server after %lld ms more", untilClosed.elapsed());
+    QVERIFY(site.stop());
+}
+
+void TestServerAttacks::connectionLimits_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QList<int>>("held");  // connections held open per address 127.0.0.10, .11, ...
+    QTest::addColumn<int>("refusedFrom");  // a further connection from here is answered 503
+    QTest::addColumn<int>("servedFrom");   // and one from here is served meanwhile (0: none)
+    QTest::newRow("33rd from one address") << QStringList() << QList<int>{32} << 10 << 11;
+    QTest::newRow("41st in all of 40") << QStringList{u"--max-connections"_s, u"40"_s} << QList<int>{32, 8} << 12 << 0;
+}
+
+void TestServerAttacks::connectionLimits()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QList<int>, held);
+    QFETCH(int, refusedFrom);
+    QFETCH(int, servedFrom);
+    SiteProcess site;
+    QVERIFY2(site.start(args), qPrintable(site.errorString()));
+    const QByteArray request = "GET / HTTP/1.1\r\nHost: localhost\r\n\r\n";
+
+    // Each held connection has had an answer, so the server counts it, and
+    // stays open for the next request.
+    Sockets holders;
+    for (qsizetype a = 0; a < held.size(); ++a) {
+        for (int i = 0; i < held[a]; ++i) {
+            holders.push_back(connectFrom(10 + int(a), site.sitePort()));
+            QVERIFY(holders.back()->waitForConnected(5000));
+            holders.back()->write(request);
+            QVERIFY(holders.back()->waitForReadyRead(5000));
+            QVERIFY(holders.back()->readAll().startsWith("HTTP/1.1 200 "));
+        }
+    }
+    const auto firstAnswer = [&](int octet) {
+        const auto socket = connectFrom(octet, site.sitePort());
+        if (!socket->waitForConnected(5000))
+            return QByteArray();
+        socket->write(request);
+        QByteArray answer;
+        while (!answer.contains("\r\n\r\n") && socket->waitForReadyRead(5000))
+            answer += socket->readAll();
+        return answer;
+    };
+    const QByteArray refused = firstAnswer(refusedFrom);
+    QVERIFY2(refused.startsWith("HTTP/1.1 503 "), refused.constData());
+    QVERIFY(refused.contains("\r\nRetry-After: "));
+    if (servedFrom != 0)
+        QVERIFY(firstAnswer(servedFrom).startsWith("HTTP/1.1 200 "));
+
+    // A place that comes free is taken again.
+    holders.clear();
+    QTRY_VERIFY_WITH_TIMEOUT(firstAnswer(refusedFrom).startsWith("HTTP/1.1 200 "), 10000);
+    QVERIFY(site.stop());
+}
+
+void TestServerAttacks::answersNeverRead_data()
+{
+    QTest::addColumn<bool>("video");
+    QTest::newRow("a video, with more requests sent after it") << true;
+    QTest::newRow("pages, requested back to back") << false;
+}
+
+void TestServerAttacks::answersNeverRead()
+{
+    QFETCH(bool, video);
+    SiteProcess site;
+    QVERIFY2(site.start(ShortLimits), qPrintable(site.errorString()));
+    QByteArray path = "/";
+    if (video) {
+        QVERIFY(site.addAccount(u"ann"_s, u"pw"_s));
+        const QByteArray cookie = SiteKit::login(site, u"ann"_s, u"pw"_s);
+        const QByteArray post =
+            SiteKit::filePost(cookie, SiteKit::ticket(site, cookie), SiteKit::trickyFile(12 * 1024 * 1024));
+        const QByteArray id = SiteKit::videoId(SiteKit::firstRead(site.uploadPort(), post));
+        QVERIFY(!id.isEmpty());
+        path = "/videos/" + id;
+    }
+    const qint64 rssBefore = memoryOf(site, "VmRSS:");
+
+    // The client takes nothing from its socket and keeps sending requests
+    // until the connection takes no more for two seconds.
+    QTcpSocket socket;
+    socket.setReadBufferSize(1);
+    socket.connectToHost(QHostAddress::LocalHost, site.sitePort());
+    QVERIFY(socket.waitForConnected(5000));
+    QByteArray chunk;
+    while (chunk.size() < 64 * 1024)
+        chunk += "GET " + path + " HTTP/1.1\r\nHost: localhost\r\n\r\n";
+    constexpr qint64 Limit = 512 * 1024 * 1024;
+    qint64 written = 0;
+    qint64 taken = -1;
+    QElapsedTimer sinceProgress;
+    sinceProgress.start();
+    QDeadlineTimer deadline(60000);
+    while (!deadline.hasExpired() && written < Limit && socket.state() == QAbstractSocket::ConnectedState) {
+        if (socket.bytesToWrite() < 256 * 1024) {
+            socket.write(chunk);
+            written += chunk.size();
+        }
+        socket.waitForBytesWritten(100);
+        if (written - socket.bytesToWrite() != taken) {
+            taken = written - socket.bytesToWrite();
+            sinceProgress.restart();
+        } else if (sinceProgress.elapsed() > 2000) {
+            break;
+        }
+    }
+    const qint64 rssAfter = memoryOf(site, "VmRSS:");
+    const qint64 peak = memoryOf(site, "VmHWM:");
+    qInfo("a client that never reads: the connection took %lld KiB, then nothing more; server memory %lld KiB "
+          "before, %lld KiB after (peak %lld KiB)",
+          taken / 1024, rssBefore, rssAfter, peak);
+    QVERIFY2(taken < 64 * 1024 * 1024, "the server kept reading");
+    QVERIFY(rssAfter - rssBefore < 32 * 1024);
+    QCOMPARE(probe(site.sitePort()).first, 200);
+    QVERIFY(site.stop());
+}
+
+void TestServerAttacks::bodiesHeldOpen_data()
+{
+    QTest::addColumn<int>("bodySize");
+    QTest::addColumn<int>("minRefused");
+    // Over the small-body size: they share a 32 MiB budget.
+    QTest::newRow("250 bodies of 1 MiB") << 1024 * 1024 << 250 - 32;
+    QTest::newRow("250 bodies of 60 KiB") << 60 * 1024 << 0;
+}
+
+void TestServerAttacks::bodiesHeldOpen()
+{
+    QFETCH(int, bodySize);
+    QFETCH(int, minRefused);
+    // Rate windows long enough that no body held is closed (and its place in
+    // the budget freed) while the others are still being sent.
+    SiteProcess site;
+    QVERIFY2(site.start({u"--head-timeout"_s, u"8"_s}), qPrintable(site.errorString()));
+    const qint64 rssBefore = memoryOf(site, "VmRSS:");
+
+    // Every body but its last byte; spread over 10 addresses.
+    constexpr int Clients = 250;
+    const QByteArray head = "POST /conversions/str.asp HTTP/1.1\r\nHost: localhost\r\nContent-Length: "
+                            + QByteArray::number(bodySize) + "\r\n\r\ntitle=";
+    const QByteArray body(bodySize - 1 - 6, 'x');
+    Sockets clients;
+    std::vector<QByteArray> answers(Clients);
+    for (int i = 0; i < Clients; ++i) {
+        clients.push_back(connectFrom(10 + i % 10, site.sitePort()));
+        QTcpSocket *socket = clients.back().get();
+        connect(socket, &QTcpSocket::readyRead, this, [&answers, i, socket] { answers[i] += socket->readAll(); });
+        socket->write(head + body);
+    }
+    // The bodies stop coming, and each connection is closed at the end of
+    // its rate window (answered 503 before, or not answered at all).
+    QTRY_VERIFY_WITH_TIMEOUT(allClosed(clients), 60000);
+    const int refused = int(std::count_if(answers.begin(), answers.end(),
+                                          [](const QByteArray &a) { return a.startsWith("HTTP/1.1 503 "); }));
+    const int otherAnswers = int(std::count_if(answers.begin(), answers.end(),
+                                               [](const QByteArray &a) { return !a.isEmpty(); })) - refused;
+    const qint64 peak = memoryOf(site, "VmHWM:");
+    qInfo("%d bodies of %d KiB held open: %d answered 503; server memory %lld KiB before, peak %lld KiB", Clients,
+          bodySize / 1024, refused, rssBefore, peak);
+    QVERIFY(refused >= minRefused);
+    QCOMPARE(otherAnswers, 0);
+    QVERIFY(peak - rssBefore < 64 * 1024);
+    QVERIFY(site.stop());
+}
+
+void TestServerAttacks::loginsAtOnce()
+{
+    SiteProcess site;
+    QVERIFY2(site.start(), qPrintable(site.errorString()));
+    QVERIFY(site.addAccount(u"ann"_s, u"pw"_s));
+
+    // Twenty logins (the account's and nineteen unknown names, which cost a
+    // password check just the same), then a page.
+    constexpr int Logins = 20;
+    QElapsedTimer clock;
+    Sockets logins;
+    std::vector<QByteArray> answers(Logins);
+    std::vector<qint64> answeredAt(Logins, -1);
+    clock.start();
+    for (int i = 0; i < Logins; ++i) {
+        logins.push_back(connectFrom(1, site.sitePort()));
+        QTcpSocket *socket = logins.back().get();
+        connect(socket, &QTcpSocket::readyRead, this, [&, i, socket] {
+            answers[i] += socket->readAll();
+            if (answeredAt[i] < 0)
+                answeredAt[i] = clock.elapsed();
+        });
+        socket->write(i == 0 ? loginPost("ann", "pw") : loginPost("nobody" + QByteArray::number(i), "pw"));
+    }
+    QTcpSocket page;
+    qint64 pageAt = -1;
+    QByteArray pageAnswer;
+    connect(&page, &QTcpSocket::readyRead, this, [&] {
+        pageAnswer += page.readAll();
+        if (pageAt < 0)
+            pageAt = clock.elapsed();
+    });
+    page.connectToHost(QHostAddress::LocalHost, site.sitePort());
+    page.write("GET / HTTP/1.1\r\nHost: localhost\r\n\r\n");
+    const auto answered = [&] { return std::count(answeredAt.begin(), answeredAt.end(), -1) == 0 && pageAt >= 0; };
+    QTRY_VERIFY_WITH_TIMEOUT(answered(), 60000);
+    const qint64 lastLogin = *std::max_element(answeredAt.begin(), answeredAt.end());
+    qInfo("%d logins at once: GET / answered after %lld ms, the logins after %lld to %lld ms", Logins, pageAt,
+          *std::min_element(answeredAt.begin(), answeredAt.end()), lastLogin);
+    QVERIFY(pageAnswer.startsWith("HTTP/1.1 200 "));
+    // The page does not wait for the password checks.
+    QVERIFY(pageAt < lastLogin);
+    for (int i = 0; i < Logins; ++i) {
+        const QByteArray marker = i == 0 ? "\r\nSet-Cookie: LOGIN_INFO=" : "Sorry, your login was incorrect.";
+        QTRY_VERIFY2_WITH_TIMEOUT(answers[i].contains(marker), answers[i].constData(), 5000);
+    }
+    QVERIFY(site.stop());
+}
+
+QTEST_GUILESS_MAIN(TestServerAttacks)
+#include "tst_server_attacks.moc"
