@@ -18,8 +18,8 @@
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QFontMetricsF>
-#include <QKeyEvent>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLayout>
 #include <QLineEdit>
 #include <QLocale>
@@ -29,8 +29,8 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QTextLayout>
-#include <QtMath>
 #include <QTimer>
+#include <QtMath>
 
 using namespace Qt::StringLiterals;
 
@@ -436,6 +436,10 @@ void MainWindow::dismissIntro()
 {
     SetIntroSkipped(*m_platform.settings, skipIntroCheck->isChecked());
     showMainPanel();
+    // The keyboard focus was on the intro; it goes on to the panel's first
+    // control.
+    if (!focusWidget() || !focusWidget()->isVisible())
+        focusNextChild();
 }
 
 void MainWindow::showMainPanel()

@@ -53,11 +53,14 @@ void WhenDialog(QObject *owner, std::function<void(D &)> act)
     poll->start();
 }
 
-// The control of `window` that has the keyboard focus, by object name.
+// The control of `window` that has the keyboard focus, by object name (by
+// accessible name when it has none, as the preview's controls).
 QString Focused(const QWidget &window)
 {
     QWidget *f = window.focusWidget();
-    return f ? f->objectName() : QString();
+    if (!f)
+        return {};
+    return f->objectName().isEmpty() ? f->accessibleName() : f->objectName();
 }
 
 // One key pressed and released where the focus of `window` is.
@@ -105,8 +108,10 @@ void Activate(QWidget &window)
 // login request and never answers.
 struct Rig
 {
-    explicit Rig(const QString &display)
+    explicit Rig(const QString &display, bool realPreview = false)
     {
+        if (realPreview)
+            t.platform.makePreview = CreateMultimediaPreview;
         QVERIFY(site.start());
         site.route(t.platform.routes);
         site.scripts[FakeSite::Login].silent = true;
@@ -219,27 +224,34 @@ private Q_SLOTS:
 void TestKeyboard::tabOrder_data()
 {
     QTest::addColumn<QString>("display");
+    QTest::addColumn<bool>("realPreview");
     QTest::addColumn<QString>("order");
-    QTest::newRow("intro") << u"intro"_s << u"helpText understoodButton skipIntroCheck"_s;
-    QTest::newRow("no account") << u"no account"_s << u"accountButton termsLink browseButton"_s;
-    QTest::newRow("no file")
-        << u"no file"_s << u"accountButton forgetAccountLink termsLink browseButton"_s;
-    QTest::newRow("file chosen") << u"file chosen"_s
+    QTest::newRow("intro") << u"intro"_s << false << u"helpText understoodButton skipIntroCheck"_s;
+    QTest::newRow("no account") << u"no account"_s << false
+                                << u"accountButton termsLink browseButton"_s;
+    QTest::newRow("no file") << u"no file"_s << false
+                             << u"accountButton forgetAccountLink termsLink browseButton"_s;
+    QTest::newRow("file chosen") << u"file chosen"_s << false
                                  << u"accountButton forgetAccountLink termsLink fileEdit "
                                     "uploadButton clearFileButton"_s;
-    QTest::newRow("uploading") << u"uploading"_s
+    QTest::newRow("uploading") << u"uploading"_s << false
                                << u"accountButton forgetAccountLink termsLink fileEdit "
                                   "cancelLink"_s;
-    QTest::newRow("result") << u"result"_s
+    QTest::newRow("result") << u"result"_s << false
                             << u"accountButton forgetAccountLink termsLink uploadNewButton "
                                "fileEdit openAddressButton watchAddressEdit copyAddressButton"_s;
+    QTest::newRow("file chosen, with the real preview: its controls last")
+        << u"file chosen"_s << true
+        << u"accountButton forgetAccountLink termsLink fileEdit uploadButton clearFileButton "
+           "Play Stop Position"_s;
 }
 
 void TestKeyboard::tabOrder()
 {
     QFETCH(QString, display);
+    QFETCH(bool, realPreview);
     QFETCH(QString, order);
-    Rig r(display);
+    Rig r(display, realPreview);
     QCOMPARE(TabRound(*r.w).join(u' '), order);
 }
 
@@ -467,6 +479,7 @@ void TestKeyboard::walkThrough()
     QTRY_COMPARE(Focused(w), u"helpText"_s);
     Key(w, Qt::Key_Return);
     QCOMPARE(w.display(), MainWindow::Display::NoFile);
+    QCOMPARE(Focused(w), u"accountButton"_s);
 
     bool accountSaved = false;
     WhenDialog<AccountDialog>(&w, [&](AccountDialog &d) {
