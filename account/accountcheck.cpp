@@ -5,6 +5,8 @@
 
 #include "uplark_config.h"
 
+#include <QCoreApplication>
+
 using namespace Qt::StringLiterals;
 
 namespace uplark {
@@ -15,13 +17,13 @@ QString AccountCheckMessage(AccountCheckResult result)
     case AccountCheckResult::Accepted:
         return {};
     case AccountCheckResult::TooManyFailures:
-        return u"You had too many login failures. Please wait before trying to login again."_s;
+        return QCoreApplication::translate("uplark::AccountCheck", "You had too many login failures. Please wait before trying to login again.");
     case AccountCheckResult::CheckYour:
-        return u"Please check your username or password."_s;
+        return QCoreApplication::translate("uplark::AccountCheck", "Please check your username or password.");
     case AccountCheckResult::Incorrect:
-        return u"Sorry, your login was incorrect."_s;
+        return QCoreApplication::translate("uplark::AccountCheck", "Sorry, your login was incorrect.");
     case AccountCheckResult::ConnectionError:
-        return u"Connection error!"_s;
+        return QCoreApplication::translate("uplark::AccountCheck", "Connection error!");
     }
     return {};
 }

@@ -62,17 +62,15 @@ AccountDialog::~AccountDialog()
 
 void AccountDialog::buildWindow()
 {
-    setWindowTitle(u"My You Tube Account"_s);
+    setWindowTitle(tr("My You Tube Account"));
     setFixedSize(402, 241);
     setAutoFillBackground(true);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, Qt::white);
-    setPalette(pal);
+    SetFixedBackground(this, Qt::white);
 
     headerBand = Place(ColourBox(this, QColor(64, 64, 64)), "headerBand", -3, 0, 412, 40, true);
     logo = Place(new PictureBox(headerBand), "logo", 4, 1, 127, 39, true);
     logo->setPicture(LogoImage(QSize(127, 39), QColor(64, 64, 64)));
-    heading = Place(new QLabel(u"Set your YouTube Account"_s, headerBand), "heading", 200, 5, 198,
+    heading = Place(new QLabel(tr("Set your YouTube Account"), headerBand), "heading", 200, 5, 198,
                     18, true);
     QFont headFont = heading->font();
     headFont.setPointSize(10);
@@ -80,21 +78,21 @@ void AccountDialog::buildWindow()
     heading->setFont(headFont);
     SetTextColour(heading, QColor(0, 192, 0));
 
-    instructions = Place(new QLabel(u"Enter your YouTube account information and click on the "
-                                    "SAVE button. This information will be used whenever you "
-                                    "upload a video to your account."_s,
+    instructions = Place(new QLabel(tr("Enter your YouTube account information and click on the "
+                                       "SAVE button. This information will be used whenever you "
+                                       "upload a video to your account."),
                                     this),
                          "instructions", 18, 63, 355, 41, true);
     instructions->setWordWrap(true);
     instructions->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
-    userNameLabel = Place(new QLabel(u"Your You Tube &Username:"_s, this), "userNameLabel", 15,
+    userNameLabel = Place(new QLabel(tr("Your You Tube &Username:"), this), "userNameLabel", 15,
                           143, 150, 13, true);
     userNameLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     userNameEdit = Place(new QLineEdit(this), "userNameEdit", 173, 139, 211, 20, true);
     userNameLabel->setBuddy(userNameEdit);
 
-    passwordLabel = Place(new QLabel(u"Your You Tube &Password:"_s, this), "passwordLabel", 19,
+    passwordLabel = Place(new QLabel(tr("Your You Tube &Password:"), this), "passwordLabel", 19,
                           165, 146, 13, true);
     passwordLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     passwordEdit = Place(new QLineEdit(this), "passwordEdit", 173, 161, 211, 20, true);
@@ -105,11 +103,9 @@ void AccountDialog::buildWindow()
     m_passwordLimit = new TypingLimit(passwordEdit, MaxTyped);
     m_fieldBackground = userNameEdit->palette().color(QPalette::Base);
 
-    saveButton = Place(new ImageButton(ButtonFace(u"Save"_s, Faces::BlueGreen),
-                                       u"saveButtonHotspot"_s, this, QRect(6, 4, 110, 24)),
+    saveButton = Place(new ImageButton(ButtonFace(tr("Save"), Faces::BlueGreen), this, QRect(6, 4, 110, 24)),
                        "saveButton", 85, 204, 117, 32, true);
-    cancelButton = Place(new ImageButton(ButtonFace(u"Cancel"_s, Faces::Red),
-                                         u"cancelButtonHotspot"_s, this, QRect(7, 4, 110, 24)),
+    cancelButton = Place(new ImageButton(ButtonFace(tr("Cancel"), Faces::Red), this, QRect(7, 4, 110, 24)),
                          "cancelButton", 201, 204, 117, 32, true);
 
     busyPanel = Place(ColourBox(this, QColor(255, 192, 192)), "busyPanel", -3, 116, 410, 70, false);
@@ -118,7 +114,7 @@ void AccountDialog::buildWindow()
     busyBorder->setFrameShape(QFrame::Box);
     busyBorder->setLineWidth(1);
     SetTextColour(busyBorder, QColor(192, 0, 0));
-    busyLabel = Place(new QLabel(u"Please wait... Checking your account"_s, busyPanel), "busyLabel",
+    busyLabel = Place(new QLabel(tr("Please wait... Checking your account"), busyPanel), "busyLabel",
                       85, 29, 239, 13, true);
     QFont bold = busyLabel->font();
     bold.setBold(true);
@@ -126,13 +122,17 @@ void AccountDialog::buildWindow()
     busyLabel->setAlignment(Qt::AlignCenter);
 
     // Below the client area, so it is never seen; Escape presses it.
-    escapeButton = Place(new QPushButton(u"Cancel"_s, this), "escapeButton", 376, 250, 51, 13, true);
+    escapeButton = Place(new QPushButton(tr("Cancel"), this), "escapeButton", 376, 250, 51, 13, true);
     escapeButton->setFocusPolicy(Qt::NoFocus);
     escapeButton->setAutoDefault(false);
     escapeButton->setDefault(false);
     escapeButton->setShortcut(QKeySequence(Qt::Key_Escape));
 
+    // Tab goes through the fields, then Save and Cancel; Enter in a field
+    // only moves to the other field.
     setTabOrder(userNameEdit, passwordEdit);
+    setTabOrder(passwordEdit, saveButton);
+    setTabOrder(saveButton, cancelButton);
 
     m_focusTimer = new QTimer(this);
     m_focusTimer->setObjectName(u"focusTimer"_s);
@@ -230,12 +230,12 @@ void AccountDialog::checkAndSaveAccount()
 {
     MessageBox &box = *m_platform.messages;
     if (OnlySpaces(userNameEdit->text())) {
-        box.show(u"Please enter your username."_s, MsgButtons::Ok, MsgIcon::Critical);
+        box.show(tr("Please enter your username."), MsgButtons::Ok, MsgIcon::Critical);
         selectAndFocus(userNameEdit);
         return;
     }
     if (OnlySpaces(passwordEdit->text())) {
-        box.show(u"Please enter your password."_s, MsgButtons::Ok, MsgIcon::Critical);
+        box.show(tr("Please enter your password."), MsgButtons::Ok, MsgIcon::Critical);
         selectAndFocus(passwordEdit);
         return;
     }

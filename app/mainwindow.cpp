@@ -17,7 +17,9 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFileInfo>
+#include <QFontMetricsF>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLayout>
 #include <QLineEdit>
 #include <QLocale>
@@ -28,6 +30,7 @@
 #include <QShortcut>
 #include <QTextLayout>
 #include <QTimer>
+#include <QtMath>
 
 using namespace Qt::StringLiterals;
 
@@ -35,7 +38,8 @@ namespace uplark {
 
 namespace {
 
-const QString HelpText = u"This program was designed to upload your video files to your YouTube account directly \r\n"
+const char *const HelpText = QT_TRANSLATE_NOOP("uplark::MainWindow",
+                         "This program was designed to upload your video files to your YouTube account directly \r\n"
                          "from your computer. You just select your video file and click on the Upload button. The \r\n"
                          "program will upload your video to your YouTube account. \r\n"
                          "\r\n"
@@ -50,7 +54,7 @@ const QString HelpText = u"This program was designed to upload your video files 
                          "\r\n"
                          "When you first get your video URL, it may not be available for some time. You will be \r\n"
                          "informed about this. Please wait a few minutes until the YouTube system will complete \r\n"
-                         "processing your video file.\r\n"_s;
+                         "processing your video file.\r\n");
 
 QFont boldFont(QFont font)
 {
@@ -65,22 +69,22 @@ constexpr qint64 MaximumHundredths = 100 * 100;
 
 QString MainWindow::FileFilter()
 {
-    return u"Video files|*.MPG;*.MPEG;*.WMV;*.AVI;*.MOV|MPG files (*.mpg,*.mpeg)|*.MPG;*.MPEG|"
-           "WMV files (*.wmv)|*.WMV|AVI files (*.avi)|*.AVI|MOV files (*.mov)|*.MOV|"
-           "All files (*.*)|*.*|"_s;
+    return tr("Video files|*.MPG;*.MPEG;*.WMV;*.AVI;*.MOV|MPG files (*.mpg,*.mpeg)|*.MPG;*.MPEG|"
+              "WMV files (*.wmv)|*.WMV|AVI files (*.avi)|*.AVI|MOV files (*.mov)|*.MOV|"
+              "All files (*.*)|*.*|");
 }
 
 MainWindow::MainWindow(Platform &platform, QWidget *parent)
     : QMainWindow(parent)
     , m_platform(platform)
     , m_session(new UploadSession(platform.routes, this))
-    , m_connectingBanner(BannerImage(u"Connecting to YouTube server..."_s))
-    , m_loggingInBanner(BannerImage(u"Logging in..."_s))
-    , m_uploadingBanner(BannerImage(u"Uploading... Please wait"_s))
-    , m_preparingBanner(BannerImage(u"Preparing your video address..."_s))
-    , m_uploadedBanner(BannerImage(u"Video successfully uploaded."_s))
-    , m_setAccountFace(ButtonFace(u"Set account"_s, Faces::Red))
-    , m_myAccountFace(ButtonFace(u"My account"_s, Faces::Green))
+    , m_connectingBanner(BannerImage(tr("Connecting to YouTube server...")))
+    , m_loggingInBanner(BannerImage(tr("Logging in...")))
+    , m_uploadingBanner(BannerImage(tr("Uploading... Please wait")))
+    , m_preparingBanner(BannerImage(tr("Preparing your video address...")))
+    , m_uploadedBanner(BannerImage(tr("Video successfully uploaded.")))
+    , m_setAccountFace(ButtonFace(tr("Set account"), Faces::Red))
+    , m_myAccountFace(ButtonFace(tr("My account"), Faces::Green))
 {
     setObjectName(u"mainWindow"_s);
     m_session->setObjectName(u"uploadSession"_s);
@@ -93,11 +97,11 @@ MainWindow::~MainWindow() = default;
 
 void MainWindow::buildWindow()
 {
-    setWindowTitle(u"Uplark"_s);
+    setWindowTitle(tr("Uplark"));
 
-    QMenu *file = menuBar()->addMenu(u"File"_s);
+    QMenu *file = menuBar()->addMenu(tr("&File"));
     file->setObjectName(u"fileMenu"_s);
-    QAction *exit = file->addAction(u"Exit (esc)"_s);
+    QAction *exit = file->addAction(tr("E&xit (esc)"));
     exit->setObjectName(u"exitAction"_s);
     connect(exit, &QAction::triggered, this, &MainWindow::endProgram);
 
@@ -109,37 +113,36 @@ void MainWindow::buildWindow()
     headerBand = Place(ColourBox(client, Qt::black), "headerBand", -7, 0, 611, 81, true);
     logo = Place(new PictureBox(headerBand), "logo", 13, 2, 220, 68, true);
     logo->setPicture(LogoImage(QSize(220, 68), Qt::black));
-    accountButton = Place(new ImageButton(m_setAccountFace, u"accountButtonHotspot"_s, headerBand),
+    accountButton = Place(new ImageButton(m_setAccountFace, headerBand),
                           "accountButton", 488, 8, 117, 32, false);
-    forgetAccountLink = Place(new LinkLabel(u"Forget me on this computer"_s,
+    forgetAccountLink = Place(new LinkButton(tr("Forget me on this computer"),
                                             QColor(128, 128, 255), headerBand),
                               "forgetAccountLink", 445, 38, 158, 13, false);
-    termsLink = Place(new LinkLabel(u"YouTube Terms of Use"_s, QColor(128, 255, 128), headerBand),
+    termsLink = Place(new LinkButton(tr("YouTube Terms of Use"), QColor(128, 255, 128), headerBand),
                       "termsLink", 475, 64, 129, 13, false);
 
-    titleLabel = Place(new QLabel(u"Uplark 1.0"_s, client), "titleLabel", 12, 93, 295, 29, true);
+    titleLabel = Place(new QLabel(tr("Uplark 1.0"), client), "titleLabel", 12, 93, 295, 29, true);
     QFont titleFont(u"Verdana"_s, 18);
     titleFont.setBold(true);
     titleLabel->setFont(titleFont);
     SetTextColour(titleLabel, QColor(64, 64, 64));
 
-    introHeading = Place(new QLabel(u"Please read"_s, client), "introHeading", 12, 144, 387, 18,
+    introHeading = Place(new QLabel(tr("Please read"), client), "introHeading", 12, 144, 387, 18,
                          true);
     introHeading->setFont(boldFont(introHeading->font()));
     SetTextColour(introHeading, QColor(192, 0, 0));
 
     helpText = Place(new QPlainTextEdit(client), "helpText", 13, 161, 578, 156, true);
     helpText->setFont(QFont(u"Verdana"_s, 9));
-    helpText->setPlainText(HelpText);
+    helpText->setPlainText(tr(HelpText));
     helpText->setReadOnly(true);
     helpText->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
     helpText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     helpText->setLineWrapMode(QPlainTextEdit::NoWrap);
 
-    understoodButton = Place(new ImageButton(ButtonFace(u"Understood sir!"_s, Faces::Blue),
-                                             u"understoodButtonHotspot"_s, client),
+    understoodButton = Place(new ImageButton(ButtonFace(tr("Understood sir!"), Faces::Blue), client),
                              "understoodButton", 243, 322, 117, 32, true);
-    skipIntroCheck = Place(new QCheckBox(u"I don't want to see that again"_s, client),
+    skipIntroCheck = Place(new QCheckBox(tr("I don't want to see that again"), client),
                            "skipIntroCheck", 12, 356, 265, 19, true);
 
     mainPanel = Place(ColourBox(client, Qt::white), "mainPanel", 7, 127, 606, 250, false);
@@ -157,6 +160,18 @@ void MainWindow::buildWindow()
     escape->setObjectName(u"escapeShortcut"_s);
     connect(escape, &QShortcut::activated, this, &MainWindow::endProgram);
 
+    // Tab follows the reading order of each display: the intro; the header's
+    // account button and links; then the upload panel from the top down. The
+    // preview stands to the right of the panel, so its controls come last.
+    const QList<QWidget *> readingOrder = {
+        helpText,          understoodButton, skipIntroCheck,    accountButton,
+        forgetAccountLink, termsLink,        browseButton,      uploadNewButton,
+        fileEdit,          uploadButton,     clearFileButton,   cancelLink,
+        openAddressButton, watchAddressEdit, copyAddressButton,
+    };
+    for (qsizetype i = 1; i < readingOrder.size(); ++i)
+        setTabOrder(readingOrder[i - 1], readingOrder[i]);
+
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     adjustSize();
     if (const QScreen *s = screen())
@@ -165,7 +180,7 @@ void MainWindow::buildWindow()
 
 void MainWindow::buildFrame()
 {
-    uploadFrame = Place(new QGroupBox(u"Upload Video"_s, mainPanel), "uploadFrame", 1, -2, 586, 247,
+    uploadFrame = Place(new QGroupBox(tr("Upload Video"), mainPanel), "uploadFrame", 1, -2, 586, 247,
                         true);
     uploadFrame->setFont(boldFont(uploadFrame->font()));
     // Only the frame's caption is bold.
@@ -173,21 +188,18 @@ void MainWindow::buildFrame()
     plain.setBold(false);
     plain.setItalic(false);
 
-    videoFileLabel = Place(new QLabel(u"Video file:"_s, uploadFrame), "videoFileLabel", 11, 26, 58,
+    videoFileLabel = Place(new QLabel(tr("Video file:"), uploadFrame), "videoFileLabel", 11, 26, 58,
                            13, true);
-    browseButton = Place(new ImageButton(ButtonFace(u"Browse file..."_s, Faces::Blue),
-                                         u"browseButtonHotspot"_s, uploadFrame),
+    browseButton = Place(new ImageButton(ButtonFace(tr("Browse file..."), Faces::Blue), uploadFrame),
                          "browseButton", 8, 41, 117, 32, true);
     fileEdit = Place(new QLineEdit(uploadFrame), "fileEdit", 12, 43, 340, 19, false);
-    uploadButton = Place(new ImageButton(ButtonFace(u"UPLOAD!"_s, Faces::Orange),
-                                         u"uploadButtonHotspot"_s, uploadFrame),
+    uploadButton = Place(new ImageButton(ButtonFace(tr("UPLOAD!"), Faces::Orange), uploadFrame),
                          "uploadButton", 8, 69, 117, 32, false);
-    clearFileButton = Place(new ImageButton(RedCrossIcon(QSize(27, 25)),
-                                            u"clearFileButtonHotspot"_s, uploadFrame),
+    clearFileButton = Place(new ImageButton(RedCrossIcon(QSize(27, 25)), uploadFrame),
                             "clearFileButton", 126, 72, 27, 25, false);
-    clearFileButton->setToolTip(u"Clear"_s);
+    clearFileButton->setToolTip(tr("Clear"));
     statusBanner = Place(new PictureBox(uploadFrame), "statusBanner", 11, 75, 377, 25, false);
-    cancelLink = Place(new LinkLabel(u"Cancel"_s, QColor(0, 0, 128), uploadFrame), "cancelLink",
+    cancelLink = Place(new LinkButton(tr("Cancel"), QColor(0, 0, 128), uploadFrame), "cancelLink",
                        11, 98, 39, 13, false);
     statusLine = Place(new QLabel(u"..."_s, uploadFrame), "statusLine", 11, 129, 12, 13, false);
     progressBar = Place(new QProgressBar(uploadFrame), "progressBar", 11, 146, 339, 25, false);
@@ -208,8 +220,7 @@ void MainWindow::buildFrame()
 
     buildResultPanel();
 
-    uploadNewButton = Place(new ImageButton(ButtonFace(u"Upload New"_s, Faces::Blue),
-                                            u"uploadNewButtonHotspot"_s, uploadFrame),
+    uploadNewButton = Place(new ImageButton(ButtonFace(tr("Upload New"), Faces::Blue), uploadFrame),
                             "uploadNewButton", 235, 14, 117, 32, false);
 
     for (QWidget *w : uploadFrame->findChildren<QWidget *>())
@@ -225,12 +236,36 @@ void MainWindow::buildFrame()
 
 void MainWindow::placeMyVideos()
 {
-    // "My Videos" covers the gap of spaces in the result text, so that the
-    // two read as one sentence. Where the gap falls depends on the font's
-    // widths and on the wrapping, so it is measured, not fixed.
-    const QString text = resultText->text();
-    const qsizetype gap = text.indexOf(QString(18, u' '));
-    QTextLayout layout(text, resultText->font());
+    // "My Videos" covers a gap in the result sentence, so that the two read
+    // as one sentence. The gap is as wide as the bold italic words need in
+    // the fonts the labels have, with about a space to spare after them, and
+    // never narrower than its designed 18 spaces. Its spaces do not break,
+    // so the gap stays on one line; where it falls depends on the widths and
+    // on the wrapping, so it is measured, not fixed.
+    const QString words = myVideosLabel->text();
+    const QFontMetricsF wordsMetrics(myVideosLabel->font());
+    const qreal wordsWidth = wordsMetrics.horizontalAdvance(words);
+    const qreal space = QFontMetricsF(resultText->font()).horizontalAdvance(u' ');
+    const qsizetype spaces = qMax<qsizetype>(18, qCeil(wordsWidth / space + 1.5));
+
+    QString sentence = tr("Your video has been successfully uploaded to the YouTube server. It is "
+                          "located in %1 section in your YouTube account.");
+    QString spoken = sentence;
+    qsizetype gap = sentence.indexOf(u" %1 "_s);
+    const qsizetype placeholder = gap >= 0 ? 4 : 2;
+    if (gap < 0)
+        gap = sentence.indexOf(u"%1"_s);
+    if (gap < 0) {
+        resultText->setText(sentence);
+        return;
+    }
+    sentence.replace(gap, placeholder, QString(spaces, QChar::Nbsp));
+    spoken.replace(gap, placeholder, u' ' + words + u' ');
+    resultText->setText(sentence);
+    // Screen readers read the sentence whole.
+    resultText->setAccessibleName(spoken);
+
+    QTextLayout layout(sentence, resultText->font());
     QTextOption option;
     option.setWrapMode(QTextOption::WordWrap);
     layout.setTextOption(option);
@@ -247,6 +282,8 @@ void MainWindow::placeMyVideos()
     layout.endLayout();
     if (at.x() >= 0)
         myVideosLabel->move(resultText->pos() + at.toPoint());
+    myVideosLabel->resize(qMax(myVideosLabel->width(), qCeil(wordsWidth) + 1),
+                          qMax(myVideosLabel->height(), qCeil(wordsMetrics.height())));
 }
 
 void MainWindow::buildResultPanel()
@@ -254,30 +291,25 @@ void MainWindow::buildResultPanel()
     resultPanel = Place(ColourBox(uploadFrame, Qt::white), "resultPanel", 9, 102, 346, 135, false);
     tickIcon = Place(new PictureBox(resultPanel), "tickIcon", 10, 4, 13, 13, true);
     tickIcon->setPicture(TickIcon(QSize(13, 13)));
-    resultText = Place(new QLabel(u"Your video has been successfully uploaded to the YouTube "
-                                  "server. It is located in"_s
-                                      + QString(18, u' ') + u"section in your YouTube account."_s,
-                                  resultPanel),
-                       "resultText", 28, 2, 301, 49, true);
+    // The sentence is made with its gap for "My Videos" by placeMyVideos.
+    resultText = Place(new QLabel(resultPanel), "resultText", 28, 2, 301, 49, true);
     resultText->setWordWrap(true);
     resultText->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    myVideosLabel = Place(new QLabel(u"My Videos"_s, resultPanel), "myVideosLabel", 211, 15, 65, 13,
+    myVideosLabel = Place(new QLabel(tr("My Videos"), resultPanel), "myVideosLabel", 211, 15, 65, 13,
                           true);
-    watchAddressCaption = Place(new QLabel(u"Your video URL:"_s, resultPanel),
+    watchAddressCaption = Place(new QLabel(tr("Your video URL:"), resultPanel),
                                 "watchAddressCaption", 28, 53, 102, 13, true);
-    openAddressButton = Place(new ImageButton(BrowserIcon(QSize(16, 16)),
-                                              u"openAddressButtonHotspot"_s, resultPanel,
+    openAddressButton = Place(new ImageButton(BrowserIcon(QSize(16, 16)), resultPanel,
                                               QRect(0, 0, 16, 16)),
                               "openAddressButton", 133, 50, 16, 16, true);
-    openAddressButton->setToolTip(u"Open in default browser"_s);
+    openAddressButton->setToolTip(tr("Open in default browser"));
     watchAddressEdit = Place(new QLineEdit(resultPanel), "watchAddressEdit", 28, 69, 291, 19, true);
-    copyAddressButton = Place(new ImageButton(CopyIcon(QSize(15, 13)),
-                                              u"copyAddressButtonHotspot"_s, resultPanel,
+    copyAddressButton = Place(new ImageButton(CopyIcon(QSize(15, 13)), resultPanel,
                                               QRect(0, 0, 15, 13)),
                               "copyAddressButton", 322, 72, 15, 13, true);
-    copyAddressButton->setToolTip(u"Copy to memory"_s);
-    availabilityNote = Place(new QLabel(u"It may take a few minutes before you can reach your "
-                                        "video on YouTube system."_s,
+    copyAddressButton->setToolTip(tr("Copy to memory"));
+    availabilityNote = Place(new QLabel(tr("It may take a few minutes before you can reach your "
+                                           "video on YouTube system."),
                                         resultPanel),
                              "availabilityNote", 30, 94, 309, 40, true);
     availabilityNote->setWordWrap(true);
@@ -291,15 +323,15 @@ void MainWindow::connectHandlers()
 
     connect(understoodButton, &ImageButton::clicked, this, &MainWindow::dismissIntro);
     connect(accountButton, &ImageButton::clicked, this, &MainWindow::openAccountDialog);
-    connect(forgetAccountLink, &LinkLabel::clicked, this, &MainWindow::forgetAccount);
-    connect(termsLink, &LinkLabel::clicked, this, &MainWindow::openTerms);
+    connect(forgetAccountLink, &LinkButton::clicked, this, &MainWindow::forgetAccount);
+    connect(termsLink, &LinkButton::clicked, this, &MainWindow::openTerms);
 
     connect(browseButton, &ImageButton::clicked, this, &MainWindow::browseFile);
     connect(clearFileButton, &ImageButton::clicked, this, &MainWindow::clearChosenFile);
     connect(fileEdit, &QLineEdit::textChanged, this, &MainWindow::restoreFileText);
     connect(uploadButton, &ImageButton::clicked, this, &MainWindow::openVideoInformation);
 
-    connect(cancelLink, &LinkLabel::clicked, this, &MainWindow::cancelUpload);
+    connect(cancelLink, &LinkButton::clicked, this, &MainWindow::cancelUpload);
     connect(uploadNewButton, &ImageButton::clicked, this, &MainWindow::uploadNew);
     connect(copyAddressButton, &ImageButton::clicked, this, &MainWindow::copyWatchAddress);
     connect(openAddressButton, &ImageButton::clicked, this, &MainWindow::openWatchAddress);
@@ -363,6 +395,19 @@ void MainWindow::applyDisplay()
     uploadNewButton->setVisible(d == Display::Result);
 }
 
+void MainWindow::keyPressEvent(QKeyEvent *event)
+{
+    // "Understood sir!" is the intro's default button: Enter that no control
+    // of the intro takes presses it.
+    if (m_display == Display::Intro
+        && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
+        event->accept();
+        understoodButton->click();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
 // ---- Start-up ----
 
 void MainWindow::loadSettings()
@@ -391,6 +436,10 @@ void MainWindow::dismissIntro()
 {
     SetIntroSkipped(*m_platform.settings, skipIntroCheck->isChecked());
     showMainPanel();
+    // The keyboard focus was on the intro; it goes on to the panel's first
+    // control.
+    if (!focusWidget() || !focusWidget()->isVisible())
+        focusNextChild();
 }
 
 void MainWindow::showMainPanel()
@@ -411,8 +460,9 @@ void MainWindow::openAccountDialog()
         return;
     m_accountStored = true;
     applyDisplay();
-    m_platform.messages->show(u"Your YouTube account information has been successfully set on "
-                              "this program. You can start uploading videos to your account now."_s,
+    m_platform.messages->show(tr("Your YouTube account information has been successfully set on "
+                                 "this program. You can start uploading videos to your account "
+                                 "now."),
                               MsgButtons::Ok, MsgIcon::Information);
     m_account = dialog.account();
     show();
@@ -424,16 +474,16 @@ void MainWindow::forgetAccount()
 {
     MessageBox &box = *m_platform.messages;
     const MsgAnswer answer = box.show(
-        u"Do you want to remove your YouTube account information on this computer? (We will "
-        "remove your account settings ON THIS COMPUTER ONLY. We don't have any relation with "
-        "your real YouTube account.)"_s,
+        tr("Do you want to remove your YouTube account information on this computer? (We will "
+           "remove your account settings ON THIS COMPUTER ONLY. We don't have any relation with "
+           "your real YouTube account.)"),
         MsgButtons::YesNo, MsgIcon::Question);
     if (answer != MsgAnswer::Yes)
         return;
     m_accountStored = false;
     applyDisplay();
     ForgetAccount(*m_platform.settings);
-    box.show(u"We removed your YouTube account information on this computer."_s, MsgButtons::Ok,
+    box.show(tr("We removed your YouTube account information on this computer."), MsgButtons::Ok,
              MsgIcon::Information);
 }
 
@@ -465,7 +515,7 @@ void MainWindow::endProgram()
 void MainWindow::browseFile()
 {
     if (!m_accountStored) {
-        m_platform.messages->show(u"You must set your YouTube account first."_s, MsgButtons::Ok,
+        m_platform.messages->show(tr("You must set your YouTube account first."), MsgButtons::Ok,
                                   MsgIcon::Critical);
         return;
     }
@@ -482,13 +532,13 @@ void MainWindow::browseFile()
     const qint64 size = info.size();
     const QString megabytes = MegabytesText(size);
     if (MegabytesHundredths(size) > MaximumHundredths) {
-        m_platform.messages->show(u"This file is "_s + megabytes
-                                      + u" MB in size. YouTube allows maximum 100 MB."_s,
+        m_platform.messages->show(tr("This file is %1 MB in size. YouTube allows maximum 100 MB.")
+                                      .arg(megabytes),
                                   MsgButtons::Ok, MsgIcon::Critical);
         return;
     }
 
-    m_fileText = info.fileName() + u" ("_s + megabytes + u" MB)"_s;
+    m_fileText = tr("%1 (%2 MB)").arg(info.fileName(), megabytes);
     fileEdit->setText(m_fileText);
     m_filePath = path;
     preview->setMedia(path);
@@ -641,7 +691,7 @@ void MainWindow::copyWatchAddress()
 {
     m_platform.desktop->clearClipboard();
     m_platform.desktop->setClipboardText(watchAddressEdit->text());
-    m_platform.messages->show(u"Your video URL has been copied to your memory."_s, MsgButtons::Ok,
+    m_platform.messages->show(tr("Your video URL has been copied to your memory."), MsgButtons::Ok,
                               MsgIcon::Information);
 }
 

@@ -18,7 +18,7 @@ class QTimer;
 namespace uplark {
 
 class ImageButton;
-class LinkLabel;
+class LinkButton;
 class MediaPreview;
 class PictureBox;
 class UploadSession;
@@ -63,6 +63,7 @@ public:
 protected:
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void buildWindow();
@@ -125,8 +126,8 @@ private:
     QWidget *headerBand;            // Picture1
     PictureBox *logo;               // Picture6
     ImageButton *accountButton;     // Picture2, click area Label10
-    LinkLabel *forgetAccountLink;   // Label14
-    LinkLabel *termsLink;           // Label13
+    LinkButton *forgetAccountLink;   // Label14
+    LinkButton *termsLink;           // Label13
     QLabel *titleLabel;             // Label1
     QLabel *introHeading;           // Label2
     QPlainTextEdit *helpText;       // Text5
@@ -140,7 +141,7 @@ private:
     ImageButton *uploadButton;      // Picture10, click area Label5
     ImageButton *clearFileButton;   // Picture8
     PictureBox *statusBanner;       // Picture11
-    LinkLabel *cancelLink;          // Label12
+    LinkButton *cancelLink;          // Label12
     QLabel *statusLine;             // Label6
     QProgressBar *progressBar;      // ProgressBar1
     QLabel *kilobyteLine;           // Label9

@@ -33,6 +33,12 @@ public:
         m_play->setIcon(style()->standardIcon(QStyle::SP_MediaPlay));
         m_stop->setIcon(style()->standardIcon(QStyle::SP_MediaStop));
         m_position->setRange(0, 0);
+        // Names for screen readers; the buttons show only icons.
+        m_play->setAccessibleName(tr("Play"));
+        m_play->setToolTip(tr("Play"));
+        m_stop->setAccessibleName(tr("Stop"));
+        m_stop->setToolTip(tr("Stop"));
+        m_position->setAccessibleName(tr("Position"));
 
         auto *bar = new QHBoxLayout;
         bar->setContentsMargins(2, 2, 2, 2);
@@ -54,9 +60,11 @@ public:
         connect(m_stop, &QToolButton::clicked, m_player, &QMediaPlayer::stop);
         connect(m_player, &QMediaPlayer::playbackStateChanged, this,
                 [this](QMediaPlayer::PlaybackState state) {
-                    m_play->setIcon(style()->standardIcon(state == QMediaPlayer::PlayingState
-                                                              ? QStyle::SP_MediaPause
-                                                              : QStyle::SP_MediaPlay));
+                    const bool playing = state == QMediaPlayer::PlayingState;
+                    m_play->setIcon(style()->standardIcon(playing ? QStyle::SP_MediaPause
+                                                                  : QStyle::SP_MediaPlay));
+                    m_play->setAccessibleName(playing ? tr("Pause") : tr("Play"));
+                    m_play->setToolTip(m_play->accessibleName());
                 });
         connect(m_player, &QMediaPlayer::durationChanged, this,
                 [this](qint64 duration) { m_position->setRange(0, int(duration)); });

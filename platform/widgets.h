@@ -2,13 +2,16 @@
 
 #include "platform/pictures.h"
 
+#include <QAbstractButton>
 #include <QLabel>
 #include <QString>
 
 namespace uplark {
 
 // A picture box: shows a Picture and remembers it, so that another box can
-// take its image ("copy the picture of one box into another").
+// take its image ("copy the picture of one box into another"). The picture
+// is drawn for the screen's device pixel ratio; accessibility tools read
+// its text.
 class PictureBox : public QLabel
 {
     Q_OBJECT
@@ -19,60 +22,58 @@ public:
     // The text carried by the image shown.
     QString pictureText() const { return m_picture.text; }
 
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
 private:
     Picture m_picture;
 };
 
-// A label that reports clicks: the transparent click area laid over an image
-// button, and the underlined links.
-class ClickLabel : public QLabel
+// An image button: a push button whose face is a picture carrying the
+// button's caption. It clicks where the face's click area is (an inset of
+// the whole face unless given), takes focus by Tab with a focus ring, and
+// presses on Space and Enter. Accessibility tools see a push button named
+// by its caption.
+class ImageButton : public QAbstractButton
 {
     Q_OBJECT
 public:
-    explicit ClickLabel(QWidget *parent = nullptr);
-    explicit ClickLabel(const QString &text, QWidget *parent = nullptr);
+    // `hotspot` is the click area's rectangle inside the face (an inset of
+    // the whole face when empty).
+    explicit ImageButton(const Picture &face, QWidget *parent = nullptr, const QRect &hotspot = {});
 
-Q_SIGNALS:
-    void clicked();
+    void setPicture(const Picture &face);
+    const Picture &picture() const { return m_face; }
+    QString pictureText() const { return m_face.text; }
+    // The click area, in the button's own coordinates.
+    QRect hotspot() const;
+
+    QSize sizeHint() const override;
 
 protected:
-    void mousePressEvent(QMouseEvent *event) override;
-    void mouseReleaseEvent(QMouseEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    bool hitButton(const QPoint &pos) const override;
 
 private:
-    bool m_pressed = false;
+    Picture m_face;
+    QRect m_hotspot;
 };
 
-// A link: an underlined label with a pointing-hand cursor.
-class LinkLabel : public ClickLabel
+// A link: an underlined text with a pointing-hand cursor that works as a
+// button. It takes focus by Tab, opens on Enter and Space, and
+// accessibility tools see a link named by its text.
+class LinkButton : public QAbstractButton
 {
     Q_OBJECT
 public:
-    LinkLabel(const QString &text, const QColor &colour, QWidget *parent = nullptr);
-};
+    LinkButton(const QString &text, const QColor &colour, QWidget *parent = nullptr);
 
-// An image button: a picture carrying the button's text with a transparent
-// click area over it. The click area reports the click; hiding the picture
-// hides the button and its click area with it.
-class ImageButton : public PictureBox
-{
-    Q_OBJECT
-public:
-    // `hotspotName` names the click area; `hotspot` is its rectangle inside
-    // the picture (an inset of the whole picture when empty).
-    ImageButton(const Picture &face, const QString &hotspotName, QWidget *parent,
-                const QRect &hotspot = {});
-    ClickLabel *hotspot() const { return m_hotspot; }
-
-Q_SIGNALS:
-    void clicked();
+    QSize sizeHint() const override;
 
 protected:
-    void resizeEvent(QResizeEvent *event) override;
-
-private:
-    ClickLabel *m_hotspot;
-    QRect m_hotspotRect;
+    void paintEvent(QPaintEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 };
 
 // Names a control, gives it its rectangle (left, top, width, height) in its
@@ -86,8 +87,14 @@ W *Place(W *widget, const char *name, int left, int top, int width, int height, 
     return widget;
 }
 
-// A plain box filled with one colour.
+// A plain box filled with one colour (see SetFixedBackground).
 QWidget *ColourBox(QWidget *parent, const QColor &colour);
+
+// Gives a widget whose background colour the design fixes that colour, and
+// the style's standard (light) colours for everything else: its texts,
+// fields and buttons then stay readable on it whatever palette the desktop
+// gives the program. Its children inherit the same colours.
+void SetFixedBackground(QWidget *widget, const QColor &colour);
 
 void SetTextColour(QWidget *widget, const QColor &colour);
 

@@ -10,6 +10,7 @@
 
 #include "uplark_config.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QLocale>
 #include <QTimer>
@@ -25,17 +26,18 @@ QString UploadFailureMessage(UploadFailure failure, const QString &detail)
     switch (failure) {
     case UploadFailure::AccountRejected:
     case UploadFailure::TooManyLoginFailures:
-        return u"Either your username or password is wrong. Please check them and set your "
-               "account again."_s;
+        return QCoreApplication::translate("uplark::UploadSession", "Either your username or password is wrong. Please check them and set your "
+                                             "account again.");
     case UploadFailure::ConnectionError:
-        return u"Connection error!"_s;
+        return QCoreApplication::translate("uplark::UploadSession", "Connection error!");
     case UploadFailure::UnreadableFile:
         return detail;
     case UploadFailure::InvalidHost:
-        return u"Invalid Host"_s;
+        return QCoreApplication::translate("uplark::UploadSession", "Invalid Host");
     case UploadFailure::NoVideoId:
-        return u"An error occured. Please re-run the program. Please revise your video "
-               "description and eliminate the unwanted special characters. Sorry for that!"_s;
+        return QCoreApplication::translate("uplark::UploadSession", "An error occured. Please re-run the program. Please revise "
+                                             "your video description and eliminate the unwanted "
+                                             "special characters. Sorry for that!");
     }
     return {};
 }

@@ -1,5 +1,7 @@
 #include "videoinfo/videoinfo.h"
 
+#include <QCoreApplication>
+
 using namespace Qt::StringLiterals;
 
 namespace uplark {
@@ -50,17 +52,18 @@ std::optional<VideoInfoProblem> CheckVideoInfo(const QString &title, const QStri
                                                bool categoryChosen, const QString &tags)
 {
     if (OnlySpaces(title))
-        return VideoInfoProblem{VideoInfoField::Title, u"Please enter a TITLE for your video."_s};
+        return VideoInfoProblem{VideoInfoField::Title, QCoreApplication::translate("uplark::VideoInfoDialog", "Please enter a TITLE for your video.")};
     if (OnlySpaces(description))
         return VideoInfoProblem{VideoInfoField::Description,
-                                u"Please enter a meaningful description for your video."_s};
+                                QCoreApplication::translate("uplark::VideoInfoDialog", "Please enter a meaningful description for your video.")};
     if (!categoryChosen)
         return VideoInfoProblem{VideoInfoField::Category,
-                                u"Please select a category for your video."_s};
+                                QCoreApplication::translate("uplark::VideoInfoDialog", "Please select a category for your video.")};
     if (OnlySpaces(tags))
         return VideoInfoProblem{VideoInfoField::Tags,
-                                u"Please enter some TAGS in order for your video to be found "
-                                "easily.\r\n\r\nSeperate your tags by spaces."_s};
+                                QCoreApplication::translate("uplark::VideoInfoDialog", "Please enter some TAGS in order for your "
+                                                           "video to be found easily.\r\n\r\n"
+                                                           "Seperate your tags by spaces.")};
     return std::nullopt;
 }
 

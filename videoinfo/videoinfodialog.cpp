@@ -27,7 +27,11 @@ namespace uplark {
 
 namespace {
 
-const QString PleaseSelect = u"Please select..."_s;
+// The category box's first entry, which is no category.
+QString PleaseSelect()
+{
+    return VideoInfoDialog::tr("Please select...");
+}
 
 // Keeps a multi-line box at `limit` characters whatever way the text comes
 // in (typing, pasting, dropping): the part of an insertion that does not fit
@@ -107,18 +111,16 @@ VideoInfoDialog::~VideoInfoDialog() = default;
 
 void VideoInfoDialog::buildWindow()
 {
-    setWindowTitle(u"Video Information"_s);
+    setWindowTitle(tr("Video Information"));
     setModal(true);
     setFixedSize(440, 404);
     setAutoFillBackground(true);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, Qt::white);
-    setPalette(pal);
+    SetFixedBackground(this, Qt::white);
 
     headerBand = Place(ColourBox(this, QColor(64, 64, 64)), "headerBand", 0, 0, 440, 58);
     logo = Place(new PictureBox(headerBand), "logo", 6, 4, 160, 50);
     logo->setPicture(LogoImage(QSize(160, 50), QColor(64, 64, 64)));
-    heading = Place(new QLabel(u"Enter video information"_s, headerBand), "heading", 170, 20, 218,
+    heading = Place(new QLabel(tr("Enter video information"), headerBand), "heading", 170, 20, 218,
                     20);
     QFont header(u"Verdana"_s, 10);
     header.setBold(true);
@@ -128,13 +130,13 @@ void VideoInfoDialog::buildWindow()
     textFieldIcon = Place(new PictureBox(this), "textFieldIcon", 396, 13, 32, 32);
     textFieldIcon->setPicture(TextFieldIcon(QSize(32, 32)));
 
-    titleLabel = Place(new QLabel(u"&Title for your video:"_s, this), "titleLabel", 12, 68, 300, 16);
+    titleLabel = Place(new QLabel(tr("&Title for your video:"), this), "titleLabel", 12, 68, 300, 16);
     titleEdit = Place(new QLineEdit(this), "titleEdit", 12, 86, 416, 22);
     titleEdit->setMaxLength(TitleLimit);
     singleLine(titleEdit);
     titleLabel->setBuddy(titleEdit);
 
-    descriptionLabel = Place(new QLabel(u"&Description:"_s, this), "descriptionLabel", 12, 116, 300,
+    descriptionLabel = Place(new QLabel(tr("&Description:"), this), "descriptionLabel", 12, 116, 300,
                              16);
     descriptionEdit = Place(new QPlainTextEdit(this), "descriptionEdit", 12, 134, 416, 112);
     descriptionEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -144,31 +146,24 @@ void VideoInfoDialog::buildWindow()
     limitLength(descriptionEdit, DescriptionLimit);
     descriptionLabel->setBuddy(descriptionEdit);
 
-    categoryLabel = Place(new QLabel(u"Video &category:"_s, this), "categoryLabel", 12, 254, 300,
+    categoryLabel = Place(new QLabel(tr("Video &category:"), this), "categoryLabel", 12, 254, 300,
                           16);
     categoryCombo = Place(new QComboBox(this), "categoryCombo", 12, 272, 220, 22);
     categoryCombo->setEditable(false);
     categoryLabel->setBuddy(categoryCombo);
 
-    tagsLabel = Place(new QLabel(u"T&ags:"_s, this), "tagsLabel", 12, 302, 300, 16);
+    tagsLabel = Place(new QLabel(tr("T&ags:"), this), "tagsLabel", 12, 302, 300, 16);
     tagsEdit = Place(new QLineEdit(this), "tagsEdit", 12, 320, 416, 22);
     tagsEdit->setMaxLength(TagsLimit);
     singleLine(tagsEdit);
     tagsLabel->setBuddy(tagsEdit);
 
-    okButton = Place(new ImageButton(ButtonFace(u"OK"_s, Faces::Green), u"okButtonHotspot"_s, this),
+    okButton = Place(new ImageButton(ButtonFace(tr("OK"), Faces::Green), this),
                      "okButton", 99, 358, 117, 32);
-    cancelButton = Place(new ImageButton(ButtonFace(u"Cancel"_s, Faces::Red),
-                                         u"cancelButtonHotspot"_s, this),
+    cancelButton = Place(new ImageButton(ButtonFace(tr("Cancel"), Faces::Red), this),
                          "cancelButton", 224, 358, 117, 32);
-    // The image buttons take part in the tab order and answer Space and Enter.
-    for (ImageButton *button : {okButton, cancelButton}) {
-        button->setFocusPolicy(Qt::StrongFocus);
-        button->installEventFilter(this);
-        button->setStyleSheet(u"uplark--ImageButton:focus { border: 1px dotted #404040; }"_s);
-    }
 
-    escapeButton = new QPushButton(u"Cancel"_s, this);
+    escapeButton = new QPushButton(tr("Cancel"), this);
     escapeButton->setObjectName(u"escapeButton"_s);
     escapeButton->setGeometry(-200, -200, 80, 24);
     escapeButton->setAutoDefault(false);
@@ -195,25 +190,9 @@ void VideoInfoDialog::buildWindow()
 
 void VideoInfoDialog::fillCategories()
 {
-    categoryCombo->addItem(PleaseSelect);
+    categoryCombo->addItem(PleaseSelect());
     categoryCombo->addItems(CategoryNames());
-    categoryCombo->setCurrentText(PleaseSelect);
-}
-
-bool VideoInfoDialog::eventFilter(QObject *watched, QEvent *event)
-{
-    if ((watched == okButton || watched == cancelButton) && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent *>(event)->key();
-        if (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter) {
-            event->accept();
-            if (watched == okButton)
-                confirm();
-            else
-                leave();
-            return true;
-        }
-    }
-    return QDialog::eventFilter(watched, event);
+    categoryCombo->setCurrentText(PleaseSelect());
 }
 
 void VideoInfoDialog::keyPressEvent(QKeyEvent *event)
@@ -232,7 +211,7 @@ void VideoInfoDialog::confirm()
     MessageBox &box = *m_platform.messages;
     const std::optional<VideoInfoProblem> problem =
         CheckVideoInfo(titleEdit->text(), descriptionEdit->toPlainText(),
-                       categoryCombo->currentText() != PleaseSelect, tagsEdit->text());
+                       categoryCombo->currentText() != PleaseSelect(), tagsEdit->text());
     if (problem) {
         box.show(problem->message, MsgButtons::Ok, MsgIcon::Critical);
         switch (problem->field) {
@@ -266,7 +245,7 @@ void VideoInfoDialog::confirm()
         Q_EMIT conversionFailed();
         m_handedOver = false;
         setEnabled(true);
-        box.show(u"Connection error!"_s, MsgButtons::Ok, MsgIcon::Critical);
+        box.show(tr("Connection error!"), MsgButtons::Ok, MsgIcon::Critical);
         return;
     }
     m_info.category = CategoryNumber(categoryCombo->currentText());

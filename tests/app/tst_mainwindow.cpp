@@ -44,6 +44,8 @@ bool Shown(const MainWindow &w, const char *name)
 
 QString FaceText(const MainWindow &w, const char *name)
 {
+    if (auto *button = qobject_cast<ImageButton *>(Child<QWidget>(w, name)))
+        return button->pictureText();
     return Child<PictureBox>(w, name)->pictureText();
 }
 

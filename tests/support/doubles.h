@@ -125,10 +125,12 @@ T *Child(const QObject &root, const char *name)
     return child;
 }
 
-// A left click on the image button of this name, where its click area is.
+// A left click on the image button of this name, in the middle of its
+// click area.
 inline void ClickButton(const QObject &root, const char *name)
 {
-    QTest::mouseClick(Child<ImageButton>(root, name)->hotspot(), Qt::LeftButton);
+    ImageButton *button = Child<ImageButton>(root, name);
+    QTest::mouseClick(button, Qt::LeftButton, {}, button->hotspot().center());
 }
 
 } // namespace uplark::test

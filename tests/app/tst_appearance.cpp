@@ -1,0 +1,320 @@
+// How the windows look: pictures drawn for the screen's scale (the test runs
+// at several QT_SCALE_FACTOR values), texts readable on the backgrounds the
+// design fixes under a dark palette, and "My Videos" in its gap whatever the
+// font.
+#include "account/accountdialog.h"
+#include "app/mainwindow.h"
+#include "doubles.h"
+#include "site/uploadsession.h"
+#include "videoinfo/videoinfodialog.h"
+
+#include <QApplication>
+#include <QFontMetricsF>
+#include <QImage>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPainter>
+#include <QTest>
+#include <QTextLayout>
+#include <QtMath>
+
+#include <memory>
+
+using namespace Qt::StringLiterals;
+using namespace uplark;
+using namespace uplark::test;
+
+namespace {
+
+// The windows of the program, each at a display that shows the controls
+// the tests look at.
+struct Windows
+{
+    Windows()
+    {
+        later.setSetting(u"check1"_s, u"1"_s);
+        later.setSetting(u"un"_s, u"user"_s);
+        later.setSetting(u"pw"_s, u"secret"_s);
+        intro = std::make_unique<MainWindow>(first.platform);
+        result = std::make_unique<MainWindow>(later.platform);
+        Q_EMIT result->session().finished(u"http://localhost/watch?v=abc"_s);
+        account = std::make_unique<AccountDialog>(later.platform);
+        videoInfo = std::make_unique<VideoInfoDialog>(later.platform, u"clip"_s);
+        for (QWidget *w : all())
+            w->show();
+    }
+
+    QList<QWidget *> all() const { return {intro.get(), result.get(), account.get(), videoInfo.get()}; }
+
+    QWidget &window(const QString &name) const
+    {
+        if (name == u"intro")
+            return *intro;
+        if (name == u"result")
+            return *result;
+        if (name == u"account")
+            return *account;
+        return *videoInfo;
+    }
+
+    TestPlatform first, later;
+    std::unique_ptr<MainWindow> intro, result;
+    std::unique_ptr<AccountDialog> account;
+    std::unique_ptr<VideoInfoDialog> videoInfo;
+};
+
+QPalette DarkPalette()
+{
+    QPalette p;
+    const QColor window(45, 45, 48), base(30, 30, 30), text(230, 230, 230);
+    for (auto role : {QPalette::Window, QPalette::Button, QPalette::AlternateBase})
+        p.setColor(role, window);
+    p.setColor(QPalette::Base, base);
+    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        p.setColor(role, text);
+    return p;
+}
+
+// WCAG relative luminance and contrast ratio.
+qreal Luminance(const QColor &c)
+{
+    auto channel = [](qreal v) {
+        return v <= 0.03928 ? v / 12.92 : qPow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+}
+
+qreal Contrast(const QColor &a, const QColor &b)
+{
+    const qreal la = Luminance(a), lb = Luminance(b);
+    return (qMax(la, lb) + 0.05) / (qMin(la, lb) + 0.05);
+}
+
+QImage Premultiplied(const QImage &image)
+{
+    return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
+
+} // namespace
+
+class TestAppearance : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void sharpPictures_data();
+    void sharpPictures();
+    void readableOnFixedBackgrounds_data();
+    void readableOnFixedBackgrounds();
+    void paletteFollowedElsewhere();
+    void myVideosFitsItsGap_data();
+    void myVideosFitsItsGap();
+
+private:
+    QFont m_font;
+};
+
+void TestAppearance::initTestCase()
+{
+    m_font = QApplication::font();
+}
+
+void TestAppearance::sharpPictures_data()
+{
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<QString>("control");
+    const QList<std::pair<const char *, const char *>> rows = {
+        {"intro", "logo"},           {"intro", "understoodButton"},
+        {"result", "accountButton"}, {"result", "uploadNewButton"},
+        {"result", "statusBanner"},  {"result", "tickIcon"},
+        {"result", "openAddressButton"}, {"result", "copyAddressButton"},
+        {"account", "logo"},         {"account", "saveButton"},
+        {"account", "cancelButton"}, {"videoinfo", "okButton"},
+        {"videoinfo", "textFieldIcon"},
+    };
+    for (const auto &[window, control] : rows)
+        QTest::addRow("%s %s", window, control) << QString::fromLatin1(window)
+                                                << QString::fromLatin1(control);
+}
+
+// Each picture shown is the picture drawn for the screen's device pixel
+// ratio, one device pixel to one, not the picture of ratio 1 enlarged.
+void TestAppearance::sharpPictures()
+{
+    QFETCH(QString, window);
+    QFETCH(QString, control);
+    Windows ws;
+    QWidget *w = Child<QWidget>(ws.window(window), control.toLatin1().constData());
+    if (QWidget *f = w->window()->focusWidget())
+        f->clearFocus(); // no focus ring
+    Picture picture;
+    if (auto *button = qobject_cast<ImageButton *>(w))
+        picture = button->picture();
+    else
+        picture = Child<PictureBox>(ws.window(window), control.toLatin1().constData())->picture();
+    QCOMPARE(picture.size(), w->size());
+
+    const qreal ratio = w->devicePixelRatioF();
+    const qreal requested = qEnvironmentVariableIsSet("QT_SCALE_FACTOR")
+                                ? qgetenv("QT_SCALE_FACTOR").toDouble()
+                                : 1.0;
+    QCOMPARE(ratio, requested);
+
+    const QImage shown = Premultiplied(w->grab().toImage());
+    QCOMPARE(shown.size(), (QSizeF(w->size()) * ratio).toSize());
+    // The picture drawn at the ratio, over the colour of the box it sits on.
+    const QPixmap drawn = picture.pixmap(ratio);
+    QVERIFY(drawn.width() >= shown.width() && drawn.height() >= shown.height());
+    QImage expected(shown.size(), QImage::Format_ARGB32_Premultiplied);
+    expected.fill(w->parentWidget()->palette().color(QPalette::Window));
+    {
+        // Device pixel onto device pixel.
+        QImage devicePixels = drawn.toImage();
+        devicePixels.setDevicePixelRatio(1);
+        QPainter p(&expected);
+        p.drawImage(0, 0, devicePixels);
+    }
+    expected.setDevicePixelRatio(ratio);
+    QCOMPARE(shown, expected);
+    if (ratio != 1.0) {
+        const QImage enlarged = Premultiplied(picture.pixmap(1.0).toImage().scaled(
+            shown.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+        QVERIFY(shown != enlarged);
+    }
+}
+
+void TestAppearance::readableOnFixedBackgrounds_data()
+{
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<int>("text");       // the colour role the text is drawn in
+    QTest::addColumn<int>("background"); // the role behind it, or -1: white
+    const int windowText = QPalette::WindowText, plain = QPalette::Text, base = QPalette::Base;
+    const int buttonText = QPalette::ButtonText, button = QPalette::Button, white = -1;
+    const QList<std::tuple<const char *, const char *, int, int>> rows = {
+        {"intro", "introHeading", windowText, white},
+        {"intro", "helpText", plain, base},
+        {"intro", "skipIntroCheck", windowText, white},
+        {"result", "titleLabel", windowText, white},
+        {"result", "uploadFrame", windowText, white},
+        {"result", "videoFileLabel", windowText, white},
+        {"result", "fileEdit", plain, base},
+        {"result", "statusLine", windowText, white},
+        {"result", "kilobyteLine", windowText, white},
+        {"result", "percentLabel", windowText, white},
+        {"result", "resultText", windowText, white},
+        {"result", "watchAddressCaption", windowText, white},
+        {"result", "watchAddressEdit", plain, base},
+        {"result", "availabilityNote", windowText, white},
+        {"result", "cancelLink", windowText, white},
+        {"account", "instructions", windowText, white},
+        {"account", "userNameLabel", windowText, white},
+        {"account", "userNameEdit", plain, base},
+        {"account", "passwordEdit", plain, base},
+        {"videoinfo", "titleLabel", windowText, white},
+        {"videoinfo", "titleEdit", plain, base},
+        {"videoinfo", "descriptionEdit", plain, base},
+        {"videoinfo", "categoryCombo", buttonText, button},
+        {"videoinfo", "tagsEdit", plain, base},
+    };
+    for (const auto &[window, control, text, background] : rows)
+        QTest::addRow("%s %s", window, control)
+            << QString::fromLatin1(window) << QString::fromLatin1(control) << text << background;
+}
+
+// Under a dark desktop palette the texts on the white panels and dialogs
+// keep a readable colour (WCAG AA contrast, 4.5:1).
+void TestAppearance::readableOnFixedBackgrounds()
+{
+    QFETCH(QString, window);
+    QFETCH(QString, control);
+    QFETCH(int, text);
+    QFETCH(int, background);
+    QApplication::setPalette(DarkPalette());
+    Windows ws;
+    QWidget *w = Child<QWidget>(ws.window(window), control.toLatin1().constData());
+    const QPalette p = w->palette();
+    const QColor fore = p.color(QPalette::Active, QPalette::ColorRole(text));
+    const QColor back = background < 0 ? QColor(Qt::white)
+                                       : p.color(QPalette::Active, QPalette::ColorRole(background));
+    QApplication::setPalette(QPalette());
+    QVERIFY2(Contrast(fore, back) >= 4.5,
+             qPrintable(u"%1 on %2: %3"_s.arg(fore.name(), back.name()).arg(Contrast(fore, back))));
+}
+
+// What stands on no fixed background, the menu bar, keeps the desktop's
+// colours.
+void TestAppearance::paletteFollowedElsewhere()
+{
+    const QPalette dark = DarkPalette();
+    QApplication::setPalette(dark);
+    Windows ws;
+    const QPalette menu = ws.result->menuBar()->palette();
+    QApplication::setPalette(QPalette());
+    QCOMPARE(menu.color(QPalette::Window), dark.color(QPalette::Window));
+    QCOMPARE(menu.color(QPalette::ButtonText), dark.color(QPalette::ButtonText));
+}
+
+void TestAppearance::myVideosFitsItsGap_data()
+{
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<int>("points");
+    for (const char *family : {"Liberation Sans", "DejaVu Sans", "Liberation Serif", "DejaVu Sans Mono"})
+        for (int points : {7, 8, 9, 11, 14})
+            QTest::addRow("%s %d pt", family, points) << QString::fromLatin1(family) << points;
+}
+
+// "My Videos" lies in the gap between "located in" and "section", with
+// room on both sides, on one line, and its label is big enough for it.
+void TestAppearance::myVideosFitsItsGap()
+{
+    QFETCH(QString, family);
+    QFETCH(int, points);
+    QFont font(family);
+    font.setPointSize(points);
+    QApplication::setFont(font);
+    Windows ws;
+    QApplication::setFont(m_font);
+    auto *sentence = Child<QLabel>(*ws.result, "resultText");
+    auto *words = Child<QLabel>(*ws.result, "myVideosLabel");
+    QCOMPARE(words->text(), u"My Videos"_s);
+
+    const QString text = sentence->text();
+    const qsizetype in = text.indexOf(u"located in"_s) + 10;
+    const qsizetype section = text.indexOf(u"section"_s);
+    QVERIFY(in > 10 && section > in);
+    QTextLayout layout(text, sentence->font());
+    QTextOption option;
+    option.setWrapMode(QTextOption::WordWrap);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    qreal y = 0;
+    QRectF inEnd, sectionStart;
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(sentence->width());
+        line.setPosition(QPointF(0, y));
+        y += line.height();
+        auto on = [&](qsizetype at) {
+            return at >= line.textStart() && at < line.textStart() + line.textLength();
+        };
+        if (on(in - 1))
+            inEnd = QRectF(line.cursorToX(in), line.y(), 0, line.height());
+        if (on(section))
+            sectionStart = QRectF(line.cursorToX(section), line.y(), 0, line.height());
+    }
+    layout.endLayout();
+    QCOMPARE(inEnd.y(), sectionStart.y());
+
+    const qreal wordsWidth = QFontMetricsF(words->font()).horizontalAdvance(words->text());
+    const QRectF placed = QRectF(words->geometry()).translated(-sentence->pos());
+    QVERIFY2(placed.left() > inEnd.x(), qPrintable(u"%1 after %2"_s.arg(placed.left()).arg(inEnd.x())));
+    QVERIFY2(placed.left() + wordsWidth < sectionStart.x(),
+             qPrintable(u"%1 + %2 before %3"_s.arg(placed.left()).arg(wordsWidth).arg(sectionStart.x())));
+    QCOMPARE(placed.top(), sectionStart.y());
+    QVERIFY(words->width() >= wordsWidth);
+    QVERIFY(words->height() >= QFontMetrics(words->font()).height()
+            || words->height() >= 13);
+}
+
+QTEST_MAIN(TestAppearance)
+#include "tst_appearance.moc"
