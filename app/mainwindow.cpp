@@ -73,7 +73,7 @@ QString MainWindow::FileFilter()
 MainWindow::MainWindow(Platform &platform, QWidget *parent)
     : QMainWindow(parent)
     , m_platform(platform)
-    , m_session(new UploadSession(platform.routes, this))
+    , m_session(new UploadSession(platform.routes, platform.addresses.site, this))
     , m_connectingBanner(BannerImage(u"Connecting to YouTube server..."_s))
     , m_loggingInBanner(BannerImage(u"Logging in..."_s))
     , m_uploadingBanner(BannerImage(u"Uploading... Please wait"_s))
@@ -660,7 +660,7 @@ void MainWindow::restoreWatchAddress()
 
 void MainWindow::openTerms()
 {
-    openInBrowser(TermsAddress());
+    openInBrowser(TermsAddress(m_platform.addresses.site));
 }
 
 bool MainWindow::openInBrowser(QString address)
