@@ -9,6 +9,9 @@ namespace uplark {
 // go to, and the authority that the "Host: " lines and the addresses shown
 // to the user carry. Without a port the authority is the host alone and the
 // port is 80; with one it is "HOST:PORT" exactly as it was given.
+//
+// The User-Agent line is not among them: it names the program and its
+// build's conversion host, the same whichever servers a run talks to.
 struct SiteAddress
 {
     QString host;
