@@ -1,6 +1,8 @@
 // The program run from a terminal, without a display, against the stand-in
 // site running as a separate process: the account commands, uploads and
 // what the site then holds, the exit codes and Ctrl+C.
+#include "account/account.h"
+#include "account/settings.h"
 #include "siteprocess.h"
 
 #include <QDir>
@@ -235,6 +237,7 @@ private Q_SLOTS:
     void uploadRefused_data();
     void uploadRefused();
     void unreachableSite();
+    void rejectedAccount();
     void interruptDuringPost();
 };
 
@@ -499,6 +502,32 @@ void TestE2ECli::unreachableSite()
                                  Password.toUtf8());
     QCOMPARE(check.code, 1);
     QCOMPARE(check.err, QByteArray("uplark: Connection error!\n"));
+}
+
+void TestE2ECli::rejectedAccount()
+{
+    Site site;
+    QVERIFY2(site.start(), qPrintable(site.site.errorString()));
+    Cli cli;
+    // A password changed on the site since it was stored.
+    uplark::SettingsStore store(cli.config.path());
+    QVERIFY(uplark::SaveAccount(store, {u"alice"_s, u"old-password"_s}));
+    QTemporaryDir dir;
+    QFile file(dir.filePath(u"v.avi"_s));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(VideoBytes(4096, 9)) == 4096);
+    file.close();
+
+    const Result r = cli.run(QStringList{u"upload"_s, file.fileName(), u"--title=t"_s,
+                                         u"--description=d"_s, u"--category=Music"_s,
+                                         u"--tags=x"_s}
+                             + site.at());
+    QCOMPARE(r.code, 1);
+    QCOMPARE(r.out, QByteArray());
+    QCOMPARE(r.err, QByteArray("uplark: Either your username or password is wrong. Please check "
+                               "them and set your account again.\n"));
+    // As in the window, the account is to be set again.
+    QCOMPARE(cli.run({u"account"_s, u"show"_s}).code, 2);
+    QVERIFY(site.storedVideos().isEmpty());
 }
 
 void TestE2ECli::interruptDuringPost()
