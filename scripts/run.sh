@@ -61,7 +61,7 @@ start_site() {
 
 # Ports 8000 and 8001 when they are free, otherwise any free ones.
 if ! start_site 8000 8001; then
-    echo "uplark: ports 8000/8001 are taken; the site takes free ones"
+    echo "uplark: port 8000 or 8001 is taken; the site takes free ports"
     if ! start_site 0 0; then
         echo "uplark: the stand-in site did not start:" >&2
         cat "$log" >&2
