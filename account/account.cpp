@@ -17,15 +17,15 @@ Account LoadAccount(const SettingsStore &store)
     return {store.value(App, App, u"un"_s), store.value(App, App, u"pw"_s)};
 }
 
-void SaveAccount(SettingsStore &store, const Account &account)
+bool SaveAccount(SettingsStore &store, const Account &account)
 {
-    store.setValue(App, App, u"un"_s, account.user);
-    store.setValue(App, App, u"pw"_s, account.password);
+    const bool user = store.setValue(App, App, u"un"_s, account.user);
+    return store.setValue(App, App, u"pw"_s, account.password) && user;
 }
 
-void ForgetAccount(SettingsStore &store)
+bool ForgetAccount(SettingsStore &store)
 {
-    SaveAccount(store, {});
+    return SaveAccount(store, {});
 }
 
 bool IntroSkipped(const SettingsStore &store)

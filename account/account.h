@@ -19,9 +19,10 @@ struct Account
 
 // The stored account ("un" and "pw"); empty strings when none is stored.
 Account LoadAccount(const SettingsStore &store);
-void SaveAccount(SettingsStore &store, const Account &account);
+// False when the settings file could not be written.
+bool SaveAccount(SettingsStore &store, const Account &account);
 // Stores empty strings for both keys.
-void ForgetAccount(SettingsStore &store);
+bool ForgetAccount(SettingsStore &store);
 
 // Whether the intro is to be skipped at start ("check1" holds exactly "1"),
 // and storing that choice.

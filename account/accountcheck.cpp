@@ -3,8 +3,6 @@
 #include "site/connection.h"
 #include "site/login.h"
 
-#include "uplark_config.h"
-
 #include <QCoreApplication>
 
 using namespace Qt::StringLiterals;
@@ -29,8 +27,14 @@ QString AccountCheckMessage(AccountCheckResult result)
 }
 
 AccountCheck::AccountCheck(const RouteTable &routes, QObject *parent)
+    : AccountCheck(routes, DefaultSiteAddress(), parent)
+{
+}
+
+AccountCheck::AccountCheck(const RouteTable &routes, const SiteAddress &site, QObject *parent)
     : QObject(parent)
     , m_connection(new TcpConnection(routes, this))
+    , m_site(site)
 {
     m_connection->setObjectName(u"loginConnection"_s);
     connect(m_connection, &TcpConnection::connected, this, &AccountCheck::onConnected);
@@ -51,7 +55,7 @@ void AccountCheck::start(const QString &user, const QString &password)
     m_user = user;
     m_password = password;
     m_running = true;
-    m_connection->connectTo(QString::fromLatin1(SiteHost), SitePort);
+    m_connection->connectTo(m_site.host, m_site.port);
 }
 
 void AccountCheck::abort()
@@ -62,7 +66,7 @@ void AccountCheck::abort()
 
 void AccountCheck::onConnected()
 {
-    m_connection->send(LoginRequest(m_connection->remoteHost().toLatin1(), m_user, m_password));
+    m_connection->send(LoginRequest(m_site.authority, m_user, m_password));
 }
 
 void AccountCheck::onLoginAnswer()

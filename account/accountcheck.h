@@ -1,5 +1,7 @@
 #pragma once
 
+#include "site/siteaddress.h"
+
 #include <QObject>
 #include <QString>
 
@@ -29,7 +31,10 @@ class AccountCheck : public QObject
 {
     Q_OBJECT
 public:
+    // Checks against the build's site address.
     explicit AccountCheck(const RouteTable &routes, QObject *parent = nullptr);
+    // Checks against the site at `site`.
+    AccountCheck(const RouteTable &routes, const SiteAddress &site, QObject *parent = nullptr);
     ~AccountCheck() override;
 
     // Connects to the site and sends the login for these exact texts.
@@ -47,6 +52,7 @@ private:
     void finish(AccountCheckResult result);
 
     TcpConnection *m_connection; // Winsock1
+    SiteAddress m_site;
     QString m_user;
     QString m_password;
     bool m_running = false;

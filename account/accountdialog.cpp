@@ -139,7 +139,7 @@ void AccountDialog::buildWindow()
     m_focusTimer->setInterval(1);
     m_focusTimer->setSingleShot(true);
 
-    m_check = new AccountCheck(m_platform.routes, this);
+    m_check = new AccountCheck(m_platform.routes, m_platform.addresses.site, this);
     m_check->setObjectName(u"accountCheck"_s);
 
     connect(m_focusTimer, &QTimer::timeout, this, &AccountDialog::focusUserName);

@@ -1,5 +1,8 @@
 #include "account/settings.h"
+#include "app/commandline.h"
+#include "app/commands.h"
 #include "app/mainwindow.h"
+#include "app/terminal.h"
 #include "data/appicon.h"
 #include "platform/desktop.h"
 #include "platform/filedialog.h"
@@ -9,6 +12,8 @@
 #include "site/curlhttp.h"
 
 #include <QApplication>
+#include <QCoreApplication>
+#include <QFile>
 #include <QFont>
 
 #include <curl/curl.h>
@@ -17,8 +22,12 @@
 #include <cstdlib>
 
 using namespace uplark;
+using namespace Qt::StringLiterals;
 
-int main(int argc, char *argv[])
+namespace {
+
+// The window: the only part of the program that needs a display.
+int RunWindow(char *argv[], const SiteAddresses &addresses)
 {
     // Qt Multimedia's FFmpeg backend needs no GStreamer plugins.
     if (qEnvironmentVariableIsEmpty("QT_MEDIA_BACKEND"))
@@ -29,24 +38,24 @@ int main(int argc, char *argv[])
         && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
         std::fputs("uplark: no display found (neither DISPLAY nor WAYLAND_DISPLAY is set).\n"
                    "Start Uplark from a desktop session, or under Xvfb:\n"
-                   "  xvfb-run -a build/app/uplark\n",
+                   "  xvfb-run -a build/app/uplark\n"
+                   "From a terminal without a display: uplark upload FILE ... (see uplark --help)\n",
                    stderr);
         return 1;
     }
 
-    // The text conversion request uses libcurl; it is set up once, before
-    // any other thread runs.
-    curl_global_init(CURL_GLOBAL_DEFAULT);
-
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Uplark"));
+    // QApplication is given the program name alone: the command line has
+    // been read already.
+    int appArgc = 1;
+    QApplication app(appArgc, argv);
+    QApplication::setApplicationName(u"Uplark"_s);
     QApplication::setWindowIcon(ApplicationIcon());
     // The desktop entry uplark.desktop: the desktop matches the window to it.
-    QApplication::setDesktopFileName(QStringLiteral("uplark"));
+    QApplication::setDesktopFileName(u"uplark"_s);
     QApplication::setQuitOnLastWindowClosed(false);
     // A sans-serif face with the metrics of the classic 8 pt dialog font; the
     // window's rectangles are laid out for it.
-    QFont font(QStringLiteral("Liberation Sans"));
+    QFont font(u"Liberation Sans"_s);
     font.setPointSize(8);
     QApplication::setFont(font);
 
@@ -60,6 +69,7 @@ int main(int argc, char *argv[])
     platform.files = &files;
     platform.desktop = &desktop;
     platform.settings = &settings;
+    platform.addresses = addresses;
     CurlHttpRequest http(platform.routes);
     platform.http = &http;
     platform.makePreview = CreateMultimediaPreview;
@@ -70,7 +80,63 @@ int main(int argc, char *argv[])
 
     MainWindow window(platform);
     window.show();
-    const int status = app.exec();
+    return app.exec();
+}
+
+// The commands: no display, no GUI objects at all.
+int RunCommand(char *argv[], const CommandLine &line)
+{
+    int appArgc = 1;
+    QCoreApplication app(appArgc, argv);
+    QCoreApplication::setApplicationName(u"uplark"_s);
+
+    SettingsStore settings(SettingsStore::defaultFolder());
+    RouteTable routes;
+    CurlHttpRequest http(routes);
+    CommandContext context{&settings, &routes, &http, line.addresses};
+    switch (line.action) {
+    case CommandLine::Action::Upload:
+        return RunUpload(line, context);
+    case CommandLine::Action::AccountSet:
+        return RunAccountSet(line, context);
+    case CommandLine::Action::AccountForget:
+        return RunAccountForget(context);
+    case CommandLine::Action::AccountShow:
+        return RunAccountShow(context);
+    default:
+        return ExitCode::BadUsage;
+    }
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    const CommandLine line = ParseCommandLine(arguments);
+    if (!line.error.isEmpty()) {
+        WriteErr(u"uplark: "_s + line.error + u'\n');
+        return ExitCode::BadUsage;
+    }
+    switch (line.action) {
+    case CommandLine::Action::Help:
+        WriteOut(HelpText());
+        return ExitCode::Success;
+    case CommandLine::Action::Version:
+        WriteOut(VersionText());
+        return ExitCode::Success;
+    default:
+        break;
+    }
+
+    // The text conversion request uses libcurl; it is set up once, before
+    // any other thread runs.
+    curl_global_init(CURL_GLOBAL_DEFAULT);
+    const int status = line.action == CommandLine::Action::Window
+                           ? RunWindow(argv, line.addresses)
+                           : RunCommand(argv, line);
     curl_global_cleanup();
     return status;
 }

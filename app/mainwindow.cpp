@@ -77,7 +77,7 @@ QString MainWindow::FileFilter()
 MainWindow::MainWindow(Platform &platform, QWidget *parent)
     : QMainWindow(parent)
     , m_platform(platform)
-    , m_session(new UploadSession(platform.routes, this))
+    , m_session(new UploadSession(platform.routes, platform.addresses.site, this))
     , m_connectingBanner(BannerImage(tr("Connecting to YouTube server...")))
     , m_loggingInBanner(BannerImage(tr("Logging in...")))
     , m_uploadingBanner(BannerImage(tr("Uploading... Please wait")))
@@ -715,7 +715,7 @@ void MainWindow::restoreWatchAddress()
 
 void MainWindow::openTerms()
 {
-    openInBrowser(TermsAddress());
+    openInBrowser(TermsAddress(m_platform.addresses.site));
 }
 
 bool MainWindow::openInBrowser(QString address)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "site/routes.h"
+#include "site/siteaddress.h"
 
 #include <functional>
 
@@ -30,6 +31,9 @@ struct Platform
     std::function<void()> endProgram;
     // Where connections really go; empty (identity) in the program.
     RouteTable routes;
+    // The site and the conversion service: the build's hosts on port 80
+    // unless the command line named others.
+    SiteAddresses addresses;
 };
 
 } // namespace uplark

@@ -26,9 +26,15 @@ fi
 echo "uplark: installing missing Debian packages: ${missing[*]}"
 if [[ $(id -u) -eq 0 ]]; then
     as_root=()
-else
+elif command -v sudo >/dev/null 2>&1; then
     echo "uplark: not running as root, using sudo for apt-get"
     as_root=(sudo)
+else
+    # Only the installation needs root; nothing is built until it is done.
+    echo "uplark: installing packages needs root, and sudo is not available. Run this as root," >&2
+    echo "then run this script again:" >&2
+    echo "apt-get install -y --no-install-recommends ${missing[*]}" >&2
+    exit 1
 fi
 export DEBIAN_FRONTEND=noninteractive
 "${as_root[@]}" apt-get update -qq

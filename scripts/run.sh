@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, starts the stand-in video site on this
-# machine and opens Uplark. The site stops when Uplark exits.
+# Installs what is missing, builds Uplark and the stand-in video site, starts
+# the site on this machine for the current user and opens Uplark against it.
+# The site stops when Uplark exits. Only installing packages needs root.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -11,41 +12,66 @@ if [[ -z "${DISPLAY:-}" && -z "${WAYLAND_DISPLAY:-}" ]]; then
 fi
 
 scripts/deps.sh
-scripts/build.sh
+
+echo "uplark: building uplark and videosite in build/ (a few minutes the first time)"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j "$(nproc)" --target uplark videosite
 
 data="${XDG_DATA_HOME:-$HOME/.local/share}/uplark-site"
 mkdir -p "$data"
-site=(build/server/videosite --data "$data")
-
-# The site answers on port 80, which only root may open.
-as_root=()
-if [[ $(id -u) -ne 0 ]]; then
-    echo "uplark: the stand-in site listens on port 80; starting it with sudo"
-    as_root=(sudo)
+if [[ ! -w "$data" ]]; then
+    echo "uplark: the site's data folder $data is not writable by $(id -un)" >&2
+    exit 1
 fi
-
-"${as_root[@]}" "${site[@]}" add-account demo demo1234 >/dev/null
+site=(build/server/videosite --data "$data")
+"${site[@]}" add-account demo demo1234 >/dev/null
 
 log=$(mktemp)
-"${as_root[@]}" "${site[@]}" --listen 127.0.0.1:80 --upload-listen 127.0.0.1:8080 \
-    --public-host localhost >"$log" 2>&1 &
-server=$!
+server=
 stop_site() {
-    "${as_root[@]}" kill -TERM "$server" 2>/dev/null || true
-    wait "$server" 2>/dev/null || true
+    if [[ -n "$server" ]]; then
+        kill -TERM "$server" 2>/dev/null || true
+        wait "$server" 2>/dev/null || true
+    fi
     rm -f "$log"
 }
 trap stop_site EXIT
 
-for _ in $(seq 100); do
-    [[ $(grep -c ':' "$log" || true) -ge 2 ]] && break
-    if ! kill -0 "$server" 2>/dev/null; then
+# Starts the site on the given loopback ports; true once it has printed its
+# two addresses (site, then upload server).
+start_site() {
+    : >"$log"
+    "${site[@]}" --listen "127.0.0.1:$1" --upload-listen "127.0.0.1:$2" \
+        --public-host localhost >"$log" 2>&1 &
+    server=$!
+    for _ in $(seq 100); do
+        [[ $(grep -c ':' "$log" || true) -ge 2 ]] && return 0
+        if ! kill -0 "$server" 2>/dev/null; then
+            wait "$server" 2>/dev/null || true
+            server=
+            return 1
+        fi
+        sleep 0.1
+    done
+    kill -TERM "$server" 2>/dev/null || true
+    wait "$server" 2>/dev/null || true
+    server=
+    return 1
+}
+
+# Ports 8000 and 8001 when they are free, otherwise any free ones.
+if ! start_site 8000 8001; then
+    echo "uplark: port 8000 or 8001 is taken; the site takes free ports"
+    if ! start_site 0 0; then
         echo "uplark: the stand-in site did not start:" >&2
         cat "$log" >&2
         exit 1
     fi
-    sleep 0.1
-done
-echo "uplark: stand-in site at http://localhost/ (account demo, password demo1234)"
+fi
+site_port=$(sed -n '1s/.*://p' "$log")
+upload_port=$(sed -n '2s/.*://p' "$log")
+address="localhost:$site_port"
+echo "uplark: stand-in site at http://$address/ (upload server on port $upload_port;" \
+    "account demo, password demo1234)"
 
-build/app/uplark
+build/app/uplark --site "$address" --conversion-host "$address"

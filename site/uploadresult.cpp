@@ -2,8 +2,6 @@
 
 #include "site/markers.h"
 
-#include "uplark_config.h"
-
 namespace uplark {
 
 using namespace Qt::StringLiterals;
@@ -15,15 +13,16 @@ std::optional<QByteArray> ScanVideoId(const QByteArray &chunk)
     return CutBetween(chunk, QByteArrayLiteral("video_id="), QByteArrayLiteral("&"));
 }
 
-QString WatchAddress(const QByteArray &id)
+QString WatchAddress(const QByteArray &id, const SiteAddress &site)
 {
     // One character per byte, as the answer gave it.
-    return u"http://"_s + QString::fromLatin1(SiteHost) + u"/watch?v="_s + QString::fromLatin1(id);
+    return u"http://"_s + QString::fromLatin1(site.authority) + u"/watch?v="_s
+           + QString::fromLatin1(id);
 }
 
-QString TermsAddress()
+QString TermsAddress(const SiteAddress &site)
 {
-    return u"http://"_s + QString::fromLatin1(SiteHost) + u"/t/terms"_s;
+    return u"http://"_s + QString::fromLatin1(site.authority) + u"/t/terms"_s;
 }
 
 } // namespace uplark

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "site/siteaddress.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -14,10 +16,10 @@ namespace uplark {
 // the chunk lacks "video_id=" (exact case).
 std::optional<QByteArray> ScanVideoId(const QByteArray &chunk);
 
-// "http://" + the site host + "/watch?v=" + id.
-QString WatchAddress(const QByteArray &id);
+// "http://" + the site's authority + "/watch?v=" + id.
+QString WatchAddress(const QByteArray &id, const SiteAddress &site = DefaultSiteAddress());
 
-// "http://" + the site host + "/t/terms".
-QString TermsAddress();
+// "http://" + the site's authority + "/t/terms".
+QString TermsAddress(const SiteAddress &site = DefaultSiteAddress());
 
 } // namespace uplark

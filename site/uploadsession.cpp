@@ -8,8 +8,6 @@
 #include "site/uploadresult.h"
 #include "site/uploadtarget.h"
 
-#include "uplark_config.h"
-
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QLocale>
@@ -43,12 +41,18 @@ QString UploadFailureMessage(UploadFailure failure, const QString &detail)
 }
 
 UploadSession::UploadSession(const RouteTable &routes, QObject *parent)
+    : UploadSession(routes, DefaultSiteAddress(), parent)
+{
+}
+
+UploadSession::UploadSession(const RouteTable &routes, const SiteAddress &site, QObject *parent)
     : QObject(parent)
     , m_login(new TcpConnection(routes, this))
     , m_upload(new TcpConnection(routes, this))
     , m_page(new TcpConnection(routes, this))
     , m_form(new TcpConnection(routes, this))
     , m_pause(new QTimer(this))
+    , m_site(site)
 {
     m_login->setObjectName(u"loginConnection"_s);
     m_upload->setObjectName(u"uploadConnection"_s);
@@ -117,7 +121,7 @@ void UploadSession::start(const Account &account, const QString &filePath, const
     m_active = true;
     Q_EMIT stepChanged(UploadStep::Connecting);
     if (m_active)
-        m_login->connectTo(QString::fromLatin1(SiteHost), SitePort);
+        m_login->connectTo(m_site.host, m_site.port);
 }
 
 void UploadSession::cancel()
@@ -145,7 +149,7 @@ void UploadSession::onLoginConnected()
     if (!m_active)
         return;
     m_login->send(
-        LoginRequest(m_login->remoteHost().toLatin1(), m_account.user, m_account.password));
+        LoginRequest(m_site.authority, m_account.user, m_account.password));
 }
 
 void UploadSession::onLoginAnswer()
@@ -178,7 +182,7 @@ void UploadSession::onLoginAnswer()
 
 void UploadSession::fetchUploadPage()
 {
-    m_page->connectTo(QString::fromLatin1(SiteHost), SitePort);
+    m_page->connectTo(m_site.host, m_site.port);
 }
 
 // ---- Upload page ----
@@ -189,7 +193,7 @@ void UploadSession::onPageConnected()
         return;
     m_tokenTaken = false;
     Q_EMIT stepChanged(UploadStep::LoggingIn);
-    m_page->send(UploadPageRequest(m_page->remoteHost().toLatin1(), m_loginCookie));
+    m_page->send(UploadPageRequest(m_site.authority, m_loginCookie));
 }
 
 void UploadSession::onPageAnswer()
@@ -207,7 +211,7 @@ void UploadSession::onPageAnswer()
 
 void UploadSession::postMetadataForm()
 {
-    m_form->connectTo(QString::fromLatin1(SiteHost), SitePort);
+    m_form->connectTo(m_site.host, m_site.port);
 }
 
 // ---- Metadata form ----
@@ -218,7 +222,7 @@ void UploadSession::onFormConnected()
         return;
     m_addresserTaken = false;
     m_formTaken = false;
-    m_form->send(MetadataRequest(m_form->remoteHost().toLatin1(), m_loginCookie));
+    m_form->send(MetadataRequest(m_site.authority, m_loginCookie));
 }
 
 void UploadSession::onFormAnswer()
@@ -326,7 +330,7 @@ void UploadSession::onUploadAnswer()
         return;
     }
     m_resultShown = true;
-    Q_EMIT finished(WatchAddress(*id));
+    Q_EMIT finished(WatchAddress(*id, m_site));
 }
 
 void UploadSession::keepAnswer(QByteArray &answers, const QByteArray &chunk)

@@ -2,6 +2,7 @@
 
 #include "account/account.h"
 #include "site/progress.h"
+#include "site/siteaddress.h"
 #include "videoinfo/videoinfo.h"
 
 #include <QByteArray>
@@ -50,7 +51,10 @@ class UploadSession : public QObject
 {
     Q_OBJECT
 public:
+    // Uploads to the build's site address.
     explicit UploadSession(const RouteTable &routes, QObject *parent = nullptr);
+    // Uploads to the site at `site`.
+    UploadSession(const RouteTable &routes, const SiteAddress &site, QObject *parent = nullptr);
     ~UploadSession() override;
 
     // The pause between the upload form and the file post (1000 ms).
@@ -116,6 +120,7 @@ private:
     TcpConnection *m_page;   // Winsock3
     TcpConnection *m_form;   // Winsock4
     QTimer *m_pause;         // Timer3
+    SiteAddress m_site;
 
     Account m_account;
     QString m_filePath; // fname

@@ -5,7 +5,6 @@
 #include "platform/pictures.h"
 #include "platform/widgets.h"
 #include "site/httprequest.h"
-#include "uplark_config.h"
 #include "videoinfo/conversion.h"
 #include "videoinfo/textconversion.h"
 
@@ -271,7 +270,7 @@ bool VideoInfoDialog::convertTexts()
     if (!m_platform.http)
         return false;
     // The box reports line breaks as paragraph separators; they travel as CR LF.
-    TextConversion conversion(*m_platform.http, QByteArray(ConversionHost));
+    TextConversion conversion(*m_platform.http, m_platform.addresses.conversion.authority);
     const std::optional<ConvertedTexts> converted =
         conversion.convert(titleEdit->text(),
                            LineBreaksToCrLf(descriptionEdit->document()->toRawText()),

@@ -1,6 +1,7 @@
 #include "account/settings.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -51,6 +52,7 @@ private Q_SLOTS:
     void roundTripInFreshProcess_data();
     void roundTripInFreshProcess();
     void folderAndFileAreOwnerOnly();
+    void writersInSeveralProcesses();
 };
 
 void TestSettings::absentKeyReadsEmpty()
@@ -107,8 +109,74 @@ void TestSettings::folderAndFileAreOwnerOnly()
     ::umask(old);
 }
 
+void TestSettings::writersInSeveralProcesses()
+{
+    QTemporaryDir dir;
+    const mode_t old = ::umask(022);
+    SettingsStore store(dir.path());
+    store.setValue(App, App, u"pw"_s, u"kept through every write"_s);
+
+    // Three programs write keys of their own into the one file at the same
+    // time, while this one reads it.
+    constexpr int Writers = 3;
+    constexpr int Keys = 25;
+    QList<QProcess *> writers;
+    for (int w = 0; w < Writers; ++w) {
+        auto *child = new QProcess(this);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"UPLARK_SETTINGS_WRITE_FOLDER"_s, dir.path());
+        env.insert(u"UPLARK_SETTINGS_WRITE_PREFIX"_s, u"w%1_"_s.arg(w));
+        env.insert(u"UPLARK_SETTINGS_WRITE_COUNT"_s, QString::number(Keys));
+        child->setProcessEnvironment(env);
+        child->start(QCoreApplication::applicationFilePath(), {});
+        writers.append(child);
+    }
+    int reads = 0;
+    bool running = true;
+    while (running) {
+        // A reader never finds the file half written.
+        QCOMPARE(store.value(App, App, u"pw"_s), u"kept through every write"_s);
+        ++reads;
+        running = false;
+        for (QProcess *child : writers) {
+            child->waitForFinished(1);
+            running = running || child->state() != QProcess::NotRunning;
+        }
+    }
+    for (QProcess *child : writers) {
+        QCOMPARE(child->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(child->exitCode(), 0);
+    }
+    QVERIFY(reads > 0);
+    // No write was lost.
+    for (int w = 0; w < Writers; ++w) {
+        for (int k = 0; k < Keys; ++k) {
+            const QString key = u"w%1_%2"_s.arg(w).arg(k);
+            QCOMPARE(readInFreshProcess(dir.path(), key), u"value of "_s + key);
+        }
+    }
+    QCOMPARE(modeOf(store.filePath(App)), 0600);
+    // Only the file itself is left in the folder: no copy, no lock.
+    QCOMPARE(QDir(QFileInfo(store.filePath(App)).path()).entryList(QDir::Files | QDir::Hidden),
+             QStringList{u"uplark.conf"_s});
+    ::umask(old);
+}
+
 int main(int argc, char *argv[])
 {
+    const QByteArray writeFolder = qgetenv("UPLARK_SETTINGS_WRITE_FOLDER");
+    if (!writeFolder.isEmpty()) {
+        QCoreApplication app(argc, argv);
+        SettingsStore store(QString::fromLocal8Bit(writeFolder));
+        const QString prefix = QString::fromLocal8Bit(qgetenv("UPLARK_SETTINGS_WRITE_PREFIX"));
+        const int count = qEnvironmentVariableIntValue("UPLARK_SETTINGS_WRITE_COUNT");
+        for (int k = 0; k < count; ++k) {
+            const QString key = prefix + QString::number(k);
+            if (!store.setValue(App, App, key, u"value of "_s + key))
+                return 1;
+        }
+        return 0;
+    }
     const QByteArray folder = qgetenv("UPLARK_SETTINGS_READ_FOLDER");
     if (!folder.isEmpty()) {
         QCoreApplication app(argc, argv);

@@ -1,0 +1,219 @@
+// The command line as the program reads it: the commands, their options and
+// the site addresses, with what each malformed value is refused for.
+#include "app/commandline.h"
+
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using namespace uplark;
+
+using Action = CommandLine::Action;
+Q_DECLARE_METATYPE(uplark::CommandLine::Action)
+
+class TestCommandLine : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void siteAddress_data();
+    void siteAddress();
+    void commands_data();
+    void commands();
+    void refused_data();
+    void refused();
+    void addressesWithoutOptionsAreTheBuilds();
+};
+
+void TestCommandLine::siteAddress_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<int>("port");
+    QTest::addColumn<QByteArray>("authority");
+
+    QTest::newRow("host alone") << u"localhost"_s << true << u"localhost"_s << 80
+                                << QByteArray("localhost");
+    QTest::newRow("host and port") << u"localhost:8000"_s << true << u"localhost"_s << 8000
+                                   << QByteArray("localhost:8000");
+    QTest::newRow("port 80 written") << u"example.org:80"_s << true << u"example.org"_s << 80
+                                     << QByteArray("example.org:80");
+    QTest::newRow("case kept") << u"Video.Example:1"_s << true << u"Video.Example"_s << 1
+                               << QByteArray("Video.Example:1");
+    QTest::newRow("IPv4") << u"127.0.0.1:65535"_s << true << u"127.0.0.1"_s << 65535
+                          << QByteArray("127.0.0.1:65535");
+    QTest::newRow("IPv6 with port") << u"[::1]:8000"_s << true << u"::1"_s << 8000
+                                    << QByteArray("[::1]:8000");
+    QTest::newRow("IPv6 alone") << u"[::1]"_s << true << u"::1"_s << 80 << QByteArray("[::1]");
+
+    QTest::newRow("empty") << QString() << false << QString() << 0 << QByteArray();
+    QTest::newRow("port only") << u":8000"_s << false << QString() << 0 << QByteArray();
+    QTest::newRow("empty port") << u"localhost:"_s << false << QString() << 0 << QByteArray();
+    QTest::newRow("port 0") << u"localhost:0"_s << false << QString() << 0 << QByteArray();
+    QTest::newRow("port 65536") << u"localhost:65536"_s << false << QString() << 0 << QByteArray();
+    QTest::newRow("port far too big") << u"localhost:99999999999"_s << false << QString() << 0
+                                      << QByteArray();
+    QTest::newRow("signed port") << u"localhost:+80"_s << false << QString() << 0 << QByteArray();
+    QTest::newRow("named port") << u"localhost:http"_s << false << QString() << 0 << QByteArray();
+    QTest::newRow("scheme") << u"http://localhost"_s << false << QString() << 0 << QByteArray();
+    QTest::newRow("scheme and port") << u"http://localhost:8000"_s << false << QString() << 0
+                                     << QByteArray();
+    QTest::newRow("path") << u"localhost/videos"_s << false << QString() << 0 << QByteArray();
+    QTest::newRow("trailing slash") << u"localhost:8000/"_s << false << QString() << 0
+                                    << QByteArray();
+    QTest::newRow("query") << u"localhost?x"_s << false << QString() << 0 << QByteArray();
+    QTest::newRow("user part") << u"me@localhost"_s << false << QString() << 0 << QByteArray();
+    QTest::newRow("space") << u"local host"_s << false << QString() << 0 << QByteArray();
+    QTest::newRow("IPv6 unbracketed") << u"::1"_s << false << QString() << 0 << QByteArray();
+    QTest::newRow("IPv6 unclosed") << u"[::1:8000"_s << false << QString() << 0 << QByteArray();
+    QTest::newRow("bracketed name") << u"[localhost]:80"_s << false << QString() << 0
+                                    << QByteArray();
+}
+
+void TestCommandLine::siteAddress()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, ok);
+    SiteAddress address{u"unchanged"_s, 1, "unchanged"};
+    QString error;
+    QCOMPARE(ParseSiteAddress(text, &address, &error), ok);
+    if (!ok) {
+        QVERIFY(!error.isEmpty());
+        QVERIFY(!error.contains(u'\n'));
+        QCOMPARE(address.host, u"unchanged"_s);
+        return;
+    }
+    QFETCH(QString, host);
+    QFETCH(int, port);
+    QFETCH(QByteArray, authority);
+    QCOMPARE(address.host, host);
+    QCOMPARE(int(address.port), port);
+    QCOMPARE(address.authority, authority);
+}
+
+void TestCommandLine::commands_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<Action>("action");
+    // "field=value" pairs the parsed line must hold.
+    QTest::addColumn<QStringList>("fields");
+
+    QTest::newRow("nothing: window") << QStringList{} << Action::Window << QStringList{};
+    QTest::newRow("window with addresses")
+        << QStringList{u"--site"_s, u"localhost:8000"_s, u"--conversion-host=localhost:8001"_s}
+        << Action::Window << QStringList{u"site=localhost:8000"_s, u"conversion=localhost:8001"_s};
+    QTest::newRow("help") << QStringList{u"--help"_s} << Action::Help << QStringList{};
+    QTest::newRow("short help") << QStringList{u"-h"_s} << Action::Help << QStringList{};
+    QTest::newRow("help wins over a command")
+        << QStringList{u"upload"_s, u"--help"_s} << Action::Help << QStringList{};
+    QTest::newRow("version") << QStringList{u"--version"_s} << Action::Version << QStringList{};
+    QTest::newRow("upload, every option")
+        << QStringList{u"upload"_s,       u"v.mpg"_s,        u"--title"_s,    u"caf\u00e9"_s,
+                       u"--description"_s, u"Line one"_s,    u"--category"_s, u"Music"_s,
+                       u"--tags"_s,        u"a b"_s,         u"--site"_s,     u"127.0.0.1:9"_s}
+        << Action::Upload
+        << QStringList{u"file=v.mpg"_s, u"title=caf\u00e9"_s, u"description=Line one"_s,
+                       u"category=Music"_s, u"tags=a b"_s, u"site=127.0.0.1:9"_s,
+                       u"conversion=localhost"_s};
+    QTest::newRow("upload, options first, description file")
+        << QStringList{u"--description-file"_s, u"d.txt"_s, u"--title=t"_s, u"--category=19"_s,
+                       u"--tags=x"_s, u"upload"_s, u"my video.avi"_s}
+        << Action::Upload
+        << QStringList{u"file=my video.avi"_s, u"descriptionFile=d.txt"_s, u"description="_s,
+                       u"category=19"_s};
+    QTest::newRow("upload, a title that starts with a dash")
+        << QStringList{u"upload"_s, u"f"_s, u"--title"_s, u"-x-"_s} << Action::Upload
+        << QStringList{u"title=-x-"_s};
+    QTest::newRow("upload, file after --")
+        << QStringList{u"upload"_s, u"--title=t"_s, u"--"_s, u"--odd name"_s} << Action::Upload
+        << QStringList{u"file=--odd name"_s};
+    QTest::newRow("account set") << QStringList{u"account"_s, u"set"_s, u" alice "_s}
+                                 << Action::AccountSet << QStringList{u"user= alice "_s};
+    QTest::newRow("account forget") << QStringList{u"account"_s, u"forget"_s}
+                                    << Action::AccountForget << QStringList{};
+    QTest::newRow("account show, other site")
+        << QStringList{u"account"_s, u"show"_s, u"--site=example.org"_s} << Action::AccountShow
+        << QStringList{u"site=example.org"_s};
+}
+
+void TestCommandLine::commands()
+{
+    QFETCH(QStringList, args);
+    QFETCH(Action, action);
+    QFETCH(QStringList, fields);
+    const CommandLine line = ParseCommandLine(QStringList{u"uplark"_s} + args);
+    QCOMPARE(line.error, QString());
+    QCOMPARE(line.action, action);
+    for (const QString &field : fields) {
+        const QString name = field.section(u'=', 0, 0);
+        const QString want = field.section(u'=', 1);
+        const QHash<QString, QString> have{
+            {u"file"_s, line.filePath},
+            {u"title"_s, line.title},
+            {u"description"_s, line.description},
+            {u"descriptionFile"_s, line.descriptionFile},
+            {u"category"_s, line.category},
+            {u"tags"_s, line.tags},
+            {u"user"_s, line.user},
+            {u"site"_s, QString::fromLatin1(line.addresses.site.authority)},
+            {u"conversion"_s, QString::fromLatin1(line.addresses.conversion.authority)},
+        };
+        QVERIFY2(have.contains(name), qPrintable(name));
+        QCOMPARE(have.value(name), want);
+    }
+}
+
+void TestCommandLine::refused_data()
+{
+    QTest::addColumn<QStringList>("args");
+    // A piece of the one-line message.
+    QTest::addColumn<QString>("says");
+
+    QTest::newRow("unknown option") << QStringList{u"--frobnicate"_s} << u"frobnicate"_s;
+    QTest::newRow("unknown command") << QStringList{u"download"_s} << u"download"_s;
+    QTest::newRow("option without value") << QStringList{u"--site"_s} << u"site"_s;
+    QTest::newRow("empty site") << QStringList{u"--site="_s} << u"--site"_s;
+    QTest::newRow("site with scheme") << QStringList{u"--site"_s, u"http://localhost"_s}
+                                      << u"scheme"_s;
+    QTest::newRow("site with path") << QStringList{u"--site"_s, u"localhost/x"_s} << u"path"_s;
+    QTest::newRow("site port 0") << QStringList{u"--site"_s, u"localhost:0"_s} << u"65535"_s;
+    QTest::newRow("conversion port too big")
+        << QStringList{u"--conversion-host"_s, u"localhost:65536"_s} << u"--conversion-host"_s;
+    QTest::newRow("option twice") << QStringList{u"--site=a"_s, u"--site=b"_s} << u"once"_s;
+    QTest::newRow("upload without file") << QStringList{u"upload"_s} << u"one file"_s;
+    QTest::newRow("upload with two files") << QStringList{u"upload"_s, u"a"_s, u"b"_s}
+                                           << u"one file"_s;
+    QTest::newRow("both descriptions")
+        << QStringList{u"upload"_s, u"f"_s, u"--description=a"_s, u"--description-file=b"_s}
+        << u"not both"_s;
+    QTest::newRow("empty description file path")
+        << QStringList{u"upload"_s, u"f"_s, u"--description-file="_s} << u"path"_s;
+    QTest::newRow("upload options without upload") << QStringList{u"--title"_s, u"t"_s}
+                                                   << u"upload command"_s;
+    QTest::newRow("upload option with account")
+        << QStringList{u"account"_s, u"show"_s, u"--tags=x"_s} << u"upload command"_s;
+    QTest::newRow("account alone") << QStringList{u"account"_s} << u"set USER"_s;
+    QTest::newRow("account set without user") << QStringList{u"account"_s, u"set"_s}
+                                              << u"set USER"_s;
+    QTest::newRow("account show with extra") << QStringList{u"account"_s, u"show"_s, u"x"_s}
+                                             << u"set USER"_s;
+    QTest::newRow("account unknown") << QStringList{u"account"_s, u"list"_s} << u"set USER"_s;
+}
+
+void TestCommandLine::refused()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, says);
+    const CommandLine line = ParseCommandLine(QStringList{u"uplark"_s} + args);
+    QVERIFY2(line.error.contains(says), qPrintable(line.error));
+    QVERIFY(!line.error.contains(u'\n'));
+}
+
+void TestCommandLine::addressesWithoutOptionsAreTheBuilds()
+{
+    const CommandLine line = ParseCommandLine({u"uplark"_s, u"account"_s, u"show"_s});
+    QCOMPARE(line.addresses.site, DefaultSiteAddress());
+    QCOMPARE(line.addresses.conversion, DefaultConversionAddress());
+}
+
+QTEST_GUILESS_MAIN(TestCommandLine)
+#include "tst_commandline.moc"
