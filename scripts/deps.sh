@@ -10,6 +10,7 @@ packages=(
     libcurl4-openssl-dev libgl-dev
     fonts-dejavu-core fonts-liberation2 curl
     xvfb xauth
+    clang libclang-rt-14-dev
 )
 
 missing=()
