@@ -45,9 +45,13 @@ for source in fuzz/fuzz_*.cpp; do
             cp "$seeds"/* "$corpus"/
         fi
     done
+    options=(-max_total_time="$seconds" -max_len="$(max_len_of "$target")" -timeout=10 -rss_limit_mb=2048
+        -print_final_stats=1 -artifact_prefix="$crashes/")
+    if [[ -f "fuzz/$target.dict" ]]; then
+        options+=(-dict="fuzz/$target.dict")
+    fi
     echo "fuzz: $target for ${seconds}s ($(ls "$corpus" | wc -l) seeds)"
-    if ! "$build/fuzz/$target" "$corpus" -max_total_time="$seconds" -max_len="$(max_len_of "$target")" \
-        -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$crashes/" >"$log" 2>&1; then
+    if ! "$build/fuzz/$target" "$corpus" "${options[@]}" >"$log" 2>&1; then
         echo "fuzz: $target FAILED; its log: $log" >&2
         grep -E "ERROR: |invariant broken|runtime error|SUMMARY" "$log" | head -n 5 >&2 || true
         grep -o "Test unit written to .*" "$log" | sed 's/^Test unit written to /fuzz: crashing input: /' >&2 || true
