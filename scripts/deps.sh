@@ -11,6 +11,7 @@ packages=(
     fonts-dejavu-core fonts-liberation2 curl
     xvfb xauth
     desktop-file-utils appstream
+    clang libclang-rt-14-dev
 )
 
 missing=()

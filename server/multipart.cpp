@@ -208,9 +208,13 @@ bool MultipartParser::process()
                 return true;
             }
             // The rest of the boundary line: optional blanks, then CR LF.
+            // The same limit whatever the chunks: a line's length, counted to
+            // its LF or to what has come so far.
             const qsizetype newline = m_buffer.indexOf('\n');
+            if ((newline < 0 ? m_buffer.size() : newline) > 256)
+                return fail(u"boundary line too long"_s);
             if (newline < 0)
-                return m_buffer.size() > 256 ? fail(u"boundary line too long"_s) : true;
+                return true;
             for (qsizetype i = 0; i < newline; ++i) {
                 const char c = m_buffer.at(i);
                 if (!isSpace(c) && !(c == '\r' && i == newline - 1))

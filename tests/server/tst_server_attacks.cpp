@@ -19,6 +19,16 @@
 
 using namespace Qt::StringLiterals;
 
+// Under AddressSanitizer every allocation carries redzones and freed memory
+// waits in a quarantine of hundreds of megabytes, so the server's resident
+// figures say nothing of its own buffers: the memory bounds are checked in
+// plain builds only.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool MemoryMeasured = false;
+#else
+constexpr bool MemoryMeasured = true;
+#endif
+
 namespace {
 
 // Short limits, so that the server's closing of attackers is seen in a test.
@@ -263,7 +273,8 @@ void TestServerAttacks::answersNeverRead()
           "before, %lld KiB after (peak %lld KiB)",
           taken / 1024, rssBefore, rssAfter, peak);
     QVERIFY2(taken < 64 * 1024 * 1024, "the server kept reading");
-    QVERIFY(rssAfter - rssBefore < 32 * 1024);
+    if (MemoryMeasured)
+        QVERIFY(rssAfter - rssBefore < 32 * 1024);
     QCOMPARE(probe(site.sitePort()).first, 200);
     QVERIFY(site.stop());
 }
@@ -312,7 +323,8 @@ void TestServerAttacks::bodiesHeldOpen()
           bodySize / 1024, refused, rssBefore, peak);
     QVERIFY(refused >= minRefused);
     QCOMPARE(otherAnswers, 0);
-    QVERIFY(peak - rssBefore < 64 * 1024);
+    if (MemoryMeasured)
+        QVERIFY(peak - rssBefore < 64 * 1024);
     QVERIFY(site.stop());
 }
 

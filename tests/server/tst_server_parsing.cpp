@@ -48,6 +48,14 @@ void TestServerParsing::multipart_data()
                 << QByteArray("B") << chunk << 2 << QByteArrayList{"decoy", ""} << QByteArray("DATA");
         }
     }
+    // Blanks after a boundary count against the line's limit however the
+    // body is cut.
+    const QByteArray padded = "--B\r\nContent-Disposition: form-data; name=\"a\"\r\n\r\nv\r\n--B"
+                              + QByteArray(300, ' ')
+                              + "\r\nContent-Disposition: form-data; name=\"b\"\r\n\r\nw\r\n--B--\r\n";
+    for (int chunk : {1, 64, 4096})
+        QTest::addRow("300 blanks after a boundary, %d-byte pieces", chunk)
+            << padded << QByteArray("B") << chunk << -1 << QByteArrayList() << QByteArray();
     QTest::newRow("no closing delimiter")
         << QByteArray("--Xu02=$\r\nContent-Disposition: form-data; name=\"f\"; filename=\"x\"\r\n\r\nbytes\r\n--Xu02=$")
         << QByteArray("Xu02=$") << 1 << -1 << QByteArrayList() << QByteArray();

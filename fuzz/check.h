@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <utility>
+
+// A broken invariant ends the run the way a crash does, so libFuzzer keeps the
+// input that broke it and the run fails.
+#define FUZZ_CHECK(condition)                                                                   \
+    do {                                                                                        \
+        if (!(condition)) {                                                                     \
+            std::fprintf(stderr, "%s:%d: invariant broken: %s\n", __FILE__, __LINE__, #condition); \
+            std::abort();                                                                       \
+        }                                                                                       \
+    } while (false)
+
+// The fuzz input as a byte string of its own (a copy, so that a read past its
+// end is a heap overflow that AddressSanitizer sees).
+inline QByteArray FuzzBytes(const uint8_t *data, size_t size)
+{
+    return QByteArray(reinterpret_cast<const char *>(data), qsizetype(size));
+}
+
+// Splits the input at its first NUL byte: the part before it and the rest
+// (empty when there is none). Lets one input carry two texts, such as a
+// marker and the text it is looked for in.
+inline std::pair<QByteArray, QByteArray> SplitAtNul(const QByteArray &input)
+{
+    const qsizetype nul = input.indexOf('\0');
+    if (nul < 0)
+        return {input, QByteArray()};
+    return {input.left(nul), input.mid(nul + 1)};
+}
