@@ -38,11 +38,11 @@ size=$((100 * 1024 * 1024))
 for exe in bench/bench_sink bench/uplark_bench bench/bench_plain_window \
     bench/bench_plain_window_linked bench/bench_launch app/uplark; do
     if [[ ! -x $build/$exe ]]; then
-        echo "missing $build/$exe: build first (cmake --build $build)" >&2
+        echo "missing $build/$exe: build first (cmake --build $build; bench_launch needs libxcb1-dev)" >&2
         exit 1
     fi
 done
-for tool in curl xvfb-run /usr/bin/time; do
+for tool in curl xvfb-run /usr/bin/time; do # Debian: curl, xvfb, time
     command -v "$tool" >/dev/null || { echo "$tool is needed" >&2; exit 1; }
 done
 
