@@ -131,7 +131,12 @@ QWidget *CreatePreviewPlaceholder(QWidget *parent)
     black.setColor(QPalette::Window, Qt::black);
     picture->setPalette(black);
     picture->setAutoFillBackground(true);
-    LayOutPreview(box, picture);
+    // Its controls do nothing, so the keyboard passes them by.
+    const PreviewControls controls = LayOutPreview(box, picture);
+    for (QWidget *control : {static_cast<QWidget *>(controls.play),
+                             static_cast<QWidget *>(controls.stop),
+                             static_cast<QWidget *>(controls.position)})
+        control->setFocusPolicy(Qt::NoFocus);
     return box;
 }
 

@@ -21,8 +21,9 @@ public:
 MediaPreview *CreateMultimediaPreview(QWidget *parent);
 
 // What the real player shows while it has no media, built from plain widgets
-// (a black picture area and the same control bar, which does nothing), so
-// that the media backend is loaded only once a file is chosen.
+// (a black picture area and the same control bar, which does nothing and
+// takes no focus), so that the media backend is loaded only once a file is
+// chosen.
 QWidget *CreatePreviewPlaceholder(QWidget *parent);
 
 } // namespace uplark
