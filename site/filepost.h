@@ -34,7 +34,8 @@ QByteArray QuotedPath(const QString &path);
 QByteArray FilePostHead(qint64 fileSize, const URLParts &target, const QByteArray &quotedPath,
                         const FilePostFields &fields);
 
-// The whole request for file content held in memory.
+// The whole request for file content held in memory (the streamed post
+// below produces the same bytes).
 QByteArray BuildFilePost(const QByteArray &fileBytes, const URLParts &target,
                          const QByteArray &quotedPath, const FilePostFields &fields);
 
