@@ -26,6 +26,19 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+QtMessageHandler PreviousMessageHandler = nullptr;
+
+// Qt Multimedia's FFmpeg backend writes ">>>> listing codecs" to the
+// terminal, as a plain debug message, when it is first loaded; that line is
+// dropped, every other message goes where it went.
+void QuietMediaBackend(QtMsgType type, const QMessageLogContext &context, const QString &text)
+{
+    if (type == QtDebugMsg && text.startsWith(u">>>> listing codecs"_s))
+        return;
+    if (PreviousMessageHandler)
+        PreviousMessageHandler(type, context, text);
+}
+
 // The window: the only part of the program that needs a display.
 int RunWindow(char *argv[], const SiteAddresses &addresses)
 {
@@ -43,6 +56,8 @@ int RunWindow(char *argv[], const SiteAddresses &addresses)
                    stderr);
         return 1;
     }
+
+    PreviousMessageHandler = qInstallMessageHandler(QuietMediaBackend);
 
     // QApplication is given the program name alone: the command line has
     // been read already.

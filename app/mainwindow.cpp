@@ -32,6 +32,8 @@
 #include <QTimer>
 #include <QtMath>
 
+#include <utility>
+
 using namespace Qt::StringLiterals;
 
 namespace uplark {
@@ -214,9 +216,11 @@ void MainWindow::buildFrame()
     percentLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
     previewBox = Place(new QWidget(uploadFrame), "previewBox", 359, 7, 225, 238, true);
-    preview = m_platform.makePreview(previewBox);
-    preview->setObjectName(u"preview"_s);
-    preview->setGeometry(0, 0, 225, 238);
+    // The player loads the media backend: it is made when a file is first
+    // chosen, and until then a look-alike stands in its place.
+    previewPlaceholder = CreatePreviewPlaceholder(previewBox);
+    previewPlaceholder->setObjectName(u"previewPlaceholder"_s);
+    previewPlaceholder->setGeometry(0, 0, 225, 238);
 
     buildResultPanel();
 
@@ -429,7 +433,22 @@ void MainWindow::focusHelpText()
 
 void MainWindow::stretchPreview()
 {
-    preview->setStretchToFit(true);
+    if (preview)
+        preview->setStretchToFit(true);
+}
+
+MediaPreview &MainWindow::previewPlayer()
+{
+    if (!preview) {
+        preview = m_platform.makePreview(previewBox);
+        preview->setObjectName(u"preview"_s);
+        preview->setFont(previewPlaceholder->font());
+        preview->setGeometry(previewPlaceholder->geometry());
+        preview->setStretchToFit(true);
+        preview->show();
+        delete std::exchange(previewPlaceholder, nullptr);
+    }
+    return *preview;
 }
 
 void MainWindow::dismissIntro()
@@ -541,7 +560,7 @@ void MainWindow::browseFile()
     m_fileText = tr("%1 (%2 MB)").arg(info.fileName(), megabytes);
     fileEdit->setText(m_fileText);
     m_filePath = path;
-    preview->setMedia(path);
+    previewPlayer().setMedia(path);
     preview->closeMedia();
     setDisplay(Display::FileChosen);
 }

@@ -78,6 +78,7 @@ private:
     void loadSettings();        // Form_Load
     void focusHelpText();       // Timer2_Timer
     void stretchPreview();      // Timer1_Timer
+    MediaPreview &previewPlayer();
     void dismissIntro();        // Label3_Click
     void showMainPanel();       // RefreshAccount
     void openAccountDialog();   // Label10_Click
@@ -147,7 +148,8 @@ private:
     QLabel *kilobyteLine;           // Label9
     QLabel *percentLabel;           // Label11
     QWidget *previewBox;            // Picture13
-    MediaPreview *preview;          // WindowsMediaPlayer1
+    QWidget *previewPlaceholder;    // looks like the player until a file is chosen
+    MediaPreview *preview = nullptr; // WindowsMediaPlayer1, made when a file is first chosen
     QWidget *resultPanel;           // Picture18
     PictureBox *tickIcon;           // Picture19
     QLabel *resultText;             // Label8

@@ -1,22 +1,50 @@
 #!/usr/bin/env bash
-# Uploads a 100 MB file to a local sink through Uplark's own file post code
-# and, in the same run, posts the same file with curl to the same sink; prints
-# both times, their ratio and Uplark's peak memory above the idle program.
+# The benchmark (not a test). In ROUNDS rounds it
+#  - uploads a 100 MB file from disk to a local discarding sink
+#    (build/bench/bench_sink) three ways: Uplark's engine (the streamed file
+#    post through its connection component, build/bench/uplark_bench),
+#    `curl -T file` and `curl --data-binary @file`; each timed as a whole
+#    process, with its peak memory; Uplark also reports its peak memory above
+#    its idle value and the longest its event loop was blocked (a 5 ms timer's
+#    worst lateness);
+#  - starts Uplark and a plain Qt Widgets window (build/bench/bench_plain_window)
+#    under Xvfb (xcb platform), measuring the time to the first window mapped
+#    on the screen and the resident memory after a second of idling
+#    (build/bench/bench_launch); and the same plain window linked with
+#    Uplark's libraries, which shows what loading them costs.
+# Prints every round, then a table of medians with min and max.
 #
-#   bash bench/run.sh [BUILD_DIR] [RUNS]
+#   nice -n 10 bash bench/run.sh [BUILD_DIR] [ROUNDS]   (default build, 7)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
-runs=${2:-5}
-size=$((100 * 1024 * 1024))
+rounds=${2:-7}
 
-for exe in "$build/bench/bench_sink" "$build/bench/uplark_bench"; do
-    if [[ ! -x $exe ]]; then
-        echo "missing $exe: run scripts/build.sh first" >&2
+# Inside Xvfb: the start-up rounds only, one line per run.
+if [[ ${BENCH_STARTUP:-} == 1 ]]; then
+    home=$(mktemp -d)
+    trap 'rm -rf "$home"' EXIT
+    # Uplark with no settings yet: its first start, the intro shown.
+    export XDG_CONFIG_HOME=$home QT_QPA_PLATFORM=xcb
+    for ((i = 1; i <= rounds; i++)); do
+        echo "uplark $("$build/bench/bench_launch" "$build/app/uplark" 2>/dev/null)"
+        echo "plain $("$build/bench/bench_launch" "$build/bench/bench_plain_window" 2>/dev/null)"
+        echo "linked $("$build/bench/bench_launch" "$build/bench/bench_plain_window_linked" 2>/dev/null)"
+    done
+    exit 0
+fi
+
+size=$((100 * 1024 * 1024))
+for exe in bench/bench_sink bench/uplark_bench bench/bench_plain_window \
+    bench/bench_plain_window_linked bench/bench_launch app/uplark; do
+    if [[ ! -x $build/$exe ]]; then
+        echo "missing $build/$exe: build first (cmake --build $build; bench_launch needs libxcb1-dev)" >&2
         exit 1
     fi
 done
-command -v curl >/dev/null || { echo "curl is needed" >&2; exit 1; }
+for tool in curl xvfb-run /usr/bin/time; do # Debian: curl, xvfb, time
+    command -v "$tool" >/dev/null || { echo "$tool is needed" >&2; exit 1; }
+done
 
 work=$(mktemp -d)
 sink_pid=
@@ -28,46 +56,105 @@ trap cleanup EXIT
 
 file="$work/video.wmv"
 head -c "$size" /dev/urandom >"$file"
-cat "$file" >/dev/null # in the page cache for both clients
+cat "$file" >/dev/null # in the page cache for every client
 
 coproc SINK { exec "$build/bench/bench_sink"; }
 sink_pid=$SINK_PID
 read -r port <&"${SINK[0]}"
 url="http://127.0.0.1:$port/my_videos_post"
+load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 
 now() { date +%s.%N; }
-uplark_send=() uplark_total=() curl_send=() curl_total=() above=()
-for ((i = 1; i <= runs; i++)); do
-    line=$("$build/bench/uplark_bench" "$file" "$port")
-    eval "$(tr ' ' '\n' <<<"$line" | sed -n 's/^\(send_s\|total_s\|above_idle_kb\)=/u_\1=/p')"
-    uplark_send+=("$u_send_s")
-    uplark_total+=("$u_total_s")
-    above+=("$u_above_idle_kb")
-
+# Runs a command; sets `wall` (seconds) and `rss` (peak kB) and `out`.
+measure() {
+    local start end
     start=$(now)
-    c_send=$(curl -sS -o /dev/null -H 'Expect:' \
-        -H 'Content-Type: multipart/form-data; boundary=Xu02=$' \
-        --data-binary "@$file" -w '%{time_total}' "$url")
+    out=$(/usr/bin/time -f 'maxrss_kb=%M' -o "$work/time" "$@")
     end=$(now)
-    curl_send+=("$c_send")
-    curl_total+=("$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.4f", b - a }')")
-    printf 'run %d: uplark send %ss (with the file read %ss), curl send %ss (whole process %ss), uplark peak +%d kB\n' \
-        "$i" "$u_send_s" "$u_total_s" "$c_send" "${curl_total[-1]}" "$u_above_idle_kb"
+    wall=$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.4f", b - a }')
+    rss=$(sed -n 's/^maxrss_kb=//p' "$work/time")
+}
+field() { tr ' ' '\n' <<<"$1" | sed -n "s/^$2=//p"; }
+
+declare -a u_wall u_total u_above u_stall u_rss t_wall t_rss d_wall d_rss ratio_t ratio_d
+run_uplark() {
+    measure "$build/bench/uplark_bench" "$file" "$port"
+    u_wall+=("$wall") u_rss+=("$rss")
+    u_total+=("$(field "$out" total_s)") u_above+=("$(field "$out" above_idle_kb)")
+    u_stall+=("$(field "$out" stall_ms)")
+}
+run_curl_t() {
+    measure curl -sS -o /dev/null -H 'Expect:' -T "$file" "$url"
+    t_wall+=("$wall") t_rss+=("$rss")
+}
+run_curl_d() {
+    measure curl -sS -o /dev/null -H 'Expect:' \
+        -H 'Content-Type: multipart/form-data; boundary=Xu02=$' --data-binary "@$file" "$url"
+    d_wall+=("$wall") d_rss+=("$rss")
+}
+for ((i = 1; i <= rounds; i++)); do
+    # The order turns from round to round.
+    case $((i % 3)) in
+    0) run_uplark; run_curl_t; run_curl_d ;;
+    1) run_curl_t; run_curl_d; run_uplark ;;
+    2) run_curl_d; run_uplark; run_curl_t ;;
+    esac
+    ratio_t+=("$(awk -v a="${u_wall[-1]}" -v b="${t_wall[-1]}" 'BEGIN { printf "%.3f", a / b }')")
+    ratio_d+=("$(awk -v a="${u_wall[-1]}" -v b="${d_wall[-1]}" 'BEGIN { printf "%.3f", a / b }')")
+    printf 'upload round %d: uplark %ss (open to answer %ss, stall %s ms, +%s kB, max RSS %s kB), curl -T %ss (%s kB), curl --data-binary %ss (%s kB)\n' \
+        "$i" "${u_wall[-1]}" "${u_total[-1]}" "${u_stall[-1]}" "${u_above[-1]}" "${u_rss[-1]}" \
+        "${t_wall[-1]}" "${t_rss[-1]}" "${d_wall[-1]}" "${d_rss[-1]}"
 done
 
-median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
-us=$(median "${uplark_send[@]}")
-ut=$(median "${uplark_total[@]}")
-cs=$(median "${curl_send[@]}")
-ct=$(median "${curl_total[@]}")
-peak=$(printf '%s\n' "${above[@]}" | sort -g | tail -1)
+declare -a s_uplark s_plain s_linked m_uplark m_plain m_linked ratio_s ratio_m
+while read -r who line; do
+    shown=$(field "$line" shown_s) kb=$(field "$line" rss_kb)
+    if [[ -z $shown || -z $kb ]]; then
+        echo "start-up run of $who failed" >&2
+        exit 1
+    fi
+    if [[ $who == uplark ]]; then
+        s_uplark+=("$shown") m_uplark+=("$kb")
+    elif [[ $who == linked ]]; then
+        s_linked+=("$shown") m_linked+=("$kb")
+    else
+        s_plain+=("$shown") m_plain+=("$kb")
+        ratio_s+=("$(awk -v a="${s_uplark[-1]}" -v b="$shown" 'BEGIN { printf "%.3f", a / b }')")
+        ratio_m+=("$(awk -v a="${m_uplark[-1]}" -v b="$kb" 'BEGIN { printf "%.3f", a / b }')")
+    fi
+    echo "start-up: $who $line"
+done < <(BENCH_STARTUP=1 xvfb-run -a -s "-screen 0 800x600x24" bash "$0" "$build" "$rounds")
+load_after=$(cut -d' ' -f1-3 /proc/loadavg)
+
+# "median (min–max)" of the values, each scaled by $1 and printed with format $2.
+stats() {
+    local scale=$1 format=$2
+    shift 2
+    printf '%s\n' "$@" | sort -g | awk -v s="$scale" -v f="$format" '
+        { v[NR] = $1 * s }
+        END {
+            m = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
+            printf f " (" f "–" f ")", m, v[1], v[NR]
+        }'
+}
+
 echo
-echo "file: $size bytes, $runs runs each, medians:"
-awk -v us="$us" -v cs="$cs" -v ut="$ut" -v ct="$ct" 'BEGIN {
-    printf "send (connect to answer): uplark %.3f s, curl %.3f s, ratio %.2f\n", us, cs, us / cs
-    printf "whole (file read + send): uplark %.3f s, curl process %.3f s, ratio %.2f\n", ut, ct, ut / ct
-}'
-awk -v p="$peak" -v s="$size" 'BEGIN {
-    printf "uplark peak memory above idle: %.1f MB (file %.1f MB; limit file + 64 MB = %.1f MB)\n",
-        p / 1024, s / 1048576, s / 1048576 + 64
-}'
+echo "file $size bytes, $rounds rounds, load average $load_before before and $load_after after"
+echo
+echo "| | median (min–max) |"
+echo "|---|---|"
+echo "| whole upload, Uplark engine (process) | $(stats 1 %.3f "${u_wall[@]}") s |"
+echo "| whole upload, curl -T | $(stats 1 %.3f "${t_wall[@]}") s |"
+echo "| whole upload, curl --data-binary @file | $(stats 1 %.3f "${d_wall[@]}") s |"
+echo "| Uplark ÷ curl -T, per round | $(stats 1 %.2f "${ratio_t[@]}") |"
+echo "| Uplark ÷ curl --data-binary, per round | $(stats 1 %.2f "${ratio_d[@]}") |"
+echo "| Uplark, file opened to answer | $(stats 1 %.3f "${u_total[@]}") s |"
+echo "| Uplark peak memory above idle | $(stats 0.0009765625 %.1f "${u_above[@]}") MB |"
+echo "| peak RSS: Uplark engine / curl -T / curl --data-binary | $(stats 0.0009765625 %.1f "${u_rss[@]}") / $(stats 0.0009765625 %.1f "${t_rss[@]}") / $(stats 0.0009765625 %.1f "${d_rss[@]}") MB |"
+echo "| longest event-loop stall during the upload | $(stats 1 %.1f "${u_stall[@]}") ms |"
+echo "| start-up to first window: Uplark / plain window | $(stats 1 %.3f "${s_uplark[@]}") / $(stats 1 %.3f "${s_plain[@]}") s |"
+echo "| start-up, Uplark ÷ plain window, per round | $(stats 1 %.2f "${ratio_s[@]}") |"
+echo "| start-up, plain window with Uplark's libraries | $(stats 1 %.3f "${s_linked[@]}") s |"
+echo "| idle memory (RSS): Uplark / plain window | $(stats 0.0009765625 %.1f "${m_uplark[@]}") / $(stats 0.0009765625 %.1f "${m_plain[@]}") MB |"
+echo "| idle memory, Uplark ÷ plain window, per round | $(stats 1 %.2f "${ratio_m[@]}") |"
+echo "| idle memory, plain window with Uplark's libraries | $(stats 0.0009765625 %.1f "${m_linked[@]}") MB |"

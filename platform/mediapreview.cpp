@@ -3,6 +3,7 @@
 #include <QAudioOutput>
 #include <QHBoxLayout>
 #include <QMediaPlayer>
+#include <QPalette>
 #include <QSlider>
 #include <QStyle>
 #include <QToolButton>
@@ -14,6 +15,43 @@ namespace uplark {
 
 namespace {
 
+// The control bar of a preview.
+struct PreviewControls
+{
+    QToolButton *play;
+    QToolButton *stop;
+    QSlider *position;
+};
+
+// Lays out a preview in `box`: the picture area on top, below it the play
+// and stop buttons and the position slider. The player and its placeholder
+// share it, so that they look alike.
+PreviewControls LayOutPreview(QWidget *box, QWidget *picture)
+{
+    PreviewControls c{new QToolButton(box), new QToolButton(box), new QSlider(Qt::Horizontal, box)};
+    c.play->setIcon(box->style()->standardIcon(QStyle::SP_MediaPlay));
+    c.stop->setIcon(box->style()->standardIcon(QStyle::SP_MediaStop));
+    c.position->setRange(0, 0);
+    // Names for screen readers; the buttons show only icons.
+    c.play->setAccessibleName(MediaPreview::tr("Play"));
+    c.play->setToolTip(MediaPreview::tr("Play"));
+    c.stop->setAccessibleName(MediaPreview::tr("Stop"));
+    c.stop->setToolTip(MediaPreview::tr("Stop"));
+    c.position->setAccessibleName(MediaPreview::tr("Position"));
+
+    auto *bar = new QHBoxLayout;
+    bar->setContentsMargins(2, 2, 2, 2);
+    bar->addWidget(c.play);
+    bar->addWidget(c.stop);
+    bar->addWidget(c.position, 1);
+    auto *layout = new QVBoxLayout(box);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(picture, 1);
+    layout->addLayout(bar);
+    return c;
+}
+
 class MultimediaPreview : public MediaPreview
 {
 public:
@@ -22,34 +60,14 @@ public:
         , m_player(new QMediaPlayer(this))
         , m_audio(new QAudioOutput(this))
         , m_video(new QVideoWidget(this))
-        , m_play(new QToolButton(this))
-        , m_stop(new QToolButton(this))
-        , m_position(new QSlider(Qt::Horizontal, this))
     {
         m_player->setAudioOutput(m_audio);
         m_player->setVideoOutput(m_video);
         m_video->setAspectRatioMode(Qt::KeepAspectRatio);
-
-        m_play->setIcon(style()->standardIcon(QStyle::SP_MediaPlay));
-        m_stop->setIcon(style()->standardIcon(QStyle::SP_MediaStop));
-        m_position->setRange(0, 0);
-        // Names for screen readers; the buttons show only icons.
-        m_play->setAccessibleName(tr("Play"));
-        m_play->setToolTip(tr("Play"));
-        m_stop->setAccessibleName(tr("Stop"));
-        m_stop->setToolTip(tr("Stop"));
-        m_position->setAccessibleName(tr("Position"));
-
-        auto *bar = new QHBoxLayout;
-        bar->setContentsMargins(2, 2, 2, 2);
-        bar->addWidget(m_play);
-        bar->addWidget(m_stop);
-        bar->addWidget(m_position, 1);
-        auto *layout = new QVBoxLayout(this);
-        layout->setContentsMargins(0, 0, 0, 0);
-        layout->setSpacing(0);
-        layout->addWidget(m_video, 1);
-        layout->addLayout(bar);
+        const PreviewControls controls = LayOutPreview(this, m_video);
+        m_play = controls.play;
+        m_stop = controls.stop;
+        m_position = controls.position;
 
         connect(m_play, &QToolButton::clicked, this, [this] {
             if (m_player->playbackState() == QMediaPlayer::PlayingState)
@@ -103,6 +121,23 @@ private:
 MediaPreview *CreateMultimediaPreview(QWidget *parent)
 {
     return new MultimediaPreview(parent);
+}
+
+QWidget *CreatePreviewPlaceholder(QWidget *parent)
+{
+    auto *box = new QWidget(parent);
+    auto *picture = new QWidget(box);
+    QPalette black = picture->palette();
+    black.setColor(QPalette::Window, Qt::black);
+    picture->setPalette(black);
+    picture->setAutoFillBackground(true);
+    // Its controls do nothing, so the keyboard passes them by.
+    const PreviewControls controls = LayOutPreview(box, picture);
+    for (QWidget *control : {static_cast<QWidget *>(controls.play),
+                             static_cast<QWidget *>(controls.stop),
+                             static_cast<QWidget *>(controls.position)})
+        control->setFocusPolicy(Qt::NoFocus);
+    return box;
 }
 
 } // namespace uplark

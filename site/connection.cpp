@@ -66,9 +66,15 @@ void TcpConnection::reconnect()
 
 void TcpConnection::send(const QByteArray &data)
 {
-    if (data.isEmpty())
+    if (!data.isEmpty())
+        send(std::make_unique<BufferSource>(data));
+}
+
+void TcpConnection::send(std::unique_ptr<SendSource> source)
+{
+    if (!source || source->atEnd())
         return;
-    m_queue.append(data);
+    m_queue.push_back(std::move(source));
     if (isConnected())
         feed();
 }
@@ -91,25 +97,34 @@ bool TcpConnection::isConnected() const
 qint64 TcpConnection::bytesPending() const
 {
     qint64 pending = m_socket ? m_socket->bytesToWrite() : 0;
-    for (const QByteArray &buffer : m_queue)
-        pending += buffer.size();
-    return pending - m_offset;
+    for (const auto &source : m_queue)
+        pending += source->remaining();
+    return pending;
 }
 
 void TcpConnection::feed()
 {
     // Keep two slices in the socket's buffer: enough to keep the network
     // busy, little enough that the request is never copied whole.
-    while (m_socket && !m_queue.isEmpty() && m_socket->bytesToWrite() < 2 * SliceSize) {
-        const QByteArray &front = m_queue.constFirst();
-        const qint64 n = qMin<qint64>(SliceSize, front.size() - m_offset);
-        m_socket->write(front.constData() + m_offset, n);
-        m_offset += n;
-        if (m_offset == front.size()) {
-            m_queue.removeFirst();
-            m_offset = 0;
+    while (m_socket && !m_queue.empty() && m_socket->bytesToWrite() < 2 * SliceSize) {
+        SendSource &front = *m_queue.front();
+        const QByteArrayView slice = front.next(SliceSize);
+        if (slice.isEmpty() && !front.atEnd()) {
+            failSource(front.errorString());
+            return;
         }
+        m_socket->write(slice.data(), slice.size());
+        if (front.atEnd())
+            m_queue.pop_front();
     }
+}
+
+void TcpConnection::failSource(const QString &description)
+{
+    // Nothing of what the source could not produce, nor anything after it,
+    // goes out: the peer sees the request cut off, never completed wrongly.
+    dropSocket();
+    Q_EMIT failed(SourceFailed, description);
 }
 
 void TcpConnection::onBytesWritten(qint64 bytes)
@@ -124,7 +139,6 @@ void TcpConnection::onBytesWritten(qint64 bytes)
 void TcpConnection::dropSocket()
 {
     m_queue.clear();
-    m_offset = 0;
     if (QTcpSocket *socket = m_socket) {
         m_socket = nullptr;
         socket->disconnect(this);

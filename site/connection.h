@@ -1,12 +1,15 @@
 #pragma once
 
 #include "site/routes.h"
+#include "site/sendsource.h"
 
 #include <QByteArray>
-#include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QString>
+
+#include <deque>
+#include <memory>
 
 class QTcpSocket;
 
@@ -16,13 +19,17 @@ namespace uplark {
 // close; with events for the connection being up, data arriving, bytes
 // going out and failures.
 //
-// send() keeps the buffer it is given (no copy: QByteArray is shared) and
-// feeds the socket from it in slices as earlier slices are written, with one
-// sendProgress per write the socket reports. A peer that closes or resets
-// the connection is reported by `closedByPeer`, after anything that arrived
-// with it; when bytes of a send were still waiting to go out, the send has
-// failed and `failed` reports it instead. close() on a closed or never-opened
-// connection is harmless, and nothing is reported after it.
+// send() keeps the buffer or source it is given (a buffer without a copy:
+// QByteArray is shared) and feeds the socket from it in slices as earlier
+// slices are written, with one sendProgress per write the socket reports; a
+// source is asked for each slice only then, so a long request is never held
+// whole. A source that fails to produce its bytes ends the connection at
+// once, before any later byte goes out, and `failed` reports it with the
+// code SourceFailed. A peer that closes or resets the connection is reported
+// by `closedByPeer`, after anything that arrived with it; when bytes of a
+// send were still waiting to go out, the send has failed and `failed`
+// reports it instead. close() on a closed or never-opened connection is
+// harmless, and nothing is reported after it.
 class TcpConnection : public QObject // Winsock
 {
     Q_OBJECT
@@ -40,6 +47,8 @@ public:
     void reconnect();
     // Queues `data` to go out once the connection is open.
     void send(const QByteArray &data); // SendData
+    // Queues the bytes of `source` the same way, taken slice by slice.
+    void send(std::unique_ptr<SendSource> source);
     // All bytes received and not yet taken.
     QByteArray takeReceived(); // GetData
     // Ends the connection at once; queued bytes are dropped.
@@ -51,6 +60,9 @@ public:
 
     // Size of one slice fed to the socket.
     static constexpr qint64 SliceSize = 256 * 1024;
+    // The code of `failed` when a source could not produce its bytes (not a
+    // socket error code).
+    static constexpr int SourceFailed = -2;
 
 Q_SIGNALS:
     void connected();                                           // Connect
@@ -63,13 +75,13 @@ private:
     void feed();
     void onBytesWritten(qint64 bytes);
     void dropSocket();
+    void failSource(const QString &description);
 
     const RouteTable &m_routes;
     QString m_remoteHost;
     int m_remotePort = 0;
     QPointer<QTcpSocket> m_socket;
-    QList<QByteArray> m_queue; // buffers given to send(), front first
-    qsizetype m_offset = 0;    // bytes of the front buffer already fed
+    std::deque<std::unique_ptr<SendSource>> m_queue; // what send() was given, front first
 };
 
 } // namespace uplark

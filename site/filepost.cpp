@@ -5,8 +5,6 @@
 #include <QFile>
 
 #include <array>
-#include <cstring>
-#include <utility>
 
 namespace uplark {
 
@@ -77,84 +75,108 @@ QByteArray QuotedPath(const QString &path)
     return '"' + QFile::encodeName(path) + '"';
 }
 
-FilePost LayOutFilePost(qint64 fileSize, const URLParts &target, const QByteArray &quotedPath,
+QByteArray FilePostHead(qint64 fileSize, const URLParts &target, const QByteArray &quotedPath,
                         const FilePostFields &fields)
 {
     const QByteArray form = FormParts(quotedPath, fields);
     const qint64 bodyLength = form.size() + fileSize + Closing.size();
 
-    QByteArray header;
-    header += QByteArrayLiteral("POST /my_videos_post HTTP/1.1") + CRLF;
-    header += QByteArrayLiteral("Accept: */*") + CRLF;
-    header += UserAgentLine() + CRLF;
-    header += QByteArrayLiteral("Host: ") + target.Host + CRLF;
-    header += QByteArrayLiteral("Content-Type: multipart/form-data; boundary=") + Boundary + CRLF;
-    header += QByteArrayLiteral("Content-Length: ") + QByteArray::number(bodyLength) + CRLF;
-    header += QByteArrayLiteral("Cookie: ") + fields.loginCookie + CRLF;
-    header += QByteArrayLiteral("Connection: Keep-Alive") + CRLF;
-    header += CRLF;
-
-    FilePost post;
-    post.fileSize = fileSize;
-    post.request.reserve(header.size() + bodyLength);
-    post.request += header;
-    post.request += form;
-    post.fileOffset = post.request.size();
-    // Within the reserved capacity: no reallocation, the room stays unfilled.
-    post.request.resize(post.fileOffset + fileSize);
-    post.request += Closing;
-    return post;
+    QByteArray head;
+    head += QByteArrayLiteral("POST /my_videos_post HTTP/1.1") + CRLF;
+    head += QByteArrayLiteral("Accept: */*") + CRLF;
+    head += UserAgentLine() + CRLF;
+    head += QByteArrayLiteral("Host: ") + target.Host + CRLF;
+    head += QByteArrayLiteral("Content-Type: multipart/form-data; boundary=") + Boundary + CRLF;
+    head += QByteArrayLiteral("Content-Length: ") + QByteArray::number(bodyLength) + CRLF;
+    head += QByteArrayLiteral("Cookie: ") + fields.loginCookie + CRLF;
+    head += QByteArrayLiteral("Connection: Keep-Alive") + CRLF;
+    head += CRLF;
+    head += form;
+    return head;
 }
 
 QByteArray BuildFilePost(const QByteArray &fileBytes, const URLParts &target,
                          const QByteArray &quotedPath, const FilePostFields &fields)
 {
-    FilePost post = LayOutFilePost(fileBytes.size(), target, quotedPath, fields);
-    if (!fileBytes.isEmpty())
-        std::memcpy(post.fileRoom(), fileBytes.constData(), size_t(fileBytes.size()));
-    return post.request;
+    return FilePostHead(fileBytes.size(), target, quotedPath, fields) + fileBytes + Closing;
 }
 
-bool ReadWholeFile(const QString &path, const std::function<char *(qint64 length)> &room,
-                   QString *error)
+// ---- The streamed post ----
+
+std::unique_ptr<FilePostSource> FilePostSource::open(const QString &path,
+                                                     const QByteArray &quotedPath,
+                                                     const URLParts &target,
+                                                     const FilePostFields &fields, QString *error)
 {
-    QFile file(path);
-    // Unbuffered: the bytes go from the file straight into the caller's room.
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        *error = file.errorString();
-        return false;
+    std::unique_ptr<FilePostSource> post(new FilePostSource);
+    post->m_file.setFileName(path);
+    // Unbuffered: each slice goes from the file straight into its buffer.
+    if (!post->m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        *error = post->m_file.errorString();
+        return nullptr;
     }
-    const qint64 length = file.size();
-    char *into = room(length);
-    qint64 done = 0;
-    while (done < length) {
-        const qint64 n = file.read(into + done, length - done);
-        if (n < 0) {
-            *error = file.errorString();
-            return false;
-        }
-        if (n == 0) {
-            *error = u"The file became shorter while it was being read."_s;
-            return false;
-        }
-        done += n;
-    }
-    return true;
+    post->m_fileSize = post->m_file.size();
+    post->m_head = FilePostHead(post->m_fileSize, target, quotedPath, fields);
+    post->m_closing = Closing;
+    return post;
 }
 
-QByteArray ReadFilePost(const QString &path, const URLParts &target, const FilePostFields &fields,
-                        QString *error)
+qint64 FilePostSource::remaining() const
 {
-    FilePost post;
-    const QByteArray quoted = QuotedPath(path);
-    const bool read = ReadWholeFile(
-        path,
-        [&](qint64 length) {
-            post = LayOutFilePost(length, target, quoted, fields);
-            return post.fileRoom();
-        },
-        error);
-    return read ? std::move(post.request) : QByteArray();
+    return (m_head.size() - m_headDone) + (m_fileSize - m_fileDone)
+           + (m_closing.size() - m_closingDone);
+}
+
+QByteArrayView FilePostSource::failWith(const QString &error)
+{
+    m_error = error;
+    m_file.close();
+    return {};
+}
+
+QByteArrayView FilePostSource::next(qint64 maxBytes)
+{
+    if (!m_error.isEmpty() || maxBytes <= 0)
+        return {};
+    if (m_headDone < m_head.size()) {
+        const qsizetype n = qsizetype(qMin<qint64>(maxBytes, m_head.size() - m_headDone));
+        const QByteArrayView slice(m_head.constData() + m_headDone, n);
+        m_headDone += n;
+        return slice;
+    }
+    if (!m_endChecked) {
+        const qint64 want = qMin(maxBytes, m_fileSize - m_fileDone);
+        // With the last slice one byte more is asked for: a file that has
+        // grown gives it, and the slice is not produced.
+        const bool last = m_fileDone + want == m_fileSize;
+        const qint64 ask = want + (last ? 1 : 0);
+        if (m_slice.size() < ask)
+            m_slice.resize(ask);
+        qint64 got = 0;
+        while (got < ask) {
+            const qint64 n = m_file.read(m_slice.data() + got, ask - got);
+            if (n < 0)
+                return failWith(m_file.errorString());
+            if (n == 0)
+                break;
+            got += n;
+        }
+        if (got < want)
+            return failWith(u"The file became shorter while it was being sent."_s);
+        if (got > want)
+            return failWith(u"The file became longer while it was being sent."_s);
+        m_fileDone += want;
+        if (last) {
+            m_endChecked = true;
+            m_file.close();
+        }
+        if (want > 0)
+            return QByteArrayView(m_slice.constData(), want);
+    }
+    const qsizetype n = qsizetype(qMin<qint64>(maxBytes, m_closing.size() - m_closingDone));
+    const QByteArrayView slice(m_closing.constData() + m_closingDone, n);
+    m_closingDone += n;
+    return slice;
 }
 
 } // namespace uplark

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "site/sendsource.h"
 #include "site/uploadtarget.h"
 
 #include <QByteArray>
+#include <QFile>
 #include <QString>
 
-#include <functional>
+#include <memory>
 
 namespace uplark {
 
@@ -23,42 +25,61 @@ struct FilePostFields
     QByteArray loginCookie; // logininfo
 };
 
-// A request laid out for a file of a given size: header lines, form parts,
-// room for the file's bytes at `fileOffset`, the closing boundary. The buffer
-// is allocated once at its final size; the room is left for the file to be
-// read straight into.
-struct FilePost
-{
-    QByteArray request;
-    qsizetype fileOffset = 0;
-    qint64 fileSize = 0;
-
-    char *fileRoom() { return request.data() + fileOffset; }
-};
-
 // `"` + the path's bytes + `"`, as the file part names the file.
 QByteArray QuotedPath(const QString &path);
 
-// Lays out the request for a file of `fileSize` bytes; the file's bytes are
-// not filled in. This is the one place that writes the post's parts.
-FilePost LayOutFilePost(qint64 fileSize, const URLParts &target, const QByteArray &quotedPath,
+// The request up to the file's bytes, for a file of `fileSize` bytes: header
+// lines (Content-Length counting the whole body), the form parts and the file
+// part's header. This is the one place that writes the post's parts.
+QByteArray FilePostHead(qint64 fileSize, const URLParts &target, const QByteArray &quotedPath,
                         const FilePostFields &fields);
 
-// The whole request for file content held in memory.
+// The whole request for file content held in memory (the streamed post
+// below produces the same bytes).
 QByteArray BuildFilePost(const QByteArray &fileBytes, const URLParts &target,
                          const QByteArray &quotedPath, const FilePostFields &fields);
 
-// Reads the whole file at `path` straight into memory the caller provides:
-// opens it, takes its length, asks `room(length)` for space of that many bytes
-// and reads exactly that many bytes into it. False, with the system's
-// description of the failure in `error`, when the file cannot be opened,
-// measured or read whole.
-bool ReadWholeFile(const QString &path, const std::function<char *(qint64 length)> &room,
-                   QString *error);
+// The request for a file on disk, produced as it is sent: the head, then the
+// file read one slice per call, then the closing. The same bytes as
+// BuildFilePost with the file's content. The file is opened and measured by
+// open(); its bytes are read only by next(), so at most one slice of it is
+// held at a time.
+//
+// The file must keep the length it had when it was opened: a read that
+// fails, a file that ends early, and a file that has bytes beyond that
+// length (checked with the last slice, before it is produced) are failures,
+// so that no request goes out whose body disagrees with its Content-Length.
+class FilePostSource : public SendSource
+{
+public:
+    // Opens the file at `path`. Null, with the system's description in
+    // `error`, when it cannot be opened.
+    static std::unique_ptr<FilePostSource> open(const QString &path, const QByteArray &quotedPath,
+                                                const URLParts &target,
+                                                const FilePostFields &fields, QString *error);
 
-// The whole request for the file at `path`, read from disk straight into its
-// place. Empty, with `error` set, when the file cannot be read.
-QByteArray ReadFilePost(const QString &path, const URLParts &target, const FilePostFields &fields,
-                        QString *error);
+    qint64 fileSize() const { return m_fileSize; }
+    // Bytes of the whole request.
+    qint64 size() const { return m_head.size() + m_fileSize + m_closing.size(); }
+
+    qint64 remaining() const override;
+    QByteArrayView next(qint64 maxBytes) override;
+    QString errorString() const override { return m_error; }
+
+private:
+    FilePostSource() = default;
+    QByteArrayView failWith(const QString &error);
+
+    QFile m_file;
+    qint64 m_fileSize = 0;
+    QByteArray m_head;
+    QByteArray m_closing;
+    qsizetype m_headDone = 0;    // bytes of the head produced
+    qint64 m_fileDone = 0;       // bytes of the file produced
+    bool m_endChecked = false;   // the file was found to end at its length
+    qsizetype m_closingDone = 0; // bytes of the closing produced
+    QByteArray m_slice;          // the latest slice of the file
+    QString m_error;
+};
 
 } // namespace uplark

@@ -131,7 +131,7 @@ void UploadSession::cancel()
     closeAll();
     // A pending file post does not start once the upload is stopped.
     m_pause->stop();
-    m_post.clear();
+    m_post.reset();
 }
 
 void UploadSession::closeAll()
@@ -257,7 +257,7 @@ void UploadSession::startFilePost()
 {
     // One post per upload: nothing while the post waits for its connection
     // or is under way.
-    if (!m_active || m_uploadConnected || !m_post.isEmpty())
+    if (!m_active || m_uploadConnected || m_post)
         return;
     const URLParts target = SplitURL(m_action);
     if (target.Host.isEmpty()) {
@@ -267,13 +267,16 @@ void UploadSession::startFilePost()
         return;
     }
 
-    // The whole request, with the file read straight into its place.
+    // The file is opened and measured now, and read slice by slice as the
+    // connection drains; a file that then changes its length fails the
+    // upload connection.
     QString error;
-    QByteArray request = ReadFilePost(m_filePath, target,
-                                      {m_info.tags, m_info.title, m_info.description,
-                                       m_info.category, m_addresser, m_loginCookie},
-                                      &error);
-    if (!error.isEmpty()) {
+    std::unique_ptr<FilePostSource> post =
+        FilePostSource::open(m_filePath, QuotedPath(m_filePath), target,
+                             {m_info.tags, m_info.title, m_info.description, m_info.category,
+                              m_addresser, m_loginCookie},
+                             &error);
+    if (!post) {
         // Posting a video without its bytes would report an empty video as
         // uploaded: stop here instead.
         Q_EMIT failed(UploadFailure::UnreadableFile, error);
@@ -282,7 +285,7 @@ void UploadSession::startFilePost()
     }
 
     m_resultShown = false;
-    m_post = std::move(request);
+    m_post = std::move(post);
     // The post goes out once the upload server has taken the connection;
     // Cancel, Upload New and the errors close it before that.
     m_upload->connectTo(QString::fromLatin1(target.Host), target.Port == 0 ? 80 : target.Port);
@@ -293,8 +296,7 @@ void UploadSession::onUploadConnected()
     if (!m_active)
         return;
     m_uploadConnected = true;
-    // The connection keeps the buffer; this object's reference goes now.
-    m_upload->send(std::exchange(m_post, QByteArray()));
+    m_upload->send(std::move(m_post));
 }
 
 void UploadSession::onSendProgress(qint64 bytesSent)
@@ -391,7 +393,7 @@ void UploadSession::onPageError()
 void UploadSession::onFormError()
 {
     closeAll();
-    m_post.clear();
+    m_post.reset();
     failWithConnectionError();
 }
 
@@ -403,7 +405,7 @@ void UploadSession::onUploadError()
         return;
     closeAll();
     m_uploadConnected = false;
-    m_post.clear();
+    m_post.reset();
     failWithConnectionError();
 }
 

@@ -9,10 +9,13 @@
 #include <QObject>
 #include <QString>
 
+#include <memory>
+
 class QTimer;
 
 namespace uplark {
 
+class FilePostSource;
 class RouteTable;
 class TcpConnection;
 
@@ -132,7 +135,8 @@ private:
     QByteArray m_action;      // action
     QByteArray m_loginAnswers;  // Text3
     QByteArray m_uploadAnswers; // text6
-    QByteArray m_post;          // the file post, until the upload connection is up
+    // The file post with its file open, until the upload connection is up.
+    std::unique_ptr<FilePostSource> m_post;
     qint32 m_bytesSent = 0;     // bytessent: bytes of the post handed to the network
     int m_bar = 0;              // the progress bar's value
 

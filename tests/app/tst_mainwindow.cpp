@@ -134,6 +134,7 @@ private Q_SLOTS:
     void accountRule_data();
     void accountRule();
     void firstStartFocusesHelpText();
+    void previewMadeWhenFileFirstChosen();
     void understood_data();
     void understood();
     void accountButton_data();
@@ -219,7 +220,36 @@ void TestMainWindow::firstStartFocusesHelpText()
     QApplication::setActiveWindow(&f);
     QVERIFY(QTest::qWaitForWindowActive(&f));
     QTRY_VERIFY(Child<QWidget>(f, "helpText")->hasFocus());
-    QTRY_VERIFY(t.preview && t.preview->stretched);
+}
+
+void TestMainWindow::previewMadeWhenFileFirstChosen()
+{
+    Rig r;
+    // Until a file is chosen a look-alike fills the preview's box, and no
+    // player (nor the media backend) is made.
+    QTest::qWait(300);
+    QVERIFY(!r.t.preview);
+    auto *placeholder = Child<QWidget>(*r.w, "previewPlaceholder");
+    QVERIFY(placeholder->isVisible());
+    QCOMPARE(placeholder->geometry(), QRect(0, 0, 225, 238));
+
+    r.chooseFile();
+    RecordingPreview *first = r.t.preview;
+    QVERIFY(first);
+    QCOMPARE(first->objectName(), u"preview"_s);
+    QVERIFY(first->isVisible());
+    QCOMPARE(first->geometry(), QRect(0, 0, 225, 238));
+    QVERIFY(!r.w->findChild<QWidget *>(u"previewPlaceholder"_s));
+    QCOMPARE(first->calls, QStringList({u"media:"_s + r.path, u"close"_s}));
+    // The window keeps the player stretched.
+    first->stretched = false;
+    QTRY_VERIFY(first->stretched);
+
+    // Later choices use the same player.
+    ClickButton(*r.w, "clearFileButton");
+    r.chooseFile();
+    QCOMPARE(r.t.preview, first);
+    QCOMPARE(first->calls.size(), 4);
 }
 
 void TestMainWindow::understood_data()
@@ -422,7 +452,7 @@ void TestMainWindow::browse()
     if (!accepted) {
         // Nothing chosen, nothing previewed, "Browse file..." still offered.
         QCOMPARE(f.display(), Screen::NoFile);
-        QVERIFY(f.chosenFile().isEmpty() && t.preview->calls.isEmpty());
+        QVERIFY(f.chosenFile().isEmpty() && !t.preview);
         return;
     }
     const QString display = u"Holiday clip.MPG ("_s + megabytes + u" MB)"_s;

@@ -151,9 +151,10 @@ void TestE2EUpload::twoUploadsThroughTheWindows()
     ClickButton(f, "copyAddressButton");
     QCOMPARE(e.t.desktop.clipboard, f.watchAddress());
 
-    // Upload New, then a second upload in the same run.
+    // Upload New, then a second upload in the same run: a file of 30 MB,
+    // which goes out slice by slice as it is read from disk.
     ClickButton(f, "uploadNewButton");
-    const QByteArray second = VideoBytes(700 * 1024, 2);
+    const QByteArray second = VideoBytes(30 * 1024 * 1024 + 3, 2);
     QVERIFY(e.upload(u"second.avi"_s, second, u"Second"_s));
     QTRY_COMPARE_WITH_TIMEOUT(f.display(), MainWindow::Display::Result, 60000);
     stored = e.storedVideos();

@@ -187,6 +187,8 @@ void TestUploadSession::chainEnds_data()
     QTest::newRow("metadata error: refused after the page") << u"refuse site"_s << 2;
     QTest::newRow("upload error: upload port refused") << u"refuse upload"_s << 3;
     QTest::newRow("upload error: dropped mid-send") << u"drop send"_s << 4;
+    QTest::newRow("upload error: file truncated mid-send") << u"truncate send"_s << 4;
+    QTest::newRow("upload error: file extended mid-send") << u"extend send"_s << 4;
 }
 
 void TestUploadSession::chainEnds()
@@ -227,6 +229,11 @@ void TestUploadSession::chainEnds()
         connect(&r.site, &FakeSite::requestComplete, this, refuse);
     } else if (stage == u"refuse upload") {
         r.site.refuseUploads();
+    } else if (stage == u"truncate send" || stage == u"extend send") {
+        // The file changes its length once its first bytes have gone out.
+        const qint64 size = stage == u"truncate send" ? r.bytes.size() / 2 : r.bytes.size() + 1;
+        connect(&r.session, &UploadSession::progressed, this,
+                [&r, size] { QFile::resize(r.path, size); });
     } else {
         connect(&r.session, &UploadSession::progressed, &r.site, &FakeSite::resetUpload);
     }
@@ -247,6 +254,8 @@ void TestUploadSession::chainEnds()
              reached);
     QVERIFY(!r.events.contains(u"preparing"_s));
     QCOMPARE(r.failures.size(), error ? 1 : 0);
+    // The file post never arrived complete.
+    QCOMPARE(r.site.complete[FakeSite::FilePost], 0);
 }
 
 void TestUploadSession::chainStops_data()
