@@ -15,11 +15,15 @@ QString AccountCheckMessage(AccountCheckResult result)
     case AccountCheckResult::Accepted:
         return {};
     case AccountCheckResult::TooManyFailures:
-        return QCoreApplication::translate("uplark::AccountCheck", "You had too many login failures. Please wait before trying to login again.");
+        return QCoreApplication::translate(
+            "uplark::AccountCheck",
+            "You had too many login failures. Please wait before trying to login again.");
     case AccountCheckResult::CheckYour:
-        return QCoreApplication::translate("uplark::AccountCheck", "Please check your username or password.");
+        return QCoreApplication::translate("uplark::AccountCheck",
+                                           "Please check your username or password.");
     case AccountCheckResult::Incorrect:
-        return QCoreApplication::translate("uplark::AccountCheck", "Sorry, your login was incorrect.");
+        return QCoreApplication::translate("uplark::AccountCheck",
+                                           "Sorry, your login was incorrect.");
     case AccountCheckResult::ConnectionError:
         return QCoreApplication::translate("uplark::AccountCheck", "Connection error!");
     }

@@ -103,10 +103,12 @@ void AccountDialog::buildWindow()
     m_passwordLimit = new TypingLimit(passwordEdit, MaxTyped);
     m_fieldBackground = userNameEdit->palette().color(QPalette::Base);
 
-    saveButton = Place(new ImageButton(ButtonFace(tr("Save"), Faces::BlueGreen), this, QRect(6, 4, 110, 24)),
-                       "saveButton", 85, 204, 117, 32, true);
-    cancelButton = Place(new ImageButton(ButtonFace(tr("Cancel"), Faces::Red), this, QRect(7, 4, 110, 24)),
-                         "cancelButton", 201, 204, 117, 32, true);
+    saveButton =
+        Place(new ImageButton(ButtonFace(tr("Save"), Faces::BlueGreen), this, QRect(6, 4, 110, 24)),
+              "saveButton", 85, 204, 117, 32, true);
+    cancelButton =
+        Place(new ImageButton(ButtonFace(tr("Cancel"), Faces::Red), this, QRect(7, 4, 110, 24)),
+              "cancelButton", 201, 204, 117, 32, true);
 
     busyPanel = Place(ColourBox(this, QColor(255, 192, 192)), "busyPanel", -3, 116, 410, 70, false);
     // The border lies inside the part of the panel the dialog shows.
@@ -114,15 +116,16 @@ void AccountDialog::buildWindow()
     busyBorder->setFrameShape(QFrame::Box);
     busyBorder->setLineWidth(1);
     SetTextColour(busyBorder, QColor(192, 0, 0));
-    busyLabel = Place(new QLabel(tr("Please wait... Checking your account"), busyPanel), "busyLabel",
-                      85, 29, 239, 13, true);
+    busyLabel = Place(new QLabel(tr("Please wait... Checking your account"), busyPanel),
+                      "busyLabel", 85, 29, 239, 13, true);
     QFont bold = busyLabel->font();
     bold.setBold(true);
     busyLabel->setFont(bold);
     busyLabel->setAlignment(Qt::AlignCenter);
 
     // Below the client area, so it is never seen; Escape presses it.
-    escapeButton = Place(new QPushButton(tr("Cancel"), this), "escapeButton", 376, 250, 51, 13, true);
+    escapeButton =
+        Place(new QPushButton(tr("Cancel"), this), "escapeButton", 376, 250, 51, 13, true);
     escapeButton->setFocusPolicy(Qt::NoFocus);
     escapeButton->setAutoDefault(false);
     escapeButton->setDefault(false);

@@ -46,12 +46,12 @@ protected:
 
 private:
     void buildWindow();
-    void loadStoredAccount();   // Form_Load
-    void focusUserName();       // Timer1_Timer
-    void checkAndSaveAccount(); // Label7_Click
+    void loadStoredAccount();                        // Form_Load
+    void focusUserName();                            // Timer1_Timer
+    void checkAndSaveAccount();                      // Label7_Click
     void onCheckFinished(AccountCheckResult result); // Winsock1_DataArrival, Winsock1_Error
-    void onFieldFocused(QLineEdit *field); // Text1_GotFocus, Text2_GotFocus
-    void onFieldLeft(QLineEdit *field);    // Text1_LostFocus, Text2_LostFocus
+    void onFieldFocused(QLineEdit *field);           // Text1_GotFocus, Text2_GotFocus
+    void onFieldLeft(QLineEdit *field);              // Text1_LostFocus, Text2_LostFocus
     // True when the key is taken: Enter moves to the other field.
     bool onFieldKey(QLineEdit *field, int key); // Text1_KeyPress, Text2_KeyPress
     void rejectAccount(const QString &message);
@@ -75,8 +75,8 @@ private:
     QFrame *busyBorder;        // Shape1
     QLabel *busyLabel;         // Label4
     QPushButton *escapeButton; // Command1
-    QTimer *m_focusTimer;        // Timer1
-    AccountCheck *m_check;       // Winsock1
+    QTimer *m_focusTimer;      // Timer1
+    AccountCheck *m_check;     // Winsock1
 
     TypingLimit *m_userNameLimit;
     TypingLimit *m_passwordLimit;

@@ -40,8 +40,8 @@ QString SettingsStore::value(const QString &application, const QString &section,
     return settings.value(key).toString();
 }
 
-bool SettingsStore::setValue(const QString &application, const QString &section,
-                             const QString &key, const QString &value)
+bool SettingsStore::setValue(const QString &application, const QString &section, const QString &key,
+                             const QString &value)
 {
     const QString dir = m_folder + u'/' + application;
     QDir().mkpath(dir);

@@ -15,10 +15,11 @@ struct Options
 {
     QCommandLineOption help{{u"h"_s, u"help"_s}, u"Show this help and exit."_s};
     QCommandLineOption version{u"version"_s, u"Show the version and exit."_s};
-    QCommandLineOption site{u"site"_s,
-                            u"The video site's web server, instead of the build's (%1, port 80)."_s
-                                .arg(QString::fromLatin1(SiteHost)),
-                            u"HOST[:PORT]"_s};
+    QCommandLineOption site{
+        u"site"_s,
+        u"The video site's web server, instead of the build's (%1, port 80)."_s.arg(
+            QString::fromLatin1(SiteHost)),
+        u"HOST[:PORT]"_s};
     QCommandLineOption conversion{
         u"conversion-host"_s,
         u"The text conversion service's web server, instead of the build's (%1, port 80)."_s.arg(
@@ -39,9 +40,8 @@ struct Options
 
     void addTo(QCommandLineParser &parser) const
     {
-        for (const QCommandLineOption *o :
-             {&help, &version, &site, &conversion, &title, &description, &descriptionFile,
-              &category, &tags})
+        for (const QCommandLineOption *o : {&help, &version, &site, &conversion, &title,
+                                            &description, &descriptionFile, &category, &tags})
             parser.addOption(*o);
     }
 };
@@ -132,8 +132,8 @@ CommandLine ParseCommandLine(const QStringList &arguments)
         QString why;
         if (ParseSiteAddress(value, address, &why))
             return true;
-        line.error = u"bad address for --%1 \"%2\": %3"_s.arg(option.names().constFirst(), value,
-                                                              why);
+        line.error =
+            u"bad address for --%1 \"%2\": %3"_s.arg(option.names().constFirst(), value, why);
         return false;
     };
     if (!readAddress(options.site, &line.addresses.site)

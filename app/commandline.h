@@ -10,8 +10,8 @@ namespace uplark {
 // Exit codes of the program.
 namespace ExitCode {
 inline constexpr int Success = 0;
-inline constexpr int SiteFailed = 1;   // the site or the network failed
-inline constexpr int BadUsage = 2;     // bad usage or bad input
+inline constexpr int SiteFailed = 1;    // the site or the network failed
+inline constexpr int BadUsage = 2;      // bad usage or bad input
 inline constexpr int Interrupted = 130; // Ctrl+C
 } // namespace ExitCode
 

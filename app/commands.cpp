@@ -138,19 +138,18 @@ int RunUpload(const CommandLine &line, const CommandContext &context)
                   {line.tags, TagsLimit, u"tags"}};
     for (const auto &l : limits) {
         if (l.text.size() > l.limit)
-            return Fail(ExitCode::BadUsage, u"The %1 may have at most %2 characters."_s.arg(
-                                                QString::fromUtf16(l.name))
-                                                .arg(l.limit));
+            return Fail(ExitCode::BadUsage,
+                        u"The %1 may have at most %2 characters."_s.arg(QString::fromUtf16(l.name))
+                            .arg(l.limit));
     }
 
     // The texts go through the conversion service as the dialog sends them.
     StatusLine status;
     status.show(StepText(UploadStep::Connecting));
     TextConversion conversion(*context.http, context.addresses.conversion.authority);
-    const std::optional<ConvertedTexts> converted =
-        conversion.convert(RemoveAngleBrackets(line.title),
-                           LineBreaksToCrLf(RemoveAngleBrackets(description)),
-                           RemoveAngleBrackets(line.tags));
+    const std::optional<ConvertedTexts> converted = conversion.convert(
+        RemoveAngleBrackets(line.title), LineBreaksToCrLf(RemoveAngleBrackets(description)),
+        RemoveAngleBrackets(line.tags));
     if (InterruptWatcher::wasInterrupted()) {
         status.finish();
         return Fail(ExitCode::Interrupted, u"interrupted; nothing was uploaded"_s);
@@ -183,18 +182,17 @@ int RunUpload(const CommandLine &line, const CommandContext &context)
         code = ExitCode::Success;
         loop.exit();
     });
-    QObject::connect(&session, &UploadSession::failed, &loop,
-                     [&](UploadFailure why, const QString &detail) {
-                         failure = UploadFailureMessage(why, detail);
-                         code = why == UploadFailure::UnreadableFile ? ExitCode::BadUsage
-                                                                     : ExitCode::SiteFailed;
-                         // The window asks for the account again after a
-                         // rejection; so does the command line.
-                         if (why == UploadFailure::AccountRejected)
-                             ForgetAccount(*context.settings);
-                         session.cancel();
-                         loop.exit();
-                     });
+    QObject::connect(
+        &session, &UploadSession::failed, &loop, [&](UploadFailure why, const QString &detail) {
+            failure = UploadFailureMessage(why, detail);
+            code = why == UploadFailure::UnreadableFile ? ExitCode::BadUsage : ExitCode::SiteFailed;
+            // The window asks for the account again after a
+            // rejection; so does the command line.
+            if (why == UploadFailure::AccountRejected)
+                ForgetAccount(*context.settings);
+            session.cancel();
+            loop.exit();
+        });
     QObject::connect(&interrupt, &InterruptWatcher::interrupted, &loop, [&] {
         // As Cancel: every connection closed, so the site drops what it got.
         session.cancel();

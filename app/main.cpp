@@ -49,11 +49,12 @@ int RunWindow(char *argv[], const SiteAddresses &addresses)
     const QByteArray qpa = qgetenv("QT_QPA_PLATFORM");
     if (qpa.isEmpty() && qEnvironmentVariableIsEmpty("DISPLAY")
         && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
-        std::fputs("uplark: no display found (neither DISPLAY nor WAYLAND_DISPLAY is set).\n"
-                   "Start Uplark from a desktop session, or under Xvfb:\n"
-                   "  xvfb-run -a build/app/uplark\n"
-                   "From a terminal without a display: uplark upload FILE ... (see uplark --help)\n",
-                   stderr);
+        std::fputs(
+            "uplark: no display found (neither DISPLAY nor WAYLAND_DISPLAY is set).\n"
+            "Start Uplark from a desktop session, or under Xvfb:\n"
+            "  xvfb-run -a build/app/uplark\n"
+            "From a terminal without a display: uplark upload FILE ... (see uplark --help)\n",
+            stderr);
         return 1;
     }
 
@@ -149,9 +150,8 @@ int main(int argc, char *argv[])
     // The text conversion request uses libcurl; it is set up once, before
     // any other thread runs.
     curl_global_init(CURL_GLOBAL_DEFAULT);
-    const int status = line.action == CommandLine::Action::Window
-                           ? RunWindow(argv, line.addresses)
-                           : RunCommand(argv, line);
+    const int status = line.action == CommandLine::Action::Window ? RunWindow(argv, line.addresses)
+                                                                  : RunCommand(argv, line);
     curl_global_cleanup();
     return status;
 }

@@ -40,23 +40,24 @@ namespace uplark {
 
 namespace {
 
-const char *const HelpText = QT_TRANSLATE_NOOP("uplark::MainWindow",
-                         "This program was designed to upload your video files to your YouTube account directly \r\n"
-                         "from your computer. You just select your video file and click on the Upload button. The \r\n"
-                         "program will upload your video to your YouTube account. \r\n"
-                         "\r\n"
-                         "Before uploading your video, you must set your YouTube account first. To do this, click \r\n"
-                         "on the Set account button in the top-right corner. Select the video file you want to \r\n"
-                         "upload by clicking the Browse button.  According to YouTube, your video must be \r\n"
-                         "maximum 100 MB in size. Also it shouldn't be longer than 10 minutes in time. \r\n"
-                         "\r\n"
-                         "Click on the Upload button to start the upload process. The program will show you a \r\n"
-                         "progress bar, also the remaining bytes. Wait for the upload process to complete. \r\n"
-                         "When your upload finishes, you will be informed.\r\n"
-                         "\r\n"
-                         "When you first get your video URL, it may not be available for some time. You will be \r\n"
-                         "informed about this. Please wait a few minutes until the YouTube system will complete \r\n"
-                         "processing your video file.\r\n");
+const char *const HelpText = QT_TRANSLATE_NOOP(
+    "uplark::MainWindow",
+    "This program was designed to upload your video files to your YouTube account directly \r\n"
+    "from your computer. You just select your video file and click on the Upload button. The \r\n"
+    "program will upload your video to your YouTube account. \r\n"
+    "\r\n"
+    "Before uploading your video, you must set your YouTube account first. To do this, click \r\n"
+    "on the Set account button in the top-right corner. Select the video file you want to \r\n"
+    "upload by clicking the Browse button.  According to YouTube, your video must be \r\n"
+    "maximum 100 MB in size. Also it shouldn't be longer than 10 minutes in time. \r\n"
+    "\r\n"
+    "Click on the Upload button to start the upload process. The program will show you a \r\n"
+    "progress bar, also the remaining bytes. Wait for the upload process to complete. \r\n"
+    "When your upload finishes, you will be informed.\r\n"
+    "\r\n"
+    "When you first get your video URL, it may not be available for some time. You will be \r\n"
+    "informed about this. Please wait a few minutes until the YouTube system will complete \r\n"
+    "processing your video file.\r\n");
 
 QFont boldFont(QFont font)
 {
@@ -115,11 +116,11 @@ void MainWindow::buildWindow()
     headerBand = Place(ColourBox(client, Qt::black), "headerBand", -7, 0, 611, 81, true);
     logo = Place(new PictureBox(headerBand), "logo", 13, 2, 220, 68, true);
     logo->setPicture(LogoImage(QSize(220, 68), Qt::black));
-    accountButton = Place(new ImageButton(m_setAccountFace, headerBand),
-                          "accountButton", 488, 8, 117, 32, false);
-    forgetAccountLink = Place(new LinkButton(tr("Forget me on this computer"),
-                                            QColor(128, 128, 255), headerBand),
-                              "forgetAccountLink", 445, 38, 158, 13, false);
+    accountButton = Place(new ImageButton(m_setAccountFace, headerBand), "accountButton", 488, 8,
+                          117, 32, false);
+    forgetAccountLink =
+        Place(new LinkButton(tr("Forget me on this computer"), QColor(128, 128, 255), headerBand),
+              "forgetAccountLink", 445, 38, 158, 13, false);
     termsLink = Place(new LinkButton(tr("YouTube Terms of Use"), QColor(128, 255, 128), headerBand),
                       "termsLink", 475, 64, 129, 13, false);
 
@@ -129,8 +130,8 @@ void MainWindow::buildWindow()
     titleLabel->setFont(titleFont);
     SetTextColour(titleLabel, QColor(64, 64, 64));
 
-    introHeading = Place(new QLabel(tr("Please read"), client), "introHeading", 12, 144, 387, 18,
-                         true);
+    introHeading =
+        Place(new QLabel(tr("Please read"), client), "introHeading", 12, 144, 387, 18, true);
     introHeading->setFont(boldFont(introHeading->font()));
     SetTextColour(introHeading, QColor(192, 0, 0));
 
@@ -142,8 +143,9 @@ void MainWindow::buildWindow()
     helpText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     helpText->setLineWrapMode(QPlainTextEdit::NoWrap);
 
-    understoodButton = Place(new ImageButton(ButtonFace(tr("Understood sir!"), Faces::Blue), client),
-                             "understoodButton", 243, 322, 117, 32, true);
+    understoodButton =
+        Place(new ImageButton(ButtonFace(tr("Understood sir!"), Faces::Blue), client),
+              "understoodButton", 243, 322, 117, 32, true);
     skipIntroCheck = Place(new QCheckBox(tr("I don't want to see that again"), client),
                            "skipIntroCheck", 12, 356, 265, 19, true);
 
@@ -166,10 +168,9 @@ void MainWindow::buildWindow()
     // account button and links; then the upload panel from the top down. The
     // preview stands to the right of the panel, so its controls come last.
     const QList<QWidget *> readingOrder = {
-        helpText,          understoodButton, skipIntroCheck,    accountButton,
-        forgetAccountLink, termsLink,        browseButton,      uploadNewButton,
-        fileEdit,          uploadButton,     clearFileButton,   cancelLink,
-        openAddressButton, watchAddressEdit, copyAddressButton,
+        helpText,        understoodButton, skipIntroCheck,    accountButton,    forgetAccountLink,
+        termsLink,       browseButton,     uploadNewButton,   fileEdit,         uploadButton,
+        clearFileButton, cancelLink,       openAddressButton, watchAddressEdit, copyAddressButton,
     };
     for (qsizetype i = 1; i < readingOrder.size(); ++i)
         setTabOrder(readingOrder[i - 1], readingOrder[i]);
@@ -182,18 +183,19 @@ void MainWindow::buildWindow()
 
 void MainWindow::buildFrame()
 {
-    uploadFrame = Place(new QGroupBox(tr("Upload Video"), mainPanel), "uploadFrame", 1, -2, 586, 247,
-                        true);
+    uploadFrame =
+        Place(new QGroupBox(tr("Upload Video"), mainPanel), "uploadFrame", 1, -2, 586, 247, true);
     uploadFrame->setFont(boldFont(uploadFrame->font()));
     // Only the frame's caption is bold.
     QFont plain = font();
     plain.setBold(false);
     plain.setItalic(false);
 
-    videoFileLabel = Place(new QLabel(tr("Video file:"), uploadFrame), "videoFileLabel", 11, 26, 58,
-                           13, true);
-    browseButton = Place(new ImageButton(ButtonFace(tr("Browse file..."), Faces::Blue), uploadFrame),
-                         "browseButton", 8, 41, 117, 32, true);
+    videoFileLabel =
+        Place(new QLabel(tr("Video file:"), uploadFrame), "videoFileLabel", 11, 26, 58, 13, true);
+    browseButton =
+        Place(new ImageButton(ButtonFace(tr("Browse file..."), Faces::Blue), uploadFrame),
+              "browseButton", 8, 41, 117, 32, true);
     fileEdit = Place(new QLineEdit(uploadFrame), "fileEdit", 12, 43, 340, 19, false);
     uploadButton = Place(new ImageButton(ButtonFace(tr("UPLOAD!"), Faces::Orange), uploadFrame),
                          "uploadButton", 8, 69, 117, 32, false);
@@ -299,18 +301,18 @@ void MainWindow::buildResultPanel()
     resultText = Place(new QLabel(resultPanel), "resultText", 28, 2, 301, 49, true);
     resultText->setWordWrap(true);
     resultText->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    myVideosLabel = Place(new QLabel(tr("My Videos"), resultPanel), "myVideosLabel", 211, 15, 65, 13,
-                          true);
+    myVideosLabel =
+        Place(new QLabel(tr("My Videos"), resultPanel), "myVideosLabel", 211, 15, 65, 13, true);
     watchAddressCaption = Place(new QLabel(tr("Your video URL:"), resultPanel),
                                 "watchAddressCaption", 28, 53, 102, 13, true);
-    openAddressButton = Place(new ImageButton(BrowserIcon(QSize(16, 16)), resultPanel,
-                                              QRect(0, 0, 16, 16)),
-                              "openAddressButton", 133, 50, 16, 16, true);
+    openAddressButton =
+        Place(new ImageButton(BrowserIcon(QSize(16, 16)), resultPanel, QRect(0, 0, 16, 16)),
+              "openAddressButton", 133, 50, 16, 16, true);
     openAddressButton->setToolTip(tr("Open in default browser"));
     watchAddressEdit = Place(new QLineEdit(resultPanel), "watchAddressEdit", 28, 69, 291, 19, true);
-    copyAddressButton = Place(new ImageButton(CopyIcon(QSize(15, 13)), resultPanel,
-                                              QRect(0, 0, 15, 13)),
-                              "copyAddressButton", 322, 72, 15, 13, true);
+    copyAddressButton =
+        Place(new ImageButton(CopyIcon(QSize(15, 13)), resultPanel, QRect(0, 0, 15, 13)),
+              "copyAddressButton", 322, 72, 15, 13, true);
     copyAddressButton->setToolTip(tr("Copy to memory"));
     availabilityNote = Place(new QLabel(tr("It may take a few minutes before you can reach your "
                                            "video on YouTube system."),
@@ -551,9 +553,9 @@ void MainWindow::browseFile()
     const qint64 size = info.size();
     const QString megabytes = MegabytesText(size);
     if (MegabytesHundredths(size) > MaximumHundredths) {
-        m_platform.messages->show(tr("This file is %1 MB in size. YouTube allows maximum 100 MB.")
-                                      .arg(megabytes),
-                                  MsgButtons::Ok, MsgIcon::Critical);
+        m_platform.messages->show(
+            tr("This file is %1 MB in size. YouTube allows maximum 100 MB.").arg(megabytes),
+            MsgButtons::Ok, MsgIcon::Critical);
         return;
     }
 

@@ -75,27 +75,27 @@ private:
     void applyDisplay();
 
     // Start-up, intro, account, ending.
-    void loadSettings();        // Form_Load
-    void focusHelpText();       // Timer2_Timer
-    void stretchPreview();      // Timer1_Timer
+    void loadSettings();   // Form_Load
+    void focusHelpText();  // Timer2_Timer
+    void stretchPreview(); // Timer1_Timer
     MediaPreview &previewPlayer();
-    void dismissIntro();        // Label3_Click
-    void showMainPanel();       // RefreshAccount
-    void openAccountDialog();   // Label10_Click
-    void forgetAccount();       // Label14_Click
-    void clearStoredAccount();  // ClearStoredAccount
-    void endProgram();          // exit_Click, Command1_Click, Form_Unload
+    void dismissIntro();       // Label3_Click
+    void showMainPanel();      // RefreshAccount
+    void openAccountDialog();  // Label10_Click
+    void forgetAccount();      // Label14_Click
+    void clearStoredAccount(); // ClearStoredAccount
+    void endProgram();         // exit_Click, Command1_Click, Form_Unload
 
     // File choice and the video information.
-    void browseFile();          // Label4_Click
-    void clearChosenFile();     // Picture8_Click
-    void restoreFileText();     // Text1_Change
+    void browseFile();           // Label4_Click
+    void clearChosenFile();      // Picture8_Click
+    void restoreFileText();      // Text1_Change
     void openVideoInformation(); // Label5_Click
 
     // The upload and what it reports.
     void startUpload(const VideoInfo &info);
-    void cancelUpload();        // Label12_Click
-    void uploadNew();           // Label21_Click
+    void cancelUpload(); // Label12_Click
+    void uploadNew();    // Label21_Click
     void onStepChanged(UploadStep step);
     void onFileAnnounced(const QString &fileName, qint64 fileSize);
     void onProgress(const UploadProgressView &view); // Winsock2_SendProgress
@@ -124,42 +124,42 @@ private:
     Picture m_setAccountFace;   // Picture5
     Picture m_myAccountFace;    // Picture3
 
-    QWidget *headerBand;            // Picture1
-    PictureBox *logo;               // Picture6
-    ImageButton *accountButton;     // Picture2, click area Label10
+    QWidget *headerBand;             // Picture1
+    PictureBox *logo;                // Picture6
+    ImageButton *accountButton;      // Picture2, click area Label10
     LinkButton *forgetAccountLink;   // Label14
     LinkButton *termsLink;           // Label13
-    QLabel *titleLabel;             // Label1
-    QLabel *introHeading;           // Label2
-    QPlainTextEdit *helpText;       // Text5
-    ImageButton *understoodButton;  // Picture7, click area Label3
-    QCheckBox *skipIntroCheck;      // Check1
-    QWidget *mainPanel;             // Picture4
-    QGroupBox *uploadFrame;         // Frame1
-    QLabel *videoFileLabel;         // Label7
-    ImageButton *browseButton;      // Picture9, click area Label4
-    QLineEdit *fileEdit;            // Text1
-    ImageButton *uploadButton;      // Picture10, click area Label5
-    ImageButton *clearFileButton;   // Picture8
-    PictureBox *statusBanner;       // Picture11
+    QLabel *titleLabel;              // Label1
+    QLabel *introHeading;            // Label2
+    QPlainTextEdit *helpText;        // Text5
+    ImageButton *understoodButton;   // Picture7, click area Label3
+    QCheckBox *skipIntroCheck;       // Check1
+    QWidget *mainPanel;              // Picture4
+    QGroupBox *uploadFrame;          // Frame1
+    QLabel *videoFileLabel;          // Label7
+    ImageButton *browseButton;       // Picture9, click area Label4
+    QLineEdit *fileEdit;             // Text1
+    ImageButton *uploadButton;       // Picture10, click area Label5
+    ImageButton *clearFileButton;    // Picture8
+    PictureBox *statusBanner;        // Picture11
     LinkButton *cancelLink;          // Label12
-    QLabel *statusLine;             // Label6
-    QProgressBar *progressBar;      // ProgressBar1
-    QLabel *kilobyteLine;           // Label9
-    QLabel *percentLabel;           // Label11
-    QWidget *previewBox;            // Picture13
-    QWidget *previewPlaceholder;    // looks like the player until a file is chosen
+    QLabel *statusLine;              // Label6
+    QProgressBar *progressBar;       // ProgressBar1
+    QLabel *kilobyteLine;            // Label9
+    QLabel *percentLabel;            // Label11
+    QWidget *previewBox;             // Picture13
+    QWidget *previewPlaceholder;     // looks like the player until a file is chosen
     MediaPreview *preview = nullptr; // WindowsMediaPlayer1, made when a file is first chosen
-    QWidget *resultPanel;           // Picture18
-    PictureBox *tickIcon;           // Picture19
-    QLabel *resultText;             // Label8
-    QLabel *myVideosLabel;          // Label17
-    QLabel *watchAddressCaption;    // Label16
-    ImageButton *openAddressButton; // Picture20
-    QLineEdit *watchAddressEdit;    // Text4
-    ImageButton *copyAddressButton; // Picture22
-    QLabel *availabilityNote;       // Label19
-    ImageButton *uploadNewButton;   // Picture23, click area Label21
+    QWidget *resultPanel;            // Picture18
+    PictureBox *tickIcon;            // Picture19
+    QLabel *resultText;              // Label8
+    QLabel *myVideosLabel;           // Label17
+    QLabel *watchAddressCaption;     // Label16
+    ImageButton *openAddressButton;  // Picture20
+    QLineEdit *watchAddressEdit;     // Text4
+    ImageButton *copyAddressButton;  // Picture22
+    QLabel *availabilityNote;        // Label19
+    ImageButton *uploadNewButton;    // Picture23, click area Label21
 
     QTimer *m_stretchTimer;    // Timer1: keeps the preview stretched, every 200 ms
     QTimer *m_introFocusTimer; // Timer2: focus to the help text at start, once

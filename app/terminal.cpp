@@ -18,7 +18,8 @@ namespace {
 
 int InterruptPipe[2] = {-1, -1};
 volatile std::sig_atomic_t Interrupted = 0;
-struct sigaction PreviousAction{};
+struct sigaction PreviousAction
+{ };
 
 extern "C" void OnInterrupt(int)
 {
@@ -138,11 +139,11 @@ InterruptWatcher::InterruptWatcher(QObject *parent)
     m_notifier = new QSocketNotifier(InterruptPipe[0], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, [this] {
         char bytes[16];
-        while (::read(InterruptPipe[0], bytes, sizeof bytes) > 0) {
-        }
+        while (::read(InterruptPipe[0], bytes, sizeof bytes) > 0) { }
         Q_EMIT interrupted();
     });
-    struct sigaction action{};
+    struct sigaction action
+    { };
     action.sa_handler = OnInterrupt;
     sigemptyset(&action.sa_mask);
     // No SA_RESTART: a blocking read of the terminal returns with EINTR.

@@ -50,8 +50,7 @@ void serve(int fd, std::vector<char> &buffer)
     (void)written;
     // Let the client read the answer before the connection goes.
     ::shutdown(fd, SHUT_WR);
-    while (::read(fd, buffer.data(), buffer.size()) > 0) {
-    }
+    while (::read(fd, buffer.data(), buffer.size()) > 0) { }
 }
 
 } // namespace

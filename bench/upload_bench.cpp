@@ -106,7 +106,7 @@ int main(int argc, char *argv[])
     const long long peak = peakKilobytes();
     std::printf("request_bytes=%lld total_s=%.4f stall_ms=%.2f idle_kb=%lld peak_kb=%lld "
                 "above_idle_kb=%lld\n",
-                (long long)requestSize, done / 1e9, qMax<qint64>(worstLateNs, 0) / 1e6, idle,
-                peak, peak - idle);
+                (long long)requestSize, done / 1e9, qMax<qint64>(worstLateNs, 0) / 1e6, idle, peak,
+                peak - idle);
     return 0;
 }

@@ -11,7 +11,8 @@ QIcon ApplicationIcon()
     QIcon icon;
     for (const int size : {16, 32, 48, 64, 128, 256}) {
         const QString name = QString::number(size);
-        icon.addFile(u":/uplark/icons/"_s + name + u'x' + name + u"/uplark.png"_s, QSize(size, size));
+        icon.addFile(u":/uplark/icons/"_s + name + u'x' + name + u"/uplark.png"_s,
+                     QSize(size, size));
     }
     return icon;
 }

@@ -11,12 +11,12 @@
 
 // A broken invariant ends the run the way a crash does, so libFuzzer keeps the
 // input that broke it and the run fails.
-#define FUZZ_CHECK(condition)                                                                   \
-    do {                                                                                        \
-        if (!(condition)) {                                                                     \
+#define FUZZ_CHECK(condition) \
+    do { \
+        if (!(condition)) { \
             std::fprintf(stderr, "%s:%d: invariant broken: %s\n", __FILE__, __LINE__, #condition); \
-            std::abort();                                                                       \
-        }                                                                                       \
+            std::abort(); \
+        } \
     } while (false)
 
 // The fuzz input as a byte string of its own (a copy, so that a read past its

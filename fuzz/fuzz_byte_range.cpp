@@ -5,7 +5,8 @@
 
 #include <cstring>
 
-namespace videosite {}
+namespace videosite {
+}
 using namespace videosite;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)

@@ -3,7 +3,8 @@
 #include "fuzz/check.h"
 #include "videoinfo/conversion.h"
 
-namespace uplark {}
+namespace uplark {
+}
 using namespace uplark;
 
 namespace {

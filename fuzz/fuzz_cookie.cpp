@@ -5,7 +5,8 @@
 #include "server/formencoding.h"
 #include "server/httprequest.h"
 
-namespace videosite {}
+namespace videosite {
+}
 using namespace videosite;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -16,7 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     QByteArray remaining = rest;
     for (int field = 0; field < 8; ++field) {
         auto [value, next] = SplitAtNul(remaining);
-        request.headers.append({field % 2 ? QByteArrayLiteral("cookie") : QByteArrayLiteral("Cookie"), value});
+        request.headers.append(
+            {field % 2 ? QByteArrayLiteral("cookie") : QByteArrayLiteral("Cookie"), value});
         if (next.isEmpty())
             break;
         remaining = next;

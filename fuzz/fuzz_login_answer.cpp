@@ -3,7 +3,8 @@
 #include "site/login.h"
 #include "fuzz/check.h"
 
-namespace uplark {}
+namespace uplark {
+}
 using namespace uplark;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)

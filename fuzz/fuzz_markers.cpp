@@ -3,7 +3,8 @@
 #include "fuzz/check.h"
 #include "site/markers.h"
 
-namespace uplark {}
+namespace uplark {
+}
 using namespace uplark;
 
 namespace {
@@ -13,7 +14,8 @@ namespace {
 int CountMarkers(const QByteArray &text, const QByteArray &marker)
 {
     int count = 0;
-    for (qsizetype at = text.indexOf(marker); at >= 0; at = text.indexOf(marker, at + marker.size()))
+    for (qsizetype at = text.indexOf(marker); at >= 0;
+         at = text.indexOf(marker, at + marker.size()))
         ++count;
     return count;
 }

@@ -8,7 +8,8 @@
 
 #include <functional>
 
-namespace videosite {}
+namespace videosite {
+}
 using namespace videosite;
 
 namespace {

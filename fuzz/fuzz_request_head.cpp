@@ -5,7 +5,8 @@
 #include "server/httprequest.h"
 #include "server/multipart.h"
 
-namespace videosite {}
+namespace videosite {
+}
 using namespace videosite;
 
 namespace {
@@ -41,10 +42,13 @@ void CheckHead(QByteArrayView buffer, qsizetype maxHeadSize)
 
         // The head alone parses to the same request; one byte less is not a
         // whole head yet.
-        const RequestHeadResult alone = parseRequestHead(buffer.first(result.consumed), maxHeadSize);
+        const RequestHeadResult alone =
+            parseRequestHead(buffer.first(result.consumed), maxHeadSize);
         FUZZ_CHECK(alone.status == Status::Complete && alone.consumed == result.consumed);
-        FUZZ_CHECK(alone.request.target == request.target && alone.request.headers == request.headers);
-        const RequestHeadResult shorter = parseRequestHead(buffer.first(result.consumed - 1), maxHeadSize);
+        FUZZ_CHECK(alone.request.target == request.target
+                   && alone.request.headers == request.headers);
+        const RequestHeadResult shorter =
+            parseRequestHead(buffer.first(result.consumed - 1), maxHeadSize);
         FUZZ_CHECK(shorter.status != Status::Complete);
 
         for (const auto &[name, value] : request.headers) {

@@ -2,7 +2,8 @@
 #include "fuzz/check.h"
 #include "site/uploadtarget.h"
 
-namespace uplark {}
+namespace uplark {
+}
 using namespace uplark;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -14,7 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // (leading zeros aside).
     FUZZ_CHECK(parts.Port >= 0 && parts.Port <= 65535);
     if (parts.Port != 0)
-        FUZZ_CHECK(address.contains(':' + QByteArray::number(parts.Port)) || address.contains(":0"));
+        FUZZ_CHECK(address.contains(':' + QByteArray::number(parts.Port))
+                   || address.contains(":0"));
 
     const qsizetype schemeEnd = address.indexOf("://");
     if (schemeEnd >= 0)
@@ -34,7 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const QByteArray tail = rest.mid(slash);
         FUZZ_CHECK(tail == (tail.contains('?') ? parts.Path + '?' + parts.Query : parts.Path));
     } else {
-        FUZZ_CHECK(parts.Host == rest && parts.Path == "/" && parts.Query.isEmpty() && parts.Port == 0);
+        FUZZ_CHECK(parts.Host == rest && parts.Path == "/" && parts.Query.isEmpty()
+                   && parts.Port == 0);
     }
     return 0;
 }

@@ -3,7 +3,8 @@
 #include "fuzz/check.h"
 #include "site/metadataform.h"
 
-namespace uplark {}
+namespace uplark {
+}
 using namespace uplark;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -14,7 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // the next one (or the end).
     const qsizetype name = chunk.indexOf("addresser");
     const qsizetype stretchEnd = name < 0 ? -1 : chunk.indexOf("addresser", name + 9);
-    const QByteArray stretch = name < 0 ? QByteArray() : chunk.mid(name + 9, stretchEnd < 0 ? -1 : stretchEnd - name - 9);
+    const QByteArray stretch =
+        name < 0 ? QByteArray() : chunk.mid(name + 9, stretchEnd < 0 ? -1 : stretchEnd - name - 9);
     const qsizetype value = stretch.indexOf("value=\"");
     const std::optional<QByteArray> addresser = UploadFormAddresser(chunk);
     FUZZ_CHECK(addresser.has_value() == (name >= 0 && value >= 0));

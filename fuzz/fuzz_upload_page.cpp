@@ -3,7 +3,8 @@
 #include "fuzz/check.h"
 #include "site/uploadpage.h"
 
-namespace uplark {}
+namespace uplark {
+}
 using namespace uplark;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)

@@ -4,7 +4,8 @@
 #include "common/percentcoding.h"
 #include "server/formencoding.h"
 
-namespace videosite {}
+namespace videosite {
+}
 using namespace videosite;
 
 namespace {

@@ -5,7 +5,8 @@
 #include "server/httpresponse.h"
 #include "server/pages.h"
 
-namespace videosite {}
+namespace videosite {
+}
 using namespace videosite;
 using namespace Qt::StringLiterals;
 
@@ -35,13 +36,16 @@ int main(int argc, char **argv)
     loggedIn.body = Pages::signedIn("/my_account");
     const QByteArray loginAnswer = Wire(loggedIn);
     WriteSeed(root, "fuzz_login_answer", "logged_in", loginAnswer);
-    WriteSeed(root, "fuzz_login_answer", "incorrect", SignInAnswer(u"Sorry, your login was incorrect."_s));
+    WriteSeed(root, "fuzz_login_answer", "incorrect",
+              SignInAnswer(u"Sorry, your login was incorrect."_s));
     WriteSeed(root, "fuzz_login_answer", "check_your",
               SignInAnswer(u"Please check your username and password."_s));
     WriteSeed(root, "fuzz_login_answer", "too_many",
-              SignInAnswer(u"You had too many login failures. Please wait before trying to login again."_s));
+              SignInAnswer(
+                  u"You had too many login failures. Please wait before trying to login again."_s));
 
-    const QByteArray uploadPage = Wire(HttpResponse::html(200, Pages::uploadStart("c0ffee42d00d", nullptr)));
+    const QByteArray uploadPage =
+        Wire(HttpResponse::html(200, Pages::uploadStart("c0ffee42d00d", nullptr)));
     WriteSeed(root, "fuzz_upload_page", "upload_page", uploadPage);
 
     Pages::UploadDetails details;
@@ -50,12 +54,14 @@ int main(int argc, char **argv)
     details.category = "23";
     details.tags = "tag one";
     const QByteArray action = "http://localhost:8080/upload?session=1";
-    const QByteArray uploadForm = Wire(HttpResponse::html(200, Pages::uploadForm(action, "ticket-5be1", details)));
+    const QByteArray uploadForm =
+        Wire(HttpResponse::html(200, Pages::uploadForm(action, "ticket-5be1", details)));
     WriteSeed(root, "fuzz_upload_form", "upload_form", uploadForm);
 
     const QByteArray result = "http://localhost/my_videos_upload?video_id=Qx7Rk2&status=ok";
     WriteSeed(root, "fuzz_upload_result", "upload_done",
-              Wire(HttpResponse::redirect(303, result, Pages::uploadDone(result, "http://localhost/watch?v=Qx7Rk2"))));
+              Wire(HttpResponse::redirect(
+                  303, result, Pages::uploadDone(result, "http://localhost/watch?v=Qx7Rk2"))));
 
     WriteSeed(root, "fuzz_split_url", "action", action);
     WriteSeed(root, "fuzz_split_url", "no_port", "http://upload.localhost/upload");
@@ -67,7 +73,10 @@ int main(int argc, char **argv)
     fields.tags = "tags";
     WriteSeed(root, "fuzz_conversion_answer", "answer", conversionAnswer(fields));
 
-    WriteSeed(root, "fuzz_markers", "login_info", QByteArrayLiteral("LOGIN_INFO\0") + loginAnswer + QByteArrayLiteral("\0\r\n"));
-    WriteSeed(root, "fuzz_markers", "token", QByteArrayLiteral("var gXSRF_token = '\0") + uploadPage.left(2048) + QByteArrayLiteral("\0';"));
+    WriteSeed(root, "fuzz_markers", "login_info",
+              QByteArrayLiteral("LOGIN_INFO\0") + loginAnswer + QByteArrayLiteral("\0\r\n"));
+    WriteSeed(root, "fuzz_markers", "token",
+              QByteArrayLiteral("var gXSRF_token = '\0") + uploadPage.left(2048)
+                  + QByteArrayLiteral("\0';"));
     return 0;
 }

@@ -9,7 +9,8 @@
 #include "site/wire.h"
 #include "videoinfo/conversion.h"
 
-namespace uplark {}
+namespace uplark {
+}
 using namespace uplark;
 using namespace Qt::StringLiterals;
 
@@ -48,8 +49,9 @@ int main(int argc, char **argv)
     fields.category = "23";
     fields.addresser = "ticket-5be1";
     fields.loginCookie = cookie;
-    const QByteArray filePost = BuildFilePost(QByteArrayLiteral("\x00\x01video\r\n--Xu02=$\r\n\xff"), target,
-                                              QuotedPath(u"C:\\My Videos\\clip one.wmv"_s), fields);
+    const QByteArray filePost =
+        BuildFilePost(QByteArrayLiteral("\x00\x01video\r\n--Xu02=$\r\n\xff"), target,
+                      QuotedPath(u"C:\\My Videos\\clip one.wmv"_s), fields);
     const QByteArray conversion = ConversionBody(EncodePlaceholders(u"Title & 100% done"_s),
                                                  EncodePlaceholders(u"Line one\r\nline two"_s),
                                                  EncodePlaceholders(u"tags"_s));
@@ -60,15 +62,18 @@ int main(int argc, char **argv)
     WriteSeed(root, "fuzz_request_head", "metadata", Head(metadata));
     WriteSeed(root, "fuzz_request_head", "file_post", Head(filePost));
     WriteSeed(root, "fuzz_request_head", "range",
-              "\r\nGET /videos/abc.wmv?x=1&y HTTP/1.0\r\nRange: bytes=0-99\r\nCookie: a=1; " + cookie
-                  + "\r\nConnection: keep-alive\r\nExpect: 100-continue\r\n\r\n");
+              "\r\nGET /videos/abc.wmv?x=1&y HTTP/1.0\r\nRange: bytes=0-99\r\nCookie: a=1; "
+                  + cookie + "\r\nConnection: keep-alive\r\nExpect: 100-continue\r\n\r\n");
 
     WriteSeed(root, "fuzz_url_encoded", "login", LoginBody(u"demo user"_s, u"pa$$ wörd%&="_s));
     WriteSeed(root, "fuzz_url_encoded", "conversion", conversion);
-    WriteSeed(root, "fuzz_url_encoded", "query", "next=%2Fmy_account&video_id=abc&&empty=&=x&%zz+%4");
+    WriteSeed(root, "fuzz_url_encoded", "query",
+              "next=%2Fmy_account&video_id=abc&&empty=&=x&%zz+%4");
 
-    WriteSeed(root, "fuzz_cookie", "login_info", QByteArrayLiteral("LOGIN_INFO\0") + cookie + "; path=/; other=2");
-    WriteSeed(root, "fuzz_cookie", "two_fields", QByteArrayLiteral("LOGIN_INFO\0a=1;b\0 LOGIN_INFO = x ; LOGIN_INFO=y"));
+    WriteSeed(root, "fuzz_cookie", "login_info",
+              QByteArrayLiteral("LOGIN_INFO\0") + cookie + "; path=/; other=2");
+    WriteSeed(root, "fuzz_cookie", "two_fields",
+              QByteArrayLiteral("LOGIN_INFO\0a=1;b\0 LOGIN_INFO = x ; LOGIN_INFO=y"));
 
     WriteSeed(root, "fuzz_byte_range", "first_last", SizeAndHeader(1000, "bytes=0-99"));
     WriteSeed(root, "fuzz_byte_range", "open_end", SizeAndHeader(1000, "bytes=100-"));

@@ -94,10 +94,7 @@ public:
                 [this](int position) { m_player->setPosition(position); });
     }
 
-    void setMedia(const QString &path) override
-    {
-        m_player->setSource(QUrl::fromLocalFile(path));
-    }
+    void setMedia(const QString &path) override { m_player->setSource(QUrl::fromLocalFile(path)); }
 
     // Stops playback; the file stays loaded so that play starts it again.
     void closeMedia() override { m_player->stop(); }
@@ -133,9 +130,9 @@ QWidget *CreatePreviewPlaceholder(QWidget *parent)
     picture->setAutoFillBackground(true);
     // Its controls do nothing, so the keyboard passes them by.
     const PreviewControls controls = LayOutPreview(box, picture);
-    for (QWidget *control : {static_cast<QWidget *>(controls.play),
-                             static_cast<QWidget *>(controls.stop),
-                             static_cast<QWidget *>(controls.position)})
+    for (QWidget *control :
+         {static_cast<QWidget *>(controls.play), static_cast<QWidget *>(controls.stop),
+          static_cast<QWidget *>(controls.position)})
         control->setFocusPolicy(Qt::NoFocus);
     return box;
 }

@@ -129,17 +129,18 @@ Picture TickIcon(QSize size)
 
 Picture BrowserIcon(QSize size)
 {
-    return Picture(size, Qt::transparent, u"Open in default browser"_s, [](QPainter &p, QSize size) {
-        p.setRenderHint(QPainter::Antialiasing);
-        const QRectF r = QRectF(QPointF(0, 0), QSizeF(size)).adjusted(1, 1, -1, -1);
-        p.setPen(QPen(QColor(20, 80, 170), 1.2));
-        p.setBrush(QColor(200, 225, 255));
-        p.drawEllipse(r);
-        p.setBrush(Qt::NoBrush);
-        p.drawEllipse(r.adjusted(r.width() * 0.28, 0, -r.width() * 0.28, 0));
-        p.drawLine(QPointF(r.left(), r.center().y()), QPointF(r.right(), r.center().y()));
-        p.drawLine(QPointF(r.center().x(), r.top()), QPointF(r.center().x(), r.bottom()));
-    });
+    return Picture(
+        size, Qt::transparent, u"Open in default browser"_s, [](QPainter &p, QSize size) {
+            p.setRenderHint(QPainter::Antialiasing);
+            const QRectF r = QRectF(QPointF(0, 0), QSizeF(size)).adjusted(1, 1, -1, -1);
+            p.setPen(QPen(QColor(20, 80, 170), 1.2));
+            p.setBrush(QColor(200, 225, 255));
+            p.drawEllipse(r);
+            p.setBrush(Qt::NoBrush);
+            p.drawEllipse(r.adjusted(r.width() * 0.28, 0, -r.width() * 0.28, 0));
+            p.drawLine(QPointF(r.left(), r.center().y()), QPointF(r.right(), r.center().y()));
+            p.drawLine(QPointF(r.center().x(), r.top()), QPointF(r.center().x(), r.bottom()));
+        });
 }
 
 Picture CopyIcon(QSize size)

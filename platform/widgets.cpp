@@ -203,10 +203,10 @@ QSize LinkButton::sizeHint() const
 void LinkButton::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    style()->drawItemText(&painter, rect(),
-                          QStyle::visualAlignment(layoutDirection(),
-                                                  Qt::AlignLeft | Qt::AlignVCenter),
-                          palette(), isEnabled(), text(), foregroundRole());
+    style()->drawItemText(
+        &painter, rect(),
+        QStyle::visualAlignment(layoutDirection(), Qt::AlignLeft | Qt::AlignVCenter), palette(),
+        isEnabled(), text(), foregroundRole());
     if (hasFocus())
         DrawFocusRing(painter, *this);
 }

@@ -78,7 +78,7 @@ protected:
 
 // Names a control, gives it its rectangle (left, top, width, height) in its
 // container and shows or hides it, as a window's control table lists them.
-template <typename W>
+template<typename W>
 W *Place(W *widget, const char *name, int left, int top, int width, int height, bool shown = true)
 {
     widget->setObjectName(QString::fromLatin1(name));

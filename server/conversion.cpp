@@ -13,14 +13,16 @@ ConversionFields splitConversionRequest(QByteArrayView body)
     if (body.startsWith(titlePrefix))
         titleStart = titlePrefix.size();
     const qsizetype dscr = body.indexOf(dscrMarker, titleStart);
-    const qsizetype tags = body.indexOf(tagsMarker, dscr < 0 ? titleStart : dscr + dscrMarker.size());
+    const qsizetype tags =
+        body.indexOf(tagsMarker, dscr < 0 ? titleStart : dscr + dscrMarker.size());
 
     const qsizetype titleEnd = dscr >= 0 ? dscr : (tags >= 0 ? tags : body.size());
     if (titleStart > 0)
         fields.title = body.sliced(titleStart, titleEnd - titleStart).toByteArray();
     if (dscr >= 0) {
         const qsizetype start = dscr + dscrMarker.size();
-        fields.description = body.sliced(start, (tags >= 0 ? tags : body.size()) - start).toByteArray();
+        fields.description =
+            body.sliced(start, (tags >= 0 ? tags : body.size()) - start).toByteArray();
     }
     if (tags >= 0)
         fields.tags = body.sliced(tags + tagsMarker.size()).toByteArray();

@@ -54,7 +54,8 @@ bool verifyPassword(QByteArrayView password, const PasswordHash &stored)
 
 QByteArray randomToken(int bytes)
 {
-    return randomBytes(bytes).toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals);
+    return randomBytes(bytes).toBase64(QByteArray::Base64UrlEncoding
+                                       | QByteArray::OmitTrailingEquals);
 }
 
 QByteArray tokenDigest(QByteArrayView token)

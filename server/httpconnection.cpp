@@ -14,12 +14,12 @@ constexpr qint64 ReadChunkSize = 16 * 1024;
 
 HttpConnection::HttpConnection(QTcpSocket *socket, HttpHandler *handler, const HttpLimits &limits,
                                BodyBudget *budget, QObject *parent)
-    : QObject(parent),
-      m_socket(socket),
-      m_handler(handler),
-      m_limits(limits),
-      m_budget(budget),
-      m_clientAddress(socket->peerAddress().toString())
+    : QObject(parent)
+    , m_socket(socket)
+    , m_handler(handler)
+    , m_limits(limits)
+    , m_budget(budget)
+    , m_clientAddress(socket->peerAddress().toString())
 {
     m_socket->setParent(this);
     // Once this much is waiting unread, the socket stops taking bytes from
@@ -210,7 +210,8 @@ bool HttpConnection::readHead()
     switch (head.status) {
     case RequestHeadResult::Status::Incomplete:
         // Only blank lines went; what follows is looked at anew.
-        return !m_input.isEmpty() && m_input.front() != '\r' && m_input.front() != '\n' ? readHead() : false;
+        return !m_input.isEmpty() && m_input.front() != '\r' && m_input.front() != '\n' ? readHead()
+                                                                                        : false;
     case RequestHeadResult::Status::Invalid:
         m_request = HttpRequest();
         m_keepAlive = false;
@@ -292,7 +293,8 @@ void HttpConnection::respond(bool early)
     const quint64 serial = ++m_requestSerial;
     QPointer<HttpConnection> self(this);
     m_handler->respond(m_request, m_receiver.get(), [self, serial](HttpResponse response) {
-        if (self && !self->m_finished && self->m_requestSerial == serial && self->m_state == State::Responding)
+        if (self && !self->m_finished && self->m_requestSerial == serial
+            && self->m_state == State::Responding)
             self->deliver(std::move(response));
     });
 }

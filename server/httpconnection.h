@@ -20,7 +20,10 @@ namespace videosite {
 class BodyBudget
 {
 public:
-    explicit BodyBudget(qint64 capacity) : m_capacity(capacity) {}
+    explicit BodyBudget(qint64 capacity)
+        : m_capacity(capacity)
+    {
+    }
     bool take(qint64 bytes)
     {
         if (bytes > m_capacity - m_held)
@@ -53,8 +56,8 @@ class HttpConnection : public QObject
     Q_OBJECT
 
 public:
-    HttpConnection(QTcpSocket *socket, HttpHandler *handler, const HttpLimits &limits, BodyBudget *budget,
-                   QObject *parent = nullptr);
+    HttpConnection(QTcpSocket *socket, HttpHandler *handler, const HttpLimits &limits,
+                   BodyBudget *budget, QObject *parent = nullptr);
     ~HttpConnection() override;
 
     static constexpr qint64 SocketReadBuffer = 16 * 1024;
@@ -66,7 +69,15 @@ Q_SIGNALS:
     void closed();
 
 private:
-    enum class State { ReadingHead, ReadingBody, Draining, Responding, Sending, SendingFile, Closing };
+    enum class State {
+        ReadingHead,
+        ReadingBody,
+        Draining,
+        Responding,
+        Sending,
+        SendingFile,
+        Closing
+    };
 
     void readInput();
     void onBytesWritten();

@@ -63,7 +63,8 @@ public:
     // malformed or oversized request, a full server).
     virtual HttpResponse errorPage(int status) const
     {
-        return HttpResponse::plainText(status, QByteArray::number(status) + ' ' + reasonPhrase(status) + '\n');
+        return HttpResponse::plainText(status, QByteArray::number(status) + ' '
+                                                   + reasonPhrase(status) + '\n');
     }
 };
 

@@ -13,7 +13,10 @@ constexpr int RefusalLingerMs = 2000;
 } // namespace
 
 HttpServer::HttpServer(HttpHandler *handler, const HttpLimits &limits, QObject *parent)
-    : QObject(parent), m_handler(handler), m_limits(limits), m_budget(limits.bodyBudget)
+    : QObject(parent)
+    , m_handler(handler)
+    , m_limits(limits)
+    , m_budget(limits.bodyBudget)
 {
     connect(&m_server, &QTcpServer::newConnection, this, &HttpServer::acceptConnections);
 }
@@ -65,7 +68,8 @@ void HttpServer::refuse(QTcpSocket *socket)
     // What the client sends is dropped, so that the close does not become a
     // reset that destroys the answer on its way.
     socket->setReadBufferSize(HttpConnection::SocketReadBuffer);
-    connect(socket, &QTcpSocket::readyRead, socket, [socket] { socket->skip(socket->bytesAvailable()); });
+    connect(socket, &QTcpSocket::readyRead, socket,
+            [socket] { socket->skip(socket->bytesAvailable()); });
     connect(socket, &QTcpSocket::disconnected, socket, [socket] {
         socket->setParent(nullptr);
         socket->deleteLater();

@@ -5,12 +5,17 @@
 
 namespace videosite {
 
-LoginGuard::LoginGuard(Store &store, const LoginPolicy &policy, PasswordChecker &checker, Clock clock)
-    : m_store(store), m_policy(policy), m_checker(checker), m_clock(std::move(clock))
+LoginGuard::LoginGuard(Store &store, const LoginPolicy &policy, PasswordChecker &checker,
+                       Clock clock)
+    : m_store(store)
+    , m_policy(policy)
+    , m_checker(checker)
+    , m_clock(std::move(clock))
 {
 }
 
-void LoginGuard::attempt(const QString &name, const QByteArray &password, const QString &clientAddress, Done done)
+void LoginGuard::attempt(const QString &name, const QByteArray &password,
+                         const QString &clientAddress, Done done)
 {
     if (name.isEmpty() || password.isEmpty()) {
         done({LoginOutcome::MissingField, {}});
@@ -41,7 +46,8 @@ void LoginGuard::decideNext(const Key &key)
             continue;
         }
         const std::optional<Account> account = m_store.account(name);
-        m_checker.check(found->first().password, account ? std::optional(account->password) : std::nullopt,
+        m_checker.check(found->first().password,
+                        account ? std::optional(account->password) : std::nullopt,
                         [this, key, accountId = account ? account->id : 0](bool correct) {
                             QList<Waiting> &waiting = m_waiting[key];
                             const Done done = std::move(waiting.first().done);
@@ -60,7 +66,8 @@ LoginResult LoginGuard::conclude(const Key &key, qint64 accountId, bool correct)
     if (!correct) {
         m_store.forgetLoginFailuresBefore(now - m_policy.windowSeconds, now);
         m_store.addLoginFailure(name, address, now);
-        if (m_store.loginFailuresSince(name, address, now - m_policy.windowSeconds) >= m_policy.maxFailures) {
+        if (m_store.loginFailuresSince(name, address, now - m_policy.windowSeconds)
+            >= m_policy.maxFailures) {
             m_store.lockLogin(name, address, now + m_policy.windowSeconds);
             m_store.clearLoginFailures(name, address);
         }

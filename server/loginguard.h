@@ -48,7 +48,8 @@ public:
     // Decides one attempt. done may be called before this returns (a missing
     // field, a locked name), otherwise it is called later, on the guard's
     // thread.
-    void attempt(const QString &name, const QByteArray &password, const QString &clientAddress, Done done);
+    void attempt(const QString &name, const QByteArray &password, const QString &clientAddress,
+                 Done done);
 
 private:
     using Key = QPair<QString, QString>; // user name, client address

@@ -24,7 +24,8 @@ int addAccount(const ServerOptions &options)
         return 1;
     }
     if (!store.setAccount(options.accountName, options.accountPassword.toUtf8(), currentTime())) {
-        std::fprintf(stderr, "videosite: cannot store the account: %s\n", qPrintable(store.errorString()));
+        std::fprintf(stderr, "videosite: cannot store the account: %s\n",
+                     qPrintable(store.errorString()));
         return 1;
     }
     return 0;
@@ -50,7 +51,8 @@ int main(int argc, char *argv[])
 
     const ParsedOptions parsed = parseOptions(QCoreApplication::arguments());
     if (!parsed.error.isEmpty()) {
-        std::fprintf(stderr, "videosite: %s\n\n%s", qPrintable(parsed.error), qPrintable(usageText()));
+        std::fprintf(stderr, "videosite: %s\n\n%s", qPrintable(parsed.error),
+                     qPrintable(usageText()));
         return 2;
     }
     const ServerOptions &options = parsed.options;
@@ -67,7 +69,8 @@ int main(int argc, char *argv[])
     // Watch the signals before anything else, so that a stop request never
     // finds the server without its handler.
     SignalWatcher stopSignals({SIGINT, SIGTERM});
-    QObject::connect(&stopSignals, &SignalWatcher::signalReceived, &app, [] { QCoreApplication::quit(); });
+    QObject::connect(&stopSignals, &SignalWatcher::signalReceived, &app,
+                     [] { QCoreApplication::quit(); });
 
     raiseDescriptorLimit();
     VideoSite site(options);

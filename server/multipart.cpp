@@ -105,8 +105,8 @@ QByteArray multipartBoundary(QByteArrayView contentType)
     qsizetype pos = contentType.indexOf(';');
     while (pos >= 0 && pos < contentType.size()) {
         const qsizetype next = contentType.indexOf(';', pos + 1);
-        const QByteArrayView param =
-            trimmedSpaces(contentType.sliced(pos + 1, (next < 0 ? contentType.size() : next) - pos - 1));
+        const QByteArrayView param = trimmedSpaces(
+            contentType.sliced(pos + 1, (next < 0 ? contentType.size() : next) - pos - 1));
         const qsizetype eq = param.indexOf('=');
         if (eq > 0 && equalsIgnoringCase(trimmedSpaces(param.first(eq)), "boundary")) {
             QByteArrayView value = trimmedSpaces(param.sliced(eq + 1));
@@ -124,7 +124,8 @@ QByteArray multipartBoundary(QByteArrayView contentType)
 }
 
 MultipartParser::MultipartParser(const QByteArray &boundary)
-    : m_delimiter("\r\n--" + boundary), m_closing("\r\n--" + boundary + "--")
+    : m_delimiter("\r\n--" + boundary)
+    , m_closing("\r\n--" + boundary + "--")
 {
     // The first boundary line has no CR LF before it: pretend there was one,
     // so that every delimiter looks the same.
@@ -356,7 +357,8 @@ bool MultipartParser::finish()
         return true;
     case State::FileContent: {
         QByteArrayView tail(m_fileHold);
-        while (!tail.isEmpty() && (tail.back() == '\r' || tail.back() == '\n' || isSpace(tail.back())))
+        while (!tail.isEmpty()
+               && (tail.back() == '\r' || tail.back() == '\n' || isSpace(tail.back())))
             tail.chop(1);
         if (!tail.endsWith(m_closing))
             return fail(u"the body does not end with the closing boundary"_s);

@@ -102,7 +102,8 @@ ParsedOptions parseOptions(const QStringList &arguments)
         } else if (arg == u"--public-host"_s) {
             options.publicHost = value.toUtf8();
             const bool portGiven = value.contains(u':') && !value.startsWith(u'[');
-            if (value.isEmpty() || portGiven || value.contains(u'/') || value.contains(u'"') || value.contains(u' '))
+            if (value.isEmpty() || portGiven || value.contains(u'/') || value.contains(u'"')
+                || value.contains(u' '))
                 parsed.error = u"bad host name for --public-host: "_s + value;
         } else if (arg == u"--lockout-seconds"_s) {
             if (readNumber(value, 1, 7 * 24 * 3600, &number))

@@ -52,7 +52,8 @@ QByteArray uploadStart(const QByteArray &xsrfToken, const Video *justUploaded);
 QByteArray signInToUpload();
 // The second upload step: the form that goes to the upload server, with the
 // one-time ticket in its "addresser" field.
-QByteArray uploadForm(const QByteArray &action, const QByteArray &ticket, const UploadDetails &details);
+QByteArray uploadForm(const QByteArray &action, const QByteArray &ticket,
+                      const UploadDetails &details);
 QByteArray uploadDone(const QByteArray &resultAddress, const QByteArray &watchAddress);
 QByteArray uploadRefused(const QString &reason, const QByteArray &uploadPageAddress);
 

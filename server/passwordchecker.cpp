@@ -12,7 +12,8 @@ const PasswordHash &decoyHash()
 
 } // namespace
 
-PasswordChecker::PasswordChecker(int maxThreads, QObject *parent) : QObject(parent)
+PasswordChecker::PasswordChecker(int maxThreads, QObject *parent)
+    : QObject(parent)
 {
     m_pool.setMaxThreadCount(qMax(1, maxThreads));
 }
@@ -27,9 +28,11 @@ void PasswordChecker::check(const QByteArray &password, const std::optional<Pass
                             std::function<void(bool)> done)
 {
     m_pool.start([this, password, stored, done = std::move(done)]() mutable {
-        const bool correct = stored ? verifyPassword(password, *stored) : (verifyPassword(password, decoyHash()), false);
+        const bool correct = stored ? verifyPassword(password, *stored)
+                                    : (verifyPassword(password, decoyHash()), false);
         // Delivered through the event loop; dropped if this object goes first.
-        QMetaObject::invokeMethod(this, [correct, done = std::move(done)] { done(correct); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [correct, done = std::move(done)] { done(correct); }, Qt::QueuedConnection);
     });
 }
 

@@ -14,7 +14,8 @@ int g_pipe[2] = {-1, -1};
 }
 
 SignalWatcher::SignalWatcher(const QList<int> &signalNumbers, QObject *parent)
-    : QObject(parent), m_signals(signalNumbers)
+    : QObject(parent)
+    , m_signals(signalNumbers)
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_pipe) != 0)
         qFatal("videosite: socketpair failed");

@@ -23,7 +23,8 @@ struct SiteConfig
     // "http://host" and the port unless it is 80.
     QByteArray siteAddress() const
     {
-        return "http://" + publicHost + (sitePort == 80 ? QByteArray() : ':' + QByteArray::number(sitePort));
+        return "http://" + publicHost
+               + (sitePort == 80 ? QByteArray() : ':' + QByteArray::number(sitePort));
     }
     // The upload form's action: always with the port.
     QByteArray uploadAction() const

@@ -34,7 +34,8 @@ bool isGet(const HttpRequest &request)
 // path, and no rejection page may name the login cookie.
 QByteArray safeNext(const QByteArray &next)
 {
-    if (!next.startsWith('/') || next.startsWith("//") || next.contains('\\') || next.contains("LOGIN_INFO"))
+    if (!next.startsWith('/') || next.startsWith("//") || next.contains('\\')
+        || next.contains("LOGIN_INFO"))
         return "/my_account";
     for (const char c : next) {
         if (uchar(c) < 0x21 || uchar(c) == 0x7f)
@@ -64,7 +65,8 @@ HttpResponse loginAnswer(const LoginResult &result, const QByteArray &next)
         // The cookie line comes first: nothing before it names the cookie.
         HttpResponse response;
         response.status = 302;
-        response.addHeader("Set-Cookie", "LOGIN_INFO=" + result.sessionCookie + "; path=/; HttpOnly; SameSite=Lax");
+        response.addHeader("Set-Cookie", "LOGIN_INFO=" + result.sessionCookie
+                                             + "; path=/; HttpOnly; SameSite=Lax");
         response.addHeader("Location", next);
         response.addHeader("Content-Type", "text/html; charset=utf-8");
         response.addHeader("Cache-Control", "no-store");
@@ -72,12 +74,16 @@ HttpResponse loginAnswer(const LoginResult &result, const QByteArray &next)
         return response;
     }
     case LoginOutcome::MissingField:
-        return HttpResponse::html(200, Pages::signIn(u"Please check your username and password."_s, next));
+        return HttpResponse::html(
+            200, Pages::signIn(u"Please check your username and password."_s, next));
     case LoginOutcome::Incorrect:
         return HttpResponse::html(200, Pages::signIn(u"Sorry, your login was incorrect."_s, next));
     case LoginOutcome::TooManyFailures:
         return HttpResponse::html(
-            200, Pages::signIn(u"You had too many login failures. Please wait before trying to login again."_s, next));
+            200,
+            Pages::signIn(
+                u"You had too many login failures. Please wait before trying to login again."_s,
+                next));
     }
     return HttpResponse::html(500, Pages::error(500));
 }
@@ -85,10 +91,10 @@ HttpResponse loginAnswer(const LoginResult &result, const QByteArray &next)
 } // namespace
 
 SiteHandler::SiteHandler(Store &store, const SiteConfig &config)
-    : m_store(store),
-      m_config(config),
-      m_guard(store, config.login, m_checker, &currentTime),
-      m_checker(config.passwordThreads)
+    : m_store(store)
+    , m_config(config)
+    , m_guard(store, config.login, m_checker, &currentTime)
+    , m_checker(config.passwordThreads)
 {
 }
 
@@ -163,13 +169,15 @@ HttpResponse SiteHandler::answer(const HttpRequest &request)
     if (path == "/my_videos") {
         if (!session)
             return HttpResponse::html(200, Pages::signInForMyVideos());
-        return HttpResponse::html(200, Pages::myVideos(session->accountName, m_store.videosOf(session->accountId)));
+        return HttpResponse::html(
+            200, Pages::myVideos(session->accountName, m_store.videosOf(session->accountId)));
     }
     if (path == "/my_account") {
         if (!session)
             return HttpResponse::html(200, Pages::signIn({}, "/my_account"));
         return HttpResponse::html(
-            200, Pages::account(session->accountName, int(m_store.videosOf(session->accountId).size())));
+            200,
+            Pages::account(session->accountName, int(m_store.videosOf(session->accountId).size())));
     }
     if (path == "/t/terms")
         return HttpResponse::html(200, Pages::terms(signedIn));
@@ -193,9 +201,8 @@ void SiteHandler::login(const HttpRequest &request, const Reply &reply)
         next = formValue(fields, "next");
     next = safeNext(next);
 
-    m_guard.attempt(name, password, request.clientAddress, [next, reply](const LoginResult &result) {
-        reply(loginAnswer(result, next));
-    });
+    m_guard.attempt(name, password, request.clientAddress,
+                    [next, reply](const LoginResult &result) { reply(loginAnswer(result, next)); });
 }
 
 HttpResponse SiteHandler::signOut(const HttpRequest &request)
@@ -242,7 +249,8 @@ HttpResponse SiteHandler::videoFile(const HttpRequest &request)
     case ByteRange::Kind::Partial:
         response.status = 206;
         response.addHeader("Content-Range", "bytes " + QByteArray::number(range.first) + '-'
-                                                + QByteArray::number(range.last) + '/' + QByteArray::number(size));
+                                                + QByteArray::number(range.last) + '/'
+                                                + QByteArray::number(size));
         response.fileOffset = range.first;
         response.fileLength = range.length();
         break;
@@ -254,7 +262,8 @@ HttpResponse SiteHandler::videoFile(const HttpRequest &request)
     return response;
 }
 
-HttpResponse SiteHandler::uploadPage(const HttpRequest &request, const std::optional<Session> &session)
+HttpResponse SiteHandler::uploadPage(const HttpRequest &request,
+                                     const std::optional<Session> &session)
 {
     if (!session)
         return HttpResponse::html(200, Pages::signInToUpload());
@@ -266,16 +275,18 @@ HttpResponse SiteHandler::uploadPage(const HttpRequest &request, const std::opti
         if (uploaded && uploaded->ownerId != session->accountId)
             uploaded.reset();
     }
-    HttpResponse response = HttpResponse::html(200, Pages::uploadStart(randomToken(24), uploaded ? &*uploaded : nullptr));
+    HttpResponse response = HttpResponse::html(
+        200, Pages::uploadStart(randomToken(24), uploaded ? &*uploaded : nullptr));
     response.addHeader("Cache-Control", "no-store");
     return response;
 }
 
-HttpResponse SiteHandler::metadataForm(const HttpRequest &request, const std::optional<Session> &session)
+HttpResponse SiteHandler::metadataForm(const HttpRequest &request,
+                                       const std::optional<Session> &session)
 {
     if (!session) {
         return HttpResponse::html(403, Pages::uploadRefused(u"Sign in before uploading."_s,
-                                                             m_config.siteAddress() + "/signup"));
+                                                            m_config.siteAddress() + "/signup"));
     }
     std::optional<QList<MultipartPart>> parts;
     FormFields urlFields;
@@ -296,7 +307,8 @@ HttpResponse SiteHandler::metadataForm(const HttpRequest &request, const std::op
     const QByteArray ticket = m_store.createTicket(*session, currentTime());
     if (ticket.isEmpty())
         return HttpResponse::html(500, Pages::error(500));
-    HttpResponse response = HttpResponse::html(200, Pages::uploadForm(m_config.uploadAction(), ticket, details));
+    HttpResponse response =
+        HttpResponse::html(200, Pages::uploadForm(m_config.uploadAction(), ticket, details));
     response.addHeader("Cache-Control", "no-store");
     return response;
 }

@@ -26,7 +26,11 @@ QString nextConnectionName()
 
 } // namespace
 
-Store::Store(const QString &dataDir) : m_dataDir(dataDir), m_connection(nextConnectionName()) {}
+Store::Store(const QString &dataDir)
+    : m_dataDir(dataDir)
+    , m_connection(nextConnectionName())
+{
+}
 
 Store::~Store()
 {
@@ -67,7 +71,8 @@ bool Store::open()
         u"CREATE TABLE IF NOT EXISTS locked_logins ("
         " name TEXT NOT NULL, address TEXT NOT NULL, until INTEGER NOT NULL, PRIMARY KEY (name, address))"_s,
         u"CREATE TABLE IF NOT EXISTS sessions ("
-        " key TEXT PRIMARY KEY, account INTEGER NOT NULL REFERENCES accounts (id) ON DELETE CASCADE,"
+        " key TEXT PRIMARY KEY, account INTEGER NOT NULL REFERENCES accounts (id) ON DELETE "
+        "CASCADE,"
         " created INTEGER NOT NULL, expires INTEGER NOT NULL)"_s,
         u"CREATE TABLE IF NOT EXISTS upload_tickets ("
         " ticket TEXT PRIMARY KEY, session TEXT NOT NULL, created INTEGER NOT NULL,"
@@ -110,7 +115,8 @@ QString Store::videoPath(QByteArrayView id) const
 
 QString Store::newTemporaryPath() const
 {
-    return QDir(videoDir()).filePath(u"upload-"_s + QString::fromLatin1(randomToken(12)) + PartSuffix);
+    return QDir(videoDir())
+        .filePath(u"upload-"_s + QString::fromLatin1(randomToken(12)) + PartSuffix);
 }
 
 QStringList Store::removeStrayFiles()
@@ -144,7 +150,8 @@ bool Store::setAccount(const QString &name, QByteArrayView password, qint64 now,
     query.addBindValue(hashed.rounds);
     query.addBindValue(now);
     QSqlQuery endSessions(db);
-    endSessions.prepare(u"DELETE FROM sessions WHERE account = (SELECT id FROM accounts WHERE name = ?)"_s);
+    endSessions.prepare(
+        u"DELETE FROM sessions WHERE account = (SELECT id FROM accounts WHERE name = ?)"_s);
     endSessions.addBindValue(name);
     if (!exec(query) || !exec(endSessions)) {
         db.rollback();
@@ -182,7 +189,8 @@ void Store::addLoginFailure(const QString &name, const QString &address, qint64 
 int Store::loginFailuresSince(const QString &name, const QString &address, qint64 since)
 {
     QSqlQuery query(QSqlDatabase::database(m_connection));
-    query.prepare(u"SELECT COUNT(*) FROM failed_logins WHERE name = ? AND address = ? AND at > ?"_s);
+    query.prepare(
+        u"SELECT COUNT(*) FROM failed_logins WHERE name = ? AND address = ? AND at > ?"_s);
     query.addBindValue(name);
     query.addBindValue(address);
     query.addBindValue(since);
@@ -313,13 +321,16 @@ bool Store::addVideo(const Video &video, QByteArrayView ticket, const Session &s
         return false;
     }
     QSqlQuery insert(db);
-    insert.prepare(u"INSERT INTO videos (id, owner, title, description, tags, category, size, created)"
-                   " VALUES (?, ?, ?, ?, ?, ?, ?, ?)"_s);
+    insert.prepare(
+        u"INSERT INTO videos (id, owner, title, description, tags, category, size, created)"
+        " VALUES (?, ?, ?, ?, ?, ?, ?, ?)"_s);
     insert.addBindValue(QString::fromLatin1(video.id));
     insert.addBindValue(video.ownerId);
     // Bound as blobs: the texts are kept byte for byte, whatever they hold.
     // (A null array would be bound as SQL NULL.)
-    const auto blob = [](const QByteArray &bytes) { return bytes.isNull() ? QByteArray("") : bytes; };
+    const auto blob = [](const QByteArray &bytes) {
+        return bytes.isNull() ? QByteArray("") : bytes;
+    };
     insert.addBindValue(blob(video.title));
     insert.addBindValue(blob(video.description));
     insert.addBindValue(blob(video.tags));
@@ -396,7 +407,8 @@ QList<Video> Store::recentVideos(int limit)
 QList<Video> Store::videosOf(qint64 accountId)
 {
     QSqlQuery query(QSqlDatabase::database(m_connection));
-    query.prepare(VideoColumns + u"WHERE videos.owner = ? ORDER BY videos.created DESC, videos.rowid DESC"_s);
+    query.prepare(VideoColumns
+                  + u"WHERE videos.owner = ? ORDER BY videos.created DESC, videos.rowid DESC"_s);
     query.addBindValue(accountId);
     return readVideos(query);
 }

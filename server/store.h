@@ -67,7 +67,8 @@ public:
 
     // Adds the account, or gives an existing one a new password (which also
     // ends its sessions).
-    bool setAccount(const QString &name, QByteArrayView password, qint64 now, int rounds = PasswordRounds);
+    bool setAccount(const QString &name, QByteArrayView password, qint64 now,
+                    int rounds = PasswordRounds);
     std::optional<Account> account(const QString &name);
 
     // Failed logins per user name and client address, and the locks a run

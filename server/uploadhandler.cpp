@@ -10,7 +10,11 @@ using namespace Qt::StringLiterals;
 
 namespace videosite {
 
-UploadHandler::UploadHandler(Store &store, const SiteConfig &config) : m_store(store), m_config(config) {}
+UploadHandler::UploadHandler(Store &store, const SiteConfig &config)
+    : m_store(store)
+    , m_config(config)
+{
+}
 
 qint64 UploadHandler::bodyLimit(const HttpRequest &request) const
 {
@@ -24,7 +28,8 @@ HttpResponse UploadHandler::errorPage(int status) const
 
 HttpResponse UploadHandler::refused(int status, const QString &reason) const
 {
-    return HttpResponse::html(status, Pages::uploadRefused(reason, m_config.siteAddress() + "/my_videos_upload"));
+    return HttpResponse::html(
+        status, Pages::uploadRefused(reason, m_config.siteAddress() + "/my_videos_upload"));
 }
 
 std::optional<HttpResponse> UploadHandler::precheck(const HttpRequest &request)
@@ -47,9 +52,9 @@ std::optional<HttpResponse> UploadHandler::precheck(const HttpRequest &request)
 
 std::unique_ptr<BodyReceiver> UploadHandler::receiverFor(const HttpRequest &request)
 {
-    return std::make_unique<UploadReceiver>(m_store, m_store.session(request.cookie("LOGIN_INFO"), currentTime()),
-                                            multipartBoundary(request.header("Content-Type")),
-                                            m_config.ticketLifetime);
+    return std::make_unique<UploadReceiver>(
+        m_store, m_store.session(request.cookie("LOGIN_INFO"), currentTime()),
+        multipartBoundary(request.header("Content-Type")), m_config.ticketLifetime);
 }
 
 void UploadHandler::respond(HttpRequest &request, BodyReceiver *receiver, const Reply &reply)
@@ -66,12 +71,16 @@ void UploadHandler::respond(HttpRequest &request, BodyReceiver *receiver, const 
     const QByteArray resultAddress =
         m_config.siteAddress() + "/my_videos_upload?video_id=" + result.videoId + "&status=ok";
     const QByteArray watchAddress = m_config.siteAddress() + "/watch?v=" + result.videoId;
-    reply(HttpResponse::redirect(303, resultAddress, Pages::uploadDone(resultAddress, watchAddress)));
+    reply(
+        HttpResponse::redirect(303, resultAddress, Pages::uploadDone(resultAddress, watchAddress)));
 }
 
-UploadReceiver::UploadReceiver(Store &store, const std::optional<Session> &session, const QByteArray &boundary,
-                               qint64 ticketLifetime)
-    : m_store(store), m_session(session), m_ticketLifetime(ticketLifetime), m_parser(boundary)
+UploadReceiver::UploadReceiver(Store &store, const std::optional<Session> &session,
+                               const QByteArray &boundary, qint64 ticketLifetime)
+    : m_store(store)
+    , m_session(session)
+    , m_ticketLifetime(ticketLifetime)
+    , m_parser(boundary)
 {
     if (!m_session) {
         m_refusal = 403;
@@ -96,11 +105,16 @@ bool UploadReceiver::receive(QByteArrayView data)
 QString UploadReceiver::ticketProblem(TicketState state) const
 {
     switch (state) {
-    case TicketState::Usable: return {};
-    case TicketState::Unknown: return u"This upload form is not known here."_s;
-    case TicketState::Used: return u"This upload form has been used already."_s;
-    case TicketState::Expired: return u"This upload form has expired."_s;
-    case TicketState::OtherSession: return u"This upload form belongs to another session."_s;
+    case TicketState::Usable:
+        return {};
+    case TicketState::Unknown:
+        return u"This upload form is not known here."_s;
+    case TicketState::Used:
+        return u"This upload form has been used already."_s;
+    case TicketState::Expired:
+        return u"This upload form has expired."_s;
+    case TicketState::OtherSession:
+        return u"This upload form belongs to another session."_s;
     }
     return {};
 }
@@ -112,7 +126,8 @@ bool UploadReceiver::startFile(const MultipartPart &part)
     // refused upload is answered before its file is read.
     const QByteArray ticket = m_parser.fieldValue("addresser");
     m_fileStartedAt = currentTime();
-    const TicketState state = m_store.ticketState(ticket, *m_session, m_fileStartedAt, m_ticketLifetime);
+    const TicketState state =
+        m_store.ticketState(ticket, *m_session, m_fileStartedAt, m_ticketLifetime);
     if (state != TicketState::Usable) {
         m_refusal = 403;
         m_refusalReason = ticketProblem(state);
@@ -121,7 +136,8 @@ bool UploadReceiver::startFile(const MultipartPart &part)
     m_tempPath = m_store.newTemporaryPath();
     m_file.setFileName(m_tempPath);
     if (!m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-        qWarning("videosite: cannot create %s: %s", qPrintable(m_tempPath), qPrintable(m_file.errorString()));
+        qWarning("videosite: cannot create %s: %s", qPrintable(m_tempPath),
+                 qPrintable(m_file.errorString()));
         m_tempPath.clear();
         m_refusal = 500;
         m_refusalReason = u"The video could not be stored."_s;
@@ -134,7 +150,8 @@ bool UploadReceiver::writeFile(QByteArrayView data)
 {
     if (m_file.write(data.data(), data.size()) == data.size())
         return true;
-    qWarning("videosite: cannot write %s: %s", qPrintable(m_tempPath), qPrintable(m_file.errorString()));
+    qWarning("videosite: cannot write %s: %s", qPrintable(m_tempPath),
+             qPrintable(m_file.errorString()));
     m_refusal = 500;
     m_refusalReason = u"The video could not be stored."_s;
     return false;
@@ -154,7 +171,8 @@ UploadReceiver::Result UploadReceiver::complete()
     if (m_refusal != 0)
         return failure(m_refusal, m_refusalReason);
     if (!m_parser.finish())
-        return failure(400, u"The upload is not a complete multipart form: "_s + m_parser.errorString());
+        return failure(400,
+                       u"The upload is not a complete multipart form: "_s + m_parser.errorString());
     const MultipartPart *filePart = m_parser.filePart();
     if (!filePart || !m_file.isOpen() || (filePart->fileName.isEmpty() && m_parser.fileSize() == 0))
         return failure(400, u"The upload holds no video file."_s);
@@ -168,7 +186,8 @@ UploadReceiver::Result UploadReceiver::complete()
     // the file then took; meanwhile another post may have used it.
     const qint64 now = currentTime();
     const QByteArray ticket = m_parser.fieldValue("addresser");
-    const TicketState state = m_store.ticketState(ticket, *m_session, m_fileStartedAt, m_ticketLifetime);
+    const TicketState state =
+        m_store.ticketState(ticket, *m_session, m_fileStartedAt, m_ticketLifetime);
     if (state != TicketState::Usable)
         return failure(403, ticketProblem(state));
 

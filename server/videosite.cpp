@@ -29,14 +29,14 @@ HttpLimits limitsFrom(const ServerOptions &options)
 } // namespace
 
 VideoSite::VideoSite(const ServerOptions &options, QObject *parent)
-    : QObject(parent),
-      m_options(options),
-      m_config(configFrom(options)),
-      m_store(options.dataDir),
-      m_siteHandler(m_store, m_config),
-      m_uploadHandler(m_store, m_config),
-      m_site(new HttpServer(&m_siteHandler, limitsFrom(options), this)),
-      m_upload(new HttpServer(&m_uploadHandler, limitsFrom(options), this))
+    : QObject(parent)
+    , m_options(options)
+    , m_config(configFrom(options))
+    , m_store(options.dataDir)
+    , m_siteHandler(m_store, m_config)
+    , m_uploadHandler(m_store, m_config)
+    , m_site(new HttpServer(&m_siteHandler, limitsFrom(options), this))
+    , m_upload(new HttpServer(&m_uploadHandler, limitsFrom(options), this))
 {
 }
 
@@ -58,12 +58,13 @@ bool VideoSite::start()
         qInfo("videosite: removed unfinished upload %s", qPrintable(path));
 
     if (!m_site->listen(m_options.site.host, m_options.site.port)) {
-        m_error = u"cannot listen on "_s + formatAddress(m_options.site.host, m_options.site.port) + u": "_s
-                  + m_site->errorString();
+        m_error = u"cannot listen on "_s + formatAddress(m_options.site.host, m_options.site.port)
+                  + u": "_s + m_site->errorString();
         return false;
     }
     if (!m_upload->listen(m_options.upload.host, m_options.upload.port)) {
-        m_error = u"cannot listen on "_s + formatAddress(m_options.upload.host, m_options.upload.port) + u": "_s
+        m_error = u"cannot listen on "_s
+                  + formatAddress(m_options.upload.host, m_options.upload.port) + u": "_s
                   + m_upload->errorString();
         return false;
     }

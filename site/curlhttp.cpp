@@ -20,10 +20,10 @@ struct Transfer
     HttpTimeouts timeouts;
     curl_off_t bodySize = 0;
     QByteArray answer;
-    QElapsedTimer idle;       // since the last byte moved
+    QElapsedTimer idle; // since the last byte moved
     curl_off_t lastUp = -1;
     curl_off_t lastDown = -1;
-    QString timeoutError;     // set when the progress callback gave up
+    QString timeoutError; // set when the progress callback gave up
 };
 
 size_t collect(char *data, size_t size, size_t count, void *user)

@@ -9,10 +9,10 @@ namespace uplark {
 // has arrived or the request has failed, and no event is handled meanwhile.
 struct HttpReply
 {
-    bool ok = false;     // an answer arrived (whatever its status)
-    int status = 0;      // its status code
-    QByteArray body;     // its body
-    QString error;       // why there is no answer
+    bool ok = false; // an answer arrived (whatever its status)
+    int status = 0;  // its status code
+    QByteArray body; // its body
+    QString error;   // why there is no answer
 };
 
 class HttpRequest

@@ -22,11 +22,11 @@ QByteArray LoginRequest(const QByteArray &host, const QString &user, const QStri
 // What one piece of the login answer says. The rejection markers are looked
 // for first, in this order; the cookie only when none of them is there.
 enum class LoginOutcome {
-    NoDecision, // none of the markers: wait for more of the answer
+    NoDecision,      // none of the markers: wait for more of the answer
     TooManyFailures, // "You had too many"
-    CheckYour, // "Please check your"
-    Incorrect, // "Sorry, your login was incorrect."
-    LoggedIn, // "LOGIN_INFO"
+    CheckYour,       // "Please check your"
+    Incorrect,       // "Sorry, your login was incorrect."
+    LoggedIn,        // "LOGIN_INFO"
 };
 LoginOutcome ScanLoginAnswer(const QByteArray &piece);
 

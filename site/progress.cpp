@@ -23,8 +23,8 @@ UploadProgressView UploadProgress(qint64 bytesSent, qint64 fileSize, int previou
     if (remaining < 0) {
         view.finished = true;
         view.bar = 100;
-        view.kilobytes = QString::number(Kilobytes(fileSize))
-                         + u" Kb uploaded so far, remaining 0 Kb"_s;
+        view.kilobytes =
+            QString::number(Kilobytes(fileSize)) + u" Kb uploaded so far, remaining 0 Kb"_s;
     } else {
         view.kilobytes = GroupedNumber(Kilobytes(bytesSent), locale)
                          + u" Kb uploaded so far, remaining "_s + GroupedNumber(remaining, locale)
@@ -41,8 +41,7 @@ QString StartingKilobyteLine(qint64 fileSize, const QLocale &locale)
 
 QString UploadingLine(const QString &fileName, qint64 fileSize, const QLocale &locale)
 {
-    return u"Uploading "_s + MegabytesText(fileSize, locale) + u" MB video '"_s + fileName
-           + u"'"_s;
+    return u"Uploading "_s + MegabytesText(fileSize, locale) + u" MB video '"_s + fileName + u"'"_s;
 }
 
 } // namespace uplark

@@ -8,9 +8,9 @@ namespace uplark {
 // The figures the window shows while the file post goes out.
 struct UploadProgressView
 {
-    int bar = 0;          // progress bar value, 0 to 100
-    QString percent;      // "50%"
-    QString kilobytes;    // the kilobyte line
+    int bar = 0;           // progress bar value, 0 to 100
+    QString percent;       // "50%"
+    QString kilobytes;     // the kilobyte line
     bool finished = false; // more than 512 bytes past the file size: all is out
 };
 

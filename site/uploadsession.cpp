@@ -24,8 +24,10 @@ QString UploadFailureMessage(UploadFailure failure, const QString &detail)
     switch (failure) {
     case UploadFailure::AccountRejected:
     case UploadFailure::TooManyLoginFailures:
-        return QCoreApplication::translate("uplark::UploadSession", "Either your username or password is wrong. Please check them and set your "
-                                             "account again.");
+        return QCoreApplication::translate(
+            "uplark::UploadSession",
+            "Either your username or password is wrong. Please check them and set your "
+            "account again.");
     case UploadFailure::ConnectionError:
         return QCoreApplication::translate("uplark::UploadSession", "Connection error!");
     case UploadFailure::UnreadableFile:
@@ -33,9 +35,10 @@ QString UploadFailureMessage(UploadFailure failure, const QString &detail)
     case UploadFailure::InvalidHost:
         return QCoreApplication::translate("uplark::UploadSession", "Invalid Host");
     case UploadFailure::NoVideoId:
-        return QCoreApplication::translate("uplark::UploadSession", "An error occured. Please re-run the program. Please revise "
-                                             "your video description and eliminate the unwanted "
-                                             "special characters. Sorry for that!");
+        return QCoreApplication::translate(
+            "uplark::UploadSession", "An error occured. Please re-run the program. Please revise "
+                                     "your video description and eliminate the unwanted "
+                                     "special characters. Sorry for that!");
     }
     return {};
 }
@@ -148,8 +151,7 @@ void UploadSession::onLoginConnected()
 {
     if (!m_active)
         return;
-    m_login->send(
-        LoginRequest(m_site.authority, m_account.user, m_account.password));
+    m_login->send(LoginRequest(m_site.authority, m_account.user, m_account.password));
 }
 
 void UploadSession::onLoginAnswer()
@@ -172,9 +174,8 @@ void UploadSession::onLoginAnswer()
     case LoginOutcome::Incorrect:
         m_loginDecided = true;
         cancel();
-        Q_EMIT failed(outcome == LoginOutcome::TooManyFailures
-                          ? UploadFailure::TooManyLoginFailures
-                          : UploadFailure::AccountRejected,
+        Q_EMIT failed(outcome == LoginOutcome::TooManyFailures ? UploadFailure::TooManyLoginFailures
+                                                               : UploadFailure::AccountRejected,
                       {});
         return;
     }

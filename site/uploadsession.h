@@ -29,12 +29,12 @@ enum class UploadStep {
 
 // Why an upload stopped before its watch address.
 enum class UploadFailure {
-    AccountRejected, // the site refused the account
+    AccountRejected,      // the site refused the account
     TooManyLoginFailures, // the site refused the login after too many failures
-    ConnectionError, // a connection of the chain failed
-    UnreadableFile,  // the file could not be read for the post
-    InvalidHost,     // the upload form's address names no host
-    NoVideoId,       // the upload server's answer carries no video id
+    ConnectionError,      // a connection of the chain failed
+    UnreadableFile,       // the file could not be read for the post
+    InvalidHost,          // the upload form's address names no host
+    NoVideoId,            // the upload server's answer carries no video id
 };
 
 // The message that tells the user about a failure; `detail` is the system's
@@ -71,10 +71,10 @@ public:
     void cancel(); // Label12_Click, Label21_Click
 
     // What the chain has taken from the site's answers so far.
-    QByteArray loginCookie() const { return m_loginCookie; }     // logininfo
-    QByteArray uploadToken() const { return m_token; }           // sessiontoken
-    QByteArray uploadAddresser() const { return m_addresser; }   // addresser
-    QByteArray uploadAction() const { return m_action; }         // action
+    QByteArray loginCookie() const { return m_loginCookie; }   // logininfo
+    QByteArray uploadToken() const { return m_token; }         // sessiontoken
+    QByteArray uploadAddresser() const { return m_addresser; } // addresser
+    QByteArray uploadAction() const { return m_action; }       // action
     // The last bytes of the login answers and of the upload server's answers
     // (at most AnswerKept of each).
     QByteArray loginAnswers() const { return m_loginAnswers; }   // Text3
@@ -97,22 +97,22 @@ Q_SIGNALS:
     void failed(uplark::UploadFailure failure, const QString &detail);
 
 private:
-    void onLoginConnected();   // Winsock1_Connect
-    void onLoginAnswer();      // Winsock1_DataArrival
-    void fetchUploadPage();    // Command4_Click
-    void onPageConnected();    // Winsock3_Connect
-    void onPageAnswer();       // Winsock3_DataArrival
-    void postMetadataForm();   // Command5_Click
-    void onFormConnected();    // Winsock4_Connect
-    void onFormAnswer();       // Winsock4_DataArrival
-    void startFilePost();      // Command3_Click
-    void onUploadConnected();  // Winsock2_Connect
+    void onLoginConnected();               // Winsock1_Connect
+    void onLoginAnswer();                  // Winsock1_DataArrival
+    void fetchUploadPage();                // Command4_Click
+    void onPageConnected();                // Winsock3_Connect
+    void onPageAnswer();                   // Winsock3_DataArrival
+    void postMetadataForm();               // Command5_Click
+    void onFormConnected();                // Winsock4_Connect
+    void onFormAnswer();                   // Winsock4_DataArrival
+    void startFilePost();                  // Command3_Click
+    void onUploadConnected();              // Winsock2_Connect
     void onSendProgress(qint64 bytesSent); // Winsock2_SendProgress
-    void onUploadAnswer();     // Winsock2_DataArrival
-    void onLoginError();       // Winsock1_Error
-    void onPageError();        // Winsock3_Error
-    void onFormError();        // Winsock4_Error
-    void onUploadError();      // Winsock2_Error
+    void onUploadAnswer();                 // Winsock2_DataArrival
+    void onLoginError();                   // Winsock1_Error
+    void onPageError();                    // Winsock3_Error
+    void onFormError();                    // Winsock4_Error
+    void onUploadError();                  // Winsock2_Error
     void onPeerClosed(const TcpConnection *connection);
     void keepAnswer(QByteArray &answers, const QByteArray &chunk);
     void closeAll();
@@ -129,16 +129,16 @@ private:
     QString m_filePath; // fname
     VideoInfo m_info;
 
-    QByteArray m_loginCookie; // logininfo
-    QByteArray m_token;       // sessiontoken
-    QByteArray m_addresser;   // addresser
-    QByteArray m_action;      // action
+    QByteArray m_loginCookie;   // logininfo
+    QByteArray m_token;         // sessiontoken
+    QByteArray m_addresser;     // addresser
+    QByteArray m_action;        // action
     QByteArray m_loginAnswers;  // Text3
     QByteArray m_uploadAnswers; // text6
     // The file post with its file open, until the upload connection is up.
     std::unique_ptr<FilePostSource> m_post;
-    qint32 m_bytesSent = 0;     // bytessent: bytes of the post handed to the network
-    int m_bar = 0;              // the progress bar's value
+    qint32 m_bytesSent = 0; // bytessent: bytes of the post handed to the network
+    int m_bar = 0;          // the progress bar's value
 
     // The chain is under way: cleared by Cancel and by every failure, so
     // that nothing that still arrives moves it on.
@@ -148,7 +148,7 @@ private:
     bool m_tokenTaken = false;
     bool m_addresserTaken = false;
     bool m_formTaken = false;
-    bool m_allSent = false;         // the step moved to PreparingAddress
+    bool m_allSent = false; // the step moved to PreparingAddress
     bool m_resultShown = false;
 };
 

@@ -9,9 +9,9 @@ struct URLParts
 {
     QByteArray Scheme; // text before "://", empty when there is none
     QByteArray Host;
-    int Port = 0;      // 0 when the address names no port
-    QByteArray Path;   // from the first "/" after the host up to "?"; "/" when there is none
-    QByteArray Query;  // text after the first "?", empty when there is none
+    int Port = 0;     // 0 when the address names no port
+    QByteArray Path;  // from the first "/" after the host up to "?"; "/" when there is none
+    QByteArray Query; // text after the first "?", empty when there is none
 
     bool operator==(const URLParts &) const = default;
 };

@@ -14,10 +14,10 @@ std::optional<ConvertedTexts> TextConversion::convert(const QString &title,
                                                       const QString &description,
                                                       const QString &tags)
 {
-    const HttpReply reply = m_http.post(ConversionUrl(m_host), ConversionContentType,
-                                        ConversionBody(EncodePlaceholders(title),
-                                                       EncodePlaceholders(description),
-                                                       EncodePlaceholders(tags)));
+    const HttpReply reply =
+        m_http.post(ConversionUrl(m_host), ConversionContentType,
+                    ConversionBody(EncodePlaceholders(title), EncodePlaceholders(description),
+                                   EncodePlaceholders(tags)));
     if (!reply.ok || !HasConversionSections(reply.body))
         return std::nullopt;
     return ReadConversionAnswer(reply.body);

@@ -48,7 +48,9 @@ void limitLength(QPlainTextEdit *box, int limit)
     // The document may not be edited while it reports the change itself;
     // the cut follows once it reports that its contents have changed.
     QObject::connect(doc, &QTextDocument::contentsChange, box,
-                     [last](int position, int, int added) { *last = {position, added}; });
+                     [last](int position, int, int added) {
+                         *last = {position, added};
+                     });
     QObject::connect(doc, &QTextDocument::contentsChanged, box, [box, doc, last, limit] {
         const int length = doc->characterCount() - 1;
         const int excess = length - limit;
@@ -94,8 +96,7 @@ QFont verdana()
 
 } // namespace
 
-VideoInfoDialog::VideoInfoDialog(Platform &platform, const QString &suggestedTitle,
-                                 QWidget *parent)
+VideoInfoDialog::VideoInfoDialog(Platform &platform, const QString &suggestedTitle, QWidget *parent)
     : QDialog(parent)
     , m_platform(platform)
 {
@@ -119,8 +120,8 @@ void VideoInfoDialog::buildWindow()
     headerBand = Place(ColourBox(this, QColor(64, 64, 64)), "headerBand", 0, 0, 440, 58);
     logo = Place(new PictureBox(headerBand), "logo", 6, 4, 160, 50);
     logo->setPicture(LogoImage(QSize(160, 50), QColor(64, 64, 64)));
-    heading = Place(new QLabel(tr("Enter video information"), headerBand), "heading", 170, 20, 218,
-                    20);
+    heading =
+        Place(new QLabel(tr("Enter video information"), headerBand), "heading", 170, 20, 218, 20);
     QFont header(u"Verdana"_s, 10);
     header.setBold(true);
     heading->setFont(header);
@@ -129,14 +130,15 @@ void VideoInfoDialog::buildWindow()
     textFieldIcon = Place(new PictureBox(this), "textFieldIcon", 396, 13, 32, 32);
     textFieldIcon->setPicture(TextFieldIcon(QSize(32, 32)));
 
-    titleLabel = Place(new QLabel(tr("&Title for your video:"), this), "titleLabel", 12, 68, 300, 16);
+    titleLabel =
+        Place(new QLabel(tr("&Title for your video:"), this), "titleLabel", 12, 68, 300, 16);
     titleEdit = Place(new QLineEdit(this), "titleEdit", 12, 86, 416, 22);
     titleEdit->setMaxLength(TitleLimit);
     singleLine(titleEdit);
     titleLabel->setBuddy(titleEdit);
 
-    descriptionLabel = Place(new QLabel(tr("&Description:"), this), "descriptionLabel", 12, 116, 300,
-                             16);
+    descriptionLabel =
+        Place(new QLabel(tr("&Description:"), this), "descriptionLabel", 12, 116, 300, 16);
     descriptionEdit = Place(new QPlainTextEdit(this), "descriptionEdit", 12, 134, 416, 112);
     descriptionEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     descriptionEdit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -145,8 +147,8 @@ void VideoInfoDialog::buildWindow()
     limitLength(descriptionEdit, DescriptionLimit);
     descriptionLabel->setBuddy(descriptionEdit);
 
-    categoryLabel = Place(new QLabel(tr("Video &category:"), this), "categoryLabel", 12, 254, 300,
-                          16);
+    categoryLabel =
+        Place(new QLabel(tr("Video &category:"), this), "categoryLabel", 12, 254, 300, 16);
     categoryCombo = Place(new QComboBox(this), "categoryCombo", 12, 272, 220, 22);
     categoryCombo->setEditable(false);
     categoryLabel->setBuddy(categoryCombo);
@@ -157,8 +159,8 @@ void VideoInfoDialog::buildWindow()
     singleLine(tagsEdit);
     tagsLabel->setBuddy(tagsEdit);
 
-    okButton = Place(new ImageButton(ButtonFace(tr("OK"), Faces::Green), this),
-                     "okButton", 99, 358, 117, 32);
+    okButton = Place(new ImageButton(ButtonFace(tr("OK"), Faces::Green), this), "okButton", 99, 358,
+                     117, 32);
     cancelButton = Place(new ImageButton(ButtonFace(tr("Cancel"), Faces::Red), this),
                          "cancelButton", 224, 358, 117, 32);
 
@@ -169,9 +171,9 @@ void VideoInfoDialog::buildWindow()
     escapeButton->setFocusPolicy(Qt::NoFocus);
     escapeButton->setVisible(false);
 
-    const QList<QWidget *> captionsAndBoxes = {titleLabel,    titleEdit,     descriptionLabel,
+    const QList<QWidget *> captionsAndBoxes = {titleLabel,      titleEdit,     descriptionLabel,
                                                descriptionEdit, categoryLabel, categoryCombo,
-                                               tagsLabel,     tagsEdit};
+                                               tagsLabel,       tagsEdit};
     for (QWidget *w : captionsAndBoxes)
         w->setFont(verdana());
 
@@ -271,10 +273,9 @@ bool VideoInfoDialog::convertTexts()
         return false;
     // The box reports line breaks as paragraph separators; they travel as CR LF.
     TextConversion conversion(*m_platform.http, m_platform.addresses.conversion.authority);
-    const std::optional<ConvertedTexts> converted =
-        conversion.convert(titleEdit->text(),
-                           LineBreaksToCrLf(descriptionEdit->document()->toRawText()),
-                           tagsEdit->text());
+    const std::optional<ConvertedTexts> converted = conversion.convert(
+        titleEdit->text(), LineBreaksToCrLf(descriptionEdit->document()->toRawText()),
+        tagsEdit->text());
     if (!converted)
         return false;
     m_info.title = converted->title;

@@ -38,7 +38,8 @@ void TestAccountCheck::outcome_data()
         << AccountCheckResult::TooManyFailures
         << u"You had too many login failures. Please wait before trying to login again."_s;
     QTest::newRow("incorrect, in a later piece")
-        << QByteArrayList{"HTTP/1.1 200 OK\r\n\r\n<html>", "Sorry, your login was incorrect.</html>"}
+        << QByteArrayList{"HTTP/1.1 200 OK\r\n\r\n<html>",
+                          "Sorry, your login was incorrect.</html>"}
         << AccountCheckResult::Incorrect << u"Sorry, your login was incorrect."_s;
     QTest::newRow("rejection beside the cookie")
         << QByteArrayList{"HTTP/1.1 302 Found\r\nSet-Cookie: LOGIN_INFO=abc; path=/\r\n\r\n"

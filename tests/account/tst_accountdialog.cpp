@@ -85,7 +85,8 @@ void TestAccountDialog::rejection_data()
     QTest::addColumn<QByteArrayList>("answer"); // none: the site refuses connections
     QTest::addColumn<QString>("message");
     QTest::newRow("incorrect, in a later piece")
-        << QByteArrayList{"HTTP/1.1 200 OK\r\n\r\n<html>", "Sorry, your login was incorrect.</html>"}
+        << QByteArrayList{"HTTP/1.1 200 OK\r\n\r\n<html>",
+                          "Sorry, your login was incorrect.</html>"}
         << u"Sorry, your login was incorrect."_s;
     QTest::newRow("site unreachable") << QByteArrayList{} << u"Connection error!"_s;
 }
@@ -186,8 +187,8 @@ void TestAccountDialog::typingLimit_data()
     QTest::addColumn<QString>("keys"); // typed at the end; "<" is Backspace
     QTest::addColumn<QString>("expected");
     const QString longer = u"0123456789012345678901"_s; // shown whole
-    QTest::newRow("typing stops at 20") << QString() << u"abcdefghijklmnopqrstuvwxy"_s
-                                        << u"abcdefghijklmnopqrst"_s;
+    QTest::newRow("typing stops at 20")
+        << QString() << u"abcdefghijklmnopqrstuvwxy"_s << u"abcdefghijklmnopqrst"_s;
     QTest::newRow("longer stored value not lengthened once shortened")
         << longer << u"<xy"_s << longer.left(21);
     QTest::newRow("shortened below the limit") << longer << u"<<<xy"_s << longer.left(19) + u'x';

@@ -36,7 +36,8 @@ QFile::Permissions ownerOnlyFile = QFile::ReadOwner | QFile::WriteOwner;
 
 int modeOf(const QString &path)
 {
-    struct stat st{};
+    struct stat st
+    { };
     if (::stat(QFile::encodeName(path).constData(), &st) != 0)
         return -1;
     return int(st.st_mode & 0777);
@@ -100,9 +101,9 @@ void TestSettings::folderAndFileAreOwnerOnly()
 
     // Opened up by someone else: the next write closes it again.
     QVERIFY(QFile::setPermissions(file, ownerOnlyFile | QFile::ReadOther | QFile::ReadGroup));
-    QVERIFY(QFile::setPermissions(QFileInfo(file).path(),
-                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
-                                      | QFile::ReadOther | QFile::ExeOther));
+    QVERIFY(QFile::setPermissions(QFileInfo(file).path(), QFile::ReadOwner | QFile::WriteOwner
+                                                              | QFile::ExeOwner | QFile::ReadOther
+                                                              | QFile::ExeOther));
     store.setValue(App, App, u"pw"_s, u"secret"_s);
     QCOMPARE(modeOf(file), 0600);
     QCOMPARE(modeOf(QFileInfo(file).path()), 0700);

@@ -44,7 +44,10 @@ struct Windows
             w->show();
     }
 
-    QList<QWidget *> all() const { return {intro.get(), result.get(), account.get(), videoInfo.get()}; }
+    QList<QWidget *> all() const
+    {
+        return {intro.get(), result.get(), account.get(), videoInfo.get()};
+    }
 
     QWidget &window(const QString &name) const
     {
@@ -124,17 +127,23 @@ void TestAppearance::sharpPictures_data()
     QTest::addColumn<QString>("window");
     QTest::addColumn<QString>("control");
     const QList<std::pair<const char *, const char *>> rows = {
-        {"intro", "logo"},           {"intro", "understoodButton"},
-        {"result", "accountButton"}, {"result", "uploadNewButton"},
-        {"result", "statusBanner"},  {"result", "tickIcon"},
-        {"result", "openAddressButton"}, {"result", "copyAddressButton"},
-        {"account", "logo"},         {"account", "saveButton"},
-        {"account", "cancelButton"}, {"videoinfo", "okButton"},
+        {"intro", "logo"},
+        {"intro", "understoodButton"},
+        {"result", "accountButton"},
+        {"result", "uploadNewButton"},
+        {"result", "statusBanner"},
+        {"result", "tickIcon"},
+        {"result", "openAddressButton"},
+        {"result", "copyAddressButton"},
+        {"account", "logo"},
+        {"account", "saveButton"},
+        {"account", "cancelButton"},
+        {"videoinfo", "okButton"},
         {"videoinfo", "textFieldIcon"},
     };
     for (const auto &[window, control] : rows)
-        QTest::addRow("%s %s", window, control) << QString::fromLatin1(window)
-                                                << QString::fromLatin1(control);
+        QTest::addRow("%s %s", window, control)
+            << QString::fromLatin1(window) << QString::fromLatin1(control);
 }
 
 // Each picture shown is the picture drawn for the screen's device pixel
@@ -155,9 +164,8 @@ void TestAppearance::sharpPictures()
     QCOMPARE(picture.size(), w->size());
 
     const qreal ratio = w->devicePixelRatioF();
-    const qreal requested = qEnvironmentVariableIsSet("QT_SCALE_FACTOR")
-                                ? qgetenv("QT_SCALE_FACTOR").toDouble()
-                                : 1.0;
+    const qreal requested =
+        qEnvironmentVariableIsSet("QT_SCALE_FACTOR") ? qgetenv("QT_SCALE_FACTOR").toDouble() : 1.0;
     QCOMPARE(ratio, requested);
 
     const QImage shown = Premultiplied(w->grab().toImage());
@@ -259,7 +267,8 @@ void TestAppearance::myVideosFitsItsGap_data()
 {
     QTest::addColumn<QString>("family");
     QTest::addColumn<int>("points");
-    for (const char *family : {"Liberation Sans", "DejaVu Sans", "Liberation Serif", "DejaVu Sans Mono"})
+    for (const char *family :
+         {"Liberation Sans", "DejaVu Sans", "Liberation Serif", "DejaVu Sans Mono"})
         for (int points : {7, 8, 9, 11, 14})
             QTest::addRow("%s %d pt", family, points) << QString::fromLatin1(family) << points;
 }
@@ -307,13 +316,14 @@ void TestAppearance::myVideosFitsItsGap()
 
     const qreal wordsWidth = QFontMetricsF(words->font()).horizontalAdvance(words->text());
     const QRectF placed = QRectF(words->geometry()).translated(-sentence->pos());
-    QVERIFY2(placed.left() > inEnd.x(), qPrintable(u"%1 after %2"_s.arg(placed.left()).arg(inEnd.x())));
+    QVERIFY2(placed.left() > inEnd.x(),
+             qPrintable(u"%1 after %2"_s.arg(placed.left()).arg(inEnd.x())));
     QVERIFY2(placed.left() + wordsWidth < sectionStart.x(),
-             qPrintable(u"%1 + %2 before %3"_s.arg(placed.left()).arg(wordsWidth).arg(sectionStart.x())));
+             qPrintable(
+                 u"%1 + %2 before %3"_s.arg(placed.left()).arg(wordsWidth).arg(sectionStart.x())));
     QCOMPARE(placed.top(), sectionStart.y());
     QVERIFY(words->width() >= wordsWidth);
-    QVERIFY(words->height() >= QFontMetrics(words->font()).height()
-            || words->height() >= 13);
+    QVERIFY(words->height() >= QFontMetrics(words->font()).height() || words->height() >= 13);
 }
 
 QTEST_MAIN(TestAppearance)

@@ -33,16 +33,16 @@ void TestCommandLine::siteAddress_data()
 
     QTest::newRow("host alone") << u"localhost"_s << true << u"localhost"_s << 80
                                 << QByteArray("localhost");
-    QTest::newRow("host and port") << u"localhost:8000"_s << true << u"localhost"_s << 8000
-                                   << QByteArray("localhost:8000");
-    QTest::newRow("port 80 written") << u"example.org:80"_s << true << u"example.org"_s << 80
-                                     << QByteArray("example.org:80");
+    QTest::newRow("host and port")
+        << u"localhost:8000"_s << true << u"localhost"_s << 8000 << QByteArray("localhost:8000");
+    QTest::newRow("port 80 written")
+        << u"example.org:80"_s << true << u"example.org"_s << 80 << QByteArray("example.org:80");
     QTest::newRow("case kept") << u"Video.Example:1"_s << true << u"Video.Example"_s << 1
                                << QByteArray("Video.Example:1");
     QTest::newRow("IPv4") << u"127.0.0.1:65535"_s << true << u"127.0.0.1"_s << 65535
                           << QByteArray("127.0.0.1:65535");
-    QTest::newRow("IPv6 with port") << u"[::1]:8000"_s << true << u"::1"_s << 8000
-                                    << QByteArray("[::1]:8000");
+    QTest::newRow("IPv6 with port")
+        << u"[::1]:8000"_s << true << u"::1"_s << 8000 << QByteArray("[::1]:8000");
     QTest::newRow("IPv6 alone") << u"[::1]"_s << true << u"::1"_s << 80 << QByteArray("[::1]");
 
     QTest::newRow("empty") << QString() << false << QString() << 0 << QByteArray();
@@ -50,23 +50,23 @@ void TestCommandLine::siteAddress_data()
     QTest::newRow("empty port") << u"localhost:"_s << false << QString() << 0 << QByteArray();
     QTest::newRow("port 0") << u"localhost:0"_s << false << QString() << 0 << QByteArray();
     QTest::newRow("port 65536") << u"localhost:65536"_s << false << QString() << 0 << QByteArray();
-    QTest::newRow("port far too big") << u"localhost:99999999999"_s << false << QString() << 0
-                                      << QByteArray();
+    QTest::newRow("port far too big")
+        << u"localhost:99999999999"_s << false << QString() << 0 << QByteArray();
     QTest::newRow("signed port") << u"localhost:+80"_s << false << QString() << 0 << QByteArray();
     QTest::newRow("named port") << u"localhost:http"_s << false << QString() << 0 << QByteArray();
     QTest::newRow("scheme") << u"http://localhost"_s << false << QString() << 0 << QByteArray();
-    QTest::newRow("scheme and port") << u"http://localhost:8000"_s << false << QString() << 0
-                                     << QByteArray();
+    QTest::newRow("scheme and port")
+        << u"http://localhost:8000"_s << false << QString() << 0 << QByteArray();
     QTest::newRow("path") << u"localhost/videos"_s << false << QString() << 0 << QByteArray();
-    QTest::newRow("trailing slash") << u"localhost:8000/"_s << false << QString() << 0
-                                    << QByteArray();
+    QTest::newRow("trailing slash")
+        << u"localhost:8000/"_s << false << QString() << 0 << QByteArray();
     QTest::newRow("query") << u"localhost?x"_s << false << QString() << 0 << QByteArray();
     QTest::newRow("user part") << u"me@localhost"_s << false << QString() << 0 << QByteArray();
     QTest::newRow("space") << u"local host"_s << false << QString() << 0 << QByteArray();
     QTest::newRow("IPv6 unbracketed") << u"::1"_s << false << QString() << 0 << QByteArray();
     QTest::newRow("IPv6 unclosed") << u"[::1:8000"_s << false << QString() << 0 << QByteArray();
-    QTest::newRow("bracketed name") << u"[localhost]:80"_s << false << QString() << 0
-                                    << QByteArray();
+    QTest::newRow("bracketed name")
+        << u"[localhost]:80"_s << false << QString() << 0 << QByteArray();
 }
 
 void TestCommandLine::siteAddress()
@@ -107,16 +107,16 @@ void TestCommandLine::commands_data()
         << QStringList{u"upload"_s, u"--help"_s} << Action::Help << QStringList{};
     QTest::newRow("version") << QStringList{u"--version"_s} << Action::Version << QStringList{};
     QTest::newRow("upload, every option")
-        << QStringList{u"upload"_s,       u"v.mpg"_s,        u"--title"_s,    u"caf\u00e9"_s,
-                       u"--description"_s, u"Line one"_s,    u"--category"_s, u"Music"_s,
-                       u"--tags"_s,        u"a b"_s,         u"--site"_s,     u"127.0.0.1:9"_s}
+        << QStringList{u"upload"_s,        u"v.mpg"_s,    u"--title"_s,    u"caf\u00e9"_s,
+                       u"--description"_s, u"Line one"_s, u"--category"_s, u"Music"_s,
+                       u"--tags"_s,        u"a b"_s,      u"--site"_s,     u"127.0.0.1:9"_s}
         << Action::Upload
-        << QStringList{u"file=v.mpg"_s, u"title=caf\u00e9"_s, u"description=Line one"_s,
-                       u"category=Music"_s, u"tags=a b"_s, u"site=127.0.0.1:9"_s,
+        << QStringList{u"file=v.mpg"_s,          u"title=caf\u00e9"_s, u"description=Line one"_s,
+                       u"category=Music"_s,      u"tags=a b"_s,        u"site=127.0.0.1:9"_s,
                        u"conversion=localhost"_s};
     QTest::newRow("upload, options first, description file")
-        << QStringList{u"--description-file"_s, u"d.txt"_s, u"--title=t"_s, u"--category=19"_s,
-                       u"--tags=x"_s, u"upload"_s, u"my video.avi"_s}
+        << QStringList{u"--description-file"_s, u"d.txt"_s,  u"--title=t"_s,   u"--category=19"_s,
+                       u"--tags=x"_s,           u"upload"_s, u"my video.avi"_s}
         << Action::Upload
         << QStringList{u"file=my video.avi"_s, u"descriptionFile=d.txt"_s, u"description="_s,
                        u"category=19"_s};
@@ -128,8 +128,8 @@ void TestCommandLine::commands_data()
         << QStringList{u"file=--odd name"_s};
     QTest::newRow("account set") << QStringList{u"account"_s, u"set"_s, u" alice "_s}
                                  << Action::AccountSet << QStringList{u"user= alice "_s};
-    QTest::newRow("account forget") << QStringList{u"account"_s, u"forget"_s}
-                                    << Action::AccountForget << QStringList{};
+    QTest::newRow("account forget")
+        << QStringList{u"account"_s, u"forget"_s} << Action::AccountForget << QStringList{};
     QTest::newRow("account show, other site")
         << QStringList{u"account"_s, u"show"_s, u"--site=example.org"_s} << Action::AccountShow
         << QStringList{u"site=example.org"_s};
@@ -172,30 +172,30 @@ void TestCommandLine::refused_data()
     QTest::newRow("unknown command") << QStringList{u"download"_s} << u"download"_s;
     QTest::newRow("option without value") << QStringList{u"--site"_s} << u"site"_s;
     QTest::newRow("empty site") << QStringList{u"--site="_s} << u"--site"_s;
-    QTest::newRow("site with scheme") << QStringList{u"--site"_s, u"http://localhost"_s}
-                                      << u"scheme"_s;
+    QTest::newRow("site with scheme")
+        << QStringList{u"--site"_s, u"http://localhost"_s} << u"scheme"_s;
     QTest::newRow("site with path") << QStringList{u"--site"_s, u"localhost/x"_s} << u"path"_s;
     QTest::newRow("site port 0") << QStringList{u"--site"_s, u"localhost:0"_s} << u"65535"_s;
     QTest::newRow("conversion port too big")
         << QStringList{u"--conversion-host"_s, u"localhost:65536"_s} << u"--conversion-host"_s;
     QTest::newRow("option twice") << QStringList{u"--site=a"_s, u"--site=b"_s} << u"once"_s;
     QTest::newRow("upload without file") << QStringList{u"upload"_s} << u"one file"_s;
-    QTest::newRow("upload with two files") << QStringList{u"upload"_s, u"a"_s, u"b"_s}
-                                           << u"one file"_s;
+    QTest::newRow("upload with two files")
+        << QStringList{u"upload"_s, u"a"_s, u"b"_s} << u"one file"_s;
     QTest::newRow("both descriptions")
         << QStringList{u"upload"_s, u"f"_s, u"--description=a"_s, u"--description-file=b"_s}
         << u"not both"_s;
     QTest::newRow("empty description file path")
         << QStringList{u"upload"_s, u"f"_s, u"--description-file="_s} << u"path"_s;
-    QTest::newRow("upload options without upload") << QStringList{u"--title"_s, u"t"_s}
-                                                   << u"upload command"_s;
+    QTest::newRow("upload options without upload")
+        << QStringList{u"--title"_s, u"t"_s} << u"upload command"_s;
     QTest::newRow("upload option with account")
         << QStringList{u"account"_s, u"show"_s, u"--tags=x"_s} << u"upload command"_s;
     QTest::newRow("account alone") << QStringList{u"account"_s} << u"set USER"_s;
-    QTest::newRow("account set without user") << QStringList{u"account"_s, u"set"_s}
-                                              << u"set USER"_s;
-    QTest::newRow("account show with extra") << QStringList{u"account"_s, u"show"_s, u"x"_s}
-                                             << u"set USER"_s;
+    QTest::newRow("account set without user")
+        << QStringList{u"account"_s, u"set"_s} << u"set USER"_s;
+    QTest::newRow("account show with extra")
+        << QStringList{u"account"_s, u"show"_s, u"x"_s} << u"set USER"_s;
     QTest::newRow("account unknown") << QStringList{u"account"_s, u"list"_s} << u"set USER"_s;
 }
 

@@ -38,7 +38,7 @@ const QString ResultAddress = u"http://localhost/watch?v=abc"_s;
 
 // Runs `act` once a modal dialog of type D is open; it looks for one until
 // `act` has run, so the dialog may open at any later time.
-template <typename D>
+template<typename D>
 void WhenDialog(QObject *owner, std::function<void(D &)> act)
 {
     auto *poll = new QTimer(owner);
@@ -264,7 +264,8 @@ void TestKeyboard::pressByKey_data()
     using D = MainWindow::Display;
     const QString noFile = u"display %1"_s.arg(int(D::NoFile));
     const int space = Qt::Key_Space, enter = Qt::Key_Return;
-    QTest::newRow("intro: Enter in the help text") << u"intro"_s << u"helpText"_s << enter << noFile;
+    QTest::newRow("intro: Enter in the help text")
+        << u"intro"_s << u"helpText"_s << enter << noFile;
     QTest::newRow("intro: Enter on the check box")
         << u"intro"_s << u"skipIntroCheck"_s << enter << noFile;
     QTest::newRow("intro: Space on Understood sir!")
@@ -279,7 +280,8 @@ void TestKeyboard::pressByKey_data()
         << u"no file"_s << u"forgetAccountLink"_s << enter << u"message"_s;
     QTest::newRow("terms link, Space")
         << u"no file"_s << u"termsLink"_s << space << u"opened http://www.youtube.com/t/terms"_s;
-    QTest::newRow("browse, Space") << u"no file"_s << u"browseButton"_s << space << u"file dialog"_s;
+    QTest::newRow("browse, Space")
+        << u"no file"_s << u"browseButton"_s << space << u"file dialog"_s;
     QTest::newRow("browse without an account, Enter")
         << u"no account"_s << u"browseButton"_s << enter << u"message"_s;
     QTest::newRow("UPLOAD!, Enter")
@@ -288,10 +290,10 @@ void TestKeyboard::pressByKey_data()
     QTest::newRow("Cancel, Enter")
         << u"uploading"_s << u"cancelLink"_s << enter << u"display %1"_s.arg(int(D::FileChosen));
     QTest::newRow("Upload New, Space") << u"result"_s << u"uploadNewButton"_s << space << noFile;
-    QTest::newRow("open, Enter")
-        << u"result"_s << u"openAddressButton"_s << enter << u"opened "_s + ResultAddress;
-    QTest::newRow("copy, Space")
-        << u"result"_s << u"copyAddressButton"_s << space << u"message+clipboard "_s + ResultAddress;
+    QTest::newRow("open, Enter") << u"result"_s << u"openAddressButton"_s << enter
+                                 << u"opened "_s + ResultAddress;
+    QTest::newRow("copy, Space") << u"result"_s << u"copyAddressButton"_s << space
+                                 << u"message+clipboard "_s + ResultAddress;
 }
 
 void TestKeyboard::pressByKey()
@@ -344,8 +346,9 @@ void TestKeyboard::accountDialogKeys()
         Key(d, k == u"tab" ? Qt::Key_Tab : k == u"space" ? Qt::Key_Space : Qt::Key_Return);
         QTest::qWait(5);
     }
-    QString seen = d.isVisible() ? u"open"_s
-                                 : (d.result() == QDialog::Rejected ? u"rejected"_s : u"accepted"_s);
+    QString seen = d.isVisible()
+                       ? u"open"_s
+                       : (d.result() == QDialog::Rejected ? u"rejected"_s : u"accepted"_s);
     if (!t.messages.shown.isEmpty())
         seen += u": "_s + t.messages.texts().join(u" | "_s);
     QCOMPARE(seen, result);
@@ -382,20 +385,20 @@ void TestKeyboard::accessibleControls_data()
                                  << u"Forget me on this computer"_s << u"message"_s;
     QTest::newRow("terms link") << u"no file"_s << u"termsLink"_s << link
                                 << u"YouTube Terms of Use"_s << u"opened terms"_s;
-    QTest::newRow("Browse file...") << u"no file"_s << u"browseButton"_s << button
-                                    << u"Browse file..."_s << u"file dialog"_s;
+    QTest::newRow("Browse file...")
+        << u"no file"_s << u"browseButton"_s << button << u"Browse file..."_s << u"file dialog"_s;
     QTest::newRow("UPLOAD!") << u"file chosen"_s << u"uploadButton"_s << button << u"UPLOAD!"_s
                              << u"VideoInfoDialog"_s;
     QTest::newRow("red X") << u"file chosen"_s << u"clearFileButton"_s << button << u"X"_s
                            << noFile;
     QTest::newRow("Cancel link") << u"uploading"_s << u"cancelLink"_s << link << u"Cancel"_s
                                  << u"display %1"_s.arg(int(D::FileChosen));
-    QTest::newRow("Upload New") << u"result"_s << u"uploadNewButton"_s << button
-                                << u"Upload New"_s << noFile;
+    QTest::newRow("Upload New") << u"result"_s << u"uploadNewButton"_s << button << u"Upload New"_s
+                                << noFile;
     QTest::newRow("open") << u"result"_s << u"openAddressButton"_s << button
                           << u"Open in default browser"_s << u"opened "_s + ResultAddress;
-    QTest::newRow("copy") << u"result"_s << u"copyAddressButton"_s << button
-                          << u"Copy to memory"_s << u"message+clipboard "_s + ResultAddress;
+    QTest::newRow("copy") << u"result"_s << u"copyAddressButton"_s << button << u"Copy to memory"_s
+                          << u"message+clipboard "_s + ResultAddress;
 }
 
 void TestKeyboard::accessibleControls()
@@ -527,7 +530,8 @@ void TestKeyboard::walkThrough()
     press(w, Qt::Key_Space);
     QTRY_VERIFY(!t.desktop.clipboard.isEmpty());
     QCOMPARE(t.desktop.clipboard, w.watchAddress());
-    QCOMPARE(heard.join(u", "_s), u"Set account, Save, Browse file..., UPLOAD!, OK, Copy to memory"_s);
+    QCOMPARE(heard.join(u", "_s),
+             u"Set account, Save, Browse file..., UPLOAD!, OK, Copy to memory"_s);
 }
 
 QTEST_MAIN(TestKeyboard)

@@ -57,8 +57,8 @@ QString ShownControls(const MainWindow &w)
     for (const char *name :
          {"helpText", "understoodButton", "mainPanel", "accountButton", "forgetAccountLink",
           "browseButton", "fileEdit", "uploadButton", "clearFileButton", "statusBanner",
-          "cancelLink", "statusLine", "progressBar", "kilobyteLine", "percentLabel",
-          "resultPanel", "uploadNewButton"}) {
+          "cancelLink", "statusLine", "progressBar", "kilobyteLine", "percentLabel", "resultPanel",
+          "uploadNewButton"}) {
         if (Shown(w, name))
             shown << QString::fromLatin1(name);
     }
@@ -66,7 +66,7 @@ QString ShownControls(const MainWindow &w)
 }
 
 // Runs `act` on the modal dialog of type D once it is open.
-template <typename D>
+template<typename D>
 void OnDialog(const std::function<void(D &)> &act)
 {
     QTimer::singleShot(0, [act] {
@@ -292,8 +292,7 @@ void TestMainWindow::accountButton()
     t.setSetting(u"un"_s, u"user"_s);
     MainWindow f(t.platform);
     f.show();
-    if (fileChosen)
-        {
+    if (fileChosen) {
         t.files.paths = {QCoreApplication::applicationFilePath()};
         ClickButton(f, "browseButton");
         QCOMPARE(f.display(), Screen::FileChosen);
@@ -398,8 +397,8 @@ void TestMainWindow::accountDialogHandOver()
              QStringList{u"Your YouTube account information has been successfully set on this "
                          "program. You can start uploading videos to your account now."_s});
     QCOMPARE(t.messages.shown[0].icon, MsgIcon::Information);
-    QCOMPARE(seen, (QStringList{u"  demo  "_s, u"My account"_s, u"link shown"_s,
-                                u"dialog closed"_s, QString()}));
+    QCOMPARE(seen, (QStringList{u"  demo  "_s, u"My account"_s, u"link shown"_s, u"dialog closed"_s,
+                                QString()}));
     // The window takes the account afterwards; Browse no longer asks for one.
     QCOMPARE(f.account().user, u"  demo  "_s);
     QCOMPARE(f.account().password, u" pw x "_s);

@@ -96,10 +96,7 @@ struct Site
                && site.addAccount(u"alice"_s, Password);
     }
     QString address() const { return u"127.0.0.1:"_s + QString::number(site.sitePort()); }
-    QStringList at() const
-    {
-        return {u"--site"_s, address(), u"--conversion-host"_s, address()};
-    }
+    QStringList at() const { return {u"--site"_s, address(), u"--conversion-host"_s, address()}; }
 
     // The stored videos in upload order: id, "title|description|tags|category" and file.
     QList<QByteArrayList> storedVideos()
@@ -110,7 +107,8 @@ struct Site
             db.setDatabaseName(site.dataDir() + u"/videosite.sqlite"_s);
             db.open();
             QSqlQuery q(u"SELECT id, CAST(title || '|' || description || '|' || tags || '|' || "
-                        "category AS BLOB) FROM videos ORDER BY created, rowid"_s, db);
+                        "category AS BLOB) FROM videos ORDER BY created, rowid"_s,
+                        db);
             while (q.next()) {
                 QFile file(site.dataDir() + u"/videos/"_s + q.value(0).toString() + u".video"_s);
                 file.open(QIODevice::ReadOnly);
@@ -251,10 +249,10 @@ void TestE2ECli::exitCodes_data()
     QTest::newRow("help") << QStringList{u"--help"_s} << 0 << QByteArray("Usage:") << QByteArray();
     QTest::newRow("version") << QStringList{u"--version"_s} << 0 << QByteArray("uplark 1.0\n")
                              << QByteArray();
-    QTest::newRow("unknown option") << QStringList{u"--colour"_s} << 2 << QByteArray()
-                                    << QByteArray("colour");
-    QTest::newRow("unknown command") << QStringList{u"fetch"_s} << 2 << QByteArray()
-                                     << QByteArray("fetch");
+    QTest::newRow("unknown option")
+        << QStringList{u"--colour"_s} << 2 << QByteArray() << QByteArray("colour");
+    QTest::newRow("unknown command")
+        << QStringList{u"fetch"_s} << 2 << QByteArray() << QByteArray("fetch");
     QTest::newRow("site with scheme") << QStringList{u"--site=http://localhost:8000"_s} << 2
                                       << QByteArray() << QByteArray("--site");
     QTest::newRow("site port 0") << QStringList{u"--site=localhost:0"_s} << 2 << QByteArray()
@@ -262,13 +260,12 @@ void TestE2ECli::exitCodes_data()
     QTest::newRow("conversion host with path")
         << QStringList{u"--conversion-host"_s, u"localhost/x"_s} << 2 << QByteArray()
         << QByteArray("--conversion-host");
-    QTest::newRow("empty site for an upload")
-        << QStringList{u"upload"_s, u"f"_s, u"--site="_s} << 2 << QByteArray()
-        << QByteArray("empty");
-    QTest::newRow("upload without file") << QStringList{u"upload"_s} << 2 << QByteArray()
-                                         << QByteArray("one file");
-    QTest::newRow("account without subcommand") << QStringList{u"account"_s} << 2 << QByteArray()
-                                                << QByteArray("account takes");
+    QTest::newRow("empty site for an upload") << QStringList{u"upload"_s, u"f"_s, u"--site="_s} << 2
+                                              << QByteArray() << QByteArray("empty");
+    QTest::newRow("upload without file")
+        << QStringList{u"upload"_s} << 2 << QByteArray() << QByteArray("one file");
+    QTest::newRow("account without subcommand")
+        << QStringList{u"account"_s} << 2 << QByteArray() << QByteArray("account takes");
     QTest::newRow("no stored account to show") << QStringList{u"account"_s, u"show"_s} << 2
                                                << QByteArray() << QByteArray("No YouTube account");
     QTest::newRow("window without display") << QStringList{u"--site=localhost:8000"_s} << 1
@@ -303,17 +300,17 @@ void TestE2ECli::accountSet_data()
     QTest::addColumn<QByteArray>("stderrHas");
     QTest::addColumn<QString>("shown");
 
-    QTest::newRow("accepted") << (Password.toUtf8() + '\n') << 0
-                              << QByteArray("successfully set") << u"alice\n"_s;
-    QTest::newRow("accepted, no line end") << Password.toUtf8() << 0
-                                           << QByteArray("successfully set") << u"alice\n"_s;
-    QTest::newRow("accepted, CR LF") << (Password.toUtf8() + "\r\n") << 0
-                                     << QByteArray("successfully set") << u"alice\n"_s;
-    QTest::newRow("wrong password") << QByteArray("secret-123\n") << 1
-                                    << QByteArray("Sorry, your login was incorrect.\n")
-                                    << QString();
-    QTest::newRow("no password") << QByteArray() << 2
-                                 << QByteArray("Please enter your password.\n") << QString();
+    QTest::newRow("accepted") << (Password.toUtf8() + '\n') << 0 << QByteArray("successfully set")
+                              << u"alice\n"_s;
+    QTest::newRow("accepted, no line end")
+        << Password.toUtf8() << 0 << QByteArray("successfully set") << u"alice\n"_s;
+    QTest::newRow("accepted, CR LF")
+        << (Password.toUtf8() + "\r\n") << 0 << QByteArray("successfully set") << u"alice\n"_s;
+    QTest::newRow("wrong password")
+        << QByteArray("secret-123\n") << 1 << QByteArray("Sorry, your login was incorrect.\n")
+        << QString();
+    QTest::newRow("no password") << QByteArray() << 2 << QByteArray("Please enter your password.\n")
+                                 << QString();
     QTest::newRow("only spaces") << QByteArray("   \n") << 2
                                  << QByteArray("Please enter your password.\n") << QString();
 }
@@ -352,8 +349,7 @@ void TestE2ECli::accountForgetAndShow()
     Site site;
     QVERIFY2(site.start(), qPrintable(site.site.errorString()));
     Cli cli;
-    QCOMPARE(cli.run(QStringList{u"account"_s, u"set"_s, u"alice"_s} + site.at(),
-                     Password.toUtf8())
+    QCOMPARE(cli.run(QStringList{u"account"_s, u"set"_s, u"alice"_s} + site.at(), Password.toUtf8())
                  .code,
              0);
     QCOMPARE(cli.run({u"account"_s, u"show"_s}).out, QByteArray("alice\n"));
@@ -393,11 +389,11 @@ void TestE2ECli::upload()
     description.write("To the sea.\nAnd back & home.\n");
     description.close();
 
-    const Result r = cli.run(QStringList{u"upload"_s, path, u"--title"_s, u"caf\u00e9"_s,
-                                         u"--description-file"_s, description.fileName(),
-                                         u"--category"_s, category, u"--tags"_s,
-                                         u"summer sea trip"_s}
-                             + site.at());
+    const Result r =
+        cli.run(QStringList{u"upload"_s, path, u"--title"_s, u"caf\u00e9"_s,
+                            u"--description-file"_s, description.fileName(), u"--category"_s,
+                            category, u"--tags"_s, u"summer sea trip"_s}
+                + site.at());
     QVERIFY2(r.code == 0, r.err.constData());
     const QList<QByteArrayList> stored = site.storedVideos();
     QCOMPARE(stored.size(), 1);
@@ -417,12 +413,12 @@ void TestE2ECli::uploadRefused_data()
     QTest::newRow("over 100 MB") << u"big"_s
                                  << QByteArray("This file is 100.01 MB in size. YouTube allows "
                                                "maximum 100 MB.\n");
-    QTest::newRow("no stored account") << u"noaccount"_s
-                                       << QByteArray("You must set your YouTube account first.\n");
-    QTest::newRow("title of spaces") << u"title"_s
-                                     << QByteArray("Please enter a TITLE for your video.\n");
-    QTest::newRow("unknown category") << u"category"_s
-                                      << QByteArray("Please select a category for your video.\n");
+    QTest::newRow("no stored account")
+        << u"noaccount"_s << QByteArray("You must set your YouTube account first.\n");
+    QTest::newRow("title of spaces")
+        << u"title"_s << QByteArray("Please enter a TITLE for your video.\n");
+    QTest::newRow("unknown category")
+        << u"category"_s << QByteArray("Please select a category for your video.\n");
     QTest::newRow("no tags") << u"tags"_s
                              << QByteArray("Please enter some TAGS in order for your video to be "
                                            "found easily. Seperate your tags by spaces.\n");
@@ -437,10 +433,10 @@ void TestE2ECli::uploadRefused()
     QVERIFY2(site.start(), qPrintable(site.site.errorString()));
     Cli cli;
     if (what != u"noaccount"_s)
-        QCOMPARE(cli.run(QStringList{u"account"_s, u"set"_s, u"alice"_s} + site.at(),
-                         Password.toUtf8())
-                     .code,
-                 0);
+        QCOMPARE(
+            cli.run(QStringList{u"account"_s, u"set"_s, u"alice"_s} + site.at(), Password.toUtf8())
+                .code,
+            0);
 
     QTemporaryDir dir;
     QString path = dir.filePath(u"v.avi"_s);
@@ -456,8 +452,8 @@ void TestE2ECli::uploadRefused()
     if (what == u"missing"_s)
         path = dir.filePath(u"gone.avi"_s);
 
-    QStringList args{u"upload"_s, path, u"--title"_s, u"t"_s, u"--description"_s, u"d"_s,
-                     u"--category"_s, u"Music"_s, u"--tags"_s, u"x"_s};
+    QStringList args{u"upload"_s,     path,       u"--title"_s, u"t"_s, u"--description"_s, u"d"_s,
+                     u"--category"_s, u"Music"_s, u"--tags"_s,  u"x"_s};
     if (what == u"title"_s)
         args[3] = u"   "_s;
     if (what == u"long"_s)
@@ -479,8 +475,7 @@ void TestE2ECli::unreachableSite()
     Site site;
     QVERIFY2(site.start(), qPrintable(site.site.errorString()));
     Cli cli;
-    QCOMPARE(cli.run(QStringList{u"account"_s, u"set"_s, u"alice"_s} + site.at(),
-                     Password.toUtf8())
+    QCOMPARE(cli.run(QStringList{u"account"_s, u"set"_s, u"alice"_s} + site.at(), Password.toUtf8())
                  .code,
              0);
     QTemporaryDir dir;
@@ -491,15 +486,14 @@ void TestE2ECli::unreachableSite()
     QVERIFY(site.site.stop());
 
     const Result r = cli.run(QStringList{u"upload"_s, file.fileName(), u"--title=t"_s,
-                                         u"--description=d"_s, u"--category=Music"_s,
-                                         u"--tags=x"_s}
+                                         u"--description=d"_s, u"--category=Music"_s, u"--tags=x"_s}
                              + at);
     QCOMPARE(r.code, 1);
     QCOMPARE(r.out, QByteArray());
     QCOMPARE(r.err, QByteArray("uplark: Connection error!\n"));
     // The account check meets the same closed port.
-    const Result check = cli.run(QStringList{u"account"_s, u"set"_s, u"alice"_s} + at,
-                                 Password.toUtf8());
+    const Result check =
+        cli.run(QStringList{u"account"_s, u"set"_s, u"alice"_s} + at, Password.toUtf8());
     QCOMPARE(check.code, 1);
     QCOMPARE(check.err, QByteArray("uplark: Connection error!\n"));
 }
@@ -518,8 +512,7 @@ void TestE2ECli::rejectedAccount()
     file.close();
 
     const Result r = cli.run(QStringList{u"upload"_s, file.fileName(), u"--title=t"_s,
-                                         u"--description=d"_s, u"--category=Music"_s,
-                                         u"--tags=x"_s}
+                                         u"--description=d"_s, u"--category=Music"_s, u"--tags=x"_s}
                              + site.at());
     QCOMPARE(r.code, 1);
     QCOMPARE(r.out, QByteArray());
@@ -535,8 +528,7 @@ void TestE2ECli::interruptDuringPost()
     Site site;
     QVERIFY2(site.start(), qPrintable(site.site.errorString()));
     Cli cli;
-    QCOMPARE(cli.run(QStringList{u"account"_s, u"set"_s, u"alice"_s} + site.at(),
-                     Password.toUtf8())
+    QCOMPARE(cli.run(QStringList{u"account"_s, u"set"_s, u"alice"_s} + site.at(), Password.toUtf8())
                  .code,
              0);
 

@@ -101,7 +101,8 @@ struct E2E
             db.setDatabaseName(site.dataDir() + u"/videosite.sqlite"_s);
             db.open();
             QSqlQuery q(u"SELECT id, CAST(title || '|' || description || '|' || tags || '|' || "
-                        "category AS BLOB) FROM videos ORDER BY created, rowid"_s, db);
+                        "category AS BLOB) FROM videos ORDER BY created, rowid"_s,
+                        db);
             while (q.next()) {
                 QFile file(site.dataDir() + u"/videos/"_s + q.value(0).toString() + u".video"_s);
                 file.open(QIODevice::ReadOnly);

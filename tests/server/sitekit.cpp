@@ -20,7 +20,9 @@ QByteArray trickyFile(int size, int seed)
     QByteArray file(size, Qt::Uninitialized);
     for (int i = 0; i < size; ++i)
         file[i] = char((uint(i) * 131 + uint(seed) * 7 + uint(i) / 251) % 256);
-    const QByteArray trap("\0\r\n" "--Xu02=$\r\n\r\n\0--Xu02=$--\r\n", 28);
+    const QByteArray trap("\0\r\n"
+                          "--Xu02=$\r\n\r\n\0--Xu02=$--\r\n",
+                          28);
     for (int at : {0, size / 2, size - 28})
         file.replace(at, trap.size(), trap);
     return file;
@@ -37,7 +39,8 @@ QByteArray filePost(const QByteArray &cookie, const QByteArray &addresser, const
     fields.loginCookie = cookie;
     URLParts target;
     target.Host = "localhost";
-    return BuildFilePost(file, target, QuotedPath(QStringLiteral("/home/someone/My Videos/holiday clip.wmv")),
+    return BuildFilePost(file, target,
+                         QuotedPath(QStringLiteral("/home/someone/My Videos/holiday clip.wmv")),
                          fields);
 }
 
@@ -72,7 +75,8 @@ Answer fetch(quint16 port, const QByteArray &request)
 
 Answer get(quint16 port, const QByteArray &path, const QByteArray &extraHeaders)
 {
-    return fetch(port, "GET " + path + " HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\n" + extraHeaders + "\r\n");
+    return fetch(port, "GET " + path + " HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\n"
+                           + extraHeaders + "\r\n");
 }
 
 QByteArray login(const SiteProcess &site, const QString &user, const QString &password)
@@ -83,7 +87,8 @@ QByteArray login(const SiteProcess &site, const QString &user, const QString &pa
 
 QByteArray ticket(const SiteProcess &site, const QByteArray &cookie)
 {
-    return UploadFormAddresser(firstRead(site.sitePort(), MetadataRequest(SiteHost, cookie))).value_or(QByteArray());
+    return UploadFormAddresser(firstRead(site.sitePort(), MetadataRequest(SiteHost, cookie)))
+        .value_or(QByteArray());
 }
 
 QByteArray videoId(const QByteArray &piece)

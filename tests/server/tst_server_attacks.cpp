@@ -60,8 +60,9 @@ qint64 memoryOf(SiteProcess &site, QByteArrayView field)
 
 bool allClosed(const Sockets &sockets)
 {
-    return std::all_of(sockets.begin(), sockets.end(),
-                       [](const auto &s) { return s->state() == QAbstractSocket::UnconnectedState; });
+    return std::all_of(sockets.begin(), sockets.end(), [](const auto &s) {
+        return s->state() == QAbstractSocket::UnconnectedState;
+    });
 }
 
 // GET / with a fresh connection from 127.0.0.1; the status and the time taken.
@@ -76,8 +77,10 @@ std::pair<int, qint64> probe(quint16 port)
 QByteArray loginPost(const QByteArray &user, const QByteArray &password)
 {
     const QByteArray body = "username=" + user + "&password=" + password;
-    return "POST /signup HTTP/1.1\r\nHost: localhost\r\nContent-Type: application/x-www-form-urlencoded\r\n"
-           "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body;
+    return "POST /signup HTTP/1.1\r\nHost: localhost\r\nContent-Type: "
+           "application/x-www-form-urlencoded\r\n"
+           "Content-Length: "
+           + QByteArray::number(body.size()) + "\r\n\r\n" + body;
 }
 
 } // namespace
@@ -100,12 +103,15 @@ private Q_SLOTS:
 
 void TestServerAttacks::idleAndSlowClients_data()
 {
-    QTest::addColumn<int>("addresses");     // the 300 attackers are spread over this many
-    QTest::addColumn<QByteArray>("trickle"); // sent one byte a second, over and over; empty: nothing
+    QTest::addColumn<int>("addresses"); // the 300 attackers are spread over this many
+    QTest::addColumn<QByteArray>(
+        "trickle"); // sent one byte a second, over and over; empty: nothing
     QTest::newRow("300 idle, 10 addresses") << 10 << QByteArray();
     QTest::newRow("300 sending a head a byte a second, 10 addresses")
-        << 10 << QByteArray("GET / HTTP/1.1\r\nHost: localhost\r\nUser-Agent: one byte at a time\r\n");
-    QTest::newRow("300 sending blank lines a byte a second, 10 addresses") << 10 << QByteArray("\r\n");
+        << 10
+        << QByteArray("GET / HTTP/1.1\r\nHost: localhost\r\nUser-Agent: one byte at a time\r\n");
+    QTest::newRow("300 sending blank lines a byte a second, 10 addresses")
+        << 10 << QByteArray("\r\n");
     QTest::newRow("300 idle, one address") << 1 << QByteArray();
 }
 
@@ -132,8 +138,9 @@ void TestServerAttacks::idleAndSlowClients()
     if (!trickle.isEmpty())
         trickleTimer.start(1000);
     const auto connected = [&attackers] {
-        return std::all_of(attackers.begin(), attackers.end(),
-                           [](const auto &s) { return s->state() != QAbstractSocket::ConnectingState; });
+        return std::all_of(attackers.begin(), attackers.end(), [](const auto &s) {
+            return s->state() != QAbstractSocket::ConnectingState;
+        });
     };
     QTRY_VERIFY_WITH_TIMEOUT(connected(), 20000);
     QTest::qWait(1500);
@@ -148,7 +155,8 @@ void TestServerAttacks::idleAndSlowClients()
     int refused = 0;
     for (const auto &socket : attackers)
         refused += socket->peek(64).startsWith("HTTP/1.1 503 ") ? 1 : 0;
-    qInfo("%d attackers from %d addresses: GET / answered, slowest of 5 in %lld ms; %d attackers answered 503",
+    qInfo("%d attackers from %d addresses: GET / answered, slowest of 5 in %lld ms; %d attackers "
+          "answered 503",
           Attackers, addresses, slowest, refused);
     QCOMPARE(refused, addresses == 1 ? Attackers - 32 : 0);
 
@@ -164,11 +172,12 @@ void TestServerAttacks::idleAndSlowClients()
 void TestServerAttacks::connectionLimits_data()
 {
     QTest::addColumn<QStringList>("args");
-    QTest::addColumn<QList<int>>("held");  // connections held open per address 127.0.0.10, .11, ...
-    QTest::addColumn<int>("refusedFrom");  // a further connection from here is answered 503
-    QTest::addColumn<int>("servedFrom");   // and one from here is served meanwhile (0: none)
+    QTest::addColumn<QList<int>>("held"); // connections held open per address 127.0.0.10, .11, ...
+    QTest::addColumn<int>("refusedFrom"); // a further connection from here is answered 503
+    QTest::addColumn<int>("servedFrom");  // and one from here is served meanwhile (0: none)
     QTest::newRow("33rd from one address") << QStringList() << QList<int>{32} << 10 << 11;
-    QTest::newRow("41st in all of 40") << QStringList{u"--max-connections"_s, u"40"_s} << QList<int>{32, 8} << 12 << 0;
+    QTest::newRow("41st in all of 40")
+        << QStringList{u"--max-connections"_s, u"40"_s} << QList<int>{32, 8} << 12 << 0;
 }
 
 void TestServerAttacks::connectionLimits()
@@ -231,8 +240,8 @@ void TestServerAttacks::answersNeverRead()
     if (video) {
         QVERIFY(site.addAccount(u"ann"_s, u"pw"_s));
         const QByteArray cookie = SiteKit::login(site, u"ann"_s, u"pw"_s);
-        const QByteArray post =
-            SiteKit::filePost(cookie, SiteKit::ticket(site, cookie), SiteKit::trickyFile(12 * 1024 * 1024));
+        const QByteArray post = SiteKit::filePost(cookie, SiteKit::ticket(site, cookie),
+                                                  SiteKit::trickyFile(12 * 1024 * 1024));
         const QByteArray id = SiteKit::videoId(SiteKit::firstRead(site.uploadPort(), post));
         QVERIFY(!id.isEmpty());
         path = "/videos/" + id;
@@ -254,7 +263,8 @@ void TestServerAttacks::answersNeverRead()
     QElapsedTimer sinceProgress;
     sinceProgress.start();
     QDeadlineTimer deadline(60000);
-    while (!deadline.hasExpired() && written < Limit && socket.state() == QAbstractSocket::ConnectedState) {
+    while (!deadline.hasExpired() && written < Limit
+           && socket.state() == QAbstractSocket::ConnectedState) {
         if (socket.bytesToWrite() < 256 * 1024) {
             socket.write(chunk);
             written += chunk.size();
@@ -269,7 +279,8 @@ void TestServerAttacks::answersNeverRead()
     }
     const qint64 rssAfter = memoryOf(site, "VmRSS:");
     const qint64 peak = memoryOf(site, "VmHWM:");
-    qInfo("a client that never reads: the connection took %lld KiB, then nothing more; server memory %lld KiB "
+    qInfo("a client that never reads: the connection took %lld KiB, then nothing more; server "
+          "memory %lld KiB "
           "before, %lld KiB after (peak %lld KiB)",
           taken / 1024, rssBefore, rssAfter, peak);
     QVERIFY2(taken < 64 * 1024 * 1024, "the server kept reading");
@@ -300,27 +311,32 @@ void TestServerAttacks::bodiesHeldOpen()
 
     // Every body but its last byte; spread over 10 addresses.
     constexpr int Clients = 250;
-    const QByteArray head = "POST /conversions/str.asp HTTP/1.1\r\nHost: localhost\r\nContent-Length: "
-                            + QByteArray::number(bodySize) + "\r\n\r\ntitle=";
+    const QByteArray head =
+        "POST /conversions/str.asp HTTP/1.1\r\nHost: localhost\r\nContent-Length: "
+        + QByteArray::number(bodySize) + "\r\n\r\ntitle=";
     const QByteArray body(bodySize - 1 - 6, 'x');
     Sockets clients;
     std::vector<QByteArray> answers(Clients);
     for (int i = 0; i < Clients; ++i) {
         clients.push_back(connectFrom(10 + i % 10, site.sitePort()));
         QTcpSocket *socket = clients.back().get();
-        connect(socket, &QTcpSocket::readyRead, this, [&answers, i, socket] { answers[i] += socket->readAll(); });
+        connect(socket, &QTcpSocket::readyRead, this,
+                [&answers, i, socket] { answers[i] += socket->readAll(); });
         socket->write(head + body);
     }
     // The bodies stop coming, and each connection is closed at the end of
     // its rate window (answered 503 before, or not answered at all).
     QTRY_VERIFY_WITH_TIMEOUT(allClosed(clients), 60000);
-    const int refused = int(std::count_if(answers.begin(), answers.end(),
-                                          [](const QByteArray &a) { return a.startsWith("HTTP/1.1 503 "); }));
+    const int refused = int(std::count_if(answers.begin(), answers.end(), [](const QByteArray &a) {
+        return a.startsWith("HTTP/1.1 503 ");
+    }));
     const int otherAnswers = int(std::count_if(answers.begin(), answers.end(),
-                                               [](const QByteArray &a) { return !a.isEmpty(); })) - refused;
+                                               [](const QByteArray &a) { return !a.isEmpty(); }))
+                             - refused;
     const qint64 peak = memoryOf(site, "VmHWM:");
-    qInfo("%d bodies of %d KiB held open: %d answered 503; server memory %lld KiB before, peak %lld KiB", Clients,
-          bodySize / 1024, refused, rssBefore, peak);
+    qInfo("%d bodies of %d KiB held open: %d answered 503; server memory %lld KiB before, peak "
+          "%lld KiB",
+          Clients, bodySize / 1024, refused, rssBefore, peak);
     QVERIFY(refused >= minRefused);
     QCOMPARE(otherAnswers, 0);
     if (MemoryMeasured)
@@ -350,7 +366,8 @@ void TestServerAttacks::loginsAtOnce()
             if (answeredAt[i] < 0)
                 answeredAt[i] = clock.elapsed();
         });
-        socket->write(i == 0 ? loginPost("ann", "pw") : loginPost("nobody" + QByteArray::number(i), "pw"));
+        socket->write(i == 0 ? loginPost("ann", "pw")
+                             : loginPost("nobody" + QByteArray::number(i), "pw"));
     }
     QTcpSocket page;
     qint64 pageAt = -1;
@@ -362,16 +379,19 @@ void TestServerAttacks::loginsAtOnce()
     });
     page.connectToHost(QHostAddress::LocalHost, site.sitePort());
     page.write("GET / HTTP/1.1\r\nHost: localhost\r\n\r\n");
-    const auto answered = [&] { return std::count(answeredAt.begin(), answeredAt.end(), -1) == 0 && pageAt >= 0; };
+    const auto answered = [&] {
+        return std::count(answeredAt.begin(), answeredAt.end(), -1) == 0 && pageAt >= 0;
+    };
     QTRY_VERIFY_WITH_TIMEOUT(answered(), 60000);
     const qint64 lastLogin = *std::max_element(answeredAt.begin(), answeredAt.end());
-    qInfo("%d logins at once: GET / answered after %lld ms, the logins after %lld to %lld ms", Logins, pageAt,
-          *std::min_element(answeredAt.begin(), answeredAt.end()), lastLogin);
+    qInfo("%d logins at once: GET / answered after %lld ms, the logins after %lld to %lld ms",
+          Logins, pageAt, *std::min_element(answeredAt.begin(), answeredAt.end()), lastLogin);
     QVERIFY(pageAnswer.startsWith("HTTP/1.1 200 "));
     // The page does not wait for the password checks.
     QVERIFY(pageAt < lastLogin);
     for (int i = 0; i < Logins; ++i) {
-        const QByteArray marker = i == 0 ? "\r\nSet-Cookie: LOGIN_INFO=" : "Sorry, your login was incorrect.";
+        const QByteArray marker =
+            i == 0 ? "\r\nSet-Cookie: LOGIN_INFO=" : "Sorry, your login was incorrect.";
         QTRY_VERIFY2_WITH_TIMEOUT(answers[i].contains(marker), answers[i].constData(), 5000);
     }
     QVERIFY(site.stop());

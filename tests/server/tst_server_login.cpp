@@ -21,10 +21,14 @@ constexpr qint64 Window = 100;
 QString outcomeName(LoginOutcome outcome)
 {
     switch (outcome) {
-    case LoginOutcome::LoggedIn: return u"in"_s;
-    case LoginOutcome::MissingField: return u"check"_s;
-    case LoginOutcome::Incorrect: return u"wrong"_s;
-    case LoginOutcome::TooManyFailures: return u"wait"_s;
+    case LoginOutcome::LoggedIn:
+        return u"in"_s;
+    case LoginOutcome::MissingField:
+        return u"check"_s;
+    case LoginOutcome::Incorrect:
+        return u"wrong"_s;
+    case LoginOutcome::TooManyFailures:
+        return u"wait"_s;
     }
     return {};
 }
@@ -37,12 +41,14 @@ struct Site
     videosite::Store store{dir.path()};
     videosite::PasswordChecker checker{2};
     qint64 now = 0;
-    LoginGuard guard{store, videosite::LoginPolicy{5, Window, 3600}, checker, [this] { return now; }};
+    LoginGuard guard{store, videosite::LoginPolicy{5, Window, 3600}, checker,
+                     [this] { return now; }};
 
     bool open()
     {
         // Few rounds: the rules are under test here, not the hash.
-        return store.open() && store.setAccount(u"ann"_s, "right", 0, 1000) && store.setAccount(u"bob"_s, "pw", 0, 1000);
+        return store.open() && store.setAccount(u"ann"_s, "right", 0, 1000)
+               && store.setAccount(u"bob"_s, "pw", 0, 1000);
     }
 };
 
@@ -62,30 +68,36 @@ void TestServerLogin::rules_data()
 {
     // Each step: "TIME ADDRESS USER PASSWORD OUTCOME"; "-" is an empty field.
     QTest::addColumn<QStringList>("steps");
-    const QStringList fiveFailures = {u"0 a ann x wrong"_s, u"1 a ann x wrong"_s, u"2 a ann x wrong"_s,
-                                      u"3 a ann x wrong"_s, u"4 a ann x wrong"_s};
-    QTest::newRow("five failures lock the name for that address") << fiveFailures + QStringList{u"5 a ann right wait"_s};
-    QTest::newRow("the name's owner elsewhere is not locked out") << fiveFailures + QStringList{u"5 b ann right in"_s};
-    QTest::newRow("other names from that address go on") << fiveFailures + QStringList{u"5 a bob pw in"_s};
+    const QStringList fiveFailures = {u"0 a ann x wrong"_s, u"1 a ann x wrong"_s,
+                                      u"2 a ann x wrong"_s, u"3 a ann x wrong"_s,
+                                      u"4 a ann x wrong"_s};
+    QTest::newRow("five failures lock the name for that address")
+        << fiveFailures + QStringList{u"5 a ann right wait"_s};
+    QTest::newRow("the name's owner elsewhere is not locked out")
+        << fiveFailures + QStringList{u"5 b ann right in"_s};
+    QTest::newRow("other names from that address go on")
+        << fiveFailures + QStringList{u"5 a bob pw in"_s};
     QTest::newRow("four failures lock nothing")
         << fiveFailures.mid(0, 4) + QStringList{u"4 a ann right in"_s};
     QTest::newRow("the lock lasts one window from the fifth failure")
         << fiveFailures.mid(0, 4)
-               + QStringList{u"10 a ann x wrong"_s, u"109 a ann right wait"_s, u"110 a ann right in"_s};
+               + QStringList{u"10 a ann x wrong"_s, u"109 a ann right wait"_s,
+                             u"110 a ann right in"_s};
     QTest::newRow("guesses during the lock do not lengthen it")
-        << fiveFailures + QStringList{u"50 a ann x wait"_s, u"103 a ann x wait"_s, u"104 a ann right in"_s};
+        << fiveFailures
+               + QStringList{u"50 a ann x wait"_s, u"103 a ann x wait"_s, u"104 a ann right in"_s};
     QTest::newRow("failures older than the window do not count")
         << fiveFailures.mid(0, 4) + QStringList{u"101 a ann x wrong"_s, u"101 a ann right in"_s};
     QTest::newRow("a success clears the failures")
-        << fiveFailures.mid(0, 4)
-               + QStringList{u"5 a ann right in"_s, u"6 a ann x wrong"_s, u"7 a ann x wrong"_s, u"8 a ann x wrong"_s,
-                             u"9 a ann x wrong"_s, u"10 a ann right in"_s};
+        << fiveFailures.mid(0, 4) + QStringList{u"5 a ann right in"_s, u"6 a ann x wrong"_s,
+                                                u"7 a ann x wrong"_s,  u"8 a ann x wrong"_s,
+                                                u"9 a ann x wrong"_s,  u"10 a ann right in"_s};
     QTest::newRow("an unknown name is locked the same way")
-        << QStringList{u"0 a ghost x wrong"_s, u"0 a ghost x wrong"_s, u"0 a ghost x wrong"_s, u"0 a ghost x wrong"_s,
-                       u"0 a ghost x wrong"_s, u"1 a ghost x wait"_s};
-    QTest::newRow("missing fields are not failures")
-        << QStringList{u"0 a ann - check"_s, u"0 a - x check"_s, u"0 a ann - check"_s, u"0 a ann - check"_s,
-                       u"0 a ann - check"_s, u"0 a ann - check"_s, u"1 a ann right in"_s};
+        << QStringList{u"0 a ghost x wrong"_s, u"0 a ghost x wrong"_s, u"0 a ghost x wrong"_s,
+                       u"0 a ghost x wrong"_s, u"0 a ghost x wrong"_s, u"1 a ghost x wait"_s};
+    QTest::newRow("missing fields are not failures") << QStringList{
+        u"0 a ann - check"_s, u"0 a - x check"_s,   u"0 a ann - check"_s, u"0 a ann - check"_s,
+        u"0 a ann - check"_s, u"0 a ann - check"_s, u"1 a ann right in"_s};
 }
 
 void TestServerLogin::rules()
@@ -102,7 +114,8 @@ void TestServerLogin::rules()
         site.guard.attempt(field(words[2]), field(words[3]).toUtf8(), words[1],
                            [&result](const LoginResult &r) { result = r; });
         QTRY_VERIFY_WITH_TIMEOUT(result.has_value(), 20000);
-        QVERIFY2(outcomeName(result->outcome) == words[4], qPrintable(step + u" -> "_s + outcomeName(result->outcome)));
+        QVERIFY2(outcomeName(result->outcome) == words[4],
+                 qPrintable(step + u" -> "_s + outcomeName(result->outcome)));
         QCOMPARE(result->sessionCookie.isEmpty(), result->outcome != LoginOutcome::LoggedIn);
     }
 }
@@ -115,17 +128,20 @@ void TestServerLogin::guessesAtOnce()
     QVERIFY(site.open());
     QStringList outcomes;
     for (int i = 0; i < 8; ++i) {
-        site.guard.attempt(u"ann"_s, "guess" + QByteArray::number(i), u"a"_s,
-                           [&outcomes](const LoginResult &r) { outcomes.append(outcomeName(r.outcome)); });
+        site.guard.attempt(
+            u"ann"_s, "guess" + QByteArray::number(i), u"a"_s,
+            [&outcomes](const LoginResult &r) { outcomes.append(outcomeName(r.outcome)); });
     }
-    site.guard.attempt(u"ann"_s, "right", u"a"_s,
-                       [&outcomes](const LoginResult &r) { outcomes.append(outcomeName(r.outcome)); });
-    site.guard.attempt(u"ann"_s, "right", u"b"_s,
-                       [&outcomes](const LoginResult &r) { outcomes.append(u"b:"_s + outcomeName(r.outcome)); });
+    site.guard.attempt(u"ann"_s, "right", u"a"_s, [&outcomes](const LoginResult &r) {
+        outcomes.append(outcomeName(r.outcome));
+    });
+    site.guard.attempt(u"ann"_s, "right", u"b"_s, [&outcomes](const LoginResult &r) {
+        outcomes.append(u"b:"_s + outcomeName(r.outcome));
+    });
     QTRY_COMPARE_WITH_TIMEOUT(outcomes.size(), 10, 20000);
     QVERIFY(outcomes.removeOne(u"b:in"_s));
-    QCOMPARE(outcomes, QStringList({u"wrong"_s, u"wrong"_s, u"wrong"_s, u"wrong"_s, u"wrong"_s, u"wait"_s, u"wait"_s,
-                                    u"wait"_s, u"wait"_s}));
+    QCOMPARE(outcomes, QStringList({u"wrong"_s, u"wrong"_s, u"wrong"_s, u"wrong"_s, u"wrong"_s,
+                                    u"wait"_s, u"wait"_s, u"wait"_s, u"wait"_s}));
 }
 
 QTEST_GUILESS_MAIN(TestServerLogin)

@@ -68,12 +68,14 @@ void TestServerRobustness::fourUploadsAtOnce()
         upload.file = SiteKit::trickyFile(3 * 1024 * 1024 + i * 1001, i);
         const QByteArray ticket = SiteKit::ticket(m_site, m_cookie);
         QVERIFY(!ticket.isEmpty());
-        connect(&upload.socket, &QTcpSocket::readyRead, this, [&upload] { upload.piece += upload.socket.readAll(); });
+        connect(&upload.socket, &QTcpSocket::readyRead, this,
+                [&upload] { upload.piece += upload.socket.readAll(); });
         upload.socket.connectToHost(QHostAddress::LocalHost, m_site.uploadPort());
         upload.socket.write(SiteKit::filePost(m_cookie, ticket, upload.file));
     }
     const auto answered = [&uploads] {
-        return std::all_of(uploads.begin(), uploads.end(), [](const Upload &u) { return !u.piece.isEmpty(); });
+        return std::all_of(uploads.begin(), uploads.end(),
+                           [](const Upload &u) { return !u.piece.isEmpty(); });
     };
     QTRY_VERIFY_WITH_TIMEOUT(answered(), 60000);
 
@@ -101,10 +103,12 @@ void TestServerRobustness::bodyOverTheCap()
     QTcpSocket socket;
     socket.connectToHost(QHostAddress::LocalHost, m_site.uploadPort());
     QVERIFY(socket.waitForConnected(5000));
-    socket.write("POST /my_videos_post HTTP/1.1\r\nHost: localhost\r\nContent-Type: multipart/form-data; "
-                 "boundary=Xu02=$\r\nContent-Length: " + QByteArray::number(length) + "\r\nCookie: " + m_cookie
-                 + "\r\n\r\n--Xu02=$\r\nContent-Disposition: form-data; name=\"field_myvideo_descr\"\r\n\r\n"
-                 + QByteArray(64 * 1024, 'x'));
+    socket.write(
+        "POST /my_videos_post HTTP/1.1\r\nHost: localhost\r\nContent-Type: multipart/form-data; "
+        "boundary=Xu02=$\r\nContent-Length: "
+        + QByteArray::number(length) + "\r\nCookie: " + m_cookie
+        + "\r\n\r\n--Xu02=$\r\nContent-Disposition: form-data; name=\"field_myvideo_descr\"\r\n\r\n"
+        + QByteArray(64 * 1024, 'x'));
     if (length <= Cap) {
         QVERIFY(!socket.waitForReadyRead(500));
         QCOMPARE(socket.state(), QAbstractSocket::ConnectedState);
@@ -135,15 +139,16 @@ void TestServerRobustness::killedMidUpload()
     QVERIFY2(site.start(), qPrintable(site.errorString()));
     QVERIFY(site.addAccount(u"kim"_s, u"pw"_s));
     const QByteArray cookie = SiteKit::login(site, u"kim"_s, u"pw"_s);
-    const QByteArray post =
-        SiteKit::filePost(cookie, SiteKit::ticket(site, cookie), SiteKit::trickyFile(20 * 1024 * 1024), "interrupted");
+    const QByteArray post = SiteKit::filePost(cookie, SiteKit::ticket(site, cookie),
+                                              SiteKit::trickyFile(20 * 1024 * 1024), "interrupted");
 
     // Half the file is sent; the server is writing it when it is killed.
     QTcpSocket socket;
     socket.connectToHost(QHostAddress::LocalHost, site.uploadPort());
     QVERIFY(socket.waitForConnected(5000));
     socket.write(post.left(10 * 1024 * 1024));
-    QTRY_VERIFY_WITH_TIMEOUT(!videoFiles(site).isEmpty() && videoFiles(site).first().size() > 1024 * 1024, 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        !videoFiles(site).isEmpty() && videoFiles(site).first().size() > 1024 * 1024, 20000);
     site.kill();
     QVERIFY2(site.start(), qPrintable(site.errorString()));
     const SiteKit::Answer home = SiteKit::get(site.sitePort(), "/");

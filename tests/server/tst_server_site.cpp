@@ -52,8 +52,8 @@ private:
 
 void TestServerSite::initTestCase()
 {
-    QVERIFY2(m_site.start({u"--lockout-seconds"_s, QString::number(LockoutSeconds), u"--ticket-lifetime"_s,
-                           QString::number(TicketSeconds)}),
+    QVERIFY2(m_site.start({u"--lockout-seconds"_s, QString::number(LockoutSeconds),
+                           u"--ticket-lifetime"_s, QString::number(TicketSeconds)}),
              qPrintable(m_site.errorString()));
     // A name and a password that need every kind of form escaping.
     QVERIFY(m_site.addAccount(u"Jos\u00e9 Q"_s, u"50% & a+b=c"_s));
@@ -82,11 +82,14 @@ void TestServerSite::uploaderExchanges_data()
     QTest::addColumn<QByteArrayList>("markers");
     QTest::newRow("login") << LoginRequest(SiteHost, u"other"_s, u"pw2"_s)
                            << QByteArrayList{"\r\nSet-Cookie: LOGIN_INFO="};
-    QTest::newRow("upload page") << UploadPageRequest(SiteHost, m_cookie) << QByteArrayList{"var gXSRF_token = '"};
-    const QByteArray action = "http://localhost:" + QByteArray::number(m_site.uploadPort()) + "/my_videos_post";
+    QTest::newRow("upload page") << UploadPageRequest(SiteHost, m_cookie)
+                                 << QByteArrayList{"var gXSRF_token = '"};
+    const QByteArray action =
+        "http://localhost:" + QByteArray::number(m_site.uploadPort()) + "/my_videos_post";
     QTest::newRow("metadata form")
         << MetadataRequest(SiteHost, m_cookie)
-        << QByteArrayList{"name=\"addresser\" value=\"", "multipart/form-data\" action=\"" + action + "\" name="};
+        << QByteArrayList{"name=\"addresser\" value=\"",
+                          "multipart/form-data\" action=\"" + action + "\" name="};
 }
 
 void TestServerSite::uploaderExchanges()
@@ -125,7 +128,8 @@ void TestServerSite::loginRejections()
     QFETCH(QString, password);
     QFETCH(int, outcome);
     // The page must not echo the cookie's name, not even from the next path.
-    const QByteArray request = LoginRequest(SiteHost, user, password).replace("?next=/my_account", "?next=/LOGIN_INFO");
+    const QByteArray request =
+        LoginRequest(SiteHost, user, password).replace("?next=/my_account", "?next=/LOGIN_INFO");
     const QByteArray piece = SiteKit::firstRead(m_site.sitePort(), request);
     QCOMPARE(int(ScanLoginAnswer(piece)), outcome);
     QVERIFY(!piece.contains("LOGIN_INFO"));
@@ -134,7 +138,8 @@ void TestServerSite::loginRejections()
 void TestServerSite::lockoutLastsItsWindow()
 {
     const auto attempt = [this](const QString &password) {
-        return ScanLoginAnswer(SiteKit::firstRead(m_site.sitePort(), LoginRequest(SiteHost, u"locked"_s, password)));
+        return ScanLoginAnswer(
+            SiteKit::firstRead(m_site.sitePort(), LoginRequest(SiteHost, u"locked"_s, password)));
     };
     for (int i = 0; i < 5; ++i)
         QCOMPARE(attempt(u"wrong"_s), LoginOutcome::Incorrect);
@@ -161,10 +166,12 @@ void TestServerSite::refusedFilePosts()
     QByteArray addresser = SiteKit::ticket(m_site, m_cookie);
     const QByteArray file = SiteKit::trickyFile(5000);
     if (kind == u"stale"_s) {
-        QTest::qWait(int(qMax<qint64>(0, (TicketSeconds + 1) * 1000 + 100 - m_sinceStaleTicket.elapsed())));
+        QTest::qWait(
+            int(qMax<qint64>(0, (TicketSeconds + 1) * 1000 + 100 - m_sinceStaleTicket.elapsed())));
         addresser = m_staleTicket;
     } else if (kind == u"reused"_s) {
-        const QByteArray first = SiteKit::firstRead(m_site.uploadPort(), SiteKit::filePost(cookie, addresser, file));
+        const QByteArray first =
+            SiteKit::firstRead(m_site.uploadPort(), SiteKit::filePost(cookie, addresser, file));
         QVERIFY(!SiteKit::videoId(first).isEmpty());
     } else if (kind == u"another account's"_s) {
         addresser = SiteKit::ticket(m_site, SiteKit::login(m_site, u"other"_s, u"pw2"_s));
@@ -172,9 +179,12 @@ void TestServerSite::refusedFilePosts()
         cookie = "LOGIN_INFO=AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA";
     }
     QVERIFY(!addresser.isEmpty());
-    const auto stored = [this] { return QDir(m_site.dataDir() + u"/videos"_s).entryList(QDir::Files); };
+    const auto stored = [this] {
+        return QDir(m_site.dataDir() + u"/videos"_s).entryList(QDir::Files);
+    };
     const QStringList filesBefore = stored();
-    const QByteArray piece = SiteKit::firstRead(m_site.uploadPort(), SiteKit::filePost(cookie, addresser, file));
+    const QByteArray piece =
+        SiteKit::firstRead(m_site.uploadPort(), SiteKit::filePost(cookie, addresser, file));
     QVERIFY2(piece.startsWith("HTTP/1.1 403 "), piece.constData());
     QVERIFY(!piece.contains("video_id="));
     QCOMPARE(stored(), filesBefore);
@@ -184,7 +194,8 @@ void TestServerSite::watchPageEscapesText()
 {
     const SiteKit::Answer page = SiteKit::get(m_site.sitePort(), "/watch?v=" + m_id);
     QCOMPARE(page.status, 200);
-    QVERIFY(page.body.contains("&lt;script&gt;alert(&quot;x&quot;)&lt;/script&gt; &amp; caf\xC3\xA9"));
+    QVERIFY(
+        page.body.contains("&lt;script&gt;alert(&quot;x&quot;)&lt;/script&gt; &amp; caf\xC3\xA9"));
     QVERIFY(!page.body.contains("<script>alert"));
 }
 
@@ -196,7 +207,8 @@ void TestServerSite::videoRanges_data()
     QTest::addColumn<int>("length");
     QTest::newRow("whole file") << QByteArray() << 200 << 0 << int(m_file.size());
     QTest::newRow("middle") << QByteArray("bytes=1000-70999") << 206 << 1000 << 70000;
-    QTest::newRow("last bytes") << QByteArray("bytes=-100") << 206 << int(m_file.size()) - 100 << 100;
+    QTest::newRow("last bytes") << QByteArray("bytes=-100") << 206 << int(m_file.size()) - 100
+                                << 100;
     QTest::newRow("past the end") << QByteArray("bytes=999999-") << 416 << 0 << 0;
 }
 
@@ -207,7 +219,8 @@ void TestServerSite::videoRanges()
     QFETCH(int, first);
     QFETCH(int, length);
     const SiteKit::Answer answer =
-        SiteKit::get(m_site.sitePort(), "/videos/" + m_id, range.isEmpty() ? QByteArray() : "Range: " + range + "\r\n");
+        SiteKit::get(m_site.sitePort(), "/videos/" + m_id,
+                     range.isEmpty() ? QByteArray() : "Range: " + range + "\r\n");
     QCOMPARE(answer.status, status);
     if (status == 206)
         QVERIFY(answer.head.contains("\r\nContent-Range: bytes " + QByteArray::number(first) + '-'
@@ -224,12 +237,14 @@ void TestServerSite::conversion_data()
     QTest::addColumn<QByteArray>("answer");
     QTest::newRow("50% off & more, tokenised")
         << u"50% off & more"_s << QString()
-        << QByteArray("<TITLE>50[_ULK-PERCENT_][_ULK-SPACE_]off[_ULK-SPACE_][_ULK-AMP_][_ULK-SPACE_]more</TITLE>"
+        << QByteArray("<TITLE>50[_ULK-PERCENT_][_ULK-SPACE_]off[_ULK-SPACE_][_ULK-AMP_][_ULK-SPACE_"
+                      "]more</TITLE>"
                       "<DSCR></DSCR><TAGS>x</TAGS>");
     QTest::newRow("café, two-line description")
         << u"caf\u00e9"_s << u"first\nsecond \u20ac"_s
-        << QByteArray("<TITLE>caf%C3%A9</TITLE><DSCR>first[_ULK-CRLF_]second[_ULK-SPACE_]%E2%82%AC</DSCR>"
-                      "<TAGS>x</TAGS>");
+        << QByteArray(
+               "<TITLE>caf%C3%A9</TITLE><DSCR>first[_ULK-CRLF_]second[_ULK-SPACE_]%E2%82%AC</DSCR>"
+               "<TAGS>x</TAGS>");
 }
 
 void TestServerSite::conversion()
@@ -239,11 +254,13 @@ void TestServerSite::conversion()
     QFETCH(QByteArray, answer);
     // The body exactly as the uploader prepares it.
     const QString dscr = LineBreaksToCrLf(description);
-    const QByteArray body = ConversionBody(EncodePlaceholders(title), EncodePlaceholders(dscr), u"x"_s);
+    const QByteArray body =
+        ConversionBody(EncodePlaceholders(title), EncodePlaceholders(dscr), u"x"_s);
     const SiteKit::Answer reply = SiteKit::fetch(
-        m_site.sitePort(), "POST " + QByteArray(ConversionPath) + " HTTP/1.1\r\nHost: localhost\r\nContent-Type: "
-                               + ConversionContentType + "\r\nContent-Length: " + QByteArray::number(body.size())
-                               + "\r\nConnection: close\r\n\r\n" + body);
+        m_site.sitePort(),
+        "POST " + QByteArray(ConversionPath) + " HTTP/1.1\r\nHost: localhost\r\nContent-Type: "
+            + ConversionContentType + "\r\nContent-Length: " + QByteArray::number(body.size())
+            + "\r\nConnection: close\r\n\r\n" + body);
     QCOMPARE(reply.status, 200);
     QCOMPARE(reply.body, answer);
     const ConvertedTexts texts = ReadConversionAnswer(reply.body);

@@ -42,9 +42,14 @@ void TestCurlHttp::requestBytes()
     const QByteArray expected = "POST /conversions/str.asp HTTP/1.1\r\n"
                                 "Host: conversion.example\r\n"
                                 "Accept: */*\r\n"
-                                "Content-Type: " + ContentType + "\r\n"
-                                "Content-Length: " + QByteArray::number(body.size()) + "\r\n"
-                                "\r\n" + body;
+                                "Content-Type: "
+                                + ContentType
+                                + "\r\n"
+                                  "Content-Length: "
+                                + QByteArray::number(body.size())
+                                + "\r\n"
+                                  "\r\n"
+                                + body;
     QByteArray request;
     QVERIFY(server.waitForNewConnection(5000));
     QTcpSocket *peer = server.nextPendingConnection();

@@ -20,8 +20,8 @@ using namespace uplark;
 namespace {
 
 const URLParts Target = SplitURL("http://up.example:8080/my_videos_post");
-const FilePostFields Fields{"tag1 tag2", "My clip", "one\r\ntwo", "22", "addr77",
-                            "LOGIN_INFO=c00kie"};
+const FilePostFields Fields{"tag1 tag2", "My clip", "one\r\ntwo",
+                            "22",        "addr77",  "LOGIN_INFO=c00kie"};
 
 // Bytes that show a slice out of place or repeated.
 QByteArray Pattern(qsizetype size)
@@ -40,7 +40,8 @@ struct Peer : QObject
         QVERIFY(server.listen(QHostAddress::LocalHost, 0));
         connect(&server, &QTcpServer::newConnection, this, [this] {
             socket = server.nextPendingConnection();
-            connect(socket, &QTcpSocket::readyRead, this, [this] { received += socket->readAll(); });
+            connect(socket, &QTcpSocket::readyRead, this,
+                    [this] { received += socket->readAll(); });
             connect(socket, &QTcpSocket::disconnected, this, [this] { closed = true; });
         });
     }
@@ -88,21 +89,21 @@ void TestFilePost::streamedEqualsWhole_data()
     QTest::addColumn<qint64>("contentLength"); // -1: not checked
     const qsizetype slice = qsizetype(TcpConnection::SliceSize);
     // All texts empty, a quoted path of 20 characters, 1000 bytes of file.
-    QTest::newRow("worked example") << Pattern(1000) << QByteArray("\"/videos/clip01.wmv\"")
-                                    << true << qint64(2654);
+    QTest::newRow("worked example")
+        << Pattern(1000) << QByteArray("\"/videos/clip01.wmv\"") << true << qint64(2654);
     QTest::newRow("empty file") << QByteArray() << QByteArray("\"/v/empty.wmv\"") << false
                                 << qint64(-1);
     QTest::newRow("CR, LF, NUL and the boundary")
         << QByteArray("\r\n--Xu02=$\r\n\0\0\r--Xu02=$--\n\r\n\0", 28)
         << QByteArray("\"/v/clip.wmv\"") << false << qint64(-1);
-    QTest::newRow("one byte below a slice") << Pattern(slice - 1) << QByteArray("\"/v/a.wmv\"")
-                                            << false << qint64(-1);
-    QTest::newRow("exactly a slice") << Pattern(slice) << QByteArray("\"/v/a.wmv\"") << false
-                                     << qint64(-1);
-    QTest::newRow("one byte above a slice") << Pattern(slice + 1) << QByteArray("\"/v/a.wmv\"")
-                                            << false << qint64(-1);
-    QTest::newRow("several slices and a tail") << Pattern(5 * slice + 777)
-                                               << QByteArray("\"/v/a.wmv\"") << false << qint64(-1);
+    QTest::newRow("one byte below a slice")
+        << Pattern(slice - 1) << QByteArray("\"/v/a.wmv\"") << false << qint64(-1);
+    QTest::newRow("exactly a slice")
+        << Pattern(slice) << QByteArray("\"/v/a.wmv\"") << false << qint64(-1);
+    QTest::newRow("one byte above a slice")
+        << Pattern(slice + 1) << QByteArray("\"/v/a.wmv\"") << false << qint64(-1);
+    QTest::newRow("several slices and a tail")
+        << Pattern(5 * slice + 777) << QByteArray("\"/v/a.wmv\"") << false << qint64(-1);
 }
 
 void TestFilePost::streamedEqualsWhole()
@@ -116,12 +117,12 @@ void TestFilePost::streamedEqualsWhole()
         QFile out(path);
         QVERIFY(out.open(QIODevice::WriteOnly) && out.write(file) == file.size());
     }
-    const FilePostFields fields = emptyTexts ? FilePostFields{{}, {}, {}, {}, {}, "LOGIN_INFO=x"}
-                                             : Fields;
+    const FilePostFields fields =
+        emptyTexts ? FilePostFields{{}, {}, {}, {}, {}, "LOGIN_INFO=x"} : Fields;
     const QByteArray whole = BuildFilePost(file, Target, quotedPath, fields);
     if (contentLength >= 0)
-        QVERIFY(whole.contains("\r\nContent-Length: " + QByteArray::number(contentLength)
-                               + "\r\n"));
+        QVERIFY(
+            whole.contains("\r\nContent-Length: " + QByteArray::number(contentLength) + "\r\n"));
 
     QString error;
     std::unique_ptr<FilePostSource> post =
@@ -154,8 +155,8 @@ void TestFilePost::streamedEqualsWhole()
 void TestFilePost::unopenableFileIsRefused()
 {
     QString error;
-    QVERIFY(!FilePostSource::open(m_dir.filePath(u"missing.wmv"_s), "\"x\"", Target, Fields,
-                                  &error));
+    QVERIFY(
+        !FilePostSource::open(m_dir.filePath(u"missing.wmv"_s), "\"x\"", Target, Fields, &error));
     QVERIFY2(error.contains(u"No such file"_s), qPrintable(error));
 }
 
@@ -212,7 +213,8 @@ void TestFilePost::changedWhileSent()
     QTRY_VERIFY(peer.closed);
     QCOMPARE(peer.declared(), qint64(whole.size() - whole.indexOf("\r\n\r\n") - 4));
     QVERIFY(peer.bodyReceived() >= 0);
-    QVERIFY2(peer.bodyReceived() < peer.declared(), qPrintable(QString::number(peer.bodyReceived())));
+    QVERIFY2(peer.bodyReceived() < peer.declared(),
+             qPrintable(QString::number(peer.bodyReceived())));
     QVERIFY(whole.startsWith(peer.received));
     QCOMPARE(errors.size(), 1);
 }

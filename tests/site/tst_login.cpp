@@ -95,8 +95,8 @@ void TestLogin::scan_data()
     QTest::newRow("other case ignored")
         << QByteArray("login_info=1 PLEASE CHECK YOUR sorry, your login was incorrect.")
         << int(LoginOutcome::NoDecision);
-    QTest::newRow("incorrect without full stop") << QByteArray("Sorry, your login was incorrect")
-                                                 << int(LoginOutcome::NoDecision);
+    QTest::newRow("incorrect without full stop")
+        << QByteArray("Sorry, your login was incorrect") << int(LoginOutcome::NoDecision);
 }
 
 void TestLogin::scan()

@@ -21,8 +21,8 @@ void TestMarkers::splitPiece_data()
     QTest::newRow("no marker: piece 0 is all") << QByteArray("abc") << 0 << QByteArray("abc");
     QTest::newRow("no marker: piece 1 is empty") << QByteArray("abc") << 1 << QByteArray();
     QTest::newRow("between first and second") << QByteArray("a--b--c") << 1 << QByteArray("b");
-    QTest::newRow("after the last runs to the end") << QByteArray("a--b--c") << 2
-                                                    << QByteArray("c");
+    QTest::newRow("after the last runs to the end")
+        << QByteArray("a--b--c") << 2 << QByteArray("c");
     QTest::newRow("past the last piece") << QByteArray("a--b") << 2 << QByteArray();
     QTest::newRow("marker at the end") << QByteArray("ab--") << 1 << QByteArray();
     QTest::newRow("overlapping occurrences") << QByteArray("a---b") << 1 << QByteArray("-b");

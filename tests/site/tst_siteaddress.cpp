@@ -50,8 +50,7 @@ void TestSiteAddress::uploadAndAccountCheck()
     site.route(routes); // the upload host of the form
     if (!routedHost.isEmpty())
         routes.add(routedHost, quint16(routedPort), u"127.0.0.1"_s, site.sitePort());
-    const QString text =
-        address.contains(u"%1"_s) ? address.arg(site.sitePort()) : address;
+    const QString text = address.contains(u"%1"_s) ? address.arg(site.sitePort()) : address;
     SiteAddress at;
     QVERIFY(ParseSiteAddress(text, &at, nullptr));
     const QByteArray authority = text.toLatin1();

@@ -72,8 +72,8 @@ void TestUploadExchanges::requests()
     // The upload page: three CR LF pairs at the end.
     QCOMPARE(UploadPageRequest("site.example", cookie),
              lines({"GET /my_videos_upload HTTP/1.1", accept, "Accept-Language: en-GB",
-                    "Cookie: " + cookie, UserAgent, "Host: site.example",
-                    "Connection: Keep-Alive", "", "", ""}));
+                    "Cookie: " + cookie, UserAgent, "Host: site.example", "Connection: Keep-Alive",
+                    "", "", ""}));
 
     // The metadata form: a 1347-byte body, CR LF CR LF after it.
     const QByteArray metadata =
@@ -96,8 +96,7 @@ void TestUploadExchanges::requests()
     const QByteArray file("\r\n--Xu02=$\r\n\0\0\r--Xu02=$--\n\r\n", 27);
     const FilePostFields f{"tag1 tag2", "caf\xc3\xa9", "one\r\ntwo", "22", "addr77", cookie};
     const QByteArray body =
-        formParts(QByteArrayList{"field_command=myvideo_submit",
-                                 "field_myvideo_keywords=" + f.tags,
+        formParts(QByteArrayList{"field_command=myvideo_submit", "field_myvideo_keywords=" + f.tags,
                                  "field_myvideo_title=" + f.title,
                                  "field_myvideo_descr=" + f.description,
                                  "field_myvideo_categories=" + f.category, "language=EN",
@@ -112,8 +111,8 @@ void TestUploadExchanges::requests()
           "\r\nContent-Type: video/x-ms-wmv\r\n\r\n"
         + file + "\r\n--Xu02=$--";
     QCOMPARE(BuildFilePost(file, SplitURL("http://up.example:8080/x?q=1"), "\"/v/clip\"", f),
-             lines({"POST /my_videos_post HTTP/1.1", "Accept: */*", UserAgent,
-                    "Host: up.example", "Content-Type: multipart/form-data; boundary=Xu02=$",
+             lines({"POST /my_videos_post HTTP/1.1", "Accept: */*", UserAgent, "Host: up.example",
+                    "Content-Type: multipart/form-data; boundary=Xu02=$",
                     "Content-Length: " + QByteArray::number(body.size()), "Cookie: " + cookie,
                     "Connection: Keep-Alive", "", body}));
 }

@@ -159,10 +159,10 @@ void TestUploadSession::wholeChain()
     QCOMPARE(r.site.received[FakeSite::Login], LoginRequest(SiteHost, u"user"_s, u"secret"_s));
     QCOMPARE(r.site.received[FakeSite::UploadPage], UploadPageRequest(SiteHost, cookie));
     QCOMPARE(r.site.received[FakeSite::MetadataForm], MetadataRequest(SiteHost, cookie));
-    QVERIFY(r.site.received[FakeSite::FilePost]
-            == BuildFilePost(r.bytes, SplitURL("http://upload.invalid/p1"), QuotedPath(r.path),
-                             {"tag1 tag2", "My clip", "line one\r\nline two", "22", "addrA",
-                              cookie}));
+    QVERIFY(
+        r.site.received[FakeSite::FilePost]
+        == BuildFilePost(r.bytes, SplitURL("http://upload.invalid/p1"), QuotedPath(r.path),
+                         {"tag1 tag2", "My clip", "line one\r\nline two", "22", "addrA", cookie}));
 
     // Upload New stops it all; a second upload runs on the same engine.
     r.session.cancel();

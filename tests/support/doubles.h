@@ -116,7 +116,7 @@ struct TestPlatform
 };
 
 // The child of `root` with this object name; the test stops when there is none.
-template <typename T>
+template<typename T>
 T *Child(const QObject &root, const char *name)
 {
     T *child = root.findChild<T *>(QString::fromLatin1(name));

@@ -15,7 +15,7 @@ private Q_SLOTS:
 
 void TestConversion::roundTrip_data()
 {
-    QTest::addColumn<QString>("text");      // typed; null when only the answer side is tested
+    QTest::addColumn<QString>("text");       // typed; null when only the answer side is tested
     QTest::addColumn<QByteArray>("sent");    // what the text travels as
     QTest::addColumn<QByteArray>("section"); // an answer section
     QTest::addColumn<QByteArray>("result");  // the bytes that section yields

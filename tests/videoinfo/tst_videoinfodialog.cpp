@@ -87,14 +87,13 @@ void TestVideoInfoDialog::refused_data()
     QTest::addColumn<int>("service"); // conversion host: 0 the site, 1 nowhere, 2 the upload server
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("focus"); // where a check puts it
-    QTest::newRow("title of spaces") << u"   |D|G|Comedy"_s << 0
-                                     << u"Please enter a TITLE for your video."_s
-                                     << u"titleEdit"_s;
+    QTest::newRow("title of spaces")
+        << u"   |D|G|Comedy"_s << 0 << u"Please enter a TITLE for your video."_s << u"titleEdit"_s;
     QTest::newRow("description of spaces")
         << u"T|  ||"_s << 0 << u"Please enter a meaningful description for your video."_s
         << u"descriptionEdit"_s;
-    QTest::newRow("no category")
-        << u"T|D||"_s << 0 << u"Please select a category for your video."_s << u"categoryCombo"_s;
+    QTest::newRow("no category") << u"T|D||"_s << 0 << u"Please select a category for your video."_s
+                                 << u"categoryCombo"_s;
     QTest::newRow("tags of spaces")
         << u"T|D|  |Comedy"_s << 0
         << u"Please enter some TAGS in order for your video to be found easily.\r\n\r\n"
