@@ -90,8 +90,8 @@ W *Place(W *widget, const char *name, int left, int top, int width, int height, 
 // A plain box filled with one colour (see SetFixedBackground).
 QWidget *ColourBox(QWidget *parent, const QColor &colour);
 
-// Gives a widget whose background colour the design fixes that colour, and
-// the style's standard (light) colours for everything else: its texts,
+// Gives a widget a fixed background colour (the white panels, the dark
+// bands) and the style's standard (light) colours for everything else: its texts,
 // fields and buttons then stay readable on it whatever palette the desktop
 // gives the program. Its children inherit the same colours.
 void SetFixedBackground(QWidget *widget, const QColor &colour);
