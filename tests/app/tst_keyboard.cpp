@@ -65,10 +65,10 @@ struct Outcome
     explicit Outcome(Rig &r)
         : r(r)
         , display(r.w->display())
-        , messages(r.t.messages.shown.size())
-        , opened(r.t.desktop.opened.size())
-        , fileDialogs(r.t.files.filters.size())
     {
+        r.t.messages.shown.clear();
+        r.t.desktop.opened.clear();
+        r.t.files.filters.clear();
         WhenDialog<QDialog>(r.w.get(), [this](QDialog &d) {
             dialog = QString::fromLatin1(d.metaObject()->className()).remove(u"uplark::"_s);
             d.reject();
@@ -82,20 +82,19 @@ struct Outcome
             s << u"display %1"_s.arg(int(r.w->display()));
         if (!dialog.isEmpty())
             s << dialog;
-        if (r.t.messages.shown.size() > messages)
+        if (!r.t.messages.shown.isEmpty())
             s << u"message"_s;
-        for (const QString &address : r.t.desktop.opened.mid(opened))
+        for (const QString &address : r.t.desktop.opened)
             s << u"opened "_s + address;
         if (!r.t.desktop.clipboard.isEmpty())
             s << u"clipboard "_s + r.t.desktop.clipboard;
-        if (r.t.files.filters.size() > fileDialogs)
+        if (!r.t.files.filters.isEmpty())
             s << u"file dialog"_s;
         return s.join(u'+');
     }
 
     Rig &r;
     MainWindow::Display display;
-    qsizetype messages, opened, fileDialogs; // what came before
     QString dialog;
 };
 

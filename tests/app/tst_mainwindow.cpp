@@ -166,13 +166,10 @@ void TestMainWindow::understood()
 
 void TestMainWindow::accountDialogHandOver()
 {
-    FakeSite site; // its login answer carries a cookie
-    QVERIFY(site.start());
-    TestPlatform t;
-    site.route(t.platform.routes);
-    Store(t, u"1"_s);
-    MainWindow f(t.platform);
-    f.show();
+    Rig r(u"no account"_s);
+    r.site.scripts[FakeSite::Login].silent = false; // its login answer carries a cookie
+    TestPlatform &t = r.t;
+    MainWindow &f = *r.w;
     // What has happened by the time the success message shows.
     QStringList seen;
     t.messages.onShow = [&](const RecordingMessageBox::Shown &) {
@@ -242,9 +239,7 @@ void TestMainWindow::ending()
     TestPlatform t;
     Store(t, u"1"_s);
     MainWindow f(t.platform);
-    f.show();
-    QApplication::setActiveWindow(&f);
-    QVERIFY(QTest::qWaitForWindowActive(&f));
+    Activate(f);
     if (how == u"esc")
         QTest::keyClick(&f, Qt::Key_Escape);
     else if (how == u"menu")
