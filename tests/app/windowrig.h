@@ -84,10 +84,9 @@ struct Rig
         site.scripts[FakeSite::Login].silent = true;
         http.reply = {true, 200, "<TITLE>T</TITLE><DSCR>D</DSCR><TAGS>G</TAGS>", {}};
         t.platform.http = &http;
-        if (display != u"intro")
-            Store(t, u"1"_s);
-        if (display != u"no account" && display != u"intro")
-            Store(t, u"1"_s, u"user"_s, u"secret"_s);
+        const bool account = display != u"intro" && display != u"no account";
+        Store(t, display == u"intro" ? QString() : u"1"_s, account ? u"user"_s : QString(),
+              account ? u"secret"_s : QString());
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(QByteArray(5000, 'v')) == 5000);
         w = std::make_unique<MainWindow>(t.platform);
