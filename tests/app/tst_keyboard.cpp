@@ -181,9 +181,6 @@ void TestKeyboard::pressing_data()
         << u"intro"_s << u"understoodButton"_s << space << button << u"Understood sir!"_s << noFile;
     QTest::newRow("Set account, Enter") << u"no account"_s << u"accountButton"_s << enter << button
                                         << u"Set account"_s << u"AccountDialog"_s;
-    QTest::newRow("browse without an account, Enter")
-        << u"no account"_s << u"browseButton"_s << enter << button << u"Browse file..."_s
-        << u"message"_s;
     QTest::newRow("My account, Space") << u"no file"_s << u"accountButton"_s << space << button
                                        << u"My account"_s << u"AccountDialog"_s;
     QTest::newRow("forget link, Enter") << u"no file"_s << u"forgetAccountLink"_s << enter << link

@@ -412,7 +412,6 @@ void TestMainWindow::engineReports()
         {u"ConnectionError"_s, UploadFailure::ConnectionError},
         {u"AccountRejected"_s, UploadFailure::AccountRejected},
         {u"TooManyLoginFailures"_s, UploadFailure::TooManyLoginFailures},
-        {u"UnreadableFile"_s, UploadFailure::UnreadableFile},
         {u"InvalidHost"_s, UploadFailure::InvalidHost},
         {u"NoVideoId"_s, UploadFailure::NoVideoId},
     };
@@ -428,11 +427,13 @@ void TestMainWindow::engineReports()
         else if (report == u"preparing")
             Q_EMIT s.stepChanged(UploadStep::PreparingAddress);
         else if (report == u"finished")
-            Q_EMIT s.finished(u"http://localhost/watch?v=abc"_s);
+            Q_EMIT s.finished(ResultAddress);
         else if (report == u"UnreadableFile")
             Q_EMIT s.failed(UploadFailure::UnreadableFile, u"No such file or directory"_s);
-        else
+        else if (failures.contains(report))
             Q_EMIT s.failed(failures.value(report), {});
+        else
+            QFAIL(qPrintable(u"no such report: "_s + report));
     }
     QCOMPARE(w.display(), display);
     if (!banner.isEmpty())
