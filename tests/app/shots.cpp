@@ -3,14 +3,9 @@
 // with QT_SCALE_FACTOR for other scales. The windows run against the test
 // doubles, so no site is needed.
 #include "account/accountdialog.h"
-#include "app/mainwindow.h"
-#include "doubles.h"
-#include "site/uploadsession.h"
-#include "videoinfo/videoinfodialog.h"
+#include "windowrig.h"
 
-#include <QApplication>
 #include <QDir>
-#include <QPalette>
 #include <QStyleFactory>
 
 using namespace Qt::StringLiterals;
@@ -18,30 +13,6 @@ using namespace uplark;
 using namespace uplark::test;
 
 namespace {
-
-QPalette DarkPalette()
-{
-    QPalette p;
-    const QColor window(45, 45, 48), base(30, 30, 30), text(230, 230, 230);
-    p.setColor(QPalette::Window, window);
-    p.setColor(QPalette::WindowText, text);
-    p.setColor(QPalette::Base, base);
-    p.setColor(QPalette::AlternateBase, window);
-    p.setColor(QPalette::Text, text);
-    p.setColor(QPalette::Button, window);
-    p.setColor(QPalette::ButtonText, text);
-    p.setColor(QPalette::PlaceholderText, QColor(150, 150, 150));
-    p.setColor(QPalette::Highlight, QColor(42, 130, 218));
-    p.setColor(QPalette::HighlightedText, Qt::black);
-    p.setColor(QPalette::ToolTipBase, window);
-    p.setColor(QPalette::ToolTipText, text);
-    p.setColor(QPalette::Light, QColor(80, 80, 80));
-    p.setColor(QPalette::Midlight, QColor(65, 65, 65));
-    p.setColor(QPalette::Mid, QColor(35, 35, 35));
-    p.setColor(QPalette::Dark, QColor(20, 20, 20));
-    p.setColor(QPalette::Shadow, Qt::black);
-    return p;
-}
 
 void Save(QWidget &w, const QString &folder, const QString &name)
 {
@@ -76,9 +47,7 @@ int main(int argc, char *argv[])
         Save(w, folder, u"idle"_s);
     }
     TestPlatform t;
-    t.setSetting(u"check1"_s, u"1"_s);
-    t.setSetting(u"un"_s, u"user"_s);
-    t.setSetting(u"pw"_s, u"secret"_s);
+    Store(t, u"1"_s, u"user"_s, u"secret"_s);
     MainWindow w(t.platform);
     w.show();
     Save(w, folder, u"idle-account"_s);

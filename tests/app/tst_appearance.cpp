@@ -3,22 +3,15 @@
 // design fixes under a dark palette, and "My Videos" in its gap whatever the
 // font.
 #include "account/accountdialog.h"
-#include "app/mainwindow.h"
-#include "doubles.h"
-#include "site/uploadsession.h"
-#include "videoinfo/videoinfodialog.h"
+#include "windowrig.h"
 
-#include <QApplication>
 #include <QFontMetricsF>
 #include <QImage>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPainter>
-#include <QTest>
 #include <QTextLayout>
 #include <QtMath>
-
-#include <memory>
 
 using namespace Qt::StringLiterals;
 using namespace uplark;
@@ -32,51 +25,26 @@ struct Windows
 {
     Windows()
     {
-        later.setSetting(u"check1"_s, u"1"_s);
-        later.setSetting(u"un"_s, u"user"_s);
-        later.setSetting(u"pw"_s, u"secret"_s);
-        intro = std::make_unique<MainWindow>(first.platform);
-        result = std::make_unique<MainWindow>(later.platform);
-        Q_EMIT result->session().finished(u"http://localhost/watch?v=abc"_s);
-        account = std::make_unique<AccountDialog>(later.platform);
-        videoInfo = std::make_unique<VideoInfoDialog>(later.platform, u"clip"_s);
-        for (QWidget *w : all())
+        Store(later, u"1"_s, u"user"_s, u"secret"_s);
+        auto *result = new MainWindow(later.platform);
+        Q_EMIT result->session().finished(ResultAddress);
+        byName = {{u"intro"_s, new MainWindow(first.platform)},
+                  {u"result"_s, result},
+                  {u"account"_s, new AccountDialog(later.platform)},
+                  {u"videoinfo"_s, new VideoInfoDialog(later.platform, u"clip"_s)}};
+        for (QWidget *w : std::as_const(byName))
             w->show();
     }
+    ~Windows() { qDeleteAll(byName); }
 
-    QList<QWidget *> all() const
+    QWidget *control(const QString &window, const QString &name) const
     {
-        return {intro.get(), result.get(), account.get(), videoInfo.get()};
-    }
-
-    QWidget &window(const QString &name) const
-    {
-        if (name == u"intro")
-            return *intro;
-        if (name == u"result")
-            return *result;
-        if (name == u"account")
-            return *account;
-        return *videoInfo;
+        return Child<QWidget>(*byName.value(window), name.toLatin1().constData());
     }
 
     TestPlatform first, later;
-    std::unique_ptr<MainWindow> intro, result;
-    std::unique_ptr<AccountDialog> account;
-    std::unique_ptr<VideoInfoDialog> videoInfo;
+    QHash<QString, QWidget *> byName;
 };
-
-QPalette DarkPalette()
-{
-    QPalette p;
-    const QColor window(45, 45, 48), base(30, 30, 30), text(230, 230, 230);
-    for (auto role : {QPalette::Window, QPalette::Button, QPalette::AlternateBase})
-        p.setColor(role, window);
-    p.setColor(QPalette::Base, base);
-    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
-        p.setColor(role, text);
-    return p;
-}
 
 // WCAG relative luminance and contrast ratio.
 qreal Luminance(const QColor &c)
@@ -126,20 +94,11 @@ void TestAppearance::sharpPictures_data()
 {
     QTest::addColumn<QString>("window");
     QTest::addColumn<QString>("control");
+    // Image buttons and picture boxes, in each window.
     const QList<std::pair<const char *, const char *>> rows = {
-        {"intro", "logo"},
-        {"intro", "understoodButton"},
-        {"result", "accountButton"},
-        {"result", "uploadNewButton"},
-        {"result", "statusBanner"},
-        {"result", "tickIcon"},
-        {"result", "openAddressButton"},
-        {"result", "copyAddressButton"},
-        {"account", "logo"},
-        {"account", "saveButton"},
-        {"account", "cancelButton"},
-        {"videoinfo", "okButton"},
-        {"videoinfo", "textFieldIcon"},
+        {"intro", "logo"},          {"intro", "understoodButton"},
+        {"result", "statusBanner"}, {"result", "copyAddressButton"},
+        {"account", "saveButton"},  {"videoinfo", "textFieldIcon"},
     };
     for (const auto &[window, control] : rows)
         QTest::addRow("%s %s", window, control)
@@ -153,14 +112,11 @@ void TestAppearance::sharpPictures()
     QFETCH(QString, window);
     QFETCH(QString, control);
     Windows ws;
-    QWidget *w = Child<QWidget>(ws.window(window), control.toLatin1().constData());
+    QWidget *w = ws.control(window, control);
     if (QWidget *f = w->window()->focusWidget())
         f->clearFocus(); // no focus ring
-    Picture picture;
-    if (auto *button = qobject_cast<ImageButton *>(w))
-        picture = button->picture();
-    else
-        picture = Child<PictureBox>(ws.window(window), control.toLatin1().constData())->picture();
+    auto *button = qobject_cast<ImageButton *>(w);
+    const Picture picture = button ? button->picture() : qobject_cast<PictureBox *>(w)->picture();
     QCOMPARE(picture.size(), w->size());
 
     const qreal ratio = w->devicePixelRatioF();
@@ -199,31 +155,19 @@ void TestAppearance::readableOnFixedBackgrounds_data()
     QTest::addColumn<int>("background"); // the role behind it, or -1: white
     const int windowText = QPalette::WindowText, plain = QPalette::Text, base = QPalette::Base;
     const int buttonText = QPalette::ButtonText, button = QPalette::Button, white = -1;
+    // Each kind of text on each fixed background.
     const QList<std::tuple<const char *, const char *, int, int>> rows = {
         {"intro", "introHeading", windowText, white},
         {"intro", "helpText", plain, base},
         {"intro", "skipIntroCheck", windowText, white},
-        {"result", "titleLabel", windowText, white},
         {"result", "uploadFrame", windowText, white},
-        {"result", "videoFileLabel", windowText, white},
         {"result", "fileEdit", plain, base},
-        {"result", "statusLine", windowText, white},
-        {"result", "kilobyteLine", windowText, white},
-        {"result", "percentLabel", windowText, white},
         {"result", "resultText", windowText, white},
-        {"result", "watchAddressCaption", windowText, white},
-        {"result", "watchAddressEdit", plain, base},
-        {"result", "availabilityNote", windowText, white},
         {"result", "cancelLink", windowText, white},
         {"account", "instructions", windowText, white},
-        {"account", "userNameLabel", windowText, white},
         {"account", "userNameEdit", plain, base},
-        {"account", "passwordEdit", plain, base},
-        {"videoinfo", "titleLabel", windowText, white},
-        {"videoinfo", "titleEdit", plain, base},
         {"videoinfo", "descriptionEdit", plain, base},
         {"videoinfo", "categoryCombo", buttonText, button},
-        {"videoinfo", "tagsEdit", plain, base},
     };
     for (const auto &[window, control, text, background] : rows)
         QTest::addRow("%s %s", window, control)
@@ -240,8 +184,7 @@ void TestAppearance::readableOnFixedBackgrounds()
     QFETCH(int, background);
     QApplication::setPalette(DarkPalette());
     Windows ws;
-    QWidget *w = Child<QWidget>(ws.window(window), control.toLatin1().constData());
-    const QPalette p = w->palette();
+    const QPalette p = ws.control(window, control)->palette();
     const QColor fore = p.color(QPalette::Active, QPalette::ColorRole(text));
     const QColor back = background < 0 ? QColor(Qt::white)
                                        : p.color(QPalette::Active, QPalette::ColorRole(background));
@@ -257,7 +200,7 @@ void TestAppearance::paletteFollowedElsewhere()
     const QPalette dark = DarkPalette();
     QApplication::setPalette(dark);
     Windows ws;
-    const QPalette menu = ws.result->menuBar()->palette();
+    const QPalette menu = ws.byName.value(u"result"_s)->findChild<QMenuBar *>()->palette();
     QApplication::setPalette(QPalette());
     QCOMPARE(menu.color(QPalette::Window), dark.color(QPalette::Window));
     QCOMPARE(menu.color(QPalette::ButtonText), dark.color(QPalette::ButtonText));
@@ -267,9 +210,8 @@ void TestAppearance::myVideosFitsItsGap_data()
 {
     QTest::addColumn<QString>("family");
     QTest::addColumn<int>("points");
-    for (const char *family :
-         {"Liberation Sans", "DejaVu Sans", "Liberation Serif", "DejaVu Sans Mono"})
-        for (int points : {7, 8, 9, 11, 14})
+    for (const char *family : {"Liberation Sans", "DejaVu Sans", "DejaVu Sans Mono"})
+        for (int points : {7, 9, 14})
             QTest::addRow("%s %d pt", family, points) << QString::fromLatin1(family) << points;
 }
 
@@ -284,10 +226,11 @@ void TestAppearance::myVideosFitsItsGap()
     QApplication::setFont(font);
     Windows ws;
     QApplication::setFont(m_font);
-    auto *sentence = Child<QLabel>(*ws.result, "resultText");
-    auto *words = Child<QLabel>(*ws.result, "myVideosLabel");
+    auto *sentence = qobject_cast<QLabel *>(ws.control(u"result"_s, u"resultText"_s));
+    auto *words = qobject_cast<QLabel *>(ws.control(u"result"_s, u"myVideosLabel"_s));
     QCOMPARE(words->text(), u"My Videos"_s);
 
+    // Where "located in" ends and "section" starts in the wrapped sentence.
     const QString text = sentence->text();
     const qsizetype in = text.indexOf(u"located in"_s) + 10;
     const qsizetype section = text.indexOf(u"section"_s);
@@ -297,33 +240,30 @@ void TestAppearance::myVideosFitsItsGap()
     option.setWrapMode(QTextOption::WordWrap);
     layout.setTextOption(option);
     layout.beginLayout();
+    QPointF inEnd, sectionStart;
     qreal y = 0;
-    QRectF inEnd, sectionStart;
     for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
         line.setLineWidth(sentence->width());
         line.setPosition(QPointF(0, y));
         y += line.height();
-        auto on = [&](qsizetype at) {
-            return at >= line.textStart() && at < line.textStart() + line.textLength();
-        };
-        if (on(in - 1))
-            inEnd = QRectF(line.cursorToX(in), line.y(), 0, line.height());
-        if (on(section))
-            sectionStart = QRectF(line.cursorToX(section), line.y(), 0, line.height());
+        const qsizetype end = line.textStart() + line.textLength();
+        if (in - 1 >= line.textStart() && in - 1 < end)
+            inEnd = QPointF(line.cursorToX(in), line.y());
+        if (section >= line.textStart() && section < end)
+            sectionStart = QPointF(line.cursorToX(section), line.y());
     }
     layout.endLayout();
     QCOMPARE(inEnd.y(), sectionStart.y());
 
     const qreal wordsWidth = QFontMetricsF(words->font()).horizontalAdvance(words->text());
     const QRectF placed = QRectF(words->geometry()).translated(-sentence->pos());
-    QVERIFY2(placed.left() > inEnd.x(),
-             qPrintable(u"%1 after %2"_s.arg(placed.left()).arg(inEnd.x())));
-    QVERIFY2(placed.left() + wordsWidth < sectionStart.x(),
-             qPrintable(
-                 u"%1 + %2 before %3"_s.arg(placed.left()).arg(wordsWidth).arg(sectionStart.x())));
+    QVERIFY2(placed.left() > inEnd.x() && placed.left() + wordsWidth < sectionStart.x(),
+             qPrintable(u"%1 to %2 between %3 and %4"_s.arg(placed.left())
+                            .arg(placed.left() + wordsWidth)
+                            .arg(inEnd.x())
+                            .arg(sectionStart.x())));
     QCOMPARE(placed.top(), sectionStart.y());
     QVERIFY(words->width() >= wordsWidth);
-    QVERIFY(words->height() >= QFontMetrics(words->font()).height() || words->height() >= 13);
 }
 
 QTEST_MAIN(TestAppearance)

@@ -1,32 +1,13 @@
 // The main window: start-up, the intro, the account, the choice of a file,
 // the hand-over to and from the dialogs, and which display shows for each
 // report of the upload engine.
-#include "app/mainwindow.h"
-
 #include "account/accountdialog.h"
-#include "doubles.h"
-#include "fakesite.h"
-#include "site/uploadsession.h"
-#include "videoinfo/videoinfodialog.h"
+#include "windowrig.h"
 
-#include "uplark_config.h"
-
-#include <QApplication>
 #include <QCheckBox>
-#include <QComboBox>
-#include <QFile>
 #include <QLabel>
-#include <QLineEdit>
 #include <QLocale>
-#include <QMenuBar>
-#include <QPlainTextEdit>
 #include <QProgressBar>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
-
-#include <functional>
-#include <memory>
 
 using namespace Qt::StringLiterals;
 using namespace uplark;
@@ -65,80 +46,17 @@ QString ShownControls(const MainWindow &w)
     return shown.join(u'+');
 }
 
-// Runs `act` on the modal dialog of type D once it is open.
-template<typename D>
-void OnDialog(const std::function<void(D &)> &act)
-{
-    QTimer::singleShot(0, [act] {
-        if (auto *d = qobject_cast<D *>(QApplication::activeModalWidget()))
-            act(*d);
-    });
-}
-
-// The window with an account stored, the intro skipped, a file to upload,
-// a conversion service that answers and a site that takes the login
-// request and never answers: the upload waits at its first step while the
-// test speaks for the engine.
-struct Rig
-{
-    Rig()
-    {
-        QVERIFY(site.start());
-        site.route(t.platform.routes);
-        site.scripts[FakeSite::Login].silent = true;
-        http.reply = {true, 200, "<TITLE>T</TITLE><DSCR>D</DSCR><TAGS>G</TAGS>", {}};
-        t.platform.http = &http;
-        t.setSetting(u"check1"_s, u"1"_s);
-        t.setSetting(u"un"_s, u"user"_s);
-        t.setSetting(u"pw"_s, u"secret"_s);
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(QByteArray(5000, 'v')) == 5000);
-        w = std::make_unique<MainWindow>(t.platform);
-        w->show();
-    }
-
-    void chooseFile()
-    {
-        t.files.paths = {path};
-        ClickButton(*w, "browseButton");
-    }
-
-    // UPLOAD! and OK on the video information dialog.
-    void upload()
-    {
-        OnDialog<VideoInfoDialog>([](VideoInfoDialog &d) {
-            Child<QPlainTextEdit>(d, "descriptionEdit")->setPlainText(u"D"_s);
-            Child<QComboBox>(d, "categoryCombo")->setCurrentText(u"Comedy"_s);
-            Child<QLineEdit>(d, "tagsEdit")->setText(u"G"_s);
-            ClickButton(d, "okButton");
-        });
-        ClickButton(*w, "uploadButton");
-    }
-
-    TestPlatform t;
-    ScriptedHttp http;
-    FakeSite site;
-    QTemporaryDir dir;
-    QString path = dir.filePath(u"clip.wmv"_s);
-    std::unique_ptr<MainWindow> w;
-};
-
 } // namespace
 
 class TestMainWindow : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void startPanel_data();
-    void startPanel();
-    void accountRule_data();
-    void accountRule();
-    void firstStartFocusesHelpText();
+    void startUp_data();
+    void startUp();
     void previewMadeWhenFileFirstChosen();
     void understood_data();
     void understood();
-    void accountButton_data();
-    void accountButton();
     void accountDialogHandOver();
     void forgetMe_data();
     void forgetMe();
@@ -149,96 +67,66 @@ private Q_SLOTS:
     void videoInformationHandOver();
     void engineReports_data();
     void engineReports();
-    void resultActions();
+    void result();
     void siteClosesDuringTheUpload();
 };
 
-void TestMainWindow::startPanel_data()
+void TestMainWindow::startUp_data()
 {
     QTest::addColumn<QString>("check1");
-    QTest::addColumn<bool>("mainPanel");
-    QTest::newRow("absent") << QString() << false;
-    QTest::newRow("0") << u"0"_s << false;
-    QTest::newRow("1") << u"1"_s << true;
-    QTest::newRow("other text") << u"yes"_s << false;
-    QTest::newRow("1 with a space") << u" 1"_s << false;
-    QTest::newRow("11") << u"11"_s << false;
-}
-
-void TestMainWindow::startPanel()
-{
-    QFETCH(QString, check1);
-    QFETCH(bool, mainPanel);
-    TestPlatform t;
-    if (!check1.isNull())
-        t.setSetting(u"check1"_s, check1);
-    t.setSetting(u"un"_s, u"someone"_s);
-    MainWindow f(t.platform);
-    QCOMPARE(Shown(f, "mainPanel"), mainPanel);
-    QCOMPARE(!Shown(f, "helpText"), mainPanel);
-    QCOMPARE(!Shown(f, "understoodButton"), mainPanel);
-    QCOMPARE(!Shown(f, "skipIntroCheck"), mainPanel);
-    // The account controls appear only with the main panel.
-    QCOMPARE(Shown(f, "accountButton"), mainPanel);
-    QCOMPARE(Shown(f, "forgetAccountLink"), mainPanel);
-    QCOMPARE(Shown(f, "termsLink"), mainPanel);
-    QCOMPARE(f.account().user, u"someone"_s);
-}
-
-void TestMainWindow::accountRule_data()
-{
     QTest::addColumn<QString>("un");
     QTest::addColumn<QString>("pw");
+    QTest::addColumn<bool>("intro");
     QTest::addColumn<bool>("accountSet");
-    QTest::newRow("nothing stored") << QString() << QString() << false;
-    QTest::newRow("one-character name, no password") << u"a"_s << QString() << false;
-    QTest::newRow("one character each") << u"a"_s << u"b"_s << true;
-    QTest::newRow("no name, two-character password") << QString() << u"pw"_s << true;
-    QTest::newRow("two spaces") << u" "_s << u" "_s << true;
+    // The intro is skipped only when the setting is exactly "1".
+    QTest::newRow("check1 absent") << QString() << u"someone"_s << QString() << true << true;
+    QTest::newRow("check1 0") << u"0"_s << u"someone"_s << QString() << true << true;
+    QTest::newRow("check1 1") << u"1"_s << u"someone"_s << QString() << false << true;
+    QTest::newRow("check1 1 with a space") << u" 1"_s << u"someone"_s << QString() << true << true;
+    QTest::newRow("check1 11") << u"11"_s << u"someone"_s << QString() << true << true;
+    // An account is set when name and password together have two characters.
+    QTest::newRow("nothing stored") << u"1"_s << QString() << QString() << false << false;
+    QTest::newRow("one-character name, no password")
+        << u"1"_s << u"a"_s << QString() << false << false;
+    QTest::newRow("one character each") << u"1"_s << u"a"_s << u"b"_s << false << true;
+    QTest::newRow("no name, two-character password")
+        << u"1"_s << QString() << u"pw"_s << false << true;
+    QTest::newRow("two spaces") << u"1"_s << u" "_s << u" "_s << false << true;
 }
 
-void TestMainWindow::accountRule()
+void TestMainWindow::startUp()
 {
+    QFETCH(QString, check1);
     QFETCH(QString, un);
     QFETCH(QString, pw);
+    QFETCH(bool, intro);
     QFETCH(bool, accountSet);
     TestPlatform t;
-    t.setSetting(u"check1"_s, u"1"_s);
-    t.setSetting(u"un"_s, un);
-    t.setSetting(u"pw"_s, pw);
+    Store(t, check1, un, pw);
     MainWindow f(t.platform);
-    QCOMPARE(Shown(f, "forgetAccountLink"), accountSet);
-    QCOMPARE(FaceText(f, "accountButton"), accountSet ? u"My account"_s : u"Set account"_s);
-    QVERIFY(Shown(f, "accountButton"));
-}
-
-void TestMainWindow::firstStartFocusesHelpText()
-{
-    TestPlatform t;
-    MainWindow f(t.platform);
-    f.show();
-    QApplication::setActiveWindow(&f);
-    QVERIFY(QTest::qWaitForWindowActive(&f));
-    QTRY_VERIFY(Child<QWidget>(f, "helpText")->hasFocus());
+    QCOMPARE(f.display(), intro ? Screen::Intro : Screen::NoFile);
+    // The account controls appear only with the main panel.
+    QCOMPARE(ShownControls(f), intro ? u"helpText+understoodButton"_s
+                                     : u"mainPanel+accountButton"_s
+                                           + (accountSet ? u"+forgetAccountLink"_s : u""_s)
+                                           + u"+browseButton"_s);
+    if (!intro)
+        QCOMPARE(FaceText(f, "accountButton"), accountSet ? u"My account"_s : u"Set account"_s);
+    QCOMPARE(f.account().user, un);
 }
 
 void TestMainWindow::previewMadeWhenFileFirstChosen()
 {
-    Rig r;
+    Rig r(u"no file"_s);
     // Until a file is chosen a look-alike fills the preview's box, and no
     // player (nor the media backend) is made.
-    QTest::qWait(300);
+    QTest::qWait(100);
     QVERIFY(!r.t.preview);
-    auto *placeholder = Child<QWidget>(*r.w, "previewPlaceholder");
-    QVERIFY(placeholder->isVisible());
-    QCOMPARE(placeholder->geometry(), QRect(0, 0, 225, 238));
+    QVERIFY(Child<QWidget>(*r.w, "previewPlaceholder")->isVisible());
 
     r.chooseFile();
     RecordingPreview *first = r.t.preview;
-    QVERIFY(first);
-    QCOMPARE(first->objectName(), u"preview"_s);
-    QVERIFY(first->isVisible());
-    QCOMPARE(first->geometry(), QRect(0, 0, 225, 238));
+    QVERIFY(first && first->isVisible());
     QVERIFY(!r.w->findChild<QWidget *>(u"previewPlaceholder"_s));
     QCOMPARE(first->calls, QStringList({u"media:"_s + r.path, u"close"_s}));
     // The window keeps the player stretched.
@@ -263,50 +151,49 @@ void TestMainWindow::understood()
 {
     QFETCH(bool, ticked);
     TestPlatform t;
-    t.setSetting(u"un"_s, u"ab"_s);
+    Store(t, {}, u"ab"_s);
     {
         MainWindow f(t.platform);
         Child<QCheckBox>(f, "skipIntroCheck")->setChecked(ticked);
         ClickButton(f, "understoodButton");
         QCOMPARE(t.setting(u"check1"_s), ticked ? u"1"_s : u"0"_s);
-        QVERIFY(Shown(f, "mainPanel"));
-        QVERIFY(!Shown(f, "helpText"));
+        QVERIFY(Shown(f, "mainPanel") && !Shown(f, "helpText"));
         QVERIFY(Shown(f, "forgetAccountLink"));
     }
     MainWindow next(t.platform);
     QCOMPARE(next.display(), ticked ? Screen::NoFile : Screen::Intro);
 }
 
-void TestMainWindow::accountButton_data()
+void TestMainWindow::accountDialogHandOver()
 {
-    QTest::addColumn<bool>("fileChosen");
-    QTest::newRow("no file chosen: opens the dialog") << false;
-    QTest::newRow("file chosen: does nothing") << true;
-}
-
-void TestMainWindow::accountButton()
-{
-    QFETCH(bool, fileChosen);
-    TestPlatform t;
-    t.setSetting(u"check1"_s, u"1"_s);
-    t.setSetting(u"un"_s, u"user"_s);
-    MainWindow f(t.platform);
-    f.show();
-    if (fileChosen) {
-        t.files.paths = {QCoreApplication::applicationFilePath()};
-        ClickButton(f, "browseButton");
-        QCOMPARE(f.display(), Screen::FileChosen);
-    }
-    QString opened;
-    QTimer::singleShot(100, this, [&] {
-        if (QWidget *modal = QApplication::activeModalWidget()) {
-            opened = modal->objectName();
-            modal->close();
-        }
+    Rig r(u"no account"_s);
+    r.site.scripts[FakeSite::Login].silent = false; // its login answer carries a cookie
+    TestPlatform &t = r.t;
+    MainWindow &f = *r.w;
+    // What has happened by the time the success message shows.
+    QStringList seen;
+    t.messages.onShow = [&](const RecordingMessageBox::Shown &) {
+        seen << t.setting(u"un"_s) << FaceText(f, "accountButton")
+             << (Shown(f, "forgetAccountLink") ? u"link shown"_s : u"link hidden"_s)
+             << (QApplication::activeModalWidget() ? u"dialog open"_s : u"dialog closed"_s)
+             << f.account().user;
+    };
+    WhenDialog<AccountDialog>(&f, [](AccountDialog &d) {
+        Child<QLineEdit>(d, "userNameEdit")->setText(u"  demo  "_s);
+        Child<QLineEdit>(d, "passwordEdit")->setText(u" pw x "_s);
+        ClickButton(d, "saveButton");
     });
     ClickButton(f, "accountButton");
-    QTest::qWait(200);
-    QCOMPARE(opened, fileChosen ? QString() : u"accountDialog"_s);
+    QCOMPARE(t.messages.texts(),
+             QStringList{u"Your YouTube account information has been successfully set on this "
+                         "program. You can start uploading videos to your account now."_s});
+    QCOMPARE(seen, (QStringList{u"  demo  "_s, u"My account"_s, u"link shown"_s, u"dialog closed"_s,
+                                QString()}));
+    // The window takes the account afterwards; Browse no longer asks for one.
+    QCOMPARE(f.account().user, u"  demo  "_s);
+    QCOMPARE(f.account().password, u" pw x "_s);
+    ClickButton(f, "browseButton");
+    QCOMPARE(t.files.filters.size(), 1);
 }
 
 void TestMainWindow::forgetMe_data()
@@ -320,21 +207,16 @@ void TestMainWindow::forgetMe()
 {
     QFETCH(bool, yes);
     TestPlatform t;
-    t.setSetting(u"check1"_s, u"1"_s);
-    t.setSetting(u"un"_s, u"user"_s);
-    t.setSetting(u"pw"_s, u"pass"_s);
+    Store(t, u"1"_s, u"user"_s, u"pass"_s);
     MainWindow f(t.platform);
     t.messages.answers = {yes ? MsgAnswer::Yes : MsgAnswer::No};
     QTest::mouseClick(Child<QWidget>(f, "forgetAccountLink"), Qt::LeftButton);
 
     QCOMPARE(t.messages.shown.size(), yes ? 2 : 1);
     QCOMPARE(t.messages.shown[0].buttons, MsgButtons::YesNo);
-    QCOMPARE(t.messages.shown[0].icon, MsgIcon::Question);
-    if (yes) {
+    if (yes)
         QCOMPARE(t.messages.shown[1].text,
                  u"We removed your YouTube account information on this computer."_s);
-        QCOMPARE(t.messages.shown[1].icon, MsgIcon::Information);
-    }
     QCOMPARE(t.setting(u"un"_s), yes ? QString() : u"user"_s);
     QCOMPARE(t.setting(u"pw"_s), yes ? QString() : u"pass"_s);
     QCOMPARE(!Shown(f, "forgetAccountLink"), yes);
@@ -355,11 +237,9 @@ void TestMainWindow::ending()
 {
     QFETCH(QString, how);
     TestPlatform t;
-    t.setSetting(u"check1"_s, u"1"_s);
+    Store(t, u"1"_s);
     MainWindow f(t.platform);
-    f.show();
-    QApplication::setActiveWindow(&f);
-    QVERIFY(QTest::qWaitForWindowActive(&f));
+    Activate(f);
     if (how == u"esc")
         QTest::keyClick(&f, Qt::Key_Escape);
     else if (how == u"menu")
@@ -368,42 +248,6 @@ void TestMainWindow::ending()
         f.close();
     QCOMPARE(t.endRequests, 1);
     QVERIFY(t.messages.shown.isEmpty());
-}
-
-void TestMainWindow::accountDialogHandOver()
-{
-    FakeSite site; // its login answer carries a cookie
-    QVERIFY(site.start());
-    TestPlatform t;
-    site.route(t.platform.routes);
-    t.setSetting(u"check1"_s, u"1"_s);
-    MainWindow f(t.platform);
-    f.show();
-    // What has happened by the time the success message shows.
-    QStringList seen;
-    t.messages.onShow = [&](const RecordingMessageBox::Shown &) {
-        seen << t.setting(u"un"_s) << FaceText(f, "accountButton")
-             << (Shown(f, "forgetAccountLink") ? u"link shown"_s : u"link hidden"_s)
-             << (QApplication::activeModalWidget() ? u"dialog open"_s : u"dialog closed"_s)
-             << f.account().user;
-    };
-    OnDialog<AccountDialog>([](AccountDialog &d) {
-        Child<QLineEdit>(d, "userNameEdit")->setText(u"  demo  "_s);
-        Child<QLineEdit>(d, "passwordEdit")->setText(u" pw x "_s);
-        ClickButton(d, "saveButton");
-    });
-    ClickButton(f, "accountButton");
-    QCOMPARE(t.messages.texts(),
-             QStringList{u"Your YouTube account information has been successfully set on this "
-                         "program. You can start uploading videos to your account now."_s});
-    QCOMPARE(t.messages.shown[0].icon, MsgIcon::Information);
-    QCOMPARE(seen, (QStringList{u"  demo  "_s, u"My account"_s, u"link shown"_s, u"dialog closed"_s,
-                                QString()}));
-    // The window takes the account afterwards; Browse no longer asks for one.
-    QCOMPARE(f.account().user, u"  demo  "_s);
-    QCOMPARE(f.account().password, u" pw x "_s);
-    ClickButton(f, "browseButton");
-    QCOMPARE(t.files.filters.size(), 1);
 }
 
 void TestMainWindow::browse_data()
@@ -432,9 +276,7 @@ void TestMainWindow::browse()
         QSKIP("The temporary folder cannot hold a file of this size.");
     megabytes.replace(u'.', QLocale::system().decimalPoint());
     TestPlatform t;
-    t.setSetting(u"check1"_s, u"1"_s);
-    t.setSetting(u"un"_s, account ? u"someone"_s : QString());
-    t.setSetting(u"pw"_s, account ? u"secret"_s : QString());
+    Store(t, u"1"_s, account ? u"someone"_s : QString(), account ? u"secret"_s : QString());
     if (size >= 0)
         t.files.paths = {file.fileName()};
     MainWindow f(t.platform);
@@ -456,13 +298,21 @@ void TestMainWindow::browse()
     }
     const QString display = u"Holiday clip.MPG ("_s + megabytes + u" MB)"_s;
     QCOMPARE(f.chosenFile(), file.fileName());
-    QCOMPARE(t.preview->calls, QStringList({u"media:"_s + file.fileName(), u"close"_s}));
     QCOMPARE(f.display(), Screen::FileChosen);
     // The file box shows the file; whatever is typed into it is undone.
     auto *box = Child<QLineEdit>(f, "fileEdit");
     QCOMPARE(box->text(), display);
     QTest::keyClicks(box, u"xyz"_s);
     QCOMPARE(box->text(), display);
+    // With a file chosen the account button opens nothing.
+    bool opened = false;
+    WhenDialog<AccountDialog>(&f, [&](AccountDialog &d) {
+        opened = true;
+        d.reject();
+    });
+    ClickButton(f, "accountButton");
+    QCoreApplication::processEvents();
+    QVERIFY(!opened);
     // The red X takes the file back.
     ClickButton(f, "clearFileButton");
     QCOMPARE(f.display(), Screen::NoFile);
@@ -470,12 +320,11 @@ void TestMainWindow::browse()
 
 void TestMainWindow::videoInformationHandOver()
 {
-    Rig r;
+    Rig r(u"file chosen"_s);
     MainWindow &w = *r.w;
-    r.chooseFile();
     // Opened with the file's name as the title, and left by Cancel: File chosen again.
     QString title;
-    OnDialog<VideoInfoDialog>([&](VideoInfoDialog &d) {
+    WhenDialog<VideoInfoDialog>(&w, [&](VideoInfoDialog &d) {
         title = Child<QLineEdit>(d, "titleEdit")->text();
         ClickButton(d, "cancelButton");
     });
@@ -487,11 +336,8 @@ void TestMainWindow::videoInformationHandOver()
     // A conversion that fails leaves the dialog open on File chosen.
     r.http.reply = {};
     bool fileChosenWhileOpen = false;
-    OnDialog<VideoInfoDialog>([&](VideoInfoDialog &d) {
-        Child<QPlainTextEdit>(d, "descriptionEdit")->setPlainText(u"D"_s);
-        Child<QComboBox>(d, "categoryCombo")->setCurrentText(u"Comedy"_s);
-        Child<QLineEdit>(d, "tagsEdit")->setText(u"G"_s);
-        ClickButton(d, "okButton");
+    WhenDialog<VideoInfoDialog>(&w, [&](VideoInfoDialog &d) {
+        FillVideoInfo(d);
         fileChosenWhileOpen = d.isVisible() && w.display() == Screen::FileChosen;
         d.reject();
     });
@@ -512,36 +358,42 @@ void TestMainWindow::engineReports_data()
     QTest::addColumn<QString>("reports"); // what the engine says, in order
     QTest::addColumn<Screen>("display");
     QTest::addColumn<QString>("banner");
-    QTest::addColumn<QString>("message"); // "title: text"
+    QTest::addColumn<QString>("message");  // "title: text"
+    QTest::addColumn<QString>("controls"); // shown besides the panel and account controls
+    const QString wrongAccount = u"Uplark: Either your username or password is wrong. Please "
+                                 "check them and set your account again."_s;
+    const QString chosen = u"+forgetAccountLink+fileEdit+uploadButton+clearFileButton"_s;
+    const QString sent = u"+forgetAccountLink+fileEdit+statusBanner"_s;
+    const QString uploading = sent + u"+cancelLink"_s;
+    const QString figures = uploading + u"+statusLine+progressBar+kilobyteLine+percentLabel"_s;
     QTest::newRow("logging in") << u"logging in"_s << Screen::Uploading << u"Logging in..."_s
-                                << QString();
+                                << QString() << uploading;
     QTest::newRow("upload form: the figures")
         << u"logging in,announced,uploading,progress"_s << Screen::Uploading
-        << u"Uploading... Please wait"_s << QString();
+        << u"Uploading... Please wait"_s << QString() << figures;
     QTest::newRow("all sent") << u"announced,uploading,progress,preparing"_s << Screen::Sent
-                              << u"Preparing your video address..."_s << QString();
+                              << u"Preparing your video address..."_s << QString() << sent;
     QTest::newRow("address") << u"announced,preparing,finished"_s << Screen::Result
-                             << u"Video successfully uploaded."_s << QString();
+                             << u"Video successfully uploaded."_s << QString()
+                             << sent + u"+resultPanel+uploadNewButton"_s;
     QTest::newRow("connection error after the figures")
         << u"announced,uploading,ConnectionError"_s << Screen::FileChosen << QString()
-        << u"Uplark: Connection error!"_s;
-    QTest::newRow("account rejected")
-        << u"AccountRejected"_s << Screen::NoFile << QString()
-        << u"Uplark: Either your username or password is wrong. Please check them and set your "
-           "account again."_s;
+        << u"Uplark: Connection error!"_s << chosen;
+    QTest::newRow("account rejected: forgotten, no file")
+        << u"AccountRejected"_s << Screen::NoFile << QString() << wrongAccount
+        << u"+browseButton"_s;
     QTest::newRow("too many login failures: the account is kept")
-        << u"TooManyLoginFailures"_s << Screen::FileChosen << QString()
-        << u"Uplark: Either your username or password is wrong. Please check them and set your "
-           "account again."_s;
+        << u"TooManyLoginFailures"_s << Screen::FileChosen << QString() << wrongAccount << chosen;
     QTest::newRow("unreadable file") << u"UnreadableFile"_s << Screen::FileChosen << QString()
-                                     << u"ERROR: No such file or directory"_s;
+                                     << u"ERROR: No such file or directory"_s << chosen;
     QTest::newRow("invalid host: the upload stays on show")
         << u"announced,uploading,InvalidHost"_s << Screen::Uploading
-        << u"Uploading... Please wait"_s << u"ERROR: Invalid Host"_s;
+        << u"Uploading... Please wait"_s << u"ERROR: Invalid Host"_s << figures;
     QTest::newRow("no video id: the program ends")
         << u"preparing,NoVideoId"_s << Screen::Sent << u"Preparing your video address..."_s
         << u"Uplark: An error occured. Please re-run the program. Please revise your video "
-           "description and eliminate the unwanted special characters. Sorry for that!"_s;
+           "description and eliminate the unwanted special characters. Sorry for that!"_s
+        << sent;
 }
 
 void TestMainWindow::engineReports()
@@ -550,14 +402,19 @@ void TestMainWindow::engineReports()
     QFETCH(Screen, display);
     QFETCH(QString, banner);
     QFETCH(QString, message);
+    QFETCH(QString, controls);
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    Rig r;
+    Rig r(u"uploading"_s);
     MainWindow &w = *r.w;
-    r.chooseFile();
-    r.upload();
     QCOMPARE(w.display(), Screen::Uploading);
     UploadSession &s = w.session();
-    const QString address = u"http://localhost/watch?v=abc"_s;
+    const QHash<QString, UploadFailure> failures{
+        {u"ConnectionError"_s, UploadFailure::ConnectionError},
+        {u"AccountRejected"_s, UploadFailure::AccountRejected},
+        {u"TooManyLoginFailures"_s, UploadFailure::TooManyLoginFailures},
+        {u"InvalidHost"_s, UploadFailure::InvalidHost},
+        {u"NoVideoId"_s, UploadFailure::NoVideoId},
+    };
     for (const QString &report : reports.split(u',')) {
         if (report == u"logging in")
             Q_EMIT s.stepChanged(UploadStep::LoggingIn);
@@ -570,19 +427,13 @@ void TestMainWindow::engineReports()
         else if (report == u"preparing")
             Q_EMIT s.stepChanged(UploadStep::PreparingAddress);
         else if (report == u"finished")
-            Q_EMIT s.finished(address);
-        else if (report == u"ConnectionError")
-            Q_EMIT s.failed(UploadFailure::ConnectionError, {});
-        else if (report == u"AccountRejected")
-            Q_EMIT s.failed(UploadFailure::AccountRejected, {});
-        else if (report == u"TooManyLoginFailures")
-            Q_EMIT s.failed(UploadFailure::TooManyLoginFailures, {});
+            Q_EMIT s.finished(ResultAddress);
         else if (report == u"UnreadableFile")
             Q_EMIT s.failed(UploadFailure::UnreadableFile, u"No such file or directory"_s);
-        else if (report == u"InvalidHost")
-            Q_EMIT s.failed(UploadFailure::InvalidHost, {});
-        else if (report == u"NoVideoId")
-            Q_EMIT s.failed(UploadFailure::NoVideoId, {});
+        else if (failures.contains(report))
+            Q_EMIT s.failed(failures.value(report), {});
+        else
+            QFAIL(qPrintable(u"no such report: "_s + report));
     }
     QCOMPARE(w.display(), display);
     if (!banner.isEmpty())
@@ -591,34 +442,7 @@ void TestMainWindow::engineReports()
     if (!message.isEmpty())
         QCOMPARE(r.t.messages.shown[0].title + u": "_s + r.t.messages.shown[0].text, message);
     QCOMPARE(r.t.endRequests, reports.endsWith(u"NoVideoId"_s) ? 1 : 0);
-
-    // What each display shows.
-    const bool figures = display == Screen::Uploading && reports.contains(u"announced"_s);
-    const QString chosen = u"mainPanel+accountButton+forgetAccountLink+fileEdit+uploadButton+"
-                           "clearFileButton"_s;
-    QString expected;
-    switch (display) {
-    case Screen::Uploading:
-        expected = figures ? u"mainPanel+accountButton+forgetAccountLink+fileEdit+statusBanner+"
-                             "cancelLink+statusLine+progressBar+kilobyteLine+percentLabel"_s
-                           : u"mainPanel+accountButton+forgetAccountLink+fileEdit+statusBanner+"
-                             "cancelLink"_s;
-        break;
-    case Screen::Sent:
-        expected = u"mainPanel+accountButton+forgetAccountLink+fileEdit+statusBanner"_s;
-        break;
-    case Screen::Result:
-        expected = u"mainPanel+accountButton+forgetAccountLink+fileEdit+statusBanner+resultPanel+"
-                   "uploadNewButton"_s;
-        break;
-    case Screen::FileChosen:
-        expected = chosen;
-        break;
-    default: // rejected: no file, and no account any more
-        expected = u"mainPanel+accountButton+browseButton"_s;
-        break;
-    }
-    QCOMPARE(ShownControls(w), expected);
+    QCOMPARE(ShownControls(w), u"mainPanel+accountButton"_s + controls);
     if (reports == u"logging in,announced,uploading,progress") {
         QCOMPARE(Child<QLabel>(w, "statusLine")->text(), u"Uploading 2.86 MB video 'clip.wmv'"_s);
         QCOMPARE(Child<QLabel>(w, "kilobyteLine")->text(),
@@ -633,37 +457,25 @@ void TestMainWindow::engineReports()
     // Cancel, while it is offered, returns to the chosen file with nothing open.
     if (display == Screen::Uploading) {
         QTest::mouseClick(Child<QWidget>(w, "cancelLink"), Qt::LeftButton);
-        QCOMPARE(ShownControls(w), chosen);
+        QCOMPARE(w.display(), Screen::FileChosen);
         QVERIFY(s.allConnectionsClosed());
     }
     QLocale::setDefault(QLocale::c());
 }
 
-void TestMainWindow::resultActions()
+void TestMainWindow::result()
 {
-    Rig r;
+    Rig r(u"result"_s);
     MainWindow &w = *r.w;
-    r.chooseFile();
-    r.upload();
-    const QString address = u"http://"_s + QString::fromLatin1(SiteHost) + u"/watch?v=vid42"_s;
-    Q_EMIT w.session().finished(address);
+    const QString &address = ResultAddress;
+    // The address is shown selected, to be copied, and cannot be changed.
     auto *edit = Child<QLineEdit>(w, "watchAddressEdit");
     QCOMPARE(edit->selectedText(), address);
-    QCOMPARE(w.watchAddress(), address);
-    // The address can be selected, not changed.
     QTest::keyClicks(edit, u"x"_s);
     QCOMPARE(edit->text(), address);
-
-    // Copy, the browser icon and the terms link.
     ClickButton(w, "copyAddressButton");
-    QCOMPARE(r.t.desktop.clipboard, address);
     QCOMPARE(r.t.messages.texts(),
              QStringList{u"Your video URL has been copied to your memory."_s});
-    ClickButton(w, "openAddressButton");
-    QTest::mouseClick(Child<QWidget>(w, "termsLink"), Qt::LeftButton);
-    QCOMPARE(r.t.desktop.opened,
-             (QStringList{address, u"http://"_s + QString::fromLatin1(SiteHost) + u"/t/terms"_s}));
-
     // Upload New: no file, every connection closed.
     ClickButton(w, "uploadNewButton");
     QCOMPARE(w.display(), Screen::NoFile);
@@ -674,12 +486,11 @@ void TestMainWindow::siteClosesDuringTheUpload()
 {
     // The site closes the login connection without an answer: the upload ends
     // with a connection error, the file and the account kept.
-    Rig r;
+    Rig r(u"file chosen"_s);
     MainWindow &w = *r.w;
     r.site.scripts[FakeSite::Login].silent = false;
     r.site.scripts[FakeSite::Login].pieces = {};
     r.site.scripts[FakeSite::Login].end = FakeSite::End::Close;
-    r.chooseFile();
     r.upload();
     QTRY_COMPARE_WITH_TIMEOUT(r.t.messages.texts(), QStringList{u"Connection error!"_s}, 10000);
     QCOMPARE(w.display(), Screen::FileChosen);
