@@ -22,7 +22,6 @@ class TestAccountCheck : public QObject
 private Q_SLOTS:
     void outcome_data();
     void outcome();
-    void abortReportsNothing();
 };
 
 void TestAccountCheck::outcome_data()
@@ -82,24 +81,6 @@ void TestAccountCheck::outcome()
     // One report, however much more the site sends.
     QTest::qWait(200);
     QCOMPARE(finished.size(), 1);
-}
-
-void TestAccountCheck::abortReportsNothing()
-{
-    FakeSite site;
-    QVERIFY(site.start());
-    // The cookie comes 300 ms after the request.
-    site.scripts[FakeSite::Login].pieces = QByteArrayList(6, "X-Slow: 1\r\n")
-                                           << "Set-Cookie: LOGIN_INFO=abc; path=/\r\n\r\n";
-    RouteTable routes;
-    site.route(routes);
-    AccountCheck check(routes);
-    QSignalSpy finished(&check, &AccountCheck::finished);
-    connect(&site, &FakeSite::requestComplete, &check, &AccountCheck::abort, Qt::QueuedConnection);
-    check.start(u"a"_s, u"b"_s);
-    QTRY_COMPARE(site.complete[FakeSite::Login], 1);
-    QTest::qWait(600);
-    QVERIFY(finished.isEmpty() && !check.isRunning());
 }
 
 QTEST_GUILESS_MAIN(TestAccountCheck)

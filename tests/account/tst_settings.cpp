@@ -74,8 +74,6 @@ void TestSettings::roundTripInFreshProcess_data()
     QTest::newRow("surrounding spaces") << u"  name with spaces  "_s;
     QTest::newRow("quotes and separators") << u"a\"b'c&d=e;f,g#h[i]\\j"_s;
     QTest::newRow("non-ASCII") << u"café ünïcödé 日本"_s;
-    QTest::newRow("looks like a number") << u"0012"_s;
-    QTest::newRow("looks like a bool") << u"true"_s;
     QTest::newRow("ini syntax") << u"@Variant(x) [uplark] k=v"_s;
 }
 
