@@ -1,9 +1,11 @@
 // The connection: answers, a peer's close, a refused port, closing, and the
 // file post streamed from disk through it in slices: the same bytes as the
 // request built whole in memory, and a file that changes its length while it
-// goes out cuts the request off instead of completing it wrongly.
+// goes out cuts the request off instead of completing it wrongly. And the
+// request libcurl sends for the text conversion.
 #include "site/connection.h"
 
+#include "site/curlhttp.h"
 #include "site/filepost.h"
 #include "site/routes.h"
 #include "site/uploadtarget.h"
@@ -14,6 +16,10 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <curl/curl.h>
+
+#include <future>
 
 using namespace Qt::StringLiterals;
 using namespace uplark;
@@ -78,6 +84,8 @@ class TestConnection : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
+    void initTestCase() { curl_global_init(CURL_GLOBAL_DEFAULT); }
+    void cleanupTestCase() { curl_global_cleanup(); }
     void streamedEqualsWhole_data();
     void streamedEqualsWhole();
     void changedWhileSent_data();
@@ -85,6 +93,7 @@ private Q_SLOTS:
     void dataArrivesAndPeerCloseIsNoError();
     void refusedPortRaisesError();
     void closeIsHarmlessSilencesAndAllowsReconnect();
+    void curlRequestBytes();
 
 private:
     QTemporaryDir m_dir;
@@ -260,6 +269,39 @@ void TestConnection::closeIsHarmlessSilencesAndAllowsReconnect()
     QCOMPARE(errors.size(), 0);
     w.reconnect(); // the same host and port again
     QTRY_COMPARE(peer.sockets.size(), 2);
+}
+
+void TestConnection::curlRequestBytes()
+{
+    const QByteArray ContentType = "application/x-www-form-urlencoded;charset=utf-8";
+    // The synchronous POST of the text conversion goes through libcurl.
+    // Above 1 MiB libcurl would ask "Expect: 100-continue" unless told not to, and wait.
+    const QByteArray body = "title=caf\xC3\xA9&dscr=" + QByteArray(1200 * 1024, 'd') + "&tags=a+b";
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+    m_routes.add(u"conversion.example"_s, 80, u"127.0.0.1"_s, server.serverPort());
+    CurlHttpRequest http(m_routes);
+    // The request blocks its caller, so it runs on a thread of its own.
+    auto reply = std::async(std::launch::async, [&] {
+        return http.post("http://conversion.example/conversions/str.asp", ContentType, body);
+    });
+
+    // The request names the host it was asked for, not where it was routed.
+    const QByteArray expected = "POST /conversions/str.asp HTTP/1.1\r\nHost: conversion.example\r\n"
+                                "Accept: */*\r\nContent-Type: "
+                                + ContentType + "\r\nContent-Length: "
+                                + QByteArray::number(body.size()) + "\r\n\r\n" + body;
+    QByteArray request;
+    QVERIFY(server.waitForNewConnection(5000));
+    QTcpSocket *peer = server.nextPendingConnection();
+    while (request.size() < expected.size() && peer->waitForReadyRead(3000))
+        request += peer->readAll();
+    peer->write("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n");
+    peer->waitForBytesWritten(3000);
+    peer->disconnectFromHost();
+
+    QVERIFY(reply.get().ok);
+    QCOMPARE(request, expected);
 }
 
 QTEST_GUILESS_MAIN(TestConnection)

@@ -1,13 +1,17 @@
 // The upload chain of the engine against a scripted site in this process,
-// with no window: what goes out, in what order, and what is reported.
+// with no window: what goes out, in what order, and what is reported; and
+// the site named at run time, whose host and port the connections, the Host
+// lines and the watch address carry as given.
 #include "site/uploadsession.h"
 
+#include "account/accountcheck.h"
 #include "fakesite.h"
 #include "site/connection.h"
 #include "site/filepost.h"
 #include "site/login.h"
 #include "site/metadataform.h"
 #include "site/routes.h"
+#include "site/siteaddress.h"
 #include "site/uploadpage.h"
 #include "site/uploadtarget.h"
 
@@ -16,6 +20,7 @@
 #include <QByteArrayList>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -100,6 +105,8 @@ private Q_SLOTS:
     void chainStops_data();
     void chainStops();
     void answersAreBounded();
+    void siteNamedAtRunTime_data();
+    void siteNamedAtRunTime();
 };
 
 void TestUploadSession::wholeChain()
@@ -326,6 +333,51 @@ void TestUploadSession::answersAreBounded()
     QCOMPARE(r.session.loginAnswers().size(), UploadSession::AnswerKept);
     QCOMPARE(r.session.uploadAnswers().size(), UploadSession::AnswerKept);
     QVERIFY(r.failures.isEmpty());
+}
+
+void TestUploadSession::siteNamedAtRunTime_data()
+{
+    QTest::addColumn<QString>("address");    // "%1" stands for the fake site's port
+    QTest::addColumn<QString>("routedHost"); // routed with its port to the fake; none when empty
+    QTest::addColumn<int>("routedPort");
+    QTest::newRow("address and port") << u"127.0.0.1:%1"_s << QString() << 0;
+    QTest::newRow("name with a port of its own")
+        << u"Videos.Example:8123"_s << u"videos.example"_s << 8123;
+    QTest::newRow("name without port") << u"videos.example"_s << u"videos.example"_s << 80;
+}
+
+void TestUploadSession::siteNamedAtRunTime()
+{
+    QFETCH(QString, address);
+    QFETCH(QString, routedHost);
+    QFETCH(int, routedPort);
+    Rig r; // its routes lead the upload host of the form to the fake
+    if (!routedHost.isEmpty())
+        r.routes.add(routedHost, quint16(routedPort), u"127.0.0.1"_s, r.site.sitePort());
+    const QString text = address.contains(u"%1"_s) ? address.arg(r.site.sitePort()) : address;
+    SiteAddress at;
+    QVERIFY(ParseSiteAddress(text, &at, nullptr));
+    const QByteArray authority = text.toLatin1();
+
+    AccountCheck check(r.routes, at);
+    QSignalSpy checked(&check, &AccountCheck::finished);
+    check.start(u"user"_s, u"secret"_s);
+    QTRY_COMPARE_WITH_TIMEOUT(checked.size(), 1, 10000);
+    QCOMPARE(checked[0][0].value<AccountCheckResult>(), AccountCheckResult::Accepted);
+    QCOMPARE(r.site.received[FakeSite::Login], LoginRequest(authority, u"user"_s, u"secret"_s));
+
+    UploadSession session(r.routes, at);
+    session.setPauseBeforePost(0);
+    QSignalSpy finished(&session, &UploadSession::finished);
+    QSignalSpy failed(&session, &UploadSession::failed);
+    session.start({u"user"_s, u"secret"_s}, r.path, {"t", "d", "g", "1"});
+    QTRY_COMPARE_WITH_TIMEOUT(finished.size() + failed.size(), 1, 15000);
+    QCOMPARE(failed.size(), 0);
+    QCOMPARE(finished[0][0].toString(), u"http://"_s + text + u"/watch?v=vid42"_s);
+    const QByteArray cookie = session.loginCookie();
+    QCOMPARE(r.site.received[FakeSite::Login], LoginRequest(authority, u"user"_s, u"secret"_s));
+    QCOMPARE(r.site.received[FakeSite::UploadPage], UploadPageRequest(authority, cookie));
+    QCOMPARE(r.site.received[FakeSite::MetadataForm], MetadataRequest(authority, cookie));
 }
 
 QTEST_GUILESS_MAIN(TestUploadSession)
