@@ -56,32 +56,6 @@ std::optional<QByteArray> Split(const QByteArray &address)
            + p.Query;
 }
 
-std::optional<QByteArray> Cookie(const QByteArray &piece)
-{
-    return LoginCookie(piece);
-}
-
-std::optional<QByteArray> Outcome(const QByteArray &piece)
-{
-    return QByteArray::number(int(ScanLoginAnswer(piece)));
-}
-
-QByteArray Named(LoginOutcome outcome)
-{
-    return QByteArray::number(int(outcome));
-}
-
-std::optional<QByteArray> Encoded(const QByteArray &utf8)
-{
-    return FormUrlEncode(QString::fromUtf8(utf8));
-}
-
-// What lies between the first and the second marker "--".
-std::optional<QByteArray> SecondPiece(const QByteArray &text)
-{
-    return SplitPiece(text, "--", 1);
-}
-
 } // namespace
 
 class TestUploadExchanges : public QObject
@@ -166,6 +140,19 @@ void TestUploadExchanges::scanners_data()
     QTest::addColumn<QByteArray>("found"); // null: nothing found
     const auto row = [](const char *name, Scanner scan, const QByteArray &chunk,
                         const QByteArray &found) { QTest::newRow(name) << scan << chunk << found; };
+    using Found = std::optional<QByteArray>;
+    const Scanner Cookie = [](const QByteArray &piece) -> Found { return LoginCookie(piece); };
+    const Scanner Outcome = [](const QByteArray &piece) -> Found {
+        return QByteArray::number(int(ScanLoginAnswer(piece)));
+    };
+    const auto Named = [](LoginOutcome outcome) { return QByteArray::number(int(outcome)); };
+    const Scanner Encoded = [](const QByteArray &utf8) -> Found {
+        return FormUrlEncode(QString::fromUtf8(utf8));
+    };
+    // What lies between the first and the second marker "--".
+    const Scanner SecondPiece = [](const QByteArray &text) -> Found {
+        return SplitPiece(text, "--", 1);
+    };
     row("token", UploadPageToken, "<script>\nvar gXSRF_token = 'Ab9_x';\nvar o = 1;", "Ab9_x");
     row("token: two openings, cut at the second", UploadPageToken,
         "var gXSRF_token = 'one var gXSRF_token = 'two';", "one ");
