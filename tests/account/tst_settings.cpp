@@ -121,12 +121,10 @@ void TestSettings::writersInSeveralProcesses()
         child->start(QCoreApplication::applicationFilePath(), {});
         writers.append(child);
     }
-    int reads = 0;
     bool running = true;
     while (running) {
         // A reader never finds the file half written.
         QCOMPARE(store.value(App, App, u"pw"_s), u"kept through every write"_s);
-        ++reads;
         running = false;
         for (QProcess *child : writers) {
             child->waitForFinished(1);
@@ -137,7 +135,6 @@ void TestSettings::writersInSeveralProcesses()
         QCOMPARE(child->exitStatus(), QProcess::NormalExit);
         QCOMPARE(child->exitCode(), 0);
     }
-    QVERIFY(reads > 0);
     // No write was lost.
     for (int w = 0; w < Writers; ++w) {
         for (int k = 0; k < Keys; ++k) {
