@@ -49,33 +49,20 @@ class TestSettings : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void absentKeyReadsEmpty();
     void roundTripInFreshProcess_data();
     void roundTripInFreshProcess();
     void folderAndFileAreOwnerOnly();
     void writersInSeveralProcesses();
 };
 
-void TestSettings::absentKeyReadsEmpty()
-{
-    QTemporaryDir dir;
-    SettingsStore store(dir.path());
-    QCOMPARE(store.value(App, App, u"un"_s), QString());
-    store.setValue(App, App, u"check1"_s, u"1"_s);
-    QCOMPARE(store.value(App, App, u"un"_s), QString());
-    // Writing "" over a key keeps the key, and it reads like an absent one.
-    store.setValue(App, App, u"un"_s, QString());
-    QCOMPARE(store.value(App, App, u"un"_s), QString());
-}
-
 void TestSettings::roundTripInFreshProcess_data()
 {
     QTest::addColumn<QString>("value");
+    // Written over the key: the key stays, and reads like an absent one.
+    QTest::newRow("empty") << u""_s;
     QTest::newRow("surrounding spaces") << u"  name with spaces  "_s;
     QTest::newRow("quotes and separators") << u"a\"b'c&d=e;f,g#h[i]\\j"_s;
     QTest::newRow("non-ASCII") << u"café ünïcödé 日本"_s;
-    QTest::newRow("looks like a number") << u"0012"_s;
-    QTest::newRow("looks like a bool") << u"true"_s;
     QTest::newRow("ini syntax") << u"@Variant(x) [uplark] k=v"_s;
 }
 
@@ -84,6 +71,8 @@ void TestSettings::roundTripInFreshProcess()
     QFETCH(QString, value);
     QTemporaryDir dir;
     SettingsStore store(dir.path());
+    QCOMPARE(store.value(App, App, u"pw"_s), QString()); // absent
+    store.setValue(App, App, u"pw"_s, u"x"_s);
     store.setValue(App, App, u"pw"_s, value);
     QCOMPARE(store.value(App, App, u"pw"_s), value);
     QCOMPARE(readInFreshProcess(dir.path(), u"pw"_s), value);
@@ -132,12 +121,10 @@ void TestSettings::writersInSeveralProcesses()
         child->start(QCoreApplication::applicationFilePath(), {});
         writers.append(child);
     }
-    int reads = 0;
     bool running = true;
     while (running) {
         // A reader never finds the file half written.
         QCOMPARE(store.value(App, App, u"pw"_s), u"kept through every write"_s);
-        ++reads;
         running = false;
         for (QProcess *child : writers) {
             child->waitForFinished(1);
@@ -148,7 +135,6 @@ void TestSettings::writersInSeveralProcesses()
         QCOMPARE(child->exitStatus(), QProcess::NormalExit);
         QCOMPARE(child->exitCode(), 0);
     }
-    QVERIFY(reads > 0);
     // No write was lost.
     for (int w = 0; w < Writers; ++w) {
         for (int k = 0; k < Keys; ++k) {

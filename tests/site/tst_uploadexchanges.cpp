@@ -1,7 +1,11 @@
 // The requests of the upload chain byte for byte, the scanners of its
-// answers, the split of the upload address and the progress figures.
+// answers, the split of the upload address, the progress figures and the
+// number formats.
 #include "site/filepost.h"
+#include "site/login.h"
+#include "site/markers.h"
 #include "site/metadataform.h"
+#include "site/numbers.h"
 #include "site/progress.h"
 #include "site/uploadpage.h"
 #include "site/uploadresult.h"
@@ -63,12 +67,24 @@ private Q_SLOTS:
     void scanners();
     void progress_data();
     void progress();
+    void numbers_data();
+    void numbers();
 };
 
 void TestUploadExchanges::requests()
 {
     const QByteArray cookie = "LOGIN_INFO=c00kie";
     const QByteArray accept = "Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, */*";
+    // The login: the password's "&" escaped and counted in the length.
+    QCOMPARE(
+        LoginRequest("site.example", u"u"_s, u"p&"_s),
+        lines({"POST /signup?next=/my_account HTTP/1.1", accept, "Accept-Language: en-GB",
+               UserAgent, "Content-Length: 86", "Content-Type: application/x-www-form-urlencoded",
+               "Host: site.example", "Connection: Keep-Alive", "",
+               "current_form=loginForm&next=%2Fmy_account&username=u&password=p%26&"
+               "action_login=Log+In",
+               "", ""}));
+
     // The upload page: three CR LF pairs at the end.
     QCOMPARE(UploadPageRequest("site.example", cookie),
              lines({"GET /my_videos_upload HTTP/1.1", accept, "Accept-Language: en-GB",
@@ -124,6 +140,19 @@ void TestUploadExchanges::scanners_data()
     QTest::addColumn<QByteArray>("found"); // null: nothing found
     const auto row = [](const char *name, Scanner scan, const QByteArray &chunk,
                         const QByteArray &found) { QTest::newRow(name) << scan << chunk << found; };
+    using Found = std::optional<QByteArray>;
+    const Scanner Cookie = [](const QByteArray &piece) -> Found { return LoginCookie(piece); };
+    const Scanner Outcome = [](const QByteArray &piece) -> Found {
+        return QByteArray::number(int(ScanLoginAnswer(piece)));
+    };
+    const auto Named = [](LoginOutcome outcome) { return QByteArray::number(int(outcome)); };
+    const Scanner Encoded = [](const QByteArray &utf8) -> Found {
+        return FormUrlEncode(QString::fromUtf8(utf8));
+    };
+    // What lies between the first and the second marker "--".
+    const Scanner SecondPiece = [](const QByteArray &text) -> Found {
+        return SplitPiece(text, "--", 1);
+    };
     row("token", UploadPageToken, "<script>\nvar gXSRF_token = 'Ab9_x';\nvar o = 1;", "Ab9_x");
     row("token: two openings, cut at the second", UploadPageToken,
         "var gXSRF_token = 'one var gXSRF_token = 'two';", "one ");
@@ -151,6 +180,48 @@ void TestUploadExchanges::scanners_data()
     row("no scheme", Split, "h:81/post", "|h|81|/post|");
     row("port not a number", Split, "http://h:8o/p", "http|h|0|/p|");
     row("port beyond TCP", Split, "http://h:70000/p", "http|h|0|/p|");
+    // The login answer.
+    row("login: check your", Outcome, "Please check your username and password.",
+        Named(LoginOutcome::CheckYour));
+    row("login: cookie", Outcome, "Set-Cookie: LOGIN_INFO=abc; path=/;\r\n",
+        Named(LoginOutcome::LoggedIn));
+    row("login: rejection wins over cookie", Outcome,
+        "Set-Cookie: LOGIN_INFO=abc\r\n\r\nPlease check your username",
+        Named(LoginOutcome::CheckYour));
+    row("login: first rejection in marker order wins", Outcome,
+        "Sorry, your login was incorrect. You had too many", Named(LoginOutcome::TooManyFailures));
+    row("login: other case ignored", Outcome,
+        "login_info=1 PLEASE CHECK YOUR sorry, your login was incorrect.",
+        Named(LoginOutcome::NoDecision));
+    row("login: incorrect without full stop", Outcome, "Sorry, your login was incorrect",
+        Named(LoginOutcome::NoDecision));
+    row("cookie with attributes", Cookie,
+        "HTTP/1.1 302 Found\r\nSet-Cookie: LOGIN_INFO=s3ss10n; path=/; HttpOnly\r\n"
+        "Location: /my_account\r\n\r\n",
+        "LOGIN_INFO=s3ss10n");
+    row("cookie without path: up to the line end", Cookie,
+        "Set-Cookie: LOGIN_INFO=abc; HttpOnly\r\nX: y", "LOGIN_INFO=abc; HttpOnly");
+    row("cookie: first occurrence, outside a header", Cookie,
+        "<b>LOGIN_INFO</b>\r\nSet-Cookie: LOGIN_INFO=zzz; path=/;", "LOGIN_INFO</b>");
+    row("cookie cut at the second marker", Cookie, "LOGIN_INFO=aLOGIN_INFO=b", "LOGIN_INFO=a");
+    // A control character ends the cookie: nothing after it reaches a request.
+    row("cookie: bare LF before a header of the site's choosing", Cookie,
+        "Set-Cookie: LOGIN_INFO=abc\nHost: evil.example\r\n", "LOGIN_INFO=abc");
+    row("cookie: bare CR", Cookie, "LOGIN_INFO=abc\rX-Injected: 1", "LOGIN_INFO=abc");
+    row("cookie: NUL", Cookie, QByteArray("LOGIN_INFO=ab\0cd; path=/;", 25), "LOGIN_INFO=ab");
+    row("cookie: DEL", Cookie, "LOGIN_INFO=a\x7f b", "LOGIN_INFO=a");
+    // Form values of the login.
+    row("encoded: unreserved kept", Encoded, "Az09*-._", "Az09*-._");
+    row("encoded: space as plus", Encoded, "a b", "a+b");
+    row("encoded: delimiters escaped", Encoded, "&=+%", "%26%3D%2B%25");
+    row("encoded: non-ASCII as UTF-8", Encoded, "\xC3\xA9", "%C3%A9");
+    // Pieces between markers.
+    row("piece: no marker", SecondPiece, "abc", "");
+    row("piece: between first and second", SecondPiece, "a--b--c", "b");
+    row("piece: after the last runs to the end", SecondPiece, "a--bc", "bc");
+    row("piece: marker at the end", SecondPiece, "ab--", "");
+    row("piece: overlapping occurrences", SecondPiece, "a---b", "-b");
+    row("piece: NUL bytes kept", SecondPiece, QByteArray("a--b\0c--d", 9), QByteArray("b\0c", 3));
 }
 
 void TestUploadExchanges::scanners()
@@ -196,6 +267,49 @@ void TestUploadExchanges::progress()
     QTEST(QString::number(v.bar) + u'|' + v.percent + u'|' + v.kilobytes
               + (v.finished ? u"|finished"_s : QString()),
           "view");
+}
+
+void TestUploadExchanges::numbers_data()
+{
+    QTest::addColumn<bool>("kilobytes"); // otherwise megabytes
+    QTest::addColumn<qint64>("bytes");
+    QTest::addColumn<QString>("english");
+    QTest::addColumn<QString>("german");
+    const auto mb = [](const char *name, qint64 bytes, const QString &en, const QString &de) {
+        QTest::newRow(name) << false << bytes << en << de;
+    };
+    const auto kb = [](const char *name, qint64 bytes, const QString &en, const QString &de) {
+        QTest::newRow(name) << true << bytes << en << de;
+    };
+    mb("MB: exactly 100", 104857600, u"100"_s, u"100"_s);
+    mb("MB: largest that rounds to 100", 104862842, u"100"_s, u"100"_s);
+    mb("MB: first over 100", 104862843, u"100.01"_s, u"100,01"_s);
+    mb("MB: empty", 0, u"0"_s, u"0"_s);
+    mb("MB: a million bytes", 1000000, u"0.95"_s, u"0,95"_s);
+    mb("MB: 5, no trailing zeros", 5242880, u"5"_s, u"5"_s);
+    mb("MB: 1.5, one decimal", 1572864, u"1.5"_s, u"1,5"_s);
+    // 0.125 MB and 0.375 MB: the half hundredth goes to the even neighbour.
+    mb("MB: half hundredth down to even", 131072, u"0.12"_s, u"0,12"_s);
+    mb("MB: half hundredth up to even", 393216, u"0.38"_s, u"0,38"_s);
+    mb("MB: over 2 GiB, no grouping", 3221225472LL, u"3072"_s, u"3072"_s);
+    kb("Kb: 100 MB, grouped", 104857600, u"102,400"_s, u"102.400"_s);
+    kb("Kb: half a kilobyte to even 0", 512, u"0"_s, u"0"_s);
+    kb("Kb: one and a half to even 2", 1536, u"2"_s, u"2"_s);
+    kb("Kb: negative half to even", -2560, u"-2"_s, u"-2"_s);
+    kb("Kb: negative one and a half", -1536, u"-2"_s, u"-2"_s);
+}
+
+void TestUploadExchanges::numbers()
+{
+    QFETCH(bool, kilobytes);
+    QFETCH(qint64, bytes);
+    for (const char *column : {"english", "german"}) {
+        const QLocale locale = qstrcmp(column, "english") == 0
+                                   ? QLocale(QLocale::English, QLocale::UnitedStates)
+                                   : QLocale(QLocale::German, QLocale::Germany);
+        QTEST(kilobytes ? GroupedNumber(Kilobytes(bytes), locale) : MegabytesText(bytes, locale),
+              column);
+    }
 }
 
 QTEST_APPLESS_MAIN(TestUploadExchanges)

@@ -1,13 +1,17 @@
 // The upload chain of the engine against a scripted site in this process,
-// with no window: what goes out, in what order, and what is reported.
+// with no window: what goes out, in what order, and what is reported; and
+// the site named at run time, whose host and port the connections, the Host
+// lines and the watch address carry as given.
 #include "site/uploadsession.h"
 
+#include "account/accountcheck.h"
 #include "fakesite.h"
 #include "site/connection.h"
 #include "site/filepost.h"
 #include "site/login.h"
 #include "site/metadataform.h"
 #include "site/routes.h"
+#include "site/siteaddress.h"
 #include "site/uploadpage.h"
 #include "site/uploadtarget.h"
 
@@ -16,6 +20,7 @@
 #include <QByteArrayList>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -29,21 +34,6 @@ namespace {
 
 const QString SiteHostText = QString::fromLatin1(SiteHost);
 
-QString StepName(UploadStep step)
-{
-    switch (step) {
-    case UploadStep::Connecting:
-        return u"connecting"_s;
-    case UploadStep::LoggingIn:
-        return u"logging in"_s;
-    case UploadStep::Uploading:
-        return u"uploading"_s;
-    case UploadStep::PreparingAddress:
-        return u"preparing"_s;
-    }
-    return {};
-}
-
 // The engine with a file to upload and the fake site; what it reports is
 // written down as it comes, progress reports counted apart.
 struct Rig
@@ -56,8 +46,11 @@ struct Rig
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == fileSize);
         session.setPauseBeforePost(pause);
-        QObject::connect(&session, &UploadSession::stepChanged, &session,
-                         [this](UploadStep step) { events << StepName(step); });
+        QObject::connect(&session, &UploadSession::stepChanged, &session, [this](UploadStep step) {
+            // In the order of UploadStep.
+            events << QStringList{u"connecting"_s, u"logging in"_s, u"uploading"_s, u"preparing"_s}
+                          .value(int(step));
+        });
         QObject::connect(&session, &UploadSession::fileAnnounced, &session,
                          [this](const QString &name, qint64 size) {
                              events << name + u' ' + QString::number(size);
@@ -111,9 +104,9 @@ private Q_SLOTS:
     void chainEnds();
     void chainStops_data();
     void chainStops();
-    void peerEndsTheExchange_data();
-    void peerEndsTheExchange();
     void answersAreBounded();
+    void siteNamedAtRunTime_data();
+    void siteNamedAtRunTime();
 };
 
 void TestUploadSession::wholeChain()
@@ -153,7 +146,6 @@ void TestUploadSession::wholeChain()
     QCOMPARE(r.session.loginCookie(), QByteArray("LOGIN_INFO=first"));
     QCOMPARE(r.session.uploadToken(), QByteArray("first"));
     QCOMPARE(r.session.uploadAction(), QByteArray("http://upload.invalid/p1"));
-    QCOMPARE(r.site.uploadConnections, 1);
     // Every request byte for byte, as the site received it.
     const QByteArray cookie = "LOGIN_INFO=first";
     QCOMPARE(r.site.received[FakeSite::Login], LoginRequest(SiteHost, u"user"_s, u"secret"_s));
@@ -261,91 +253,70 @@ void TestUploadSession::chainEnds()
 void TestUploadSession::chainStops_data()
 {
     QTest::addColumn<int>("step"); // whose answer is replaced; -1: the file is gone instead
-    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<QByteArrayList>("pieces");
+    QTest::addColumn<FakeSite::End>("end");
     QTest::addColumn<int>("failure");
     QTest::addColumn<QString>("detail");
-    QTest::newRow("account rejected")
-        << int(FakeSite::Login) << QByteArray("HTTP/1.1 200 OK\r\n\r\nPlease check your username")
-        << int(UploadFailure::AccountRejected) << QString();
-    QTest::newRow("too many login failures")
-        << int(FakeSite::Login) << QByteArray("HTTP/1.1 200 OK\r\n\r\nYou had too many failures")
-        << int(UploadFailure::TooManyLoginFailures) << QString();
-    QTest::newRow("upload address without a host")
-        << int(FakeSite::MetadataForm)
-        << QByteArray("<form enctype=\"multipart/form-data\" action=\"/post\" name=\"f\">")
-        << int(UploadFailure::InvalidHost) << QString();
+    const auto row = [](const char *name, int step, const QByteArray &answer, UploadFailure f) {
+        QTest::newRow(name) << step << QByteArrayList{answer} << FakeSite::End::Stay << int(f)
+                            << QString();
+    };
+    row("account rejected", FakeSite::Login, "HTTP/1.1 200 OK\r\n\r\nPlease check your username",
+        UploadFailure::AccountRejected);
+    row("too many login failures", FakeSite::Login,
+        "HTTP/1.1 200 OK\r\n\r\nYou had too many failures", UploadFailure::TooManyLoginFailures);
+    row("upload address without a host", FakeSite::MetadataForm,
+        "<form enctype=\"multipart/form-data\" action=\"/post\" name=\"f\">",
+        UploadFailure::InvalidHost);
+    row("first answer chunk without video_id", FakeSite::FilePost,
+        "HTTP/1.1 200 OK\r\n\r\nVIDEO_ID=abc&", UploadFailure::NoVideoId);
     QTest::newRow("file unreadable for the post")
-        << -1 << QByteArray() << int(UploadFailure::UnreadableFile) << u"No such file"_s;
-    QTest::newRow("first answer chunk without video_id")
-        << int(FakeSite::FilePost) << QByteArray("HTTP/1.1 200 OK\r\n\r\nVIDEO_ID=abc&")
-        << int(UploadFailure::NoVideoId) << QString();
+        << -1 << QByteArrayList() << FakeSite::End::Stay << int(UploadFailure::UnreadableFile)
+        << u"No such file"_s;
+    // The exchange can never get what it waits for: a connection error of its step.
+    const int error = int(UploadFailure::ConnectionError);
+    const char *names[] = {"login", "upload page", "metadata form", "file post"};
+    for (int step = FakeSite::Login; step < FakeSite::StepCount; ++step) {
+        QTest::addRow("%s: closed at once", names[step])
+            << step << QByteArrayList{} << FakeSite::End::Close << error << QString();
+        QTest::addRow("%s: reset", names[step])
+            << step << QByteArrayList{} << FakeSite::End::Reset << error << QString();
+        // The upload server's first piece must carry the id.
+        QTest::addRow("%s: closed after part of an answer", names[step])
+            << step << QByteArrayList{"HTTP/1.1 200 OK\r\nContent-Length: 900\r\n\r\n<html>"}
+            << FakeSite::End::Close
+            << (step == FakeSite::FilePost ? int(UploadFailure::NoVideoId) : error) << QString();
+    }
 }
 
 void TestUploadSession::chainStops()
 {
     QFETCH(int, step);
-    QFETCH(QByteArray, answer);
+    QFETCH(QByteArrayList, pieces);
+    QFETCH(FakeSite::End, end);
     QFETCH(int, failure);
     QFETCH(QString, detail);
     Rig r;
-    if (step >= 0)
-        r.site.scripts[step].pieces = {answer};
-    else
+    if (step >= 0) {
+        r.site.scripts[step].pieces = pieces;
+        r.site.scripts[step].end = end;
+    } else {
         QVERIFY(QFile::remove(r.path));
+    }
     r.start();
     QTRY_COMPARE_WITH_TIMEOUT(r.failures.size(), 1, 10000);
     QCOMPARE(r.failures[0], failure);
     QVERIFY2(r.failureDetail.contains(detail), qPrintable(r.failureDetail));
+    // A connection error closes everything before it is reported.
+    if (failure == int(UploadFailure::ConnectionError))
+        QVERIFY(r.closedAtFailure && r.stopped());
+    if (step == FakeSite::Login || step < 0)
+        QVERIFY(r.stopped());
     // One report; nothing moves on after it.
     QTest::qWait(200);
     QCOMPARE(r.failures.size(), 1);
     QCOMPARE(r.site.uploadConnections, step == FakeSite::FilePost ? 1 : 0);
     QVERIFY(r.events.filter(u"/watch?v="_s).isEmpty()); // no address
-    if (step == FakeSite::Login || step < 0)
-        QVERIFY(r.stopped());
-}
-
-void TestUploadSession::peerEndsTheExchange_data()
-{
-    QTest::addColumn<int>("step");
-    QTest::addColumn<QByteArrayList>("pieces");
-    QTest::addColumn<FakeSite::End>("end");
-    QTest::addColumn<int>("failure");
-    const int error = int(UploadFailure::ConnectionError);
-    const char *names[] = {"login", "upload page", "metadata form", "file post"};
-    for (int step = FakeSite::Login; step < FakeSite::StepCount; ++step) {
-        QTest::addRow("%s: closed at once", names[step])
-            << step << QByteArrayList{} << FakeSite::End::Close << error;
-        QTest::addRow("%s: reset", names[step])
-            << step << QByteArrayList{} << FakeSite::End::Reset << error;
-        // The upload server's first piece must carry the id.
-        QTest::addRow("%s: closed after part of an answer", names[step])
-            << step << QByteArrayList{"HTTP/1.1 200 OK\r\nContent-Length: 900\r\n\r\n<html>"}
-            << FakeSite::End::Close
-            << (step == FakeSite::FilePost ? int(UploadFailure::NoVideoId) : error);
-    }
-}
-
-void TestUploadSession::peerEndsTheExchange()
-{
-    QFETCH(int, step);
-    QFETCH(QByteArrayList, pieces);
-    QFETCH(FakeSite::End, end);
-    QFETCH(int, failure);
-    const int error = int(UploadFailure::ConnectionError);
-    Rig r;
-    r.site.scripts[step].pieces = pieces;
-    r.site.scripts[step].end = end;
-    r.start();
-    // The exchange can never get what it waits for: a connection error of its step.
-    QTRY_COMPARE_WITH_TIMEOUT(r.failures.size(), 1, 10000);
-    QCOMPARE(r.failures[0], failure);
-    // A connection error closes everything; the answer without an id ends the program.
-    if (failure == error)
-        QVERIFY(r.closedAtFailure && r.stopped());
-    QVERIFY(r.events.filter(u"/watch?v="_s).isEmpty());
-    QTest::qWait(200);
-    QCOMPARE(r.failures.size(), 1);
 }
 
 void TestUploadSession::answersAreBounded()
@@ -362,6 +333,51 @@ void TestUploadSession::answersAreBounded()
     QCOMPARE(r.session.loginAnswers().size(), UploadSession::AnswerKept);
     QCOMPARE(r.session.uploadAnswers().size(), UploadSession::AnswerKept);
     QVERIFY(r.failures.isEmpty());
+}
+
+void TestUploadSession::siteNamedAtRunTime_data()
+{
+    QTest::addColumn<QString>("address");    // "%1" stands for the fake site's port
+    QTest::addColumn<QString>("routedHost"); // routed with its port to the fake; none when empty
+    QTest::addColumn<int>("routedPort");
+    QTest::newRow("address and port") << u"127.0.0.1:%1"_s << QString() << 0;
+    QTest::newRow("name with a port of its own")
+        << u"Videos.Example:8123"_s << u"videos.example"_s << 8123;
+    QTest::newRow("name without port") << u"videos.example"_s << u"videos.example"_s << 80;
+}
+
+void TestUploadSession::siteNamedAtRunTime()
+{
+    QFETCH(QString, address);
+    QFETCH(QString, routedHost);
+    QFETCH(int, routedPort);
+    Rig r; // its routes lead the upload host of the form to the fake
+    if (!routedHost.isEmpty())
+        r.routes.add(routedHost, quint16(routedPort), u"127.0.0.1"_s, r.site.sitePort());
+    const QString text = address.contains(u"%1"_s) ? address.arg(r.site.sitePort()) : address;
+    SiteAddress at;
+    QVERIFY(ParseSiteAddress(text, &at, nullptr));
+    const QByteArray authority = text.toLatin1();
+
+    AccountCheck check(r.routes, at);
+    QSignalSpy checked(&check, &AccountCheck::finished);
+    check.start(u"user"_s, u"secret"_s);
+    QTRY_COMPARE_WITH_TIMEOUT(checked.size(), 1, 10000);
+    QCOMPARE(checked[0][0].value<AccountCheckResult>(), AccountCheckResult::Accepted);
+    QCOMPARE(r.site.received[FakeSite::Login], LoginRequest(authority, u"user"_s, u"secret"_s));
+
+    UploadSession session(r.routes, at);
+    session.setPauseBeforePost(0);
+    QSignalSpy finished(&session, &UploadSession::finished);
+    QSignalSpy failed(&session, &UploadSession::failed);
+    session.start({u"user"_s, u"secret"_s}, r.path, {"t", "d", "g", "1"});
+    QTRY_COMPARE_WITH_TIMEOUT(finished.size() + failed.size(), 1, 15000);
+    QCOMPARE(failed.size(), 0);
+    QCOMPARE(finished[0][0].toString(), u"http://"_s + text + u"/watch?v=vid42"_s);
+    const QByteArray cookie = session.loginCookie();
+    QCOMPARE(r.site.received[FakeSite::Login], LoginRequest(authority, u"user"_s, u"secret"_s));
+    QCOMPARE(r.site.received[FakeSite::UploadPage], UploadPageRequest(authority, cookie));
+    QCOMPARE(r.site.received[FakeSite::MetadataForm], MetadataRequest(authority, cookie));
 }
 
 QTEST_GUILESS_MAIN(TestUploadSession)

@@ -9,48 +9,30 @@ class TestConversion : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void roundTrip_data();
-    void roundTrip();
+    void answer_data();
+    void answer();
 };
 
-void TestConversion::roundTrip_data()
+// The way of the texts to the service (brackets out, CR LF breaks, tokens)
+// is checked whole by the video information dialog's OK against the
+// stand-in site; here the reading of answers the site's service may give.
+void TestConversion::answer_data()
 {
-    QTest::addColumn<QString>("text");       // typed; null when only the answer side is tested
-    QTest::addColumn<QByteArray>("sent");    // what the text travels as
     QTest::addColumn<QByteArray>("section"); // an answer section
     QTest::addColumn<QByteArray>("result");  // the bytes that section yields
-
-    const auto row = [](const char *name, const QString &text, const QByteArray &sent,
-                        const QByteArray &section, const QByteArray &result) {
-        QTest::newRow(name) << text << sent << section << result;
-    };
-    const QByteArray sale = "50[_ULK-PERCENT_][_ULK-SPACE_]off[_ULK-SPACE_][_ULK-AMP_]"
-                            "[_ULK-SPACE_]more";
-    row("50% off & more", u"50% off & more"_s, sale, sale, "50% off & more");
-    row("café", u"caf\u00e9"_s, "caf\xC3\xA9", "caf%C3%A9", "caf\xC3\xA9");
-    row("two lines", u"a\nb"_s, "a[_ULK-CRLF_]b", "a[_ULK-CRLF_]b", "a\r\nb");
-    row("2 < 3+1: bracket out, + stays", u"2 < 3+1"_s, "2[_ULK-SPACE_][_ULK-SPACE_]3+1",
-        "2[_ULK-SPACE_][_ULK-SPACE_]3+1", "2  3+1");
-    row("literal token", u"[_ULK-AMP_]"_s, "[_ULK-AMP_]", "[_ULK-AMP_]", "&");
-    row("typed %41 is no escape", u"%41"_s, "[_ULK-PERCENT_]41", "[_ULK-PERCENT_]41", "%41");
-    row("escapes, hex digits in either case", {}, {}, "%41%62c%e9%E9", "Abc\xE9\xE9");
-    row("%zz and %4 at the end stay", {}, {}, "%zzx%4", "%zzx%4");
-    row("plain spaces and breaks", {}, {}, "a b\r\nc\nd", "a b\r\nc\nd");
+    QTest::newRow("tokens") << QByteArray("50[_ULK-PERCENT_][_ULK-SPACE_][_ULK-AMP_][_ULK-CRLF_]x")
+                            << QByteArray("50% &\r\nx");
+    QTest::newRow("escapes, hex digits in either case")
+        << QByteArray("%41%62c%e9%E9") << QByteArray("Abc\xE9\xE9");
+    QTest::newRow("%zz and %4 at the end stay") << QByteArray("%zzx%4") << QByteArray("%zzx%4");
+    QTest::newRow("plain spaces and breaks")
+        << QByteArray("a b\r\nc\nd") << QByteArray("a b\r\nc\nd");
 }
 
-void TestConversion::roundTrip()
+void TestConversion::answer()
 {
-    QFETCH(QString, text);
-    QFETCH(QByteArray, sent);
     QFETCH(QByteArray, section);
     QFETCH(QByteArray, result);
-
-    if (!text.isNull()) {
-        // The way of the description: brackets out, CR LF breaks, tokens.
-        const QString p = EncodePlaceholders(LineBreaksToCrLf(RemoveAngleBrackets(text)));
-        QCOMPARE(ConversionBody(p, p, p), "title=" + sent + "&dscr=" + sent + "&tags=" + sent);
-    }
-
     // The sections in another order than asked, among other text.
     const QByteArray answer = "<html><TAGS>" + section + "</TAGS>\r\n<TITLE>" + section
                               + "</TITLE><DSCR>" + section + "</DSCR></html>";
