@@ -67,9 +67,9 @@ struct Cli
 // The stand-in site with the account alice, naming its servers by address.
 struct Site
 {
-    bool start()
+    bool start(const QStringList &more = {})
     {
-        return site.start({u"--public-host"_s, u"127.0.0.1"_s})
+        return site.start(QStringList{u"--public-host"_s, u"127.0.0.1"_s} + more)
                && site.addAccount(u"alice"_s, Password);
     }
     QString address() const { return u"127.0.0.1:"_s + QString::number(site.sitePort()); }
@@ -82,58 +82,6 @@ struct Site
     }
 
     SiteProcess site;
-};
-
-// A TCP relay to a local port. Answers can be rewritten on their way back;
-// after `holdAfter` bytes towards the server it forwards nothing more and
-// stops reading, so that the sender's post stays under way.
-class Relay : public QObject
-{
-public:
-    explicit Relay(quint16 target, qint64 holdAfter = -1)
-    {
-        connect(&server, &QTcpServer::newConnection, this, [this, target, holdAfter] {
-            while (QTcpSocket *client = server.nextPendingConnection()) {
-                auto *upstream = new QTcpSocket(client);
-                upstreams.append(upstream);
-                client->setReadBufferSize(64 * 1024);
-                upstream->connectToHost(QHostAddress::LocalHost, target);
-                connect(client, &QTcpSocket::readyRead, upstream, [=, this] {
-                    const QByteArray piece =
-                        holdAfter < 0 ? client->readAll()
-                                      : client->read(qMax<qint64>(0, holdAfter - forwarded));
-                    forwarded += piece.size();
-                    upstream->write(piece);
-                });
-                connect(upstream, &QTcpSocket::readyRead, client, [=, this] {
-                    QByteArray piece = upstream->readAll();
-                    for (const auto &[from, to] : std::as_const(rewrites))
-                        piece.replace(from, to);
-                    client->write(piece);
-                });
-                connect(client, &QTcpSocket::disconnected, upstream, &QTcpSocket::abort);
-                connect(upstream, &QTcpSocket::disconnected, client,
-                        &QTcpSocket::disconnectFromHost);
-            }
-        });
-    }
-
-    // Listens on a port with as many digits as `other`, so that rewriting
-    // one for the other keeps every length.
-    bool listenLike(quint16 other)
-    {
-        for (int i = 0; i < 50 && server.listen(QHostAddress::LocalHost, 0); ++i) {
-            if (QByteArray::number(server.serverPort()).size() == QByteArray::number(other).size())
-                return true;
-            server.close();
-        }
-        return false;
-    }
-
-    QTcpServer server;
-    QList<QPair<QByteArray, QByteArray>> rewrites;
-    QList<QPointer<QTcpSocket>> upstreams;
-    qint64 forwarded = 0;
 };
 
 } // namespace
@@ -329,35 +277,45 @@ void TestE2ECli::uploadFails()
 
 void TestE2ECli::interruptDuringPost()
 {
+    // The upload form names 127.0.0.1:PORT, where a relay passes on the
+    // first mebibyte of the post to the upload server (at 127.0.0.2 with the
+    // same port) and then reads no more, so that the post stays under way.
+    QTcpServer relay;
+    QVERIFY(relay.listen(QHostAddress::LocalHost, 0));
+    const QHostAddress uploadHost(u"127.0.0.2"_s);
+    qint64 forwarded = 0;
+    QList<QPointer<QTcpSocket>> upstreams;
+    connect(&relay, &QTcpServer::newConnection, this, [&] {
+        QTcpSocket *client = relay.nextPendingConnection();
+        auto *upstream = new QTcpSocket(client);
+        upstreams.append(upstream);
+        client->setReadBufferSize(64 * 1024);
+        upstream->connectToHost(uploadHost, relay.serverPort());
+        connect(client, &QTcpSocket::readyRead, upstream, [&, client, upstream] {
+            const QByteArray piece = client->read(qMax<qint64>(0, 1024 * 1024 - forwarded));
+            forwarded += piece.size();
+            upstream->write(piece);
+        });
+    });
     Site site;
-    QVERIFY2(site.start(), qPrintable(site.site.errorString()));
+    QVERIFY2(site.start({u"--upload-listen"_s,
+                         uploadHost.toString() + u':' + QString::number(relay.serverPort())}),
+             qPrintable(site.site.errorString()));
     Cli cli;
     QCOMPARE(site.setAccount(cli), 0);
-
-    // The site's answers come through one relay, with the upload form's
-    // address turned to a second relay that passes on the first mebibyte of
-    // the post and then holds it.
-    const quint16 uploadPort = site.site.uploadPort();
-    Relay front(site.site.sitePort());
-    Relay upload(uploadPort, 1024 * 1024);
-    QVERIFY(front.server.listen(QHostAddress::LocalHost, 0));
-    QVERIFY(upload.listenLike(uploadPort));
-    front.rewrites.append({"127.0.0.1:" + QByteArray::number(uploadPort),
-                           "127.0.0.1:" + QByteArray::number(upload.server.serverPort())});
 
     QTemporaryDir dir;
     QFile file(dir.filePath(u"long.avi"_s));
     const QByteArray video = VideoBytes(24 * 1024 * 1024, 8);
     QVERIFY(file.open(QIODevice::WriteOnly) && file.write(video) == video.size());
     file.close();
-    const QString relayed = u"127.0.0.1:"_s + QString::number(front.server.serverPort());
     QProcess p;
-    cli.start(p, {u"upload"_s, file.fileName(), u"--title=t"_s, u"--description=d"_s,
-                  u"--category=Music"_s, u"--tags=x"_s, u"--site"_s, relayed,
-                  u"--conversion-host"_s, relayed});
+    cli.start(p, QStringList{u"upload"_s, file.fileName(), u"--title=t"_s, u"--description=d"_s,
+                             u"--category=Music"_s, u"--tags=x"_s}
+                     + site.at());
     QVERIFY(p.waitForStarted(10000));
     // The post is under way: the site is writing it to a part file.
-    QTRY_VERIFY_WITH_TIMEOUT(upload.forwarded == 1024 * 1024, 60000);
+    QTRY_COMPARE_WITH_TIMEOUT(forwarded, 1024 * 1024, 60000);
     QTRY_COMPARE_WITH_TIMEOUT(site.files().filter(u".part"_s).size(), 1, 30000);
     QCOMPARE(p.state(), QProcess::Running);
 
@@ -370,7 +328,7 @@ void TestE2ECli::interruptDuringPost()
     // The program's connection is gone; the relay, which holds what it
     // still sent unread, closes its side to the site, which then drops the
     // part file and keeps nothing.
-    for (const QPointer<QTcpSocket> &upstream : std::as_const(upload.upstreams)) {
+    for (const QPointer<QTcpSocket> &upstream : std::as_const(upstreams)) {
         if (upstream)
             upstream->abort();
     }
