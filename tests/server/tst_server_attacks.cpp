@@ -65,15 +65,6 @@ bool allClosed(const Sockets &sockets)
     });
 }
 
-// GET / with a fresh connection from 127.0.0.1; the status and the time taken.
-std::pair<int, qint64> probe(quint16 port)
-{
-    QElapsedTimer timer;
-    timer.start();
-    const int status = SiteKit::get(port, "/").status;
-    return {status, timer.elapsed()};
-}
-
 QByteArray loginPost(const QByteArray &user, const QByteArray &password)
 {
     const QByteArray body = "username=" + user + "&password=" + password;
@@ -103,29 +94,24 @@ private Q_SLOTS:
 
 void TestServerAttacks::idleAndSlowClients_data()
 {
-    QTest::addColumn<int>("addresses"); // the 300 attackers are spread over this many
-    QTest::addColumn<QByteArray>(
-        "trickle"); // sent one byte a second, over and over; empty: nothing
-    QTest::newRow("300 idle, 10 addresses") << 10 << QByteArray();
-    QTest::newRow("300 sending a head a byte a second, 10 addresses")
-        << 10
+    // Sent one byte a second, over and over; empty: nothing.
+    QTest::addColumn<QByteArray>("trickle");
+    QTest::newRow("300 idle") << QByteArray();
+    QTest::newRow("300 sending a head a byte a second")
         << QByteArray("GET / HTTP/1.1\r\nHost: localhost\r\nUser-Agent: one byte at a time\r\n");
-    QTest::newRow("300 sending blank lines a byte a second, 10 addresses")
-        << 10 << QByteArray("\r\n");
-    QTest::newRow("300 idle, one address") << 1 << QByteArray();
+    QTest::newRow("300 sending blank lines a byte a second") << QByteArray("\r\n");
 }
 
 void TestServerAttacks::idleAndSlowClients()
 {
-    QFETCH(int, addresses);
     QFETCH(QByteArray, trickle);
     SiteProcess site;
     QVERIFY2(site.start(ShortLimits), qPrintable(site.errorString()));
 
-    constexpr int Attackers = 300;
+    // Spread over 10 addresses, under the limit per address.
     Sockets attackers;
-    for (int i = 0; i < Attackers; ++i)
-        attackers.push_back(connectFrom(10 + i % addresses, site.sitePort()));
+    for (int i = 0; i < 300; ++i)
+        attackers.push_back(connectFrom(10 + i % 10, site.sitePort()));
     int sentBytes = 0;
     QTimer trickleTimer;
     connect(&trickleTimer, &QTimer::timeout, this, [&] {
@@ -137,35 +123,19 @@ void TestServerAttacks::idleAndSlowClients()
     });
     if (!trickle.isEmpty())
         trickleTimer.start(1000);
-    const auto connected = [&attackers] {
-        return std::all_of(attackers.begin(), attackers.end(), [](const auto &s) {
-            return s->state() != QAbstractSocket::ConnectingState;
-        });
-    };
-    QTRY_VERIFY_WITH_TIMEOUT(connected(), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        std::none_of(attackers.begin(), attackers.end(),
+                     [](const auto &s) { return s->state() == QAbstractSocket::ConnectingState; }),
+        20000);
     QTest::qWait(1500);
-
-    qint64 slowest = 0;
-    for (int i = 0; i < 5; ++i) {
-        const auto [status, ms] = probe(site.sitePort());
-        QCOMPARE(status, 200);
-        slowest = qMax(slowest, ms);
-        QTest::qWait(200);
-    }
-    int refused = 0;
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(SiteKit::get(site.sitePort(), "/").status, 200);
     for (const auto &socket : attackers)
-        refused += socket->peek(64).startsWith("HTTP/1.1 503 ") ? 1 : 0;
-    qInfo("%d attackers from %d addresses: GET / answered, slowest of 5 in %lld ms; %d attackers "
-          "answered 503",
-          Attackers, addresses, slowest, refused);
-    QCOMPARE(refused, addresses == 1 ? Attackers - 32 : 0);
+        QVERIFY(!socket->peek(64).startsWith("HTTP/1.1 503 "));
 
     // The server closes them all: those sending a head at its deadline, the
     // others at the idle timeout, which blank lines do not restart.
-    QElapsedTimer untilClosed;
-    untilClosed.start();
     QTRY_VERIFY_WITH_TIMEOUT(allClosed(attackers), 20000);
-    qInfo("all attackers closed by the server after %lld ms more", untilClosed.elapsed());
     QVERIFY(site.stop());
 }
 
@@ -249,7 +219,7 @@ void TestServerAttacks::answersNeverRead()
     const qint64 rssBefore = memoryOf(site, "VmRSS:");
 
     // The client takes nothing from its socket and keeps sending requests
-    // until the connection takes no more for two seconds.
+    // until the connection has taken nothing more for two seconds.
     QTcpSocket socket;
     socket.setReadBufferSize(1);
     socket.connectToHost(QHostAddress::LocalHost, site.sitePort());
@@ -257,36 +227,27 @@ void TestServerAttacks::answersNeverRead()
     QByteArray chunk;
     while (chunk.size() < 64 * 1024)
         chunk += "GET " + path + " HTTP/1.1\r\nHost: localhost\r\n\r\n";
-    constexpr qint64 Limit = 512 * 1024 * 1024;
     qint64 written = 0;
-    qint64 taken = -1;
     QElapsedTimer sinceProgress;
     sinceProgress.start();
     QDeadlineTimer deadline(60000);
-    while (!deadline.hasExpired() && written < Limit
+    while (sinceProgress.elapsed() < 2000 && !deadline.hasExpired() && written < 512 * 1024 * 1024
            && socket.state() == QAbstractSocket::ConnectedState) {
         if (socket.bytesToWrite() < 256 * 1024) {
             socket.write(chunk);
             written += chunk.size();
         }
-        socket.waitForBytesWritten(100);
-        if (written - socket.bytesToWrite() != taken) {
-            taken = written - socket.bytesToWrite();
+        if (socket.waitForBytesWritten(100))
             sinceProgress.restart();
-        } else if (sinceProgress.elapsed() > 2000) {
-            break;
-        }
     }
+    const qint64 taken = written - socket.bytesToWrite();
     const qint64 rssAfter = memoryOf(site, "VmRSS:");
-    const qint64 peak = memoryOf(site, "VmHWM:");
-    qInfo("a client that never reads: the connection took %lld KiB, then nothing more; server "
-          "memory %lld KiB "
-          "before, %lld KiB after (peak %lld KiB)",
-          taken / 1024, rssBefore, rssAfter, peak);
+    qInfo("the connection took %lld KiB; server memory %lld KiB before, %lld KiB after",
+          taken / 1024, rssBefore, rssAfter);
     QVERIFY2(taken < 64 * 1024 * 1024, "the server kept reading");
     if (MemoryMeasured)
         QVERIFY(rssAfter - rssBefore < 32 * 1024);
-    QCOMPARE(probe(site.sitePort()).first, 200);
+    QCOMPARE(SiteKit::get(site.sitePort(), "/").status, 200);
     QVERIFY(site.stop());
 }
 
@@ -325,20 +286,18 @@ void TestServerAttacks::bodiesHeldOpen()
         socket->write(head + body);
     }
     // The bodies stop coming, and each connection is closed at the end of
-    // its rate window (answered 503 before, or not answered at all).
+    // its rate window.
     QTRY_VERIFY_WITH_TIMEOUT(allClosed(clients), 60000);
-    const int refused = int(std::count_if(answers.begin(), answers.end(), [](const QByteArray &a) {
-        return a.startsWith("HTTP/1.1 503 ");
-    }));
-    const int otherAnswers = int(std::count_if(answers.begin(), answers.end(),
-                                               [](const QByteArray &a) { return !a.isEmpty(); }))
-                             - refused;
+    // Answered 503 before, or not answered at all.
+    int refused = 0;
+    for (const QByteArray &answer : answers) {
+        QVERIFY2(answer.isEmpty() || answer.startsWith("HTTP/1.1 503 "), answer.constData());
+        refused += answer.isEmpty() ? 0 : 1;
+    }
     const qint64 peak = memoryOf(site, "VmHWM:");
-    qInfo("%d bodies of %d KiB held open: %d answered 503; server memory %lld KiB before, peak "
-          "%lld KiB",
-          Clients, bodySize / 1024, refused, rssBefore, peak);
+    qInfo("%d answered 503; server memory %lld KiB before, peak %lld KiB", refused, rssBefore,
+          peak);
     QVERIFY(refused >= minRefused);
-    QCOMPARE(otherAnswers, 0);
     if (MemoryMeasured)
         QVERIFY(peak - rssBefore < 64 * 1024);
     QVERIFY(site.stop());
@@ -351,44 +310,29 @@ void TestServerAttacks::loginsAtOnce()
     QVERIFY(site.addAccount(u"ann"_s, u"pw"_s));
 
     // Twenty logins (the account's and nineteen unknown names, which cost a
-    // password check just the same), then a page.
+    // password check just the same), then a page. The order of the answers
+    // is kept: "page" or the login's number.
     constexpr int Logins = 20;
-    QElapsedTimer clock;
-    Sockets logins;
-    std::vector<QByteArray> answers(Logins);
-    std::vector<qint64> answeredAt(Logins, -1);
-    clock.start();
-    for (int i = 0; i < Logins; ++i) {
-        logins.push_back(connectFrom(1, site.sitePort()));
-        QTcpSocket *socket = logins.back().get();
+    Sockets sockets;
+    std::vector<QByteArray> answers(Logins + 1);
+    QStringList order;
+    for (int i = 0; i <= Logins; ++i) {
+        sockets.push_back(connectFrom(1, site.sitePort()));
+        QTcpSocket *socket = sockets.back().get();
         connect(socket, &QTcpSocket::readyRead, this, [&, i, socket] {
+            if (answers[i].isEmpty())
+                order.append(i == Logins ? u"page"_s : QString::number(i));
             answers[i] += socket->readAll();
-            if (answeredAt[i] < 0)
-                answeredAt[i] = clock.elapsed();
         });
-        socket->write(i == 0 ? loginPost("ann", "pw")
-                             : loginPost("nobody" + QByteArray::number(i), "pw"));
+        socket->write(i == Logins
+                          ? "GET / HTTP/1.1\r\nHost: localhost\r\n\r\n"
+                          : loginPost(i == 0 ? "ann" : "nobody" + QByteArray::number(i), "pw"));
     }
-    QTcpSocket page;
-    qint64 pageAt = -1;
-    QByteArray pageAnswer;
-    connect(&page, &QTcpSocket::readyRead, this, [&] {
-        pageAnswer += page.readAll();
-        if (pageAt < 0)
-            pageAt = clock.elapsed();
-    });
-    page.connectToHost(QHostAddress::LocalHost, site.sitePort());
-    page.write("GET / HTTP/1.1\r\nHost: localhost\r\n\r\n");
-    const auto answered = [&] {
-        return std::count(answeredAt.begin(), answeredAt.end(), -1) == 0 && pageAt >= 0;
-    };
-    QTRY_VERIFY_WITH_TIMEOUT(answered(), 60000);
-    const qint64 lastLogin = *std::max_element(answeredAt.begin(), answeredAt.end());
-    qInfo("%d logins at once: GET / answered after %lld ms, the logins after %lld to %lld ms",
-          Logins, pageAt, *std::min_element(answeredAt.begin(), answeredAt.end()), lastLogin);
-    QVERIFY(pageAnswer.startsWith("HTTP/1.1 200 "));
-    // The page does not wait for the password checks.
-    QVERIFY(pageAt < lastLogin);
+    QTRY_COMPARE_WITH_TIMEOUT(order.size(), Logins + 1, 60000);
+    qInfo() << "answered in this order:" << order.join(u' ');
+    QVERIFY(answers[Logins].startsWith("HTTP/1.1 200 "));
+    // The page does not wait for all the password checks.
+    QVERIFY(order.indexOf(u"page"_s) < Logins);
     for (int i = 0; i < Logins; ++i) {
         const QByteArray marker =
             i == 0 ? "\r\nSet-Cookie: LOGIN_INFO=" : "Sorry, your login was incorrect.";

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "siteprocess.h"
+
+#include <QByteArrayList>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+
+// A video file whose bytes include CR, LF, NUL and the multipart boundary.
+inline QByteArray VideoBytes(qsizetype size, quint32 seed)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    QRandomGenerator(seed).fillRange(reinterpret_cast<quint32 *>(bytes.data()), size / 4);
+    const QByteArray awkward("\r\n--Xu02=$\r\n\0\r--Xu02=$--\r\n", 26);
+    for (qsizetype at : {qsizetype(0), size / 2, size - awkward.size()})
+        bytes.replace(at, awkward.size(), awkward);
+    return bytes;
+}
+
+// The site's stored videos in upload order: id, "title|description|tags|category" and file.
+inline QList<QByteArrayList> StoredVideos(const SiteProcess &site)
+{
+    using namespace Qt::StringLiterals;
+    QList<QByteArrayList> videos;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"e2e"_s);
+        db.setDatabaseName(site.dataDir() + u"/videosite.sqlite"_s);
+        db.open();
+        QSqlQuery q(u"SELECT id, CAST(title || '|' || description || '|' || tags || '|' || "
+                    "category AS BLOB) FROM videos ORDER BY created, rowid"_s,
+                    db);
+        while (q.next()) {
+            QFile file(site.dataDir() + u"/videos/"_s + q.value(0).toString() + u".video"_s);
+            file.open(QIODevice::ReadOnly);
+            videos.append({q.value(0).toByteArray(), q.value(1).toByteArray(), file.readAll()});
+        }
+    }
+    QSqlDatabase::removeDatabase(u"e2e"_s);
+    return videos;
+}
