@@ -107,7 +107,7 @@ Picture LogoImage(QSize size, const QColor &background)
 
 Picture RedCrossIcon(QSize size)
 {
-    return Picture(size, Qt::transparent, u"X"_s, [](QPainter &p, QSize size) {
+    return Picture(size, Qt::transparent, u"Clear"_s, [](QPainter &p, QSize size) {
         p.setRenderHint(QPainter::Antialiasing);
         const QRectF r = QRectF(QPointF(0, 0), QSizeF(size)).adjusted(3, 3, -3, -3);
         p.setPen(QPen(QColor(210, 20, 20), 4, Qt::SolidLine, Qt::RoundCap));

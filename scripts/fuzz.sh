@@ -33,6 +33,8 @@ export ASAN_OPTIONS="detect_leaks=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 mkdir -p "$build/fuzz-logs"
 status=0
+passed=0
+failed=0
 for source in fuzz/fuzz_*.cpp; do
     target=$(basename "$source" .cpp)
     corpus="$work/corpus/$target"
@@ -56,8 +58,11 @@ for source in fuzz/fuzz_*.cpp; do
         grep -E "ERROR: |invariant broken|runtime error|SUMMARY" "$log" | head -n 5 >&2 || true
         grep -o "Test unit written to .*" "$log" | sed 's/^Test unit written to /fuzz: crashing input: /' >&2 || true
         status=1
+        failed=$((failed + 1))
         continue
     fi
+    passed=$((passed + 1))
     grep -E "^stat::number_of_executed_units|^stat::peak_rss_mb" "$log" | tr '\n' ' ' | sed 's/^/fuzz:   /;s/$/\n/'
 done
+echo "fuzz: $passed passed, $failed failed"
 exit "$status"

@@ -1,6 +1,6 @@
 // How the windows look: pictures drawn for the screen's scale (the test runs
-// at several QT_SCALE_FACTOR values), texts readable on the backgrounds the
-// design fixes under a dark palette, and "My Videos" in its gap whatever the
+// at several QT_SCALE_FACTOR values), texts readable on the fixed
+// backgrounds under a dark palette, and "My Videos" in its gap whatever the
 // font.
 #include "account/accountdialog.h"
 #include "windowrig.h"

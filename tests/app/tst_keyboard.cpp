@@ -192,7 +192,7 @@ void TestKeyboard::pressing_data()
     QTest::newRow("UPLOAD!, Enter") << u"file chosen"_s << u"uploadButton"_s << enter << button
                                     << u"UPLOAD!"_s << u"VideoInfoDialog"_s;
     QTest::newRow("red X, Space") << u"file chosen"_s << u"clearFileButton"_s << space << button
-                                  << u"X"_s << noFile;
+                                  << u"Clear"_s << noFile;
     QTest::newRow("Cancel, Enter") << u"uploading"_s << u"cancelLink"_s << enter << link
                                    << u"Cancel"_s << u"display %1"_s.arg(int(D::FileChosen));
     QTest::newRow("Upload New, Space")
