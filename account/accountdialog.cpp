@@ -6,6 +6,7 @@
 #include "platform/messagebox.h"
 #include "platform/platform.h"
 #include "platform/widgets.h"
+#include "site/spaces.h"
 
 #include <QEvent>
 #include <QFrame>
@@ -21,24 +22,6 @@ using namespace Qt::StringLiterals;
 namespace uplark {
 
 namespace {
-
-// The text with leading and trailing space characters removed; tabs and
-// other white space stay.
-QString TrimSpaces(const QString &text)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text.at(begin) == u' ')
-        ++begin;
-    while (end > begin && text.at(end - 1) == u' ')
-        --end;
-    return text.mid(begin, end - begin);
-}
-
-bool OnlySpaces(const QString &text)
-{
-    return QString(text).remove(u' ').isEmpty();
-}
 
 const QColor FocusColour(192, 255, 192);
 

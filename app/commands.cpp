@@ -7,6 +7,7 @@
 #include "app/terminal.h"
 #include "site/numbers.h"
 #include "site/progress.h"
+#include "site/spaces.h"
 #include "site/uploadsession.h"
 #include "videoinfo/conversion.h"
 #include "videoinfo/textconversion.h"
@@ -35,22 +36,6 @@ int Fail(int code, const QString &message)
     return code;
 }
 
-bool OnlySpaces(const QString &text)
-{
-    return QString(text).remove(u' ').isEmpty();
-}
-
-QString TrimSpaces(const QString &text)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text.at(begin) == u' ')
-        ++begin;
-    while (end > begin && text.at(end - 1) == u' ')
-        --end;
-    return text.mid(begin, end - begin);
-}
-
 // The description file's text: UTF-8, without the line breaks at its end.
 bool ReadDescriptionFile(const QString &path, QString *text, QString *error)
 {
@@ -69,21 +54,6 @@ bool ReadDescriptionFile(const QString &path, QString *text, QString *error)
     while (text->endsWith(u'\n') || text->endsWith(u'\r'))
         text->chop(1);
     return true;
-}
-
-QString StepText(UploadStep step)
-{
-    switch (step) {
-    case UploadStep::Connecting:
-        return u"Connecting to YouTube server..."_s;
-    case UploadStep::LoggingIn:
-        return u"Logging in..."_s;
-    case UploadStep::Uploading:
-        return u"Uploading... Please wait"_s;
-    case UploadStep::PreparingAddress:
-        return u"Preparing your video address..."_s;
-    }
-    return {};
 }
 
 } // namespace
@@ -145,7 +115,7 @@ int RunUpload(const CommandLine &line, const CommandContext &context)
 
     // The texts go through the conversion service as the dialog sends them.
     StatusLine status;
-    status.show(StepText(UploadStep::Connecting));
+    status.show(UploadStepText(UploadStep::Connecting));
     TextConversion conversion(*context.http, context.addresses.conversion.authority);
     const std::optional<ConvertedTexts> converted = conversion.convert(
         RemoveAngleBrackets(line.title), LineBreaksToCrLf(RemoveAngleBrackets(description)),
@@ -166,7 +136,7 @@ int RunUpload(const CommandLine &line, const CommandContext &context)
     QString watchAddress;
     QString failure;
     QObject::connect(&session, &UploadSession::stepChanged, &loop,
-                     [&](UploadStep step) { status.show(StepText(step)); });
+                     [&](UploadStep step) { status.show(UploadStepText(step)); });
     QObject::connect(&session, &UploadSession::fileAnnounced, &loop,
                      [&](const QString &name, qint64 bytes) {
                          const QLocale locale;

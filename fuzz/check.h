@@ -36,3 +36,17 @@ inline std::pair<QByteArray, QByteArray> SplitAtNul(const QByteArray &input)
         return {input, QByteArray()};
     return {input.left(nul), input.mid(nul + 1)};
 }
+
+// Every byte as "%" and two hex digits of one case.
+inline QByteArray EscapeEveryByte(QByteArrayView bytes, bool lowerCase)
+{
+    const char *digits = lowerCase ? "0123456789abcdef" : "0123456789ABCDEF";
+    QByteArray escaped;
+    escaped.reserve(bytes.size() * 3);
+    for (const char c : bytes) {
+        escaped += '%';
+        escaped += digits[uchar(c) >> 4];
+        escaped += digits[uchar(c) & 0xF];
+    }
+    return escaped;
+}

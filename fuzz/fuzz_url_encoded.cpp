@@ -8,24 +8,6 @@ namespace videosite {
 }
 using namespace videosite;
 
-namespace {
-
-// Every byte as "%" and two hex digits of one case.
-QByteArray EscapeEveryByte(QByteArrayView bytes, bool lowerCase)
-{
-    const char *digits = lowerCase ? "0123456789abcdef" : "0123456789ABCDEF";
-    QByteArray escaped;
-    escaped.reserve(bytes.size() * 3);
-    for (const char c : bytes) {
-        escaped += '%';
-        escaped += digits[uchar(c) >> 4];
-        escaped += digits[uchar(c) & 0xF];
-    }
-    return escaped;
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArray text = FuzzBytes(data, size);

@@ -19,6 +19,23 @@ using namespace Qt::StringLiterals;
 
 namespace uplark {
 
+QString UploadStepText(UploadStep step)
+{
+    switch (step) {
+    case UploadStep::Connecting:
+        return QCoreApplication::translate("uplark::UploadSession",
+                                           "Connecting to YouTube server...");
+    case UploadStep::LoggingIn:
+        return QCoreApplication::translate("uplark::UploadSession", "Logging in...");
+    case UploadStep::Uploading:
+        return QCoreApplication::translate("uplark::UploadSession", "Uploading... Please wait");
+    case UploadStep::PreparingAddress:
+        return QCoreApplication::translate("uplark::UploadSession",
+                                           "Preparing your video address...");
+    }
+    return {};
+}
+
 QString UploadFailureMessage(UploadFailure failure, const QString &detail)
 {
     switch (failure) {

@@ -37,6 +37,9 @@ enum class UploadFailure {
     NoVideoId,            // the upload server's answer carries no video id
 };
 
+// What the user is shown for a step: "Connecting to YouTube server..." and so on.
+QString UploadStepText(UploadStep step);
+
 // The message that tells the user about a failure; `detail` is the system's
 // description of an unreadable file.
 QString UploadFailureMessage(UploadFailure failure, const QString &detail = {});

@@ -1,5 +1,7 @@
 #include "videoinfo/videoinfo.h"
 
+#include "site/spaces.h"
+
 #include <QCoreApplication>
 
 using namespace Qt::StringLiterals;
@@ -21,11 +23,6 @@ constexpr Category Categories[] = {
     {u"People & Blogs", "22"},  {u"Pets & Animals", "15"},  {u"Science & Technology", "28"},
     {u"Sports", "17"},          {u"Travel & Events", "19"},
 };
-
-bool OnlySpaces(const QString &text)
-{
-    return QString(text).remove(u' ').isEmpty();
-}
 
 } // namespace
 
