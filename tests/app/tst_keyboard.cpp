@@ -14,14 +14,10 @@ using namespace uplark::test;
 
 namespace {
 
-// The control of `window` that has the keyboard focus, by object name (by
-// accessible name when it has none, as the preview's controls).
+// The name of the control of `window` that has the keyboard focus.
 QString Focused(const QWidget &window)
 {
-    QWidget *f = window.focusWidget();
-    if (!f)
-        return {};
-    return f->objectName().isEmpty() ? f->accessibleName() : f->objectName();
+    return window.focusWidget() ? window.focusWidget()->objectName() : QString();
 }
 
 // One key pressed and released where the focus of `window` is.
