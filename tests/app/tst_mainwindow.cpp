@@ -422,10 +422,12 @@ void TestMainWindow::engineReports()
 
 void TestMainWindow::result()
 {
-    // The address is shown selected, to be copied; Upload New closes every
-    // connection and offers Browse again.
+    // The address is shown selected, to be opened or copied; Upload New
+    // closes every connection and offers Browse again.
     Rig r(u"result"_s);
     QCOMPARE(Child<QLineEdit>(*r.w, "watchAddressEdit")->selectedText(), ResultAddress);
+    ClickButton(*r.w, "openAddressButton");
+    QCOMPARE(r.t.desktop.opened, QStringList{ResultAddress});
     ClickButton(*r.w, "copyAddressButton");
     QCOMPARE(r.t.desktop.clipboard, ResultAddress);
     QCOMPARE(r.t.messages.texts(),
