@@ -37,8 +37,7 @@ inline void Store(TestPlatform &t, const QString &check1, const QString &un = {}
             t.setSetting(key, value);
 }
 
-// Runs `act` once a modal dialog of type D is open; it looks for one until
-// `act` has run or `owner` goes, so the dialog may open at any later time.
+// Runs `act` once a modal dialog of type D is open, whenever that is.
 template<typename D>
 void WhenDialog(QObject *owner, std::function<void(D &)> act)
 {
@@ -75,10 +74,8 @@ inline void Activate(QWidget &window)
 // "result". A conversion service that answers is at hand.
 struct Rig
 {
-    explicit Rig(const QString &display, bool realPreview = false)
+    explicit Rig(const QString &display)
     {
-        if (realPreview)
-            t.platform.makePreview = CreateMultimediaPreview;
         QVERIFY(site.start());
         site.route(t.platform.routes);
         site.scripts[FakeSite::Login].silent = true;
