@@ -19,6 +19,13 @@ inline QByteArray VideoBytes(qsizetype size, quint32 seed)
     return bytes;
 }
 
+// Writes `bytes` to a new file at `path`; returns `path`, or empty on failure.
+inline QString WriteFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() ? path : QString();
+}
+
 // The site's stored videos in upload order: id, "title|description|tags|category" and file.
 inline QList<QByteArrayList> StoredVideos(const SiteProcess &site)
 {

@@ -1,8 +1,6 @@
 // The program run from a terminal, without a display, against the stand-in
 // site running as a separate process: the account commands, uploads and
 // what the site then holds, the exit codes and Ctrl+C.
-#include "account/account.h"
-#include "account/settings.h"
 #include "e2ekit.h"
 
 #include <QDir>
@@ -90,8 +88,6 @@ class TestE2ECli : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void exitCodes_data();
-    void exitCodes();
     void accountSet_data();
     void accountSet();
     void upload();
@@ -100,56 +96,14 @@ private Q_SLOTS:
     void interruptDuringPost();
 };
 
-// How a command line the program refuses is told apart from a failure is in
-// the commands' own table; here the codes and streams of the real program.
-void TestE2ECli::exitCodes_data()
-{
-    QTest::addColumn<QStringList>("args");
-    QTest::addColumn<int>("code");
-    QTest::addColumn<QByteArray>("stdoutStart");
-    QTest::addColumn<QByteArray>("stderrHas");
-    QTest::newRow("help") << QStringList{u"--help"_s} << 0 << QByteArray("Usage:") << QByteArray();
-    QTest::newRow("version") << QStringList{u"--version"_s} << 0 << QByteArray("uplark 1.0\n")
-                             << QByteArray();
-    QTest::newRow("unknown option")
-        << QStringList{u"--colour"_s} << 2 << QByteArray() << QByteArray("colour");
-    QTest::newRow("no stored account to show") << QStringList{u"account"_s, u"show"_s} << 2
-                                               << QByteArray() << QByteArray("No YouTube account");
-    QTest::newRow("window without display") << QStringList{u"--site=localhost:8000"_s} << 1
-                                            << QByteArray() << QByteArray("no display found");
-}
-
-void TestE2ECli::exitCodes()
-{
-    QFETCH(QStringList, args);
-    QFETCH(int, code);
-    QFETCH(QByteArray, stdoutStart);
-    QFETCH(QByteArray, stderrHas);
-    Cli cli;
-    const Result r = cli.run(args);
-    QCOMPARE(r.code, code);
-    QVERIFY2(r.out.startsWith(stdoutStart), r.out.constData());
-    if (code == 0)
-        QCOMPARE(r.err, QByteArray());
-    if (code == 2) { // nothing on standard output, and one line naming what is wrong
-        QCOMPARE(r.out, QByteArray());
-        QCOMPARE(r.err.count('\n'), 1);
-    }
-    QVERIFY2(r.err.contains(stderrHas), r.err.constData());
-}
-
 void TestE2ECli::accountSet_data()
 {
     QTest::addColumn<QByteArray>("input");
     QTest::addColumn<int>("code");
     QTest::addColumn<QByteArray>("stderrHas");
     QTest::newRow("accepted") << (Password.toUtf8() + '\n') << 0 << QByteArray("successfully set");
-    QTest::newRow("accepted, CR LF")
-        << (Password.toUtf8() + "\r\n") << 0 << QByteArray("successfully set");
     QTest::newRow("wrong password")
         << QByteArray("secret-123\n") << 1 << QByteArray("Sorry, your login was incorrect.\n");
-    QTest::newRow("only spaces") << QByteArray("   \n") << 2
-                                 << QByteArray("Please enter your password.\n");
 }
 
 void TestE2ECli::accountSet()
@@ -166,20 +120,11 @@ void TestE2ECli::accountSet()
     QVERIFY2(r.err.contains(stderrHas), r.err.constData());
     QCOMPARE(r.err.count('\n'), 1);
 
+    // Accepted: the name is shown and the password kept. Refused: nothing is kept.
     const Result show = cli.run({u"account"_s, u"show"_s});
-    if (code != 0) {
-        QCOMPARE(show.code, 2);
-        QVERIFY(!cli.settingsText().contains(Password));
-        return;
-    }
-    // The name is shown, the password kept but never shown; then forgotten.
-    QCOMPARE(show.out, QByteArray("alice\n"));
-    QVERIFY(cli.settingsText().contains(u"pw="_s + Password));
-    QCOMPARE(QFile::permissions(cli.config.path() + u"/uplark/uplark.conf"_s),
-             QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
-    QCOMPARE(cli.run({u"account"_s, u"forget"_s}).code, 0);
-    QCOMPARE(cli.run({u"account"_s, u"show"_s}).code, 2);
-    QVERIFY(!cli.settingsText().contains(Password));
+    QCOMPARE(show.code, code == 0 ? 0 : 2);
+    QCOMPARE(show.out, code == 0 ? QByteArray("alice\n") : QByteArray());
+    QCOMPARE(cli.settingsText().contains(u"pw="_s + Password), code == 0);
 }
 
 void TestE2ECli::upload()
@@ -190,19 +135,15 @@ void TestE2ECli::upload()
     QCOMPARE(site.setAccount(cli), 0);
     QTemporaryDir dir;
     const QByteArray video = VideoBytes(3 * 1024 * 1024 + 7, 11);
-    QFile file(dir.filePath(u"Summer trip.mpg"_s));
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(video) == video.size());
-    file.close();
-    QFile description(dir.filePath(u"description.txt"_s));
-    QVERIFY(description.open(QIODevice::WriteOnly));
-    description.write("To the sea.\nAnd back & home.\n");
-    description.close();
+    const QString file = WriteFile(dir.filePath(u"Summer trip.mpg"_s), video);
+    const QString description =
+        WriteFile(dir.filePath(u"description.txt"_s), "To the sea.\nAnd back & home.\n");
+    QVERIFY(!file.isEmpty() && !description.isEmpty());
 
-    const Result r =
-        cli.run(QStringList{u"upload"_s, file.fileName(), u"--title"_s, u"caf\u00e9"_s,
-                            u"--description-file"_s, description.fileName(), u"--category"_s,
-                            u"Travel & Events"_s, u"--tags"_s, u"summer sea trip"_s}
-                + site.at());
+    const Result r = cli.run(QStringList{u"upload"_s, file, u"--title"_s, u"caf\u00e9"_s,
+                                         u"--description-file"_s, description, u"--category"_s,
+                                         u"Travel & Events"_s, u"--tags"_s, u"summer sea trip"_s}
+                             + site.at());
     QVERIFY2(r.code == 0, r.err.constData());
     const QList<QByteArrayList> stored = StoredVideos(site.site);
     QCOMPARE(stored.size(), 1);
@@ -224,12 +165,6 @@ void TestE2ECli::uploadFails_data()
                                                "maximum 100 MB.\n");
     QTest::newRow("no stored account")
         << u"noaccount"_s << 2 << QByteArray("You must set your YouTube account first.\n");
-    QTest::newRow("title of spaces")
-        << u"title"_s << 2 << QByteArray("Please enter a TITLE for your video.\n");
-    QTest::newRow("password changed on the site")
-        << u"stale"_s << 1
-        << QByteArray("Either your username or password is wrong. Please check them and set "
-                      "your account again.\n");
     QTest::newRow("unreachable site") << u"unreachable"_s << 1 << QByteArray("Connection error!\n");
 }
 
@@ -241,12 +176,8 @@ void TestE2ECli::uploadFails()
     Site site;
     QVERIFY2(site.start(), qPrintable(site.site.errorString()));
     Cli cli;
-    if (what == u"stale"_s) {
-        uplark::SettingsStore store(cli.config.path());
-        QVERIFY(uplark::SaveAccount(store, {u"alice"_s, u"old-password"_s}));
-    } else if (what != u"noaccount"_s) {
+    if (what != u"noaccount"_s)
         QCOMPARE(site.setAccount(cli), 0);
-    }
     QTemporaryDir dir;
     QFile file(dir.filePath(u"v.avi"_s));
     QVERIFY(file.open(QIODevice::WriteOnly));
@@ -259,20 +190,15 @@ void TestE2ECli::uploadFails()
     if (what == u"unreachable"_s)
         QVERIFY(site.site.stop());
 
-    const Result r =
-        cli.run(QStringList{u"upload"_s, path, u"--title"_s, what == u"title"_s ? u"   "_s : u"t"_s,
-                            u"--description=d"_s, u"--category=Music"_s, u"--tags=x"_s}
-                + at);
+    const Result r = cli.run(QStringList{u"upload"_s, path, u"--title=t"_s, u"--description=d"_s,
+                                         u"--category=Music"_s, u"--tags=x"_s}
+                             + at);
     QCOMPARE(r.code, code);
     QCOMPARE(r.out, QByteArray());
     QVERIFY2(r.err.startsWith("uplark: ") && r.err.endsWith(message), r.err.constData());
     QCOMPARE(r.err.count('\n'), 1);
-    if (what == u"unreachable"_s)
-        return;
-    QVERIFY(StoredVideos(site.site).isEmpty());
-    // As in the window, a rejected account is to be set again.
-    if (what == u"stale"_s)
-        QCOMPARE(cli.run({u"account"_s, u"show"_s}).code, 2);
+    if (what != u"unreachable"_s)
+        QVERIFY(StoredVideos(site.site).isEmpty());
 }
 
 void TestE2ECli::interruptDuringPost()
@@ -305,12 +231,10 @@ void TestE2ECli::interruptDuringPost()
     QCOMPARE(site.setAccount(cli), 0);
 
     QTemporaryDir dir;
-    QFile file(dir.filePath(u"long.avi"_s));
-    const QByteArray video = VideoBytes(24 * 1024 * 1024, 8);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(video) == video.size());
-    file.close();
+    const QString file = WriteFile(dir.filePath(u"long.avi"_s), VideoBytes(24 * 1024 * 1024, 8));
+    QVERIFY(!file.isEmpty());
     QProcess p;
-    cli.start(p, QStringList{u"upload"_s, file.fileName(), u"--title=t"_s, u"--description=d"_s,
+    cli.start(p, QStringList{u"upload"_s, file, u"--title=t"_s, u"--description=d"_s,
                              u"--category=Music"_s, u"--tags=x"_s}
                      + site.at());
     QVERIFY(p.waitForStarted(10000));

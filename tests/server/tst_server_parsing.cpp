@@ -29,7 +29,7 @@ void TestServerParsing::multipart_data()
     const QByteArray file = SiteKit::trickyFile(3000) + "\r\n--Xu02=$--";
     const QByteArray post =
         SiteKit::filePost("LOGIN_INFO=x", "T123", file, "clip", "line one\r\nline two");
-    for (int chunk : {1, 7, 1024})
+    for (int chunk : {1, 100000})
         QTest::addRow("file post, %d-byte pieces", chunk)
             << post.mid(post.indexOf("\r\n\r\n") + 4) << QByteArray("Xu02=$") << chunk << 22
             << QByteArrayList{"addresser", "T123", "field_myvideo_descr", "line one\r\nline two"}
@@ -43,7 +43,7 @@ void TestServerParsing::multipart_data()
     // A header line alone is a field without value, even when it names a
     // file: the file part is the one that follows.
     for (const QByteArray &end : {QByteArray("\r\n"), QByteArray("\r\n\r\n")}) {
-        for (int chunk : {1, 5, 4096}) {
+        for (int chunk : {1, 4096}) {
             QTest::addRow(
                 "header line naming a file, %s, %d-byte pieces",
                 end.size() == 2 ? "then the boundary" : "an empty line, then the boundary", chunk)
@@ -62,7 +62,7 @@ void TestServerParsing::multipart_data()
     const QByteArray padded =
         "--B\r\nContent-Disposition: form-data; name=\"a\"\r\n\r\nv\r\n--B" + QByteArray(300, ' ')
         + "\r\nContent-Disposition: form-data; name=\"b\"\r\n\r\nw\r\n--B--\r\n";
-    for (int chunk : {1, 64, 4096})
+    for (int chunk : {1, 4096})
         QTest::addRow("300 blanks after a boundary, %d-byte pieces", chunk)
             << padded << QByteArray("B") << chunk << -1 << QByteArrayList() << QByteArray();
     QTest::newRow("no closing delimiter")
