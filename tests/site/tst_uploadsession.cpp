@@ -303,10 +303,10 @@ void TestUploadSession::siteNamedAtRunTime()
 
     AccountCheck check(r.routes, at);
     QSignalSpy checked(&check, &AccountCheck::finished);
-    check.start(u"user"_s, u"secret"_s);
+    check.start(u" user "_s, u"p&w"_s); // the texts go out exactly as given
     QTRY_COMPARE_WITH_TIMEOUT(checked.size(), 1, 10000);
     QCOMPARE(checked[0][0].value<AccountCheckResult>(), AccountCheckResult::Accepted);
-    QCOMPARE(r.site.received[FakeSite::Login], LoginRequest(authority, u"user"_s, u"secret"_s));
+    QCOMPARE(r.site.received[FakeSite::Login], LoginRequest(authority, u" user "_s, u"p&w"_s));
 
     UploadSession session(r.routes, at);
     session.setPauseBeforePost(0);
