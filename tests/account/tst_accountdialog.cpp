@@ -86,12 +86,23 @@ private Q_SLOTS:
 
 void TestAccountDialog::rejection_data()
 {
-    QTest::addColumn<QByteArrayList>("answer"); // none: the site refuses connections
+    // None: the site refuses connections; a last piece "close": the site
+    // closes the connection there.
+    QTest::addColumn<QByteArrayList>("answer");
     QTest::addColumn<QString>("message");
     QTest::newRow("incorrect, in a later piece")
         << QByteArrayList{"HTTP/1.1 200 OK\r\n\r\n<html>",
                           "Sorry, your login was incorrect.</html>"}
         << u"Sorry, your login was incorrect."_s;
+    QTest::newRow("too many failures")
+        << QByteArrayList{"HTTP/1.1 200 OK\r\n\r\n<p>You had too many login failures.</p>"}
+        << u"You had too many login failures. Please wait before trying to login again."_s;
+    QTest::newRow("rejection beside the cookie")
+        << QByteArrayList{"HTTP/1.1 302 Found\r\nSet-Cookie: LOGIN_INFO=abc; path=/\r\n\r\n"
+                          "Please check your username"}
+        << u"Please check your username or password."_s;
+    QTest::newRow("closed after part of an answer")
+        << QByteArrayList{"HTTP/1.1 200 OK\r\n", "close"} << u"Connection error!"_s;
     QTest::newRow("site unreachable") << QByteArrayList{} << u"Connection error!"_s;
 }
 
@@ -100,9 +111,13 @@ void TestAccountDialog::rejection()
     QFETCH(QByteArrayList, answer);
     QFETCH(QString, message);
     Setup s;
-    s.site.scripts[FakeSite::Login].pieces = answer;
     if (answer.isEmpty())
         s.site.refuseSite();
+    if (answer.endsWith("close")) {
+        answer.removeLast();
+        s.site.scripts[FakeSite::Login].end = FakeSite::End::Close;
+    }
+    s.site.scripts[FakeSite::Login].pieces = answer;
     AccountDialog d(s.t.platform);
     d.show();
     // Each Save asks again after a rejection.
@@ -189,7 +204,6 @@ void TestAccountDialog::typingLimit_data()
         << QString() << u"abcdefghijklmnopqrstuvwxy"_s << u"abcdefghijklmnopqrst"_s;
     QTest::newRow("longer stored value not lengthened once shortened")
         << longer << u"<xy"_s << longer.left(21);
-    QTest::newRow("shortened below the limit") << longer << u"<<<xy"_s << longer.left(19) + u'x';
 }
 
 void TestAccountDialog::typingLimit()

@@ -32,8 +32,6 @@ QString readInFreshProcess(const QString &folder, const QString &key)
     return QString::fromUtf8(QByteArray::fromHex(child.readAllStandardOutput().trimmed()));
 }
 
-QFile::Permissions ownerOnlyFile = QFile::ReadOwner | QFile::WriteOwner;
-
 int modeOf(const QString &path)
 {
     struct stat st
@@ -60,9 +58,8 @@ void TestSettings::roundTripInFreshProcess_data()
     QTest::addColumn<QString>("value");
     // Written over the key: the key stays, and reads like an absent one.
     QTest::newRow("empty") << u""_s;
-    QTest::newRow("surrounding spaces") << u"  name with spaces  "_s;
-    QTest::newRow("quotes and separators") << u"a\"b'c&d=e;f,g#h[i]\\j"_s;
-    QTest::newRow("non-ASCII") << u"café ünïcödé 日本"_s;
+    QTest::newRow("spaces, quotes, separators, non-ASCII")
+        << u"  a\"b'c&d=e;f,g#h[i]\\j café 日本  "_s;
     QTest::newRow("ini syntax") << u"@Variant(x) [uplark] k=v"_s;
 }
 
@@ -84,18 +81,15 @@ void TestSettings::folderAndFileAreOwnerOnly()
     const mode_t old = ::umask(022);
     SettingsStore store(dir.path());
     store.setValue(App, App, u"un"_s, u"someone"_s);
-    const QString file = store.filePath(App);
-    QCOMPARE(modeOf(QFileInfo(file).path()), 0700);
+    const QString file = store.filePath(App), folder = QFileInfo(file).path();
+    QCOMPARE(modeOf(folder), 0700);
     QCOMPARE(modeOf(file), 0600);
-
     // Opened up by someone else: the next write closes it again.
-    QVERIFY(QFile::setPermissions(file, ownerOnlyFile | QFile::ReadOther | QFile::ReadGroup));
-    QVERIFY(QFile::setPermissions(QFileInfo(file).path(), QFile::ReadOwner | QFile::WriteOwner
-                                                              | QFile::ExeOwner | QFile::ReadOther
-                                                              | QFile::ExeOther));
+    QVERIFY(::chmod(QFile::encodeName(file).constData(), 0644) == 0);
+    QVERIFY(::chmod(QFile::encodeName(folder).constData(), 0755) == 0);
     store.setValue(App, App, u"pw"_s, u"secret"_s);
     QCOMPARE(modeOf(file), 0600);
-    QCOMPARE(modeOf(QFileInfo(file).path()), 0700);
+    QCOMPARE(modeOf(folder), 0700);
     ::umask(old);
 }
 
@@ -109,7 +103,7 @@ void TestSettings::writersInSeveralProcesses()
     // Three programs write keys of their own into the one file at the same
     // time, while this one reads it.
     constexpr int Writers = 3;
-    constexpr int Keys = 25;
+    constexpr int Keys = 20;
     QList<QProcess *> writers;
     for (int w = 0; w < Writers; ++w) {
         auto *child = new QProcess(this);

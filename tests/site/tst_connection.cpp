@@ -60,18 +60,6 @@ struct Peer : QObject
         });
     }
 
-    // Content-Length of the received request and how much of its body came.
-    qint64 declared() const
-    {
-        const qsizetype at = received.indexOf("\r\nContent-Length: ");
-        return at < 0 ? -1 : received.mid(at + 18, 20).split('\r').value(0).toLongLong();
-    }
-    qint64 bodyReceived() const
-    {
-        const qsizetype end = received.indexOf("\r\n\r\n");
-        return end < 0 ? -1 : received.size() - (end + 4);
-    }
-
     QTcpServer server;
     QList<QTcpSocket *> sockets;
     QByteArray received;
@@ -90,9 +78,7 @@ private Q_SLOTS:
     void streamedEqualsWhole();
     void changedWhileSent_data();
     void changedWhileSent();
-    void dataArrivesAndPeerCloseIsNoError();
-    void refusedPortRaisesError();
-    void closeIsHarmlessSilencesAndAllowsReconnect();
+    void essentials();
     void curlRequestBytes();
 
 private:
@@ -118,7 +104,6 @@ void TestConnection::streamedEqualsWhole_data()
     row("one byte below a slice", Pattern(slice - 1));
     row("exactly a slice", Pattern(slice));
     row("one byte above a slice", Pattern(slice + 1));
-    row("several slices and a tail", Pattern(5 * slice + 777));
 }
 
 void TestConnection::streamedEqualsWhole()
@@ -169,9 +154,7 @@ void TestConnection::changedWhileSent_data()
     QTest::addColumn<QString>("message");
     const qint64 size = 16 * TcpConnection::SliceSize;
     QTest::newRow("truncated") << size / 2 << u"shorter"_s;
-    QTest::newRow("truncated to nothing") << qint64(0) << u"shorter"_s;
     QTest::newRow("extended by a byte") << size + 1 << u"longer"_s;
-    QTest::newRow("doubled") << 2 * size << u"longer"_s;
 }
 
 void TestConnection::changedWhileSent()
@@ -207,22 +190,31 @@ void TestConnection::changedWhileSent()
              qPrintable(errors.at(0).at(1).toString()));
     QVERIFY(!connection.isConnected());
 
-    // The peer sees the request end before its declared length: what came is
-    // the start of the right request, never a body of another length.
+    // The peer sees the start of the right request end before its declared
+    // length, never a body of another length.
     QTRY_VERIFY(peer.closed);
-    QCOMPARE(peer.declared(), qint64(whole.size() - whole.indexOf("\r\n\r\n") - 4));
-    QVERIFY(peer.bodyReceived() >= 0);
-    QVERIFY2(peer.bodyReceived() < peer.declared(),
-             qPrintable(QString::number(peer.bodyReceived())));
     QVERIFY(whole.startsWith(peer.received));
+    QVERIFY(peer.received.indexOf("\r\n\r\n") > 0 && peer.received.size() < whole.size());
     QCOMPARE(errors.size(), 1);
 }
 
-void TestConnection::dataArrivesAndPeerCloseIsNoError()
+void TestConnection::essentials()
 {
-    Peer peer;
+    // A refused port is an error, and nothing connects.
+    Peer peer, gone;
+    const quint16 closedPort = gone.server.serverPort();
+    gone.server.close();
     TcpConnection w(m_routes);
+    w.close(); // never opened: harmless
     QSignalSpy errors(&w, &TcpConnection::failed);
+    QSignalSpy connects(&w, &TcpConnection::connected);
+    w.connectTo(u"127.0.0.1"_s, closedPort);
+    QTRY_COMPARE(errors.size(), 1);
+    QCOMPARE(errors.at(0).at(0).toInt(), int(QAbstractSocket::ConnectionRefusedError));
+    QCOMPARE(connects.size(), 0);
+    errors.clear();
+
+    // An answer arrives whole, and the peer's close after it is no error.
     QByteArray got;
     connect(&w, &TcpConnection::dataArrived, this, [&] { got += w.takeReceived(); });
     w.connectTo(u"127.0.0.1"_s, peer.server.serverPort());
@@ -231,44 +223,20 @@ void TestConnection::dataArrivesAndPeerCloseIsNoError()
     peer.sockets[0]->disconnectFromHost();
     QTRY_COMPARE(got, QByteArray("HTTP/1.1 200 OK\r\n\r\nvideo_id=abc&x"));
     QCOMPARE(w.takeReceived(), QByteArray());
-    QTest::qWait(200);
-    QCOMPARE(errors.size(), 0);
-}
 
-void TestConnection::refusedPortRaisesError()
-{
-    Peer gone;
-    const quint16 port = gone.server.serverPort();
-    gone.server.close();
-    TcpConnection w(m_routes);
-    QSignalSpy errors(&w, &TcpConnection::failed);
-    QSignalSpy connects(&w, &TcpConnection::connected);
-    w.connectTo(u"127.0.0.1"_s, port);
-    QTRY_COMPARE(errors.size(), 1);
-    QCOMPARE(errors.at(0).at(0).toInt(), int(QAbstractSocket::ConnectionRefusedError));
-    QCOMPARE(connects.size(), 0);
-}
-
-void TestConnection::closeIsHarmlessSilencesAndAllowsReconnect()
-{
-    Peer peer;
-    TcpConnection w(m_routes);
-    w.close(); // never opened
-    QSignalSpy arrivals(&w, &TcpConnection::dataArrived);
-    QSignalSpy errors(&w, &TcpConnection::failed);
-    w.connectTo(u"127.0.0.1"_s, peer.server.serverPort());
-    QTRY_COMPARE(peer.sockets.size(), 1);
+    // Closed twice; whatever the peer still sends is not reported; reconnect
+    // goes to the same host and port again.
+    w.reconnect();
+    QTRY_COMPARE(peer.sockets.size(), 2);
     QTRY_VERIFY(w.isConnected());
     w.close();
     w.close();
     QVERIFY(!w.isConnected());
-    // Whatever the peer still sends is not reported.
-    peer.sockets[0]->write("late answer");
+    got.clear();
+    peer.sockets[1]->write("late answer");
     QTest::qWait(200);
-    QCOMPARE(arrivals.size(), 0);
+    QCOMPARE(got, QByteArray());
     QCOMPARE(errors.size(), 0);
-    w.reconnect(); // the same host and port again
-    QTRY_COMPARE(peer.sockets.size(), 2);
 }
 
 void TestConnection::curlRequestBytes()

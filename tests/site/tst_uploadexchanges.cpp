@@ -146,27 +146,18 @@ void TestUploadExchanges::scanners_data()
         return QByteArray::number(int(ScanLoginAnswer(piece)));
     };
     const auto Named = [](LoginOutcome outcome) { return QByteArray::number(int(outcome)); };
-    const Scanner Encoded = [](const QByteArray &utf8) -> Found {
-        return FormUrlEncode(QString::fromUtf8(utf8));
-    };
     // What lies between the first and the second marker "--".
     const Scanner SecondPiece = [](const QByteArray &text) -> Found {
         return SplitPiece(text, "--", 1);
     };
     row("token", UploadPageToken, "<script>\nvar gXSRF_token = 'Ab9_x';\nvar o = 1;", "Ab9_x");
-    row("token: two openings, cut at the second", UploadPageToken,
-        "var gXSRF_token = 'one var gXSRF_token = 'two';", "one ");
     row("token: the name without the whole opening", UploadPageToken, "gXSRF_token = 'a';", {});
-    row("addresser", UploadFormAddresser,
-        "<input type=\"hidden\" name=\"addresser\" value=\"x9_Z-1\">\n<input>", "x9_Z-1");
     row("addresser: a value before the name is not it", UploadFormAddresser,
         "<input value=\"wrong\"> addresser value=\"right\">", "right");
     row("addresser without a value", UploadFormAddresser, "<input name=\"addresser\">", {});
     row("action", UploadFormAction,
         "<form enctype=\"multipart/form-data\" action=\"http://up:81/post?a=1\" name=\"f\">",
         "http://up:81/post?a=1");
-    row("action without a name after it: to the end", UploadFormAction,
-        "multipart/form-data\" action=\"http://u/p\">", "http://u/p\">");
     row("action before the enctype", UploadFormAction,
         "<form action=\"http://u/p\" enctype=\"multipart/form-data\" name=\"f\">", {});
     row("video id cut at &", ScanVideoId, "HTTP/1.1 200 OK\r\n\r\nvideo_id=abc123&x=1", "abc123");
@@ -176,15 +167,9 @@ void TestUploadExchanges::scanners_data()
         "http|up.example|8080|/my_videos_post|a=1&b=2");
     row("port but no slash: all of it is the host", Split, "http://up.example:8080",
         "http|up.example:8080|0|/|");
-    row("colon in the path", Split, "http://h/a:1/b?c:2", "http|h|0|/a:1/b|c:2");
     row("no scheme", Split, "h:81/post", "|h|81|/post|");
-    row("port not a number", Split, "http://h:8o/p", "http|h|0|/p|");
     row("port beyond TCP", Split, "http://h:70000/p", "http|h|0|/p|");
     // The login answer.
-    row("login: check your", Outcome, "Please check your username and password.",
-        Named(LoginOutcome::CheckYour));
-    row("login: cookie", Outcome, "Set-Cookie: LOGIN_INFO=abc; path=/;\r\n",
-        Named(LoginOutcome::LoggedIn));
     row("login: rejection wins over cookie", Outcome,
         "Set-Cookie: LOGIN_INFO=abc\r\n\r\nPlease check your username",
         Named(LoginOutcome::CheckYour));
@@ -193,35 +178,17 @@ void TestUploadExchanges::scanners_data()
     row("login: other case ignored", Outcome,
         "login_info=1 PLEASE CHECK YOUR sorry, your login was incorrect.",
         Named(LoginOutcome::NoDecision));
-    row("login: incorrect without full stop", Outcome, "Sorry, your login was incorrect",
-        Named(LoginOutcome::NoDecision));
     row("cookie with attributes", Cookie,
         "HTTP/1.1 302 Found\r\nSet-Cookie: LOGIN_INFO=s3ss10n; path=/; HttpOnly\r\n"
         "Location: /my_account\r\n\r\n",
         "LOGIN_INFO=s3ss10n");
-    row("cookie without path: up to the line end", Cookie,
-        "Set-Cookie: LOGIN_INFO=abc; HttpOnly\r\nX: y", "LOGIN_INFO=abc; HttpOnly");
-    row("cookie: first occurrence, outside a header", Cookie,
-        "<b>LOGIN_INFO</b>\r\nSet-Cookie: LOGIN_INFO=zzz; path=/;", "LOGIN_INFO</b>");
     row("cookie cut at the second marker", Cookie, "LOGIN_INFO=aLOGIN_INFO=b", "LOGIN_INFO=a");
     // A control character ends the cookie: nothing after it reaches a request.
     row("cookie: bare LF before a header of the site's choosing", Cookie,
         "Set-Cookie: LOGIN_INFO=abc\nHost: evil.example\r\n", "LOGIN_INFO=abc");
-    row("cookie: bare CR", Cookie, "LOGIN_INFO=abc\rX-Injected: 1", "LOGIN_INFO=abc");
     row("cookie: NUL", Cookie, QByteArray("LOGIN_INFO=ab\0cd; path=/;", 25), "LOGIN_INFO=ab");
-    row("cookie: DEL", Cookie, "LOGIN_INFO=a\x7f b", "LOGIN_INFO=a");
-    // Form values of the login.
-    row("encoded: unreserved kept", Encoded, "Az09*-._", "Az09*-._");
-    row("encoded: space as plus", Encoded, "a b", "a+b");
-    row("encoded: delimiters escaped", Encoded, "&=+%", "%26%3D%2B%25");
-    row("encoded: non-ASCII as UTF-8", Encoded, "\xC3\xA9", "%C3%A9");
-    // Pieces between markers.
-    row("piece: no marker", SecondPiece, "abc", "");
-    row("piece: between first and second", SecondPiece, "a--b--c", "b");
-    row("piece: after the last runs to the end", SecondPiece, "a--bc", "bc");
-    row("piece: marker at the end", SecondPiece, "ab--", "");
+    // Pieces between markers: occurrences do not overlap.
     row("piece: overlapping occurrences", SecondPiece, "a---b", "-b");
-    row("piece: NUL bytes kept", SecondPiece, QByteArray("a--b\0c--d", 9), QByteArray("b\0c", 3));
 }
 
 void TestUploadExchanges::scanners()
@@ -247,8 +214,6 @@ void TestUploadExchanges::progress_data()
     QTest::newRow("the locale's separator while uploading")
         << qint64(2000000) << qint64(5000000) << 0 << QLocale(QLocale::German, QLocale::Germany)
         << u"40|40%|1.953 Kb uploaded so far, remaining 2.930 Kb"_s;
-    QTest::newRow("512 bytes over: still counting")
-        << MiB + 512 << MiB << 99 << us << u"100|100%|1,024 Kb uploaded so far, remaining 0 Kb"_s;
     QTest::newRow("513 bytes over: finished, plain digits")
         << MiB + 513 << MiB << 100 << us
         << u"100|100%|1024 Kb uploaded so far, remaining 0 Kb|finished"_s;
@@ -281,22 +246,13 @@ void TestUploadExchanges::numbers_data()
     const auto kb = [](const char *name, qint64 bytes, const QString &en, const QString &de) {
         QTest::newRow(name) << true << bytes << en << de;
     };
-    mb("MB: exactly 100", 104857600, u"100"_s, u"100"_s);
     mb("MB: largest that rounds to 100", 104862842, u"100"_s, u"100"_s);
-    mb("MB: first over 100", 104862843, u"100.01"_s, u"100,01"_s);
-    mb("MB: empty", 0, u"0"_s, u"0"_s);
-    mb("MB: a million bytes", 1000000, u"0.95"_s, u"0,95"_s);
-    mb("MB: 5, no trailing zeros", 5242880, u"5"_s, u"5"_s);
     mb("MB: 1.5, one decimal", 1572864, u"1.5"_s, u"1,5"_s);
-    // 0.125 MB and 0.375 MB: the half hundredth goes to the even neighbour.
-    mb("MB: half hundredth down to even", 131072, u"0.12"_s, u"0,12"_s);
-    mb("MB: half hundredth up to even", 393216, u"0.38"_s, u"0,38"_s);
-    mb("MB: over 2 GiB, no grouping", 3221225472LL, u"3072"_s, u"3072"_s);
+    // 0.125 MB: the half hundredth goes to the even neighbour.
+    mb("MB: half hundredth to even", 131072, u"0.12"_s, u"0,12"_s);
     kb("Kb: 100 MB, grouped", 104857600, u"102,400"_s, u"102.400"_s);
-    kb("Kb: half a kilobyte to even 0", 512, u"0"_s, u"0"_s);
     kb("Kb: one and a half to even 2", 1536, u"2"_s, u"2"_s);
     kb("Kb: negative half to even", -2560, u"-2"_s, u"-2"_s);
-    kb("Kb: negative one and a half", -1536, u"-2"_s, u"-2"_s);
 }
 
 void TestUploadExchanges::numbers()

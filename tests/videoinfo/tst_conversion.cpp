@@ -43,6 +43,8 @@ void TestConversion::answer()
     QCOMPARE(t.tags, result);
     // Without "</TAGS>" the tags run to the end of the answer.
     QCOMPARE(ReadConversionAnswer("<TITLE></TITLE><DSCR></DSCR><TAGS>" + section).tags, result);
+    // A page without the sections, such as a server's "not found", is no answer.
+    QVERIFY(!HasConversionSections("<html>" + section + "</html>"));
 }
 
 QTEST_GUILESS_MAIN(TestConversion)

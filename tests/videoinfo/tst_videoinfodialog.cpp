@@ -84,7 +84,7 @@ private:
 void TestVideoInfoDialog::refused_data()
 {
     QTest::addColumn<QString>("boxes");
-    QTest::addColumn<int>("service"); // conversion host: 0 the site, 1 nowhere, 2 the upload server
+    QTest::addColumn<int>("service"); // conversion host: 0 the site, 1 nowhere
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("focus"); // where a check puts it
     QTest::newRow("title of spaces")
@@ -99,11 +99,8 @@ void TestVideoInfoDialog::refused_data()
         << u"Please enter some TAGS in order for your video to be found easily.\r\n\r\n"
            "Seperate your tags by spaces."_s
         << u"tagsEdit"_s;
-    const QString boxes = u"<b>T</b>|D|G|Film & Animation"_s;
     QTest::newRow("conversion service unreachable")
-        << boxes << 1 << u"Connection error!"_s << QString();
-    QTest::newRow("conversion answer without markers") // the upload server's "not found" page
-        << boxes << 2 << u"Connection error!"_s << QString();
+        << u"<b>T</b>|D|G|Film & Animation"_s << 1 << u"Connection error!"_s << QString();
 }
 
 void TestVideoInfoDialog::refused()
@@ -114,7 +111,7 @@ void TestVideoInfoDialog::refused()
     QFETCH(QString, focus);
     QTcpServer probe; // its port is closed again before the request
     QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
-    Fixture f(m_site, service == 1 ? probe.serverPort() : service == 2 ? m_site.uploadPort() : 0);
+    Fixture f(m_site, service == 1 ? probe.serverPort() : 0);
     probe.close();
     VideoInfoDialog d(f.t.platform, u"clip"_s);
     QSignalSpy started(&d, &VideoInfoDialog::conversionStarted);
@@ -146,9 +143,6 @@ void TestVideoInfoDialog::limits_data()
     const QString b100(100, u'b');
     QTest::newRow("title") << u"titleEdit"_s << 0 << 0 << b100 << 60;
     QTest::newRow("description, in the middle") << u"descriptionEdit"_s << 4990 << 10 << b100 << 9;
-    QTest::newRow("description, no half emoji")
-        << u"descriptionEdit"_s << 4998 << 0 << u"\U0001F3AC\U0001F3AC"_s << 0;
-    QTest::newRow("tags") << u"tagsEdit"_s << 100 << 0 << b100 << 20;
 }
 
 void TestVideoInfoDialog::limits()
