@@ -1,9 +1,11 @@
 # The Debian package: `cpack -G DEB` in the build folder makes
-# uplark_<version>_<arch>.deb from the install rules (data/CMakeLists.txt).
+# uplark_<version>_<arch>.deb from the install rules (data/CMakeLists.txt),
+# which also install its copyright, changelog and lintian overrides. It has
+# no Homepage field: Uplark has no web home yet.
 
 set(CPACK_PACKAGE_NAME uplark)
-set(CPACK_PACKAGE_VENDOR "Uplark developers")
-set(CPACK_PACKAGE_CONTACT "Uplark developers")
+set(CPACK_PACKAGE_VENDOR "The Uplark developers")
+set(CPACK_PACKAGE_CONTACT "Uplark maintainers <maintainers@users.noreply.c-seed-88b6a486.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Upload a video file to your account on a video site")
 # The long description, one line of the control file a line.
 string(CONCAT CPACK_PACKAGE_DESCRIPTION
@@ -23,7 +25,8 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${UPLARK_HOMEPAGE_URL}")
+# Compressed as Debian's own packages are.
+set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 
 # What the programs load at run time, which no linker records: the SQLite
 # driver of the site's database and the window's font. (The FFmpeg media
