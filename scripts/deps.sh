@@ -10,7 +10,7 @@ packages=(
     libcurl4-openssl-dev libgl-dev
     fonts-dejavu-core fonts-liberation2 curl
     xvfb xauth
-    desktop-file-utils appstream
+    desktop-file-utils appstream lintian man-db python3-debian
     clang libclang-rt-14-dev
 )
 

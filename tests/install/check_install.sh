@@ -1,42 +1,89 @@
 #!/usr/bin/env bash
-# Installs a build into a scratch prefix and checks what a desktop and a
-# package need of it: the two programs, the desktop entry, the icons, the
-# AppStream metainfo and the man pages, each where the desktop looks for it,
-# naming one another consistently, and accepted by the validators.
+# Checks what a desktop and a Debian package need of an installed Uplark: the
+# two programs, the desktop entry, the icons, the AppStream metainfo, the
+# compressed man pages, the copyright and the changelog, each where it is
+# looked for, naming one another consistently, and accepted by the
+# validators.
 #
-# usage: install_tree.sh CMAKE BUILD_DIR
+# usage: check_install.sh tree CMAKE BUILD_DIR SOURCE_DIR
+#            a `cmake --install` of the build into a scratch prefix
+#        check_install.sh package CPACK BUILD_DIR SOURCE_DIR
+#            the build's Debian package made with cpack in a scratch folder,
+#            checked by lintian and unpacked
 set -uo pipefail
 
-cmake=$1
-build=$2
-prefix=$(mktemp -d)
-trap 'rm -rf "$prefix"' EXIT
+mode=$1
+tool=$2
+build=$3
+source=$4
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
 
 failures=0
 fail() {
     echo "FAIL: $*"
     failures=$((failures + 1))
 }
+# Runs a command with its output kept apart, shown only when it fails.
+quietly() {
+    if ! "$@" >"$work/log" 2>&1; then
+        cat "$work/log"
+        echo "FAIL: $*"
+        exit 1
+    fi
+}
 
-if ! "$cmake" --install "$build" --prefix "$prefix" >"$prefix.log" 2>&1; then
-    cat "$prefix.log"
-    rm -f "$prefix.log"
-    echo "FAIL: cmake --install"
-    exit 1
-fi
-rm -f "$prefix.log"
+case $mode in
+tree)
+    prefix=$work/prefix
+    quietly "$tool" --install "$build" --prefix "$prefix"
+    ;;
+package)
+    quietly "$tool" -G DEB -B "$work/out" --config "$build/CPackConfig.cmake"
+    debs=("$work"/out/*.deb)
+    if [[ ${#debs[@]} -ne 1 || ! -s ${debs[0]} ]]; then
+        echo "FAIL: cpack made no single package: ${debs[*]}"
+        exit 1
+    fi
+    deb=${debs[0]}
+    if ! command -v lintian >/dev/null; then
+        echo "FAIL: lintian is not installed (Debian package lintian; scripts/deps.sh installs it)"
+        exit 1
+    fi
+    # No error or warning; and, as info, none of the hardening tags, nor an
+    # override that no longer silences anything. videosite has no override,
+    # so a build that lost its hardening flags shows there.
+    lintian --info --pedantic --fail-on error,warning "$deb" >"$work/lintian" 2>&1 ||
+        fail "lintian: errors or warnings"
+    grep -v '^running with root privileges' "$work/lintian"
+    grep -qE '^[EWIP]: .* (hardening-[a-z-]+|unused-override)' "$work/lintian" &&
+        fail "lintian: hardening or unused override"
+    dpkg-deb -x "$deb" "$work/root"
+    prefix=$work/root/usr
+
+    version=$(dpkg-deb -f "$deb" Version)
+    changelog=$prefix/share/doc/uplark/changelog.gz
+    if [[ -s $changelog ]]; then
+        top=$(zcat "$changelog" | sed -n '1s/^uplark (\([^)]*\)).*/\1/p')
+        [[ $top == "$version" ]] || fail "the changelog's latest entry is '$top', the package is $version"
+    fi
+    ;;
+*)
+    echo "usage: check_install.sh tree|package CMAKE|CPACK BUILD_DIR SOURCE_DIR" >&2
+    exit 2
+    ;;
+esac
 
 share=$prefix/share
 desktop=$share/applications/uplark.desktop
 metainfo=$share/metainfo/io.github.uplark.Uplark.metainfo.xml
+doc=$share/doc/uplark
 
 # Every file in its place.
 for program in uplark videosite; do
     [[ -f $prefix/bin/$program && -x $prefix/bin/$program ]] || fail "bin/$program is not an installed program"
 done
-for file in "$desktop" "$metainfo" \
-    "$share/icons/hicolor/scalable/apps/uplark.svg" \
-    "$share/man/man1/uplark.1" "$share/man/man1/videosite.1"; do
+for file in "$desktop" "$metainfo" "$share/icons/hicolor/scalable/apps/uplark.svg" "$doc/copyright"; do
     [[ -s $file ]] || fail "${file#"$prefix"/} is missing or empty"
 done
 
@@ -56,6 +103,45 @@ for size in 16 32 48 64 128 256; do
 done
 grep -q '<svg' "$share/icons/hicolor/scalable/apps/uplark.svg" || fail "uplark.svg is not an SVG"
 
+# The man pages and the changelog as gzip -9n makes them, the same bytes at
+# every build: the header (bytes 0 to 9) holds no file name (flags 00) and
+# no time (0), and says best compression (02).
+for gz in "$share/man/man1/uplark.1.gz" "$share/man/man1/videosite.1.gz" "$doc/changelog.gz"; do
+    if [[ ! -s $gz ]]; then
+        fail "${gz#"$prefix"/} is missing"
+        continue
+    fi
+    header=$(od -An -tx1 -N10 "$gz" | tr -d ' \n')
+    [[ $header == 1f8b0800000000000203 ]] || fail "${gz#"$prefix"/} is not made by gzip -9n (header $header)"
+    zcat "$gz" >/dev/null || fail "${gz#"$prefix"/} does not unpack"
+done
+
+# The copyright file is in Debian's machine-readable format, and its licence
+# is the MIT licence of LICENSE, word for word.
+if [[ -s $doc/copyright ]]; then
+    if /usr/bin/python3 -c 'import debian.copyright' 2>/dev/null; then
+        /usr/bin/python3 - "$doc/copyright" "$source/LICENSE" <<'PYTHON' || fail "the copyright file"
+import sys
+from debian.copyright import Copyright
+
+with open(sys.argv[1], encoding="utf-8") as f:
+    copyright = Copyright(f, strict=True)
+with open(sys.argv[2], encoding="utf-8") as f:
+    license = f.read()
+files = copyright.find_files_paragraph("usr/bin/uplark")
+assert files is not None and files.files == ("*",), "no Files: * paragraph"
+assert files.license.synopsis == "MIT", files.license.synopsis
+assert files.copyright in license, files.copyright
+texts = [p.license.text for p in copyright.all_license_paragraphs() if p.license.synopsis == "MIT"]
+assert len(texts) == 1, "not one MIT licence paragraph"
+words = texts[0].split()
+assert words and " ".join(words) in " ".join(license.split()), "the licence text differs from LICENSE"
+PYTHON
+    else
+        fail "the copyright file cannot be checked: /usr/bin/python3 with python3-debian is missing"
+    fi
+fi
+
 # The names that tie the files together.
 if [[ -s $desktop ]]; then
     key() { sed -n "s/^$1=//p" "$desktop"; }
@@ -70,38 +156,23 @@ if [[ -s $metainfo ]]; then
     grep -q '<launchable type="desktop-id">uplark.desktop</launchable>' "$metainfo" ||
         fail "the metainfo does not launch uplark.desktop"
     grep -q '@[A-Z_]*@' "$metainfo" && fail "the metainfo has unreplaced @VARIABLES@"
-    for shot in main-window.png upload-result.png; do
-        grep -q "<image>https://[^<]*/$shot</image>" "$metainfo" || fail "the metainfo lacks the screenshot $shot"
-    done
 fi
 
-# The validators, where they are installed.
-if command -v desktop-file-validate >/dev/null; then
-    desktop-file-validate "$desktop" || fail "desktop-file-validate"
-else
-    echo "SKIP: desktop-file-validate is not installed (Debian package desktop-file-utils)"
-fi
-if command -v appstreamcli >/dev/null; then
-    appstreamcli validate --no-net "$metainfo" || fail "appstreamcli validate"
-    # The whole tree: the metainfo's desktop entry is there, as installed.
-    appstreamcli validate-tree --no-net "$prefix" || fail "appstreamcli validate-tree"
-else
-    echo "SKIP: appstreamcli is not installed (Debian package appstream)"
-fi
+# The validators.
+desktop-file-validate "$desktop" || fail "desktop-file-validate"
+appstreamcli validate --no-net "$metainfo" || fail "appstreamcli validate"
+# The whole tree: the metainfo's desktop entry is there, as installed.
+appstreamcli validate-tree --no-net "$prefix" || fail "appstreamcli validate-tree"
 # man reports every roff problem (unknown macro, bad escape, overfull line)
 # as a warning on standard error.
-if command -v man >/dev/null; then
-    for page in uplark videosite; do
-        warnings=$(LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 \
-            man --warnings -E UTF-8 -l -Tutf8 -Z "$share/man/man1/$page.1" 2>&1 >/dev/null)
-        [[ -z $warnings ]] || fail "man page $page.1: $warnings"
-    done
-else
-    echo "SKIP: man is not installed (Debian package man-db)"
-fi
+for page in uplark videosite; do
+    warnings=$(LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 \
+        man --warnings -E UTF-8 -l -Tutf8 -Z "$share/man/man1/$page.1.gz" 2>&1 >/dev/null)
+    [[ -z $warnings ]] || fail "man page $page.1.gz: $warnings"
+done
 
 if ((failures > 0)); then
     echo "$failures check(s) failed"
     exit 1
 fi
-echo "installed tree in order"
+echo "$mode in order"
