@@ -5,8 +5,8 @@
 // from a 5 ms timer meanwhile, and the peak memory above the idle program.
 //
 //   uplark_bench FILE PORT   (the sink listens on 127.0.0.1:PORT)
-#include "site/connection.h"
-#include "site/filepost.h"
+#include "engine/net/connection.h"
+#include "engine/protocol/filepost.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

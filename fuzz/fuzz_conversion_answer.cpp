@@ -1,7 +1,7 @@
 // The conversion service's answer: the sections, their %XX decoding and the
 // placeholder restore. Input: the whole answer.
+#include "engine/protocol/textconversion.h"
 #include "fuzz/check.h"
-#include "videoinfo/conversion.h"
 
 namespace uplark {
 }

@@ -1,6 +1,6 @@
 // The login answer: its scan for the decision and the cookie taken from it.
 // Input: one piece of the answer as the connection reads it.
-#include "site/login.h"
+#include "engine/protocol/login.h"
 #include "fuzz/check.h"
 
 namespace uplark {

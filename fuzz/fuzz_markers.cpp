@@ -1,7 +1,7 @@
 // Marker splitting, the base of every answer scanner. Input: a marker, a NUL,
 // the text (a second NUL adds a closing marker for CutBetween).
+#include "engine/protocol/markers.h"
 #include "fuzz/check.h"
-#include "site/markers.h"
 
 namespace uplark {
 }

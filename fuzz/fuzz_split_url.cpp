@@ -1,6 +1,6 @@
 // The split of the upload form's action address. Input: the address.
+#include "engine/protocol/uploadtarget.h"
 #include "fuzz/check.h"
-#include "site/uploadtarget.h"
 
 namespace uplark {
 }

@@ -1,7 +1,7 @@
 // The upload form scans: the "addresser" value and the form's action address.
 // Input: one chunk of the form page.
+#include "engine/protocol/metadataform.h"
 #include "fuzz/check.h"
-#include "site/metadataform.h"
 
 namespace uplark {
 }

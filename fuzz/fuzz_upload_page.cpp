@@ -1,7 +1,7 @@
 // The upload page scan for the anti-forgery token. Input: one chunk of the
 // page.
+#include "engine/protocol/uploadpage.h"
 #include "fuzz/check.h"
-#include "site/uploadpage.h"
 
 namespace uplark {
 }

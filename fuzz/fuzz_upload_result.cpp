@@ -1,7 +1,7 @@
 // The upload server's answer scan for the video id. Input: one chunk of the
 // answer.
+#include "engine/protocol/uploadresult.h"
 #include "fuzz/check.h"
-#include "site/uploadresult.h"
 
 namespace uplark {
 }

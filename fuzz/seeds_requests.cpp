@@ -1,13 +1,13 @@
 // Seeds for the site's parsers: the requests Uplark itself sends, made by its
 // own request builders, as the site reads them.
-#include "site/login.h"
+#include "engine/protocol/filepost.h"
+#include "engine/protocol/login.h"
+#include "engine/protocol/metadataform.h"
+#include "engine/protocol/textconversion.h"
+#include "engine/protocol/uploadpage.h"
+#include "engine/protocol/uploadtarget.h"
+#include "engine/protocol/wire.h"
 #include "fuzz/seedfiles.h"
-#include "site/filepost.h"
-#include "site/metadataform.h"
-#include "site/uploadpage.h"
-#include "site/uploadtarget.h"
-#include "site/wire.h"
-#include "videoinfo/conversion.h"
 
 namespace uplark {
 }

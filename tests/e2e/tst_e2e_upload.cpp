@@ -2,13 +2,13 @@
 // separate process, checked against what the site then holds; the site named
 // by its build-time host or, as "uplark --site 127.0.0.1:PORT" names it, by a
 // run-time address with a port.
-#include "account/accountdialog.h"
-#include "app/mainwindow.h"
+#include "desktop/windows/accountdialog.h"
+#include "desktop/windows/mainwindow.h"
 
 #include "doubles.h"
 #include "e2ekit.h"
-#include "site/curlhttp.h"
-#include "videoinfo/videoinfodialog.h"
+#include "desktop/windows/videoinfodialog.h"
+#include "engine/net/curlhttpclient.h"
 
 #include "uplark_config.h"
 

@@ -2,10 +2,10 @@
 
 #include "siteprocess.h"
 
-#include "site/login.h"
-#include "site/filepost.h"
-#include "site/markers.h"
-#include "site/metadataform.h"
+#include "engine/protocol/login.h"
+#include "engine/protocol/filepost.h"
+#include "engine/protocol/markers.h"
+#include "engine/protocol/metadataform.h"
 #include "uplark_config.h"
 
 #include <QDeadlineTimer>

@@ -6,7 +6,7 @@
 #include "sitekit.h"
 #include "siteprocess.h"
 
-#include "site/login.h"
+#include "engine/protocol/login.h"
 #include "uplark_config.h"
 
 #include <QDeadlineTimer>

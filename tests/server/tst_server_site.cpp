@@ -6,11 +6,11 @@
 #include "sitekit.h"
 #include "siteprocess.h"
 
-#include "site/login.h"
-#include "site/metadataform.h"
-#include "site/uploadpage.h"
+#include "engine/protocol/login.h"
+#include "engine/protocol/metadataform.h"
+#include "engine/protocol/uploadpage.h"
 #include "uplark_config.h"
-#include "videoinfo/conversion.h"
+#include "engine/protocol/textconversion.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "account/settings.h"
-#include "platform/desktop.h"
-#include "platform/filedialog.h"
-#include "platform/mediapreview.h"
-#include "platform/messagebox.h"
-#include "platform/platform.h"
-#include "platform/widgets.h"
-#include "site/httprequest.h"
+#include "desktop/seams/desktop.h"
+#include "desktop/seams/filedialog.h"
+#include "desktop/seams/mediapreview.h"
+#include "desktop/seams/messagebox.h"
+#include "desktop/seams/platform.h"
+#include "desktop/widgets/widgets.h"
+#include "engine/model/settings.h"
+#include "engine/net/blockinghttpclient.h"
 
 #include <QList>
 #include <QTest>

@@ -1,0 +1,244 @@
+#include "cli/commands.h"
+
+#include "cli/commandline.h"
+#include "cli/terminal.h"
+#include "engine/model/account.h"
+#include "engine/model/settings.h"
+#include "engine/model/spaces.h"
+#include "engine/model/videoinfo.h"
+#include "engine/protocol/textconversion.h"
+#include "engine/texts/numbers.h"
+#include "engine/texts/progress.h"
+#include "engine/upload/accountcheck.h"
+#include "engine/upload/uploadchain.h"
+#include "engine/upload/uploadjob.h"
+
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QRegularExpression>
+#include <QStringDecoder>
+
+using namespace Qt::StringLiterals;
+
+namespace uplark {
+
+namespace {
+
+// Files above 100 MB (in hundredths of a megabyte, after rounding) are
+// refused, as the window refuses them.
+constexpr qint64 MaximumHundredths = 100 * 100;
+
+int Fail(int code, const QString &message)
+{
+    WriteErr(u"uplark: "_s + OneLine(message) + u'\n');
+    return code;
+}
+
+// The description file's text: UTF-8, without the line breaks at its end.
+bool ReadDescriptionFile(const QString &path, QString *text, QString *error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = u"cannot read the description file "_s + path + u": "_s + file.errorString();
+        return false;
+    }
+    const QByteArray bytes = file.readAll();
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    *text = decoder(bytes);
+    if (decoder.hasError()) {
+        *error = u"the description file "_s + path + u" is not UTF-8 text"_s;
+        return false;
+    }
+    while (text->endsWith(u'\n') || text->endsWith(u'\r'))
+        text->chop(1);
+    return true;
+}
+
+} // namespace
+
+QString OneLine(const QString &message)
+{
+    static const QRegularExpression breaks(u"[\\r\\n]+"_s);
+    return QString(message).replace(breaks, u" "_s).trimmed();
+}
+
+int RunUpload(const CommandLine &line, const CommandContext &context)
+{
+    InterruptWatcher interrupt;
+
+    const Account account = LoadAccount(*context.settings);
+    if (!account.isSet())
+        return Fail(ExitCode::BadUsage, u"You must set your YouTube account first."_s);
+
+    const QFileInfo info(line.filePath);
+    if (!info.exists())
+        return Fail(ExitCode::BadUsage, line.filePath + u": no such file"_s);
+    if (!info.isFile())
+        return Fail(ExitCode::BadUsage, line.filePath + u": not a file"_s);
+    {
+        QFile probe(line.filePath);
+        if (!probe.open(QIODevice::ReadOnly))
+            return Fail(ExitCode::BadUsage, line.filePath + u": "_s + probe.errorString());
+    }
+    const qint64 size = info.size();
+    if (MegabytesHundredths(size) > MaximumHundredths)
+        return Fail(ExitCode::BadUsage, u"This file is "_s + MegabytesText(size)
+                                            + u" MB in size. YouTube allows maximum 100 MB."_s);
+
+    QString description = line.description;
+    if (!line.descriptionFile.isEmpty()) {
+        QString error;
+        if (!ReadDescriptionFile(line.descriptionFile, &description, &error))
+            return Fail(ExitCode::BadUsage, error);
+    }
+    const QByteArray category = CategoryNumber(line.category);
+    if (const std::optional<VideoInfoProblem> problem =
+            CheckVideoInfo(line.title, description, !category.isEmpty(), line.tags))
+        return Fail(ExitCode::BadUsage, problem->message);
+    // The window's boxes take no more than this; neither does the command line.
+    const struct
+    {
+        const QString &text;
+        int limit;
+        const char16_t *name;
+    } limits[] = {{line.title, TitleLimit, u"title"},
+                  {description, DescriptionLimit, u"description"},
+                  {line.tags, TagsLimit, u"tags"}};
+    for (const auto &l : limits) {
+        if (l.text.size() > l.limit)
+            return Fail(ExitCode::BadUsage,
+                        u"The %1 may have at most %2 characters."_s.arg(QString::fromUtf16(l.name))
+                            .arg(l.limit));
+    }
+
+    // The texts go through the conversion service as the dialog sends them.
+    StatusLine status;
+    status.show(UploadStepText(UploadStep::Connecting));
+    TextConversion conversion(*context.http, context.addresses.conversion.authority);
+    const std::optional<ConvertedTexts> converted = conversion.convert(
+        RemoveAngleBrackets(line.title), LineBreaksToCrLf(RemoveAngleBrackets(description)),
+        RemoveAngleBrackets(line.tags));
+    if (InterruptWatcher::wasInterrupted()) {
+        status.finish();
+        return Fail(ExitCode::Interrupted, u"interrupted; nothing was uploaded"_s);
+    }
+    if (!converted) {
+        status.finish();
+        return Fail(ExitCode::SiteFailed, u"Connection error!"_s);
+    }
+    const VideoInfo video{converted->title, converted->dscr, converted->tags, category};
+
+    UploadSession session(*context.routes, context.addresses.site);
+    QEventLoop loop;
+    int code = ExitCode::SiteFailed;
+    QString watchAddress;
+    QString failure;
+    QObject::connect(&session, &UploadSession::stepChanged, &loop,
+                     [&](UploadStep step) { status.show(UploadStepText(step)); });
+    QObject::connect(&session, &UploadSession::fileAnnounced, &loop,
+                     [&](const QString &name, qint64 bytes) {
+                         const QLocale locale;
+                         status.show(UploadingLine(name, bytes, locale) + u"  "_s
+                                     + StartingKilobyteLine(bytes, locale));
+                     });
+    QObject::connect(&session, &UploadSession::progressed, &loop,
+                     [&](const UploadProgressView &view) {
+                         status.show(view.kilobytes + u"  "_s + view.percent);
+                     });
+    QObject::connect(&session, &UploadSession::finished, &loop, [&](const QString &address) {
+        watchAddress = address;
+        code = ExitCode::Success;
+        loop.exit();
+    });
+    QObject::connect(
+        &session, &UploadSession::failed, &loop, [&](UploadFailure why, const QString &detail) {
+            failure = UploadFailureMessage(why, detail);
+            code = why == UploadFailure::UnreadableFile ? ExitCode::BadUsage : ExitCode::SiteFailed;
+            // The window asks for the account again after a
+            // rejection; so does the command line.
+            if (why == UploadFailure::AccountRejected)
+                ForgetAccount(*context.settings);
+            session.cancel();
+            loop.exit();
+        });
+    QObject::connect(&interrupt, &InterruptWatcher::interrupted, &loop, [&] {
+        // As Cancel: every connection closed, so the site drops what it got.
+        session.cancel();
+        code = ExitCode::Interrupted;
+        failure = u"interrupted; the upload was cancelled"_s;
+        loop.exit();
+    });
+    session.start(account, line.filePath, video);
+    loop.exec();
+    status.finish();
+    if (code == ExitCode::Success) {
+        // Once the address is known the video is on the site: the rest of
+        // the answer is not waited for.
+        session.cancel();
+        WriteOut(watchAddress + u'\n');
+        return code;
+    }
+    return Fail(code, failure);
+}
+
+int RunAccountSet(const CommandLine &line, const CommandContext &context)
+{
+    InterruptWatcher interrupt;
+    if (OnlySpaces(line.user))
+        return Fail(ExitCode::BadUsage, u"Please enter your username."_s);
+    bool interrupted = false;
+    const std::optional<QString> password =
+        ReadPassword(u"Password for "_s + line.user + u": "_s, &interrupted);
+    if (interrupted)
+        return Fail(ExitCode::Interrupted, u"interrupted; nothing was stored"_s);
+    if (!password || OnlySpaces(*password))
+        return Fail(ExitCode::BadUsage, u"Please enter your password."_s);
+
+    AccountCheck check(*context.routes, context.addresses.site);
+    QEventLoop loop;
+    AccountCheckResult result = AccountCheckResult::ConnectionError;
+    bool stopped = false;
+    QObject::connect(&check, &AccountCheck::finished, &loop, [&](AccountCheckResult r) {
+        result = r;
+        loop.exit();
+    });
+    QObject::connect(&interrupt, &InterruptWatcher::interrupted, &loop, [&] {
+        check.abort();
+        stopped = true;
+        loop.exit();
+    });
+    // The site is asked without the spaces around the name and password;
+    // the account is stored as typed.
+    check.start(TrimSpaces(line.user), TrimSpaces(*password));
+    loop.exec();
+    if (stopped)
+        return Fail(ExitCode::Interrupted, u"interrupted; nothing was stored"_s);
+    if (result != AccountCheckResult::Accepted)
+        return Fail(ExitCode::SiteFailed, AccountCheckMessage(result));
+    if (!SaveAccount(*context.settings, {line.user, *password}))
+        return Fail(ExitCode::SiteFailed,
+                    u"could not write "_s
+                        + context.settings->filePath(QString::fromUtf16(SettingsApp)));
+    WriteErr(u"Your YouTube account information has been successfully set on this program.\n"_s);
+    return ExitCode::Success;
+}
+
+int RunAccountForget(const CommandContext &context)
+{
+    ForgetAccount(*context.settings);
+    WriteErr(u"We removed your YouTube account information on this computer.\n"_s);
+    return ExitCode::Success;
+}
+
+int RunAccountShow(const CommandContext &context)
+{
+    const Account account = LoadAccount(*context.settings);
+    if (!account.isSet())
+        return Fail(ExitCode::BadUsage, u"No YouTube account is set on this computer."_s);
+    WriteOut(account.user + u'\n');
+    return ExitCode::Success;
+}
+
+} // namespace uplark

@@ -1,0 +1,749 @@
+#include "desktop/windows/mainwindow.h"
+
+#include "desktop/seams/desktop.h"
+#include "desktop/seams/filedialog.h"
+#include "desktop/seams/mediapreview.h"
+#include "desktop/seams/messagebox.h"
+#include "desktop/seams/platform.h"
+#include "desktop/widgets/widgets.h"
+#include "desktop/windows/accountdialog.h"
+#include "desktop/windows/videoinfodialog.h"
+#include "engine/model/settings.h"
+#include "engine/protocol/uploadresult.h"
+#include "engine/texts/numbers.h"
+#include "engine/texts/progress.h"
+#include "engine/upload/uploadchain.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QFontMetricsF>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLayout>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QScreen>
+#include <QShortcut>
+#include <QTextLayout>
+#include <QTimer>
+#include <QtMath>
+
+#include <utility>
+
+using namespace Qt::StringLiterals;
+
+namespace uplark {
+
+namespace {
+
+const char *const HelpText = QT_TRANSLATE_NOOP(
+    "uplark::MainWindow",
+    "This program was designed to upload your video files to your YouTube account directly \r\n"
+    "from your computer. You just select your video file and click on the Upload button. The \r\n"
+    "program will upload your video to your YouTube account. \r\n"
+    "\r\n"
+    "Before uploading your video, you must set your YouTube account first. To do this, click \r\n"
+    "on the Set account button in the top-right corner. Select the video file you want to \r\n"
+    "upload by clicking the Browse button.  According to YouTube, your video must be \r\n"
+    "maximum 100 MB in size. Also it shouldn't be longer than 10 minutes in time. \r\n"
+    "\r\n"
+    "Click on the Upload button to start the upload process. The program will show you a \r\n"
+    "progress bar, also the remaining bytes. Wait for the upload process to complete. \r\n"
+    "When your upload finishes, you will be informed.\r\n"
+    "\r\n"
+    "When you first get your video URL, it may not be available for some time. You will be \r\n"
+    "informed about this. Please wait a few minutes until the YouTube system will complete \r\n"
+    "processing your video file.\r\n");
+
+QFont boldFont(QFont font)
+{
+    font.setBold(true);
+    return font;
+}
+
+// Files above 100 MB (in hundredths of a megabyte, after rounding) are refused.
+constexpr qint64 MaximumHundredths = 100 * 100;
+
+} // namespace
+
+QString MainWindow::FileFilter()
+{
+    return tr("Video files|*.MPG;*.MPEG;*.WMV;*.AVI;*.MOV|MPG files (*.mpg,*.mpeg)|*.MPG;*.MPEG|"
+              "WMV files (*.wmv)|*.WMV|AVI files (*.avi)|*.AVI|MOV files (*.mov)|*.MOV|"
+              "All files (*.*)|*.*|");
+}
+
+MainWindow::MainWindow(Platform &platform, QWidget *parent)
+    : QMainWindow(parent)
+    , m_platform(platform)
+    , m_session(new UploadSession(platform.routes, platform.addresses.site, this))
+    , m_connectingBanner(BannerImage(UploadStepText(UploadStep::Connecting)))
+    , m_loggingInBanner(BannerImage(UploadStepText(UploadStep::LoggingIn)))
+    , m_uploadingBanner(BannerImage(UploadStepText(UploadStep::Uploading)))
+    , m_preparingBanner(BannerImage(UploadStepText(UploadStep::PreparingAddress)))
+    , m_uploadedBanner(BannerImage(tr("Video successfully uploaded.")))
+    , m_setAccountFace(ButtonFace(tr("Set account"), Faces::Red))
+    , m_myAccountFace(ButtonFace(tr("My account"), Faces::Green))
+{
+    setObjectName(u"mainWindow"_s);
+    m_session->setObjectName(u"uploadSession"_s);
+    buildWindow();
+    connectHandlers();
+    loadSettings();
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::buildWindow()
+{
+    setWindowTitle(tr("Uplark"));
+
+    QMenu *file = menuBar()->addMenu(tr("&File"));
+    file->setObjectName(u"fileMenu"_s);
+    QAction *exit = file->addAction(tr("E&xit (esc)"));
+    exit->setObjectName(u"exitAction"_s);
+    connect(exit, &QAction::triggered, this, &MainWindow::endProgram);
+
+    auto *client = ColourBox(nullptr, Qt::white);
+    client->setObjectName(u"client"_s);
+    client->setFixedSize(601, 379);
+    setCentralWidget(client);
+
+    headerBand = Place(ColourBox(client, Qt::black), "headerBand", -7, 0, 611, 81, true);
+    logo = Place(new PictureBox(headerBand), "logo", 13, 2, 220, 68, true);
+    logo->setPicture(LogoImage(QSize(220, 68), Qt::black));
+    accountButton = Place(new ImageButton(m_setAccountFace, headerBand), "accountButton", 488, 8,
+                          117, 32, false);
+    forgetAccountLink =
+        Place(new LinkButton(tr("Forget me on this computer"), QColor(128, 128, 255), headerBand),
+              "forgetAccountLink", 445, 38, 158, 13, false);
+    termsLink = Place(new LinkButton(tr("YouTube Terms of Use"), QColor(128, 255, 128), headerBand),
+                      "termsLink", 475, 64, 129, 13, false);
+
+    titleLabel = Place(new QLabel(tr("Uplark 1.0"), client), "titleLabel", 12, 93, 295, 29, true);
+    QFont titleFont(u"Verdana"_s, 18);
+    titleFont.setBold(true);
+    titleLabel->setFont(titleFont);
+    SetTextColour(titleLabel, QColor(64, 64, 64));
+
+    introHeading =
+        Place(new QLabel(tr("Please read"), client), "introHeading", 12, 144, 387, 18, true);
+    introHeading->setFont(boldFont(introHeading->font()));
+    SetTextColour(introHeading, QColor(192, 0, 0));
+
+    helpText = Place(new QPlainTextEdit(client), "helpText", 13, 161, 578, 156, true);
+    helpText->setFont(QFont(u"Verdana"_s, 9));
+    helpText->setPlainText(tr(HelpText));
+    helpText->setReadOnly(true);
+    helpText->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
+    helpText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    helpText->setLineWrapMode(QPlainTextEdit::NoWrap);
+
+    understoodButton =
+        Place(new ImageButton(ButtonFace(tr("Understood sir!"), Faces::Blue), client),
+              "understoodButton", 243, 322, 117, 32, true);
+    skipIntroCheck = Place(new QCheckBox(tr("I don't want to see that again"), client),
+                           "skipIntroCheck", 12, 356, 265, 19, true);
+
+    mainPanel = Place(ColourBox(client, Qt::white), "mainPanel", 7, 127, 606, 250, false);
+    buildFrame();
+
+    m_stretchTimer = new QTimer(this);
+    m_stretchTimer->setObjectName(u"stretchTimer"_s);
+    m_stretchTimer->setInterval(200);
+    m_introFocusTimer = new QTimer(this);
+    m_introFocusTimer->setObjectName(u"introFocusTimer"_s);
+    m_introFocusTimer->setInterval(1);
+    m_introFocusTimer->setSingleShot(true);
+
+    auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escape->setObjectName(u"escapeShortcut"_s);
+    connect(escape, &QShortcut::activated, this, &MainWindow::endProgram);
+
+    // Tab follows the reading order of each display: the intro; the header's
+    // account button and links; then the upload panel from the top down. The
+    // preview stands to the right of the panel, so its controls come last.
+    const QList<QWidget *> readingOrder = {
+        helpText,        understoodButton, skipIntroCheck,    accountButton,    forgetAccountLink,
+        termsLink,       browseButton,     uploadNewButton,   fileEdit,         uploadButton,
+        clearFileButton, cancelLink,       openAddressButton, watchAddressEdit, copyAddressButton,
+    };
+    for (qsizetype i = 1; i < readingOrder.size(); ++i)
+        setTabOrder(readingOrder[i - 1], readingOrder[i]);
+
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    adjustSize();
+    if (const QScreen *s = screen())
+        move(s->availableGeometry().center() - rect().center());
+}
+
+void MainWindow::buildFrame()
+{
+    uploadFrame =
+        Place(new QGroupBox(tr("Upload Video"), mainPanel), "uploadFrame", 1, -2, 586, 247, true);
+    uploadFrame->setFont(boldFont(uploadFrame->font()));
+    // Only the frame's caption is bold.
+    QFont plain = font();
+    plain.setBold(false);
+    plain.setItalic(false);
+
+    videoFileLabel =
+        Place(new QLabel(tr("Video file:"), uploadFrame), "videoFileLabel", 11, 26, 58, 13, true);
+    browseButton =
+        Place(new ImageButton(ButtonFace(tr("Browse file..."), Faces::Blue), uploadFrame),
+              "browseButton", 8, 41, 117, 32, true);
+    fileEdit = Place(new QLineEdit(uploadFrame), "fileEdit", 12, 43, 340, 19, false);
+    uploadButton = Place(new ImageButton(ButtonFace(tr("UPLOAD!"), Faces::Orange), uploadFrame),
+                         "uploadButton", 8, 69, 117, 32, false);
+    clearFileButton = Place(new ImageButton(RedCrossIcon(QSize(27, 25)), uploadFrame),
+                            "clearFileButton", 126, 72, 27, 25, false);
+    clearFileButton->setToolTip(tr("Clear"));
+    statusBanner = Place(new PictureBox(uploadFrame), "statusBanner", 11, 75, 377, 25, false);
+    cancelLink = Place(new LinkButton(tr("Cancel"), QColor(0, 0, 128), uploadFrame), "cancelLink",
+                       11, 98, 39, 13, false);
+    statusLine = Place(new QLabel(u"..."_s, uploadFrame), "statusLine", 11, 129, 12, 13, false);
+    progressBar = Place(new QProgressBar(uploadFrame), "progressBar", 11, 146, 339, 25, false);
+    progressBar->setRange(0, 100);
+    progressBar->setValue(0);
+    progressBar->setTextVisible(false);
+    // The kilobyte line and the percentage are wide enough for six-digit
+    // figures and "100%".
+    kilobyteLine = Place(new QLabel(u"0 Kb uploaded so far, remaining 0 Kb"_s, uploadFrame),
+                         "kilobyteLine", 11, 173, 290, 13, false);
+    percentLabel = Place(new QLabel(u"0%"_s, uploadFrame), "percentLabel", 307, 173, 42, 13, false);
+    percentLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+
+    previewBox = Place(new QWidget(uploadFrame), "previewBox", 359, 7, 225, 238, true);
+    // The player loads the media backend: it is made when a file is first
+    // chosen, and until then a look-alike stands in its place.
+    previewPlaceholder = CreatePreviewPlaceholder(previewBox);
+    previewPlaceholder->setObjectName(u"previewPlaceholder"_s);
+    previewPlaceholder->setGeometry(0, 0, 225, 238);
+
+    buildResultPanel();
+
+    uploadNewButton = Place(new ImageButton(ButtonFace(tr("Upload New"), Faces::Blue), uploadFrame),
+                            "uploadNewButton", 235, 14, 117, 32, false);
+
+    for (QWidget *w : uploadFrame->findChildren<QWidget *>())
+        w->setFont(plain);
+    percentLabel->setFont(boldFont(plain));
+    watchAddressCaption->setFont(boldFont(plain));
+    QFont myVideos = boldFont(plain);
+    myVideos.setItalic(true);
+    myVideosLabel->setFont(myVideos);
+    SetTextColour(myVideosLabel, QColor(0, 0, 192));
+    placeMyVideos();
+}
+
+void MainWindow::placeMyVideos()
+{
+    // "My Videos" covers a gap in the result sentence, so that the two read
+    // as one sentence. The gap is as wide as the bold italic words need in
+    // the fonts the labels have, with about a space to spare after them, and
+    // never narrower than its designed 18 spaces. Its spaces do not break,
+    // so the gap stays on one line; where it falls depends on the widths and
+    // on the wrapping, so it is measured, not fixed.
+    const QString words = myVideosLabel->text();
+    const QFontMetricsF wordsMetrics(myVideosLabel->font());
+    const qreal wordsWidth = wordsMetrics.horizontalAdvance(words);
+    const qreal space = QFontMetricsF(resultText->font()).horizontalAdvance(u' ');
+    const qsizetype spaces = qMax<qsizetype>(18, qCeil(wordsWidth / space + 1.5));
+
+    QString sentence = tr("Your video has been successfully uploaded to the YouTube server. It is "
+                          "located in %1 section in your YouTube account.");
+    QString spoken = sentence;
+    qsizetype gap = sentence.indexOf(u" %1 "_s);
+    const qsizetype placeholder = gap >= 0 ? 4 : 2;
+    if (gap < 0)
+        gap = sentence.indexOf(u"%1"_s);
+    if (gap < 0) {
+        resultText->setText(sentence);
+        return;
+    }
+    sentence.replace(gap, placeholder, QString(spaces, QChar::Nbsp));
+    spoken.replace(gap, placeholder, u' ' + words + u' ');
+    resultText->setText(sentence);
+    // Screen readers read the sentence whole.
+    resultText->setAccessibleName(spoken);
+
+    QTextLayout layout(sentence, resultText->font());
+    QTextOption option;
+    option.setWrapMode(QTextOption::WordWrap);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    qreal y = 0;
+    QPointF at(-1, -1);
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(resultText->width());
+        line.setPosition(QPointF(0, y));
+        y += line.height();
+        if (gap >= line.textStart() && gap < line.textStart() + line.textLength())
+            at = QPointF(line.cursorToX(gap + 1), line.y());
+    }
+    layout.endLayout();
+    if (at.x() >= 0)
+        myVideosLabel->move(resultText->pos() + at.toPoint());
+    myVideosLabel->resize(qMax(myVideosLabel->width(), qCeil(wordsWidth) + 1),
+                          qMax(myVideosLabel->height(), qCeil(wordsMetrics.height())));
+}
+
+void MainWindow::buildResultPanel()
+{
+    resultPanel = Place(ColourBox(uploadFrame, Qt::white), "resultPanel", 9, 102, 346, 135, false);
+    tickIcon = Place(new PictureBox(resultPanel), "tickIcon", 10, 4, 13, 13, true);
+    tickIcon->setPicture(TickIcon(QSize(13, 13)));
+    // The sentence is made with its gap for "My Videos" by placeMyVideos.
+    resultText = Place(new QLabel(resultPanel), "resultText", 28, 2, 301, 49, true);
+    resultText->setWordWrap(true);
+    resultText->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    myVideosLabel =
+        Place(new QLabel(tr("My Videos"), resultPanel), "myVideosLabel", 211, 15, 65, 13, true);
+    watchAddressCaption = Place(new QLabel(tr("Your video URL:"), resultPanel),
+                                "watchAddressCaption", 28, 53, 102, 13, true);
+    openAddressButton =
+        Place(new ImageButton(BrowserIcon(QSize(16, 16)), resultPanel, QRect(0, 0, 16, 16)),
+              "openAddressButton", 133, 50, 16, 16, true);
+    openAddressButton->setToolTip(tr("Open in default browser"));
+    watchAddressEdit = Place(new QLineEdit(resultPanel), "watchAddressEdit", 28, 69, 291, 19, true);
+    copyAddressButton =
+        Place(new ImageButton(CopyIcon(QSize(15, 13)), resultPanel, QRect(0, 0, 15, 13)),
+              "copyAddressButton", 322, 72, 15, 13, true);
+    copyAddressButton->setToolTip(tr("Copy to memory"));
+    availabilityNote = Place(new QLabel(tr("It may take a few minutes before you can reach your "
+                                           "video on YouTube system."),
+                                        resultPanel),
+                             "availabilityNote", 30, 94, 309, 40, true);
+    availabilityNote->setWordWrap(true);
+    availabilityNote->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+}
+
+void MainWindow::connectHandlers()
+{
+    connect(m_stretchTimer, &QTimer::timeout, this, &MainWindow::stretchPreview);
+    connect(m_introFocusTimer, &QTimer::timeout, this, &MainWindow::focusHelpText);
+
+    connect(understoodButton, &ImageButton::clicked, this, &MainWindow::dismissIntro);
+    connect(accountButton, &ImageButton::clicked, this, &MainWindow::openAccountDialog);
+    connect(forgetAccountLink, &LinkButton::clicked, this, &MainWindow::forgetAccount);
+    connect(termsLink, &LinkButton::clicked, this, &MainWindow::openTerms);
+
+    connect(browseButton, &ImageButton::clicked, this, &MainWindow::browseFile);
+    connect(clearFileButton, &ImageButton::clicked, this, &MainWindow::clearChosenFile);
+    connect(fileEdit, &QLineEdit::textChanged, this, &MainWindow::restoreFileText);
+    connect(uploadButton, &ImageButton::clicked, this, &MainWindow::openVideoInformation);
+
+    connect(cancelLink, &LinkButton::clicked, this, &MainWindow::cancelUpload);
+    connect(uploadNewButton, &ImageButton::clicked, this, &MainWindow::uploadNew);
+    connect(copyAddressButton, &ImageButton::clicked, this, &MainWindow::copyWatchAddress);
+    connect(openAddressButton, &ImageButton::clicked, this, &MainWindow::openWatchAddress);
+    connect(watchAddressEdit, &QLineEdit::textChanged, this, &MainWindow::restoreWatchAddress);
+    watchAddressEdit->installEventFilter(this);
+
+    connect(m_session, &UploadSession::stepChanged, this, &MainWindow::onStepChanged);
+    connect(m_session, &UploadSession::fileAnnounced, this, &MainWindow::onFileAnnounced);
+    connect(m_session, &UploadSession::progressed, this, &MainWindow::onProgress);
+    connect(m_session, &UploadSession::finished, this, &MainWindow::onUploadFinished);
+    connect(m_session, &UploadSession::failed, this, &MainWindow::onUploadFailed);
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == watchAddressEdit) {
+        if (event->type() == QEvent::FocusIn)
+            watchAddressEdit->selectAll();
+        else if (event->type() == QEvent::MouseButtonRelease)
+            QTimer::singleShot(0, this, &MainWindow::selectWatchAddress);
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// ---- The displays ----
+
+void MainWindow::setDisplay(Display display)
+{
+    m_display = display;
+    if (display != Display::Uploading)
+        m_figuresShown = false;
+    applyDisplay();
+}
+
+void MainWindow::applyDisplay()
+{
+    const Display d = m_display;
+    const bool intro = d == Display::Intro;
+    helpText->setVisible(intro);
+    understoodButton->setVisible(intro);
+    skipIntroCheck->setVisible(intro);
+    mainPanel->setVisible(!intro);
+    accountButton->setVisible(!intro);
+    termsLink->setVisible(!intro);
+    forgetAccountLink->setVisible(!intro && m_accountStored);
+    accountButton->setPicture(m_accountStored ? m_myAccountFace : m_setAccountFace);
+
+    browseButton->setVisible(d == Display::NoFile);
+    fileEdit->setVisible(d == Display::FileChosen || d == Display::Uploading || d == Display::Sent
+                         || d == Display::Result);
+    uploadButton->setVisible(d == Display::FileChosen);
+    clearFileButton->setVisible(d == Display::FileChosen);
+    statusBanner->setVisible(d == Display::Uploading || d == Display::Sent || d == Display::Result);
+    cancelLink->setVisible(d == Display::Uploading);
+    const bool figures = d == Display::Uploading && m_figuresShown;
+    statusLine->setVisible(figures);
+    progressBar->setVisible(figures);
+    kilobyteLine->setVisible(figures);
+    percentLabel->setVisible(figures);
+    resultPanel->setVisible(d == Display::Result);
+    uploadNewButton->setVisible(d == Display::Result);
+}
+
+void MainWindow::keyPressEvent(QKeyEvent *event)
+{
+    // "Understood sir!" is the intro's default button: Enter that no control
+    // of the intro takes presses it.
+    if (m_display == Display::Intro
+        && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
+        event->accept();
+        understoodButton->click();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
+// ---- Start-up ----
+
+void MainWindow::loadSettings()
+{
+    m_account = LoadAccount(*m_platform.settings);
+    if (IntroSkipped(*m_platform.settings))
+        showMainPanel();
+    else
+        setDisplay(Display::Intro);
+    m_stretchTimer->start();
+    m_introFocusTimer->start();
+}
+
+void MainWindow::focusHelpText()
+{
+    // Does nothing when the help text is hidden.
+    helpText->setFocus();
+}
+
+void MainWindow::stretchPreview()
+{
+    if (preview)
+        preview->setStretchToFit(true);
+}
+
+MediaPreview &MainWindow::previewPlayer()
+{
+    if (!preview) {
+        preview = m_platform.makePreview(previewBox);
+        preview->setObjectName(u"preview"_s);
+        preview->setFont(previewPlaceholder->font());
+        preview->setGeometry(previewPlaceholder->geometry());
+        preview->setStretchToFit(true);
+        preview->show();
+        delete std::exchange(previewPlaceholder, nullptr);
+    }
+    return *preview;
+}
+
+void MainWindow::dismissIntro()
+{
+    SetIntroSkipped(*m_platform.settings, skipIntroCheck->isChecked());
+    showMainPanel();
+    // The keyboard focus was on the intro; it goes on to the panel's first
+    // control.
+    if (!focusWidget() || !focusWidget()->isVisible())
+        focusNextChild();
+}
+
+void MainWindow::showMainPanel()
+{
+    m_account = LoadAccount(*m_platform.settings);
+    if (m_account.isSet())
+        m_accountStored = true;
+    setDisplay(Display::NoFile);
+}
+
+void MainWindow::openAccountDialog()
+{
+    // The account can be changed only while no file is chosen.
+    if (m_display != Display::NoFile)
+        return;
+    AccountDialog dialog(m_platform, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    m_accountStored = true;
+    applyDisplay();
+    m_platform.messages->show(tr("Your YouTube account information has been successfully set on "
+                                 "this program. You can start uploading videos to your account "
+                                 "now."),
+                              MsgButtons::Ok, MsgIcon::Information);
+    m_account = dialog.account();
+    show();
+    raise();
+    activateWindow();
+}
+
+void MainWindow::forgetAccount()
+{
+    MessageBox &box = *m_platform.messages;
+    const MsgAnswer answer = box.show(
+        tr("Do you want to remove your YouTube account information on this computer? (We will "
+           "remove your account settings ON THIS COMPUTER ONLY. We don't have any relation with "
+           "your real YouTube account.)"),
+        MsgButtons::YesNo, MsgIcon::Question);
+    if (answer != MsgAnswer::Yes)
+        return;
+    m_accountStored = false;
+    applyDisplay();
+    ForgetAccount(*m_platform.settings);
+    box.show(tr("We removed your YouTube account information on this computer."), MsgButtons::Ok,
+             MsgIcon::Information);
+}
+
+void MainWindow::clearStoredAccount()
+{
+    m_accountStored = false;
+    ForgetAccount(*m_platform.settings);
+    setDisplay(Display::NoFile);
+}
+
+// ---- Ending the program ----
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+    endProgram();
+}
+
+void MainWindow::endProgram()
+{
+    if (m_ending)
+        return;
+    m_ending = true;
+    m_platform.endProgram();
+}
+
+// ---- File choice ----
+
+void MainWindow::browseFile()
+{
+    if (!m_accountStored) {
+        m_platform.messages->show(tr("You must set your YouTube account first."), MsgButtons::Ok,
+                                  MsgIcon::Critical);
+        return;
+    }
+
+    // From here on a failure ends the handler silently.
+    const QString path = m_platform.files->openFile(FileFilter());
+    if (path.isEmpty())
+        return;
+    const QFileInfo info(path);
+    if (!info.isFile())
+        return; // no length to read
+    // The length is a 64-bit number, so files of 2 GiB and more are refused
+    // with their true size.
+    const qint64 size = info.size();
+    const QString megabytes = MegabytesText(size);
+    if (MegabytesHundredths(size) > MaximumHundredths) {
+        m_platform.messages->show(
+            tr("This file is %1 MB in size. YouTube allows maximum 100 MB.").arg(megabytes),
+            MsgButtons::Ok, MsgIcon::Critical);
+        return;
+    }
+
+    m_fileText = tr("%1 (%2 MB)").arg(info.fileName(), megabytes);
+    fileEdit->setText(m_fileText);
+    m_filePath = path;
+    previewPlayer().setMedia(path);
+    preview->closeMedia();
+    setDisplay(Display::FileChosen);
+}
+
+void MainWindow::clearChosenFile()
+{
+    setDisplay(Display::NoFile);
+}
+
+void MainWindow::restoreFileText()
+{
+    // The box shows the chosen file; whatever is typed into it is undone.
+    if (fileEdit->text() != m_fileText)
+        fileEdit->setText(m_fileText);
+}
+
+void MainWindow::openVideoInformation()
+{
+    // The file's name as the file system has it; empty when it is gone.
+    const QFileInfo info(m_filePath);
+    const QString name = info.isFile() ? info.fileName() : QString();
+
+    VideoInfoDialog dialog(m_platform, name, this);
+    connect(&dialog, &VideoInfoDialog::conversionStarted, this, [this] {
+        statusBanner->setPicture(m_connectingBanner);
+        setDisplay(Display::Uploading);
+        repaint();
+    });
+    connect(&dialog, &VideoInfoDialog::conversionFailed, this,
+            [this] { setDisplay(Display::FileChosen); });
+    if (dialog.exec() == QDialog::Accepted)
+        startUpload(dialog.videoInfo());
+    else
+        setDisplay(Display::FileChosen);
+}
+
+// ---- The upload ----
+
+void MainWindow::startUpload(const VideoInfo &info)
+{
+    progressBar->setValue(0);
+    percentLabel->setText(QString());
+    kilobyteLine->setText(QString());
+    m_session->start(m_account, m_filePath, info);
+}
+
+void MainWindow::cancelUpload()
+{
+    m_session->cancel();
+    setDisplay(Display::FileChosen);
+}
+
+void MainWindow::uploadNew()
+{
+    m_session->cancel();
+    setDisplay(Display::NoFile);
+}
+
+void MainWindow::onStepChanged(UploadStep step)
+{
+    switch (step) {
+    case UploadStep::Connecting:
+        statusBanner->setPicture(m_connectingBanner);
+        return;
+    case UploadStep::LoggingIn:
+        statusBanner->setPicture(m_loggingInBanner);
+        return;
+    case UploadStep::Uploading:
+        statusBanner->setPicture(m_uploadingBanner);
+        return;
+    case UploadStep::PreparingAddress:
+        statusBanner->setPicture(m_preparingBanner);
+        setDisplay(Display::Sent);
+        return;
+    }
+}
+
+void MainWindow::onFileAnnounced(const QString &fileName, qint64 fileSize)
+{
+    const QLocale locale;
+    kilobyteLine->setText(StartingKilobyteLine(fileSize, locale));
+    statusLine->setText(UploadingLine(fileName, fileSize, locale));
+    statusLine->adjustSize();
+    m_figuresShown = true;
+    applyDisplay();
+}
+
+void MainWindow::onProgress(const UploadProgressView &view)
+{
+    progressBar->setValue(view.bar);
+    percentLabel->setText(view.percent);
+    kilobyteLine->setText(view.kilobytes);
+}
+
+void MainWindow::onUploadFinished(const QString &address)
+{
+    statusBanner->setPicture(m_uploadedBanner);
+    setDisplay(Display::Result);
+    m_watchAddress = address;
+    // The limit first: a shorter limit left from an earlier result would
+    // otherwise cut the new address.
+    watchAddressEdit->setMaxLength(int(m_watchAddress.size()));
+    watchAddressEdit->setText(m_watchAddress);
+    watchAddressEdit->setSelection(0, int(watchAddressEdit->text().size()));
+    watchAddressEdit->setFocus();
+}
+
+void MainWindow::onUploadFailed(UploadFailure failure, const QString &detail)
+{
+    MessageBox &box = *m_platform.messages;
+    const QString message = UploadFailureMessage(failure, detail);
+    switch (failure) {
+    case UploadFailure::AccountRejected:
+        setDisplay(Display::FileChosen);
+        box.show(message, MsgButtons::Ok, MsgIcon::Critical);
+        // Browse asks for the account again.
+        clearStoredAccount();
+        return;
+    case UploadFailure::TooManyLoginFailures:
+        // The site refuses any login for a while, the right one too: the
+        // stored account may well be right, and erasing it would lose it.
+        setDisplay(Display::FileChosen);
+        box.show(message, MsgButtons::Ok, MsgIcon::Critical);
+        return;
+    case UploadFailure::ConnectionError:
+        box.show(message, MsgButtons::Ok, MsgIcon::Critical);
+        setDisplay(Display::FileChosen);
+        return;
+    case UploadFailure::UnreadableFile:
+        box.show(message, MsgButtons::Ok, MsgIcon::Critical, u"ERROR"_s);
+        setDisplay(Display::FileChosen);
+        return;
+    case UploadFailure::InvalidHost:
+        // The upload stays on show; Cancel returns to the chosen file.
+        box.show(message, MsgButtons::Ok, MsgIcon::Critical, u"ERROR"_s);
+        return;
+    case UploadFailure::NoVideoId:
+        box.show(message, MsgButtons::Ok, MsgIcon::Critical);
+        m_platform.endProgram();
+        return;
+    }
+}
+
+// ---- The result panel and the links ----
+
+void MainWindow::copyWatchAddress()
+{
+    m_platform.desktop->clearClipboard();
+    m_platform.desktop->setClipboardText(watchAddressEdit->text());
+    m_platform.messages->show(tr("Your video URL has been copied to your memory."), MsgButtons::Ok,
+                              MsgIcon::Information);
+}
+
+void MainWindow::openWatchAddress()
+{
+    openInBrowser(m_watchAddress);
+}
+
+void MainWindow::selectWatchAddress()
+{
+    watchAddressEdit->selectAll();
+    watchAddressEdit->setFocus();
+}
+
+void MainWindow::restoreWatchAddress()
+{
+    // The address can be selected and copied, not changed.
+    if (watchAddressEdit->text() != m_watchAddress)
+        watchAddressEdit->setText(m_watchAddress);
+}
+
+void MainWindow::openTerms()
+{
+    openInBrowser(TermsAddress(m_platform.addresses.site));
+}
+
+bool MainWindow::openInBrowser(QString address)
+{
+    if (!address.startsWith(u"http"_s, Qt::CaseInsensitive))
+        address.prepend(u"http://"_s);
+    return m_platform.desktop->openUrl(address);
+}
+
+} // namespace uplark

@@ -1,0 +1,301 @@
+#include "desktop/windows/videoinfodialog.h"
+
+#include "desktop/seams/messagebox.h"
+#include "desktop/seams/platform.h"
+#include "desktop/widgets/pictures.h"
+#include "desktop/widgets/widgets.h"
+#include "engine/net/blockinghttpclient.h"
+#include "engine/protocol/textconversion.h"
+#include "engine/upload/uploadjob.h"
+
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QList>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTextCursor>
+#include <QTextDocument>
+
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+namespace uplark {
+
+namespace {
+
+// The category box's first entry, which is no category.
+QString PleaseSelect()
+{
+    return VideoInfoDialog::tr("Please select...");
+}
+
+// Keeps a multi-line box at `limit` characters whatever way the text comes
+// in (typing, pasting, dropping): the part of an insertion that does not fit
+// is taken off again, in the same undo step. A line break counts as one
+// character.
+void limitLength(QPlainTextEdit *box, int limit)
+{
+    struct Insertion
+    {
+        int position = 0;
+        int length = 0;
+    };
+    QTextDocument *doc = box->document();
+    auto last = std::make_shared<Insertion>();
+    // The document may not be edited while it reports the change itself;
+    // the cut follows once it reports that its contents have changed.
+    QObject::connect(doc, &QTextDocument::contentsChange, box,
+                     [last](int position, int, int added) {
+                         *last = {position, added};
+                     });
+    QObject::connect(doc, &QTextDocument::contentsChanged, box, [box, doc, last, limit] {
+        const int length = doc->characterCount() - 1;
+        const int excess = length - limit;
+        if (excess <= 0)
+            return;
+        const int end = qMin(last->position + last->length, length);
+        int start = qMax(0, end - excess);
+        // Never leave half of a surrogate pair.
+        if (start > 0 && doc->characterAt(start).isLowSurrogate())
+            --start;
+        QTextCursor cursor(doc);
+        cursor.joinPreviousEditBlock();
+        cursor.setPosition(start);
+        cursor.setPosition(end, QTextCursor::KeepAnchor);
+        cursor.removeSelectedText();
+        cursor.endEditBlock();
+        box->setTextCursor(cursor);
+    });
+}
+
+// A one-line box holds no line breaks: those that come in with pasted or
+// dropped text become spaces.
+void singleLine(QLineEdit *box)
+{
+    QObject::connect(box, &QLineEdit::textChanged, box, [box](const QString &text) {
+        if (!text.contains(u'\r') && !text.contains(u'\n'))
+            return;
+        int cursor = box->cursorPosition();
+        for (qsizetype at = text.indexOf(u"\r\n"_s); at >= 0 && at < cursor;
+             at = text.indexOf(u"\r\n"_s, at + 2))
+            --cursor;
+        QString flat = text;
+        flat.replace(u"\r\n"_s, u" "_s).replace(u'\r', u' ').replace(u'\n', u' ');
+        box->setText(flat);
+        box->setCursorPosition(cursor);
+    });
+}
+
+QFont verdana()
+{
+    return QFont(u"Verdana"_s, 8);
+}
+
+} // namespace
+
+VideoInfoDialog::VideoInfoDialog(Platform &platform, const QString &suggestedTitle, QWidget *parent)
+    : QDialog(parent)
+    , m_platform(platform)
+{
+    setObjectName(u"videoInfoDialog"_s);
+    buildWindow();
+    fillCategories();
+    titleEdit->setText(suggestedTitle);
+    titleEdit->selectAll();
+}
+
+VideoInfoDialog::~VideoInfoDialog() = default;
+
+void VideoInfoDialog::buildWindow()
+{
+    setWindowTitle(tr("Video Information"));
+    setModal(true);
+    setFixedSize(440, 404);
+    setAutoFillBackground(true);
+    SetFixedBackground(this, Qt::white);
+
+    headerBand = Place(ColourBox(this, QColor(64, 64, 64)), "headerBand", 0, 0, 440, 58);
+    logo = Place(new PictureBox(headerBand), "logo", 6, 4, 160, 50);
+    logo->setPicture(LogoImage(QSize(160, 50), QColor(64, 64, 64)));
+    heading =
+        Place(new QLabel(tr("Enter video information"), headerBand), "heading", 170, 20, 218, 20);
+    QFont header(u"Verdana"_s, 10);
+    header.setBold(true);
+    heading->setFont(header);
+    heading->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    SetTextColour(heading, QColor(0, 192, 0));
+    textFieldIcon = Place(new PictureBox(this), "textFieldIcon", 396, 13, 32, 32);
+    textFieldIcon->setPicture(TextFieldIcon(QSize(32, 32)));
+
+    titleLabel =
+        Place(new QLabel(tr("&Title for your video:"), this), "titleLabel", 12, 68, 300, 16);
+    titleEdit = Place(new QLineEdit(this), "titleEdit", 12, 86, 416, 22);
+    titleEdit->setMaxLength(TitleLimit);
+    singleLine(titleEdit);
+    titleLabel->setBuddy(titleEdit);
+
+    descriptionLabel =
+        Place(new QLabel(tr("&Description:"), this), "descriptionLabel", 12, 116, 300, 16);
+    descriptionEdit = Place(new QPlainTextEdit(this), "descriptionEdit", 12, 134, 416, 112);
+    descriptionEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    descriptionEdit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    descriptionEdit->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    descriptionEdit->setTabChangesFocus(true);
+    limitLength(descriptionEdit, DescriptionLimit);
+    descriptionLabel->setBuddy(descriptionEdit);
+
+    categoryLabel =
+        Place(new QLabel(tr("Video &category:"), this), "categoryLabel", 12, 254, 300, 16);
+    categoryCombo = Place(new QComboBox(this), "categoryCombo", 12, 272, 220, 22);
+    categoryCombo->setEditable(false);
+    categoryLabel->setBuddy(categoryCombo);
+
+    tagsLabel = Place(new QLabel(tr("T&ags:"), this), "tagsLabel", 12, 302, 300, 16);
+    tagsEdit = Place(new QLineEdit(this), "tagsEdit", 12, 320, 416, 22);
+    tagsEdit->setMaxLength(TagsLimit);
+    singleLine(tagsEdit);
+    tagsLabel->setBuddy(tagsEdit);
+
+    okButton = Place(new ImageButton(ButtonFace(tr("OK"), Faces::Green), this), "okButton", 99, 358,
+                     117, 32);
+    cancelButton = Place(new ImageButton(ButtonFace(tr("Cancel"), Faces::Red), this),
+                         "cancelButton", 224, 358, 117, 32);
+
+    escapeButton = new QPushButton(tr("Cancel"), this);
+    escapeButton->setObjectName(u"escapeButton"_s);
+    escapeButton->setGeometry(-200, -200, 80, 24);
+    escapeButton->setAutoDefault(false);
+    escapeButton->setFocusPolicy(Qt::NoFocus);
+    escapeButton->setVisible(false);
+
+    const QList<QWidget *> captionsAndBoxes = {titleLabel,      titleEdit,     descriptionLabel,
+                                               descriptionEdit, categoryLabel, categoryCombo,
+                                               tagsLabel,       tagsEdit};
+    for (QWidget *w : captionsAndBoxes)
+        w->setFont(verdana());
+
+    setTabOrder(titleEdit, descriptionEdit);
+    setTabOrder(descriptionEdit, categoryCombo);
+    setTabOrder(categoryCombo, tagsEdit);
+    setTabOrder(tagsEdit, okButton);
+    setTabOrder(okButton, cancelButton);
+    titleEdit->setFocus();
+
+    connect(okButton, &ImageButton::clicked, this, &VideoInfoDialog::confirm);
+    connect(cancelButton, &ImageButton::clicked, this, &VideoInfoDialog::leave);
+    connect(escapeButton, &QPushButton::clicked, this, &VideoInfoDialog::leave);
+}
+
+void VideoInfoDialog::fillCategories()
+{
+    categoryCombo->addItem(PleaseSelect());
+    categoryCombo->addItems(CategoryNames());
+    categoryCombo->setCurrentText(PleaseSelect());
+}
+
+void VideoInfoDialog::keyPressEvent(QKeyEvent *event)
+{
+    // Esc presses the cancel button.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        event->accept();
+        escapeButton->click();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void VideoInfoDialog::confirm()
+{
+    MessageBox &box = *m_platform.messages;
+    const std::optional<VideoInfoProblem> problem =
+        CheckVideoInfo(titleEdit->text(), descriptionEdit->toPlainText(),
+                       categoryCombo->currentText() != PleaseSelect(), tagsEdit->text());
+    if (problem) {
+        box.show(problem->message, MsgButtons::Ok, MsgIcon::Critical);
+        switch (problem->field) {
+        case VideoInfoField::Title:
+            titleEdit->setFocus();
+            break;
+        case VideoInfoField::Description:
+            descriptionEdit->setFocus();
+            break;
+        case VideoInfoField::Category:
+            categoryCombo->setFocus();
+            break;
+        case VideoInfoField::Tags:
+            tagsEdit->setFocus();
+            break;
+        }
+        return;
+    }
+
+    // The caller shows the upload as starting. The dialog takes no input
+    // while the texts are converted; the request blocks every event, so the
+    // windows are painted once beforehand.
+    Q_EMIT conversionStarted();
+    setEnabled(false);
+    repaint();
+    m_handedOver = true;
+
+    if (!convertTexts()) {
+        // Nothing the user typed is lost: the dialog stays open with the
+        // texts as they now stand and OK can be pressed again.
+        Q_EMIT conversionFailed();
+        m_handedOver = false;
+        setEnabled(true);
+        box.show(tr("Connection error!"), MsgButtons::Ok, MsgIcon::Critical);
+        return;
+    }
+    m_info.category = CategoryNumber(categoryCombo->currentText());
+    accept();
+}
+
+bool VideoInfoDialog::convertTexts()
+{
+    // "<" then ">" leave the boxes for good.
+    for (QLineEdit *line : {titleEdit, tagsEdit}) {
+        if (line->text().contains(u'<'))
+            line->setText(QString(line->text()).remove(u'<'));
+    }
+    if (descriptionEdit->toPlainText().contains(u'<'))
+        descriptionEdit->setPlainText(descriptionEdit->document()->toRawText().remove(u'<'));
+    for (QLineEdit *line : {titleEdit, tagsEdit}) {
+        if (line->text().contains(u'>'))
+            line->setText(QString(line->text()).remove(u'>'));
+    }
+    if (descriptionEdit->toPlainText().contains(u'>'))
+        descriptionEdit->setPlainText(descriptionEdit->document()->toRawText().remove(u'>'));
+
+    if (!m_platform.http)
+        return false;
+    // The box reports line breaks as paragraph separators; they travel as CR LF.
+    TextConversion conversion(*m_platform.http, m_platform.addresses.conversion.authority);
+    const std::optional<ConvertedTexts> converted = conversion.convert(
+        titleEdit->text(), LineBreaksToCrLf(descriptionEdit->document()->toRawText()),
+        tagsEdit->text());
+    if (!converted)
+        return false;
+    m_info.title = converted->title;
+    m_info.description = converted->dscr;
+    m_info.tags = converted->tags;
+    return true;
+}
+
+void VideoInfoDialog::leave()
+{
+    close();
+}
+
+void VideoInfoDialog::done(int result)
+{
+    // Once OK has taken over, the upload goes on; every other way out leaves
+    // the dialog unusable while it closes.
+    if (!m_handedOver)
+        setEnabled(false);
+    QDialog::done(result);
+}
+
+} // namespace uplark
