@@ -86,7 +86,7 @@ int main(int argc, char *argv[])
     QString error;
     const QByteArray address = "http://127.0.0.1:" + QByteArray::number(port) + "/my_videos_post";
     std::unique_ptr<FilePostSource> post = FilePostSource::open(
-        path, QuotedPath(path), SplitURL(address),
+        path, quotedPath(path), splitUrl(address),
         {"bench", "Benchmark", "A benchmark upload", "22", "addr", "LOGIN_INFO=x"}, &error);
     if (!post) {
         std::fprintf(stderr, "uplark_bench: %s\n", qPrintable(error));

@@ -46,23 +46,23 @@ struct Options
     }
 };
 
-QString CategoryList()
+QString categoryList()
 {
     QString list;
-    for (const QString &name : CategoryNames())
-        list += u"  "_s + QString::fromLatin1(CategoryNumber(name)).rightJustified(2) + u"  "_s
+    for (const QString &name : categoryNames())
+        list += u"  "_s + QString::fromLatin1(categoryNumber(name)).rightJustified(2) + u"  "_s
                 + name + u'\n';
     return list;
 }
 
 } // namespace
 
-QString VersionText()
+QString versionText()
 {
     return u"uplark "_s + QString::fromLatin1(ProgramVersion) + u'\n';
 }
 
-QString HelpText()
+QString helpText()
 {
     QCommandLineParser parser;
     Options options;
@@ -90,13 +90,13 @@ QString HelpText()
     const QString generated = parser.helpText();
     const qsizetype optionsAt = generated.indexOf(u"Options:"_s);
     text += optionsAt < 0 ? generated : generated.mid(optionsAt);
-    text += u"\nCategories:\n"_s + CategoryList();
+    text += u"\nCategories:\n"_s + categoryList();
     text += u"\nExit codes: 0 done; 1 the site or the network failed; 2 bad usage or bad input;\n"
             "130 interrupted (Ctrl+C).\n"_s;
     return text;
 }
 
-CommandLine ParseCommandLine(const QStringList &arguments)
+CommandLine parseCommandLine(const QStringList &arguments)
 {
     CommandLine line;
     QCommandLineParser parser;
@@ -130,7 +130,7 @@ CommandLine ParseCommandLine(const QStringList &arguments)
             return true;
         const QString value = parser.value(option);
         QString why;
-        if (ParseSiteAddress(value, address, &why))
+        if (parseSiteAddress(value, address, &why))
             return true;
         line.error =
             u"bad address for --%1 \"%2\": %3"_s.arg(option.names().constFirst(), value, why);

@@ -47,10 +47,10 @@ struct CommandLine
 
 // Reads the arguments (arguments[0] is the program). Options may come before
 // or after the command; "--" ends the options.
-CommandLine ParseCommandLine(const QStringList &arguments);
+CommandLine parseCommandLine(const QStringList &arguments);
 
 // The text of --help and of --version.
-QString HelpText();
-QString VersionText();
+QString helpText();
+QString versionText();
 
 } // namespace uplark

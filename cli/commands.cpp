@@ -30,14 +30,14 @@ namespace {
 // refused, as the window refuses them.
 constexpr qint64 MaximumHundredths = 100 * 100;
 
-int Fail(int code, const QString &message)
+int fail(int code, const QString &message)
 {
-    WriteErr(u"uplark: "_s + OneLine(message) + u'\n');
+    writeErr(u"uplark: "_s + oneLine(message) + u'\n');
     return code;
 }
 
 // The description file's text: UTF-8, without the line breaks at its end.
-bool ReadDescriptionFile(const QString &path, QString *text, QString *error)
+bool readDescriptionFile(const QString &path, QString *text, QString *error)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -58,45 +58,45 @@ bool ReadDescriptionFile(const QString &path, QString *text, QString *error)
 
 } // namespace
 
-QString OneLine(const QString &message)
+QString oneLine(const QString &message)
 {
     static const QRegularExpression breaks(u"[\\r\\n]+"_s);
     return QString(message).replace(breaks, u" "_s).trimmed();
 }
 
-int RunUpload(const CommandLine &line, const CommandContext &context)
+int runUpload(const CommandLine &line, const CommandContext &context)
 {
     InterruptWatcher interrupt;
 
-    const Account account = LoadAccount(*context.settings);
+    const Account account = storedAccount(*context.settings);
     if (!account.isSet())
-        return Fail(ExitCode::BadUsage, u"You must set your YouTube account first."_s);
+        return fail(ExitCode::BadUsage, u"You must set your YouTube account first."_s);
 
     const QFileInfo info(line.filePath);
     if (!info.exists())
-        return Fail(ExitCode::BadUsage, line.filePath + u": no such file"_s);
+        return fail(ExitCode::BadUsage, line.filePath + u": no such file"_s);
     if (!info.isFile())
-        return Fail(ExitCode::BadUsage, line.filePath + u": not a file"_s);
+        return fail(ExitCode::BadUsage, line.filePath + u": not a file"_s);
     {
         QFile probe(line.filePath);
         if (!probe.open(QIODevice::ReadOnly))
-            return Fail(ExitCode::BadUsage, line.filePath + u": "_s + probe.errorString());
+            return fail(ExitCode::BadUsage, line.filePath + u": "_s + probe.errorString());
     }
     const qint64 size = info.size();
-    if (MegabytesHundredths(size) > MaximumHundredths)
-        return Fail(ExitCode::BadUsage, u"This file is "_s + MegabytesText(size)
+    if (megabytesHundredths(size) > MaximumHundredths)
+        return fail(ExitCode::BadUsage, u"This file is "_s + megabytesText(size)
                                             + u" MB in size. YouTube allows maximum 100 MB."_s);
 
     QString description = line.description;
     if (!line.descriptionFile.isEmpty()) {
         QString error;
-        if (!ReadDescriptionFile(line.descriptionFile, &description, &error))
-            return Fail(ExitCode::BadUsage, error);
+        if (!readDescriptionFile(line.descriptionFile, &description, &error))
+            return fail(ExitCode::BadUsage, error);
     }
-    const QByteArray category = CategoryNumber(line.category);
+    const QByteArray category = categoryNumber(line.category);
     if (const std::optional<VideoInfoProblem> problem =
-            CheckVideoInfo(line.title, description, !category.isEmpty(), line.tags))
-        return Fail(ExitCode::BadUsage, problem->message);
+            checkVideoInfo(line.title, description, !category.isEmpty(), line.tags))
+        return fail(ExitCode::BadUsage, problem->message);
     // The window's boxes take no more than this; neither does the command line.
     const struct
     {
@@ -108,27 +108,27 @@ int RunUpload(const CommandLine &line, const CommandContext &context)
                   {line.tags, TagsLimit, u"tags"}};
     for (const auto &l : limits) {
         if (l.text.size() > l.limit)
-            return Fail(ExitCode::BadUsage,
+            return fail(ExitCode::BadUsage,
                         u"The %1 may have at most %2 characters."_s.arg(QString::fromUtf16(l.name))
                             .arg(l.limit));
     }
 
     // The texts go through the conversion service as the dialog sends them.
     StatusLine status;
-    status.show(UploadStepText(UploadStep::Connecting));
+    status.show(uploadStepText(UploadStep::Connecting));
     TextConversion conversion(*context.http, context.addresses.conversion.authority);
     const std::optional<ConvertedTexts> converted = conversion.convert(
-        RemoveAngleBrackets(line.title), LineBreaksToCrLf(RemoveAngleBrackets(description)),
-        RemoveAngleBrackets(line.tags));
+        removeAngleBrackets(line.title), lineBreaksToCrLf(removeAngleBrackets(description)),
+        removeAngleBrackets(line.tags));
     if (InterruptWatcher::wasInterrupted()) {
         status.finish();
-        return Fail(ExitCode::Interrupted, u"interrupted; nothing was uploaded"_s);
+        return fail(ExitCode::Interrupted, u"interrupted; nothing was uploaded"_s);
     }
     if (!converted) {
         status.finish();
-        return Fail(ExitCode::SiteFailed, u"Connection error!"_s);
+        return fail(ExitCode::SiteFailed, u"Connection error!"_s);
     }
-    const VideoInfo video{converted->title, converted->dscr, converted->tags, category};
+    const VideoInfo video{converted->title, converted->description, converted->tags, category};
 
     UploadSession session(*context.routes, context.addresses.site);
     QEventLoop loop;
@@ -136,12 +136,12 @@ int RunUpload(const CommandLine &line, const CommandContext &context)
     QString watchAddress;
     QString failure;
     QObject::connect(&session, &UploadSession::stepChanged, &loop,
-                     [&](UploadStep step) { status.show(UploadStepText(step)); });
+                     [&](UploadStep step) { status.show(uploadStepText(step)); });
     QObject::connect(&session, &UploadSession::fileAnnounced, &loop,
                      [&](const QString &name, qint64 bytes) {
                          const QLocale locale;
-                         status.show(UploadingLine(name, bytes, locale) + u"  "_s
-                                     + StartingKilobyteLine(bytes, locale));
+                         status.show(uploadingLine(name, bytes, locale) + u"  "_s
+                                     + startingKilobyteLine(bytes, locale));
                      });
     QObject::connect(&session, &UploadSession::progressed, &loop,
                      [&](const UploadProgressView &view) {
@@ -154,12 +154,12 @@ int RunUpload(const CommandLine &line, const CommandContext &context)
     });
     QObject::connect(
         &session, &UploadSession::failed, &loop, [&](UploadFailure why, const QString &detail) {
-            failure = UploadFailureMessage(why, detail);
+            failure = uploadFailureMessage(why, detail);
             code = why == UploadFailure::UnreadableFile ? ExitCode::BadUsage : ExitCode::SiteFailed;
             // The window asks for the account again after a
             // rejection; so does the command line.
             if (why == UploadFailure::AccountRejected)
-                ForgetAccount(*context.settings);
+                forgetStoredAccount(*context.settings);
             session.cancel();
             loop.exit();
         });
@@ -177,24 +177,24 @@ int RunUpload(const CommandLine &line, const CommandContext &context)
         // Once the address is known the video is on the site: the rest of
         // the answer is not waited for.
         session.cancel();
-        WriteOut(watchAddress + u'\n');
+        writeOut(watchAddress + u'\n');
         return code;
     }
-    return Fail(code, failure);
+    return fail(code, failure);
 }
 
-int RunAccountSet(const CommandLine &line, const CommandContext &context)
+int runAccountSet(const CommandLine &line, const CommandContext &context)
 {
     InterruptWatcher interrupt;
-    if (OnlySpaces(line.user))
-        return Fail(ExitCode::BadUsage, u"Please enter your username."_s);
+    if (onlySpaces(line.user))
+        return fail(ExitCode::BadUsage, u"Please enter your username."_s);
     bool interrupted = false;
     const std::optional<QString> password =
-        ReadPassword(u"Password for "_s + line.user + u": "_s, &interrupted);
+        readPassword(u"Password for "_s + line.user + u": "_s, &interrupted);
     if (interrupted)
-        return Fail(ExitCode::Interrupted, u"interrupted; nothing was stored"_s);
-    if (!password || OnlySpaces(*password))
-        return Fail(ExitCode::BadUsage, u"Please enter your password."_s);
+        return fail(ExitCode::Interrupted, u"interrupted; nothing was stored"_s);
+    if (!password || onlySpaces(*password))
+        return fail(ExitCode::BadUsage, u"Please enter your password."_s);
 
     AccountCheck check(*context.routes, context.addresses.site);
     QEventLoop loop;
@@ -211,33 +211,33 @@ int RunAccountSet(const CommandLine &line, const CommandContext &context)
     });
     // The site is asked without the spaces around the name and password;
     // the account is stored as typed.
-    check.start(TrimSpaces(line.user), TrimSpaces(*password));
+    check.start(trimSpaces(line.user), trimSpaces(*password));
     loop.exec();
     if (stopped)
-        return Fail(ExitCode::Interrupted, u"interrupted; nothing was stored"_s);
+        return fail(ExitCode::Interrupted, u"interrupted; nothing was stored"_s);
     if (result != AccountCheckResult::Accepted)
-        return Fail(ExitCode::SiteFailed, AccountCheckMessage(result));
-    if (!SaveAccount(*context.settings, {line.user, *password}))
-        return Fail(ExitCode::SiteFailed,
+        return fail(ExitCode::SiteFailed, accountCheckMessage(result));
+    if (!storeAccount(*context.settings, {line.user, *password}))
+        return fail(ExitCode::SiteFailed,
                     u"could not write "_s
                         + context.settings->filePath(QString::fromUtf16(SettingsApp)));
-    WriteErr(u"Your YouTube account information has been successfully set on this program.\n"_s);
+    writeErr(u"Your YouTube account information has been successfully set on this program.\n"_s);
     return ExitCode::Success;
 }
 
-int RunAccountForget(const CommandContext &context)
+int runAccountForget(const CommandContext &context)
 {
-    ForgetAccount(*context.settings);
-    WriteErr(u"We removed your YouTube account information on this computer.\n"_s);
+    forgetStoredAccount(*context.settings);
+    writeErr(u"We removed your YouTube account information on this computer.\n"_s);
     return ExitCode::Success;
 }
 
-int RunAccountShow(const CommandContext &context)
+int runAccountShow(const CommandContext &context)
 {
-    const Account account = LoadAccount(*context.settings);
+    const Account account = storedAccount(*context.settings);
     if (!account.isSet())
-        return Fail(ExitCode::BadUsage, u"No YouTube account is set on this computer."_s);
-    WriteOut(account.user + u'\n');
+        return fail(ExitCode::BadUsage, u"No YouTube account is set on this computer."_s);
+    writeOut(account.user + u'\n');
     return ExitCode::Success;
 }
 

@@ -4,7 +4,7 @@
 
 namespace uplark {
 
-class HttpRequest;
+class BlockingHttpClient;
 class RouteTable;
 class SettingsStore;
 struct CommandLine;
@@ -14,7 +14,7 @@ struct CommandContext
 {
     SettingsStore *settings = nullptr;
     const RouteTable *routes = nullptr;
-    HttpRequest *http = nullptr;
+    BlockingHttpClient *http = nullptr;
     SiteAddresses addresses;
 };
 
@@ -22,12 +22,12 @@ struct CommandContext
 // its own where the site is asked), writes what it has to say and returns
 // the program's exit code. A QCoreApplication must exist; none needs a
 // display.
-int RunUpload(const CommandLine &line, const CommandContext &context);
-int RunAccountSet(const CommandLine &line, const CommandContext &context);
-int RunAccountForget(const CommandContext &context);
-int RunAccountShow(const CommandContext &context);
+int runUpload(const CommandLine &line, const CommandContext &context);
+int runAccountSet(const CommandLine &line, const CommandContext &context);
+int runAccountForget(const CommandContext &context);
+int runAccountShow(const CommandContext &context);
 
 // A message as one line: each run of line breaks becomes one space.
-QString OneLine(const QString &message);
+QString oneLine(const QString &message);
 
 } // namespace uplark

@@ -16,20 +16,20 @@ namespace uplark {
 
 namespace {
 
-int InterruptPipe[2] = {-1, -1};
-volatile std::sig_atomic_t Interrupted = 0;
-struct sigaction PreviousAction
+int interruptPipe[2] = {-1, -1};
+volatile std::sig_atomic_t interruptSeen = 0;
+struct sigaction previousAction
 { };
 
-extern "C" void OnInterrupt(int)
+extern "C" void onInterrupt(int)
 {
-    Interrupted = 1;
+    interruptSeen = 1;
     const char byte = 1;
     // The pipe is non-blocking; a full pipe already holds the news.
-    [[maybe_unused]] const ssize_t written = ::write(InterruptPipe[1], &byte, 1);
+    [[maybe_unused]] const ssize_t written = ::write(interruptPipe[1], &byte, 1);
 }
 
-void WriteTo(std::FILE *stream, const QString &text)
+void writeTo(std::FILE *stream, const QString &text)
 {
     const QByteArray bytes = text.toUtf8();
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
@@ -38,28 +38,28 @@ void WriteTo(std::FILE *stream, const QString &text)
 
 } // namespace
 
-bool IsTerminal(int fd)
+bool isTerminal(int fd)
 {
     return ::isatty(fd) == 1;
 }
 
-void WriteOut(const QString &text)
+void writeOut(const QString &text)
 {
-    WriteTo(stdout, text);
+    writeTo(stdout, text);
 }
 
-void WriteErr(const QString &text)
+void writeErr(const QString &text)
 {
-    WriteTo(stderr, text);
+    writeTo(stderr, text);
 }
 
-std::optional<QString> ReadPassword(const QString &prompt, bool *interrupted)
+std::optional<QString> readPassword(const QString &prompt, bool *interrupted)
 {
     *interrupted = false;
-    const bool terminal = IsTerminal(STDIN_FILENO);
+    const bool terminal = isTerminal(STDIN_FILENO);
     termios saved{};
     if (terminal) {
-        WriteErr(prompt);
+        writeErr(prompt);
         if (::tcgetattr(STDIN_FILENO, &saved) == 0) {
             termios quiet = saved;
             quiet.c_lflag &= ~tcflag_t(ECHO);
@@ -94,7 +94,7 @@ std::optional<QString> ReadPassword(const QString &prompt, bool *interrupted)
     if (terminal) {
         ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
         if (*interrupted)
-            WriteErr(u"\n"_s);
+            writeErr(u"\n"_s);
     }
     if (!complete || *interrupted)
         return std::nullopt;
@@ -104,7 +104,7 @@ std::optional<QString> ReadPassword(const QString &prompt, bool *interrupted)
 }
 
 StatusLine::StatusLine()
-    : m_terminal(IsTerminal(STDERR_FILENO))
+    : m_terminal(isTerminal(STDERR_FILENO))
 {
 }
 
@@ -118,7 +118,7 @@ void StatusLine::show(const QString &text)
     if (!m_terminal)
         return;
     // Back to the line's start, the text, and the rest of the old text erased.
-    WriteErr(u"\r"_s + text + u"\x1b[K"_s);
+    writeErr(u"\r"_s + text + u"\x1b[K"_s);
     m_open = true;
 }
 
@@ -126,45 +126,45 @@ void StatusLine::finish()
 {
     if (!m_open)
         return;
-    WriteErr(u"\n"_s);
+    writeErr(u"\n"_s);
     m_open = false;
 }
 
 InterruptWatcher::InterruptWatcher(QObject *parent)
     : QObject(parent)
 {
-    Interrupted = 0;
-    if (::pipe2(InterruptPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+    interruptSeen = 0;
+    if (::pipe2(interruptPipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return;
-    m_notifier = new QSocketNotifier(InterruptPipe[0], QSocketNotifier::Read, this);
+    m_notifier = new QSocketNotifier(interruptPipe[0], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, [this] {
         char bytes[16];
-        while (::read(InterruptPipe[0], bytes, sizeof bytes) > 0) { }
+        while (::read(interruptPipe[0], bytes, sizeof bytes) > 0) { }
         Q_EMIT interrupted();
     });
     struct sigaction action
     { };
-    action.sa_handler = OnInterrupt;
+    action.sa_handler = onInterrupt;
     sigemptyset(&action.sa_mask);
     // No SA_RESTART: a blocking read of the terminal returns with EINTR.
     action.sa_flags = 0;
-    ::sigaction(SIGINT, &action, &PreviousAction);
+    ::sigaction(SIGINT, &action, &previousAction);
 }
 
 InterruptWatcher::~InterruptWatcher()
 {
-    ::sigaction(SIGINT, &PreviousAction, nullptr);
+    ::sigaction(SIGINT, &previousAction, nullptr);
     delete m_notifier;
-    if (InterruptPipe[0] >= 0) {
-        ::close(InterruptPipe[0]);
-        ::close(InterruptPipe[1]);
-        InterruptPipe[0] = InterruptPipe[1] = -1;
+    if (interruptPipe[0] >= 0) {
+        ::close(interruptPipe[0]);
+        ::close(interruptPipe[1]);
+        interruptPipe[0] = interruptPipe[1] = -1;
     }
 }
 
 bool InterruptWatcher::wasInterrupted()
 {
-    return Interrupted != 0;
+    return interruptSeen != 0;
 }
 
 } // namespace uplark

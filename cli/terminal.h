@@ -13,18 +13,18 @@ namespace uplark {
 // a password typed without echo, the one progress line on standard error,
 // and Ctrl+C.
 
-bool IsTerminal(int fd);
+bool isTerminal(int fd);
 
 // Writes `text` to standard output or standard error as UTF-8, at once.
-void WriteOut(const QString &text);
-void WriteErr(const QString &text);
+void writeOut(const QString &text);
+void writeErr(const QString &text);
 
 // A password from standard input: typed without echo after `prompt` (on
 // standard error) when standard input is a terminal, otherwise the first
 // line read from it. The line end is not part of it. Nothing when standard
 // input ended before a line or Ctrl+C was pressed (`interrupted` then says
 // so); the terminal's echo is restored in every case.
-std::optional<QString> ReadPassword(const QString &prompt, bool *interrupted);
+std::optional<QString> readPassword(const QString &prompt, bool *interrupted);
 
 // One line on standard error rewritten in place while it is a terminal;
 // nothing at all otherwise.

@@ -7,7 +7,7 @@ namespace uplark {
 
 using namespace Qt::StringLiterals;
 
-QStringList NameFiltersFromPipeFilter(const QString &filter)
+QStringList nameFiltersFromPipeFilter(const QString &filter)
 {
     const QStringList fields = filter.split(u'|');
     QStringList result;
@@ -28,7 +28,7 @@ QString QtFileDialog::openFile(const QString &filter)
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     // Qt's own dialog matches name filters without regard to case.
     dialog.setOption(QFileDialog::DontUseNativeDialog);
-    const QStringList filters = NameFiltersFromPipeFilter(filter);
+    const QStringList filters = nameFiltersFromPipeFilter(filter);
     dialog.setNameFilters(filters);
     if (!filters.isEmpty())
         dialog.selectNameFilter(filters.first());

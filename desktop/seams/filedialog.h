@@ -17,7 +17,7 @@ public:
 };
 
 // Qt name filters for a "|"-separated filter: "Description (pattern pattern)".
-QStringList NameFiltersFromPipeFilter(const QString &filter);
+QStringList nameFiltersFromPipeFilter(const QString &filter);
 
 class QtFileDialog : public FileDialog
 {

@@ -26,7 +26,7 @@ struct PreviewControls
 // Lays out a preview in `box`: the picture area on top, below it the play
 // and stop buttons and the position slider. The player and its placeholder
 // share it, so that they look alike.
-PreviewControls LayOutPreview(QWidget *box, QWidget *picture)
+PreviewControls layOutPreview(QWidget *box, QWidget *picture)
 {
     PreviewControls c{new QToolButton(box), new QToolButton(box), new QSlider(Qt::Horizontal, box)};
     c.play->setIcon(box->style()->standardIcon(QStyle::SP_MediaPlay));
@@ -64,7 +64,7 @@ public:
         m_player->setAudioOutput(m_audio);
         m_player->setVideoOutput(m_video);
         m_video->setAspectRatioMode(Qt::KeepAspectRatio);
-        const PreviewControls controls = LayOutPreview(this, m_video);
+        const PreviewControls controls = layOutPreview(this, m_video);
         m_play = controls.play;
         m_stop = controls.stop;
         m_position = controls.position;
@@ -115,12 +115,12 @@ private:
 
 } // namespace
 
-MediaPreview *CreateMultimediaPreview(QWidget *parent)
+MediaPreview *createMultimediaPreview(QWidget *parent)
 {
     return new MultimediaPreview(parent);
 }
 
-QWidget *CreatePreviewPlaceholder(QWidget *parent)
+QWidget *createPreviewPlaceholder(QWidget *parent)
 {
     auto *box = new QWidget(parent);
     auto *picture = new QWidget(box);
@@ -129,7 +129,7 @@ QWidget *CreatePreviewPlaceholder(QWidget *parent)
     picture->setPalette(black);
     picture->setAutoFillBackground(true);
     // Its controls do nothing, so the keyboard passes them by.
-    const PreviewControls controls = LayOutPreview(box, picture);
+    const PreviewControls controls = layOutPreview(box, picture);
     for (QWidget *control :
          {static_cast<QWidget *>(controls.play), static_cast<QWidget *>(controls.stop),
           static_cast<QWidget *>(controls.position)})

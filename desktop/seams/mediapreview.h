@@ -18,12 +18,12 @@ public:
 };
 
 // The real player: Qt Multimedia with a video surface and a control bar.
-MediaPreview *CreateMultimediaPreview(QWidget *parent);
+MediaPreview *createMultimediaPreview(QWidget *parent);
 
 // What the real player shows while it has no media, built from plain widgets
 // (a black picture area and the same control bar, which does nothing and
 // takes no focus), so that the media backend is loaded only once a file is
 // chosen.
-QWidget *CreatePreviewPlaceholder(QWidget *parent);
+QWidget *createPreviewPlaceholder(QWidget *parent);
 
 } // namespace uplark

@@ -7,7 +7,7 @@ namespace uplark {
 
 using namespace Qt::StringLiterals;
 
-QString ApplicationTitle()
+QString applicationTitle()
 {
     return u"Uplark"_s;
 }

@@ -9,7 +9,7 @@ enum class MsgIcon { Critical, Information, Question };
 enum class MsgAnswer { Ok, Yes, No };
 
 // Caption of every message box that gives none of its own.
-QString ApplicationTitle();
+QString applicationTitle();
 
 // Modal message boxes. The real one is QtMessageBox; tests use a recorder.
 class MessageBox
@@ -22,7 +22,7 @@ public:
 
     MsgAnswer show(const QString &text, MsgButtons buttons, MsgIcon icon)
     {
-        return show(text, buttons, icon, ApplicationTitle());
+        return show(text, buttons, icon, applicationTitle());
     }
 };
 

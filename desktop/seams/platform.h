@@ -11,7 +11,7 @@ namespace uplark {
 
 class Desktop;
 class FileDialog;
-class HttpRequest;
+class BlockingHttpClient;
 class MediaPreview;
 class MessageBox;
 class SettingsStore;
@@ -23,7 +23,7 @@ struct Platform
     MessageBox *messages = nullptr;
     FileDialog *files = nullptr;
     Desktop *desktop = nullptr;
-    HttpRequest *http = nullptr;
+    BlockingHttpClient *http = nullptr;
     SettingsStore *settings = nullptr;
     // Makes the preview player that the main window embeds.
     std::function<MediaPreview *(QWidget *parent)> makePreview;

@@ -39,7 +39,7 @@ QPixmap Picture::pixmap(qreal ratio) const
     return pixmap;
 }
 
-Picture ButtonFace(const QString &text, const QColor &face, QSize size)
+Picture buttonFace(const QString &text, const QColor &face, QSize size)
 {
     return Picture(size, Qt::transparent, text, [text, face](QPainter &p, QSize size) {
         p.setRenderHint(QPainter::Antialiasing);
@@ -59,7 +59,7 @@ Picture ButtonFace(const QString &text, const QColor &face, QSize size)
     });
 }
 
-Picture BannerImage(const QString &text, QSize size)
+Picture bannerPicture(const QString &text, QSize size)
 {
     return Picture(size, Qt::white, text, [text](QPainter &p, QSize size) {
         p.setRenderHint(QPainter::Antialiasing);
@@ -72,7 +72,7 @@ Picture BannerImage(const QString &text, QSize size)
     });
 }
 
-Picture LogoImage(QSize size, const QColor &background)
+Picture logoPicture(QSize size, const QColor &background)
 {
     return Picture(size, background, u"Uplark"_s, [](QPainter &p, QSize size) {
         p.setRenderHint(QPainter::Antialiasing);
@@ -105,7 +105,7 @@ Picture LogoImage(QSize size, const QColor &background)
     });
 }
 
-Picture RedCrossIcon(QSize size)
+Picture redCrossPicture(QSize size)
 {
     return Picture(size, Qt::transparent, u"Clear"_s, [](QPainter &p, QSize size) {
         p.setRenderHint(QPainter::Antialiasing);
@@ -116,7 +116,7 @@ Picture RedCrossIcon(QSize size)
     });
 }
 
-Picture TickIcon(QSize size)
+Picture tickPicture(QSize size)
 {
     return Picture(size, Qt::transparent, u"OK"_s, [](QPainter &p, QSize size) {
         p.setRenderHint(QPainter::Antialiasing);
@@ -127,7 +127,7 @@ Picture TickIcon(QSize size)
     });
 }
 
-Picture BrowserIcon(QSize size)
+Picture browserPicture(QSize size)
 {
     return Picture(
         size, Qt::transparent, u"Open in default browser"_s, [](QPainter &p, QSize size) {
@@ -143,7 +143,7 @@ Picture BrowserIcon(QSize size)
         });
 }
 
-Picture CopyIcon(QSize size)
+Picture copyPicture(QSize size)
 {
     return Picture(size, Qt::transparent, u"Copy to memory"_s, [](QPainter &p, QSize size) {
         const qreal w = size.width(), h = size.height();
@@ -154,7 +154,7 @@ Picture CopyIcon(QSize size)
     });
 }
 
-Picture TextFieldIcon(QSize size)
+Picture textFieldPicture(QSize size)
 {
     return Picture(size, Qt::transparent, u"Text"_s, [](QPainter &p, QSize size) {
         const qreal w = size.width(), h = size.height();

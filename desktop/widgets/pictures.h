@@ -45,18 +45,18 @@ private:
 };
 
 // A button face: `text` in white on a rounded face of colour `face`.
-Picture ButtonFace(const QString &text, const QColor &face, QSize size = QSize(117, 32));
+Picture buttonFace(const QString &text, const QColor &face, QSize size = QSize(117, 32));
 // A one-line status banner in a large font.
-Picture BannerImage(const QString &text, QSize size = QSize(377, 25));
+Picture bannerPicture(const QString &text, QSize size = QSize(377, 25));
 // The product logo on a dark background.
-Picture LogoImage(QSize size, const QColor &background);
+Picture logoPicture(QSize size, const QColor &background);
 
 // Small icons.
-Picture RedCrossIcon(QSize size);
-Picture TickIcon(QSize size);
-Picture BrowserIcon(QSize size);
-Picture CopyIcon(QSize size);
-Picture TextFieldIcon(QSize size);
+Picture redCrossPicture(QSize size);
+Picture tickPicture(QSize size);
+Picture browserPicture(QSize size);
+Picture copyPicture(QSize size);
+Picture textFieldPicture(QSize size);
 
 namespace Faces {
 // Face colours of the program's image buttons.

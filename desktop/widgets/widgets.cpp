@@ -15,7 +15,7 @@ namespace {
 
 // The picture as a widget shows it: drawn for the widget's device pixel
 // ratio, and greyed like any disabled picture while the widget is disabled.
-QPixmap ShownPixmap(const Picture &picture, const QWidget &widget)
+QPixmap shownPixmap(const Picture &picture, const QWidget &widget)
 {
     QPixmap pixmap = picture.pixmap(widget.devicePixelRatioF());
     if (!pixmap.isNull() && !widget.isEnabled()) {
@@ -28,9 +28,9 @@ QPixmap ShownPixmap(const Picture &picture, const QWidget &widget)
 
 // Draws a picture as a label draws its pixmap: at the left, centred
 // vertically. Drawn at its own size, one device pixel per device pixel.
-void DrawPicture(QPainter &painter, const Picture &picture, const QWidget &widget)
+void drawPicture(QPainter &painter, const Picture &picture, const QWidget &widget)
 {
-    const QPixmap pixmap = ShownPixmap(picture, widget);
+    const QPixmap pixmap = shownPixmap(picture, widget);
     if (pixmap.isNull())
         return;
     const int top = (widget.height() - picture.size().height()) / 2;
@@ -39,7 +39,7 @@ void DrawPicture(QPainter &painter, const Picture &picture, const QWidget &widge
 
 // A dotted frame round the widget, dark on a light background and light on
 // a dark one.
-void DrawFocusRing(QPainter &painter, const QWidget &widget)
+void drawFocusRing(QPainter &painter, const QWidget &widget)
 {
     const QColor behind = widget.palette().color(QPalette::Window);
     const QColor ring = behind.lightness() > 128 ? QColor(64, 64, 64) : QColor(224, 224, 224);
@@ -52,7 +52,7 @@ void DrawFocusRing(QPainter &painter, const QWidget &widget)
 }
 
 // Enter and Return (on the keypad too) press a button like Space does.
-bool IsEnter(const QKeyEvent *event)
+bool isEnter(const QKeyEvent *event)
 {
     return (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
            && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
@@ -96,7 +96,7 @@ private:
     QAbstractButton *link() const { return static_cast<QAbstractButton *>(widget()); }
 };
 
-QAccessibleInterface *LinkAccessibleFactory(const QString &className, QObject *object)
+QAccessibleInterface *linkAccessibleFactory(const QString &className, QObject *object)
 {
     if (className == u"uplark::LinkButton"_s)
         if (auto *link = qobject_cast<LinkButton *>(object))
@@ -121,7 +121,7 @@ void PictureBox::setPicture(const Picture &picture)
 void PictureBox::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    DrawPicture(painter, m_picture, *this);
+    drawPicture(painter, m_picture, *this);
 }
 
 ImageButton::ImageButton(const Picture &face, QWidget *parent, const QRect &hotspot)
@@ -153,14 +153,14 @@ QSize ImageButton::sizeHint() const
 void ImageButton::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    DrawPicture(painter, m_face, *this);
+    drawPicture(painter, m_face, *this);
     if (hasFocus())
-        DrawFocusRing(painter, *this);
+        drawFocusRing(painter, *this);
 }
 
 void ImageButton::keyPressEvent(QKeyEvent *event)
 {
-    if (IsEnter(event) && !event->isAutoRepeat()) {
+    if (isEnter(event) && !event->isAutoRepeat()) {
         event->accept();
         click();
         return;
@@ -177,7 +177,7 @@ LinkButton::LinkButton(const QString &text, const QColor &colour, QWidget *paren
     : QAbstractButton(parent)
 {
     static const bool accessible = [] {
-        QAccessible::installFactory(LinkAccessibleFactory);
+        QAccessible::installFactory(linkAccessibleFactory);
         return true;
     }();
     Q_UNUSED(accessible);
@@ -208,12 +208,12 @@ void LinkButton::paintEvent(QPaintEvent *)
         QStyle::visualAlignment(layoutDirection(), Qt::AlignLeft | Qt::AlignVCenter), palette(),
         isEnabled(), text(), foregroundRole());
     if (hasFocus())
-        DrawFocusRing(painter, *this);
+        drawFocusRing(painter, *this);
 }
 
 void LinkButton::keyPressEvent(QKeyEvent *event)
 {
-    if (IsEnter(event) && !event->isAutoRepeat()) {
+    if (isEnter(event) && !event->isAutoRepeat()) {
         event->accept();
         click();
         return;
@@ -221,15 +221,15 @@ void LinkButton::keyPressEvent(QKeyEvent *event)
     QAbstractButton::keyPressEvent(event);
 }
 
-QWidget *ColourBox(QWidget *parent, const QColor &colour)
+QWidget *colourBox(QWidget *parent, const QColor &colour)
 {
     auto *box = new QWidget(parent);
     box->setAutoFillBackground(true);
-    SetFixedBackground(box, colour);
+    setFixedBackground(box, colour);
     return box;
 }
 
-void SetFixedBackground(QWidget *widget, const QColor &colour)
+void setFixedBackground(QWidget *widget, const QColor &colour)
 {
     // Every role is set, so that none comes from the desktop's palette.
     const QPalette standard = widget->style()->standardPalette();
@@ -247,7 +247,7 @@ void SetFixedBackground(QWidget *widget, const QColor &colour)
     widget->setPalette(fixed);
 }
 
-void SetTextColour(QWidget *widget, const QColor &colour)
+void setTextColour(QWidget *widget, const QColor &colour)
 {
     QPalette pal = widget->palette();
     pal.setColor(QPalette::WindowText, colour);

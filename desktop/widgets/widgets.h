@@ -79,7 +79,7 @@ protected:
 // Names a control, gives it its rectangle (left, top, width, height) in its
 // container and shows or hides it, as a window's control table lists them.
 template<typename W>
-W *Place(W *widget, const char *name, int left, int top, int width, int height, bool shown = true)
+W *place(W *widget, const char *name, int left, int top, int width, int height, bool shown = true)
 {
     widget->setObjectName(QString::fromLatin1(name));
     widget->setGeometry(left, top, width, height);
@@ -87,15 +87,15 @@ W *Place(W *widget, const char *name, int left, int top, int width, int height, 
     return widget;
 }
 
-// A plain box filled with one colour (see SetFixedBackground).
-QWidget *ColourBox(QWidget *parent, const QColor &colour);
+// A plain box filled with one colour (see setFixedBackground).
+QWidget *colourBox(QWidget *parent, const QColor &colour);
 
 // Gives a widget a fixed background colour (the white panels, the dark
 // bands) and the style's standard (light) colours for everything else: its texts,
 // fields and buttons then stay readable on it whatever palette the desktop
 // gives the program. Its children inherit the same colours.
-void SetFixedBackground(QWidget *widget, const QColor &colour);
+void setFixedBackground(QWidget *widget, const QColor &colour);
 
-void SetTextColour(QWidget *widget, const QColor &colour);
+void setTextColour(QWidget *widget, const QColor &colour);
 
 } // namespace uplark

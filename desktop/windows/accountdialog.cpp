@@ -48,20 +48,20 @@ void AccountDialog::buildWindow()
     setWindowTitle(tr("My You Tube Account"));
     setFixedSize(402, 241);
     setAutoFillBackground(true);
-    SetFixedBackground(this, Qt::white);
+    setFixedBackground(this, Qt::white);
 
-    headerBand = Place(ColourBox(this, QColor(64, 64, 64)), "headerBand", -3, 0, 412, 40, true);
-    logo = Place(new PictureBox(headerBand), "logo", 4, 1, 127, 39, true);
-    logo->setPicture(LogoImage(QSize(127, 39), QColor(64, 64, 64)));
-    heading = Place(new QLabel(tr("Set your YouTube Account"), headerBand), "heading", 200, 5, 198,
+    headerBand = place(colourBox(this, QColor(64, 64, 64)), "headerBand", -3, 0, 412, 40, true);
+    logo = place(new PictureBox(headerBand), "logo", 4, 1, 127, 39, true);
+    logo->setPicture(logoPicture(QSize(127, 39), QColor(64, 64, 64)));
+    heading = place(new QLabel(tr("Set your YouTube Account"), headerBand), "heading", 200, 5, 198,
                     18, true);
     QFont headFont = heading->font();
     headFont.setPointSize(10);
     headFont.setBold(true);
     heading->setFont(headFont);
-    SetTextColour(heading, QColor(0, 192, 0));
+    setTextColour(heading, QColor(0, 192, 0));
 
-    instructions = Place(new QLabel(tr("Enter your YouTube account information and click on the "
+    instructions = place(new QLabel(tr("Enter your YouTube account information and click on the "
                                        "SAVE button. This information will be used whenever you "
                                        "upload a video to your account."),
                                     this),
@@ -69,16 +69,16 @@ void AccountDialog::buildWindow()
     instructions->setWordWrap(true);
     instructions->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
-    userNameLabel = Place(new QLabel(tr("Your You Tube &Username:"), this), "userNameLabel", 15,
+    userNameLabel = place(new QLabel(tr("Your You Tube &Username:"), this), "userNameLabel", 15,
                           143, 150, 13, true);
     userNameLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    userNameEdit = Place(new QLineEdit(this), "userNameEdit", 173, 139, 211, 20, true);
+    userNameEdit = place(new QLineEdit(this), "userNameEdit", 173, 139, 211, 20, true);
     userNameLabel->setBuddy(userNameEdit);
 
-    passwordLabel = Place(new QLabel(tr("Your You Tube &Password:"), this), "passwordLabel", 19,
+    passwordLabel = place(new QLabel(tr("Your You Tube &Password:"), this), "passwordLabel", 19,
                           165, 146, 13, true);
     passwordLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    passwordEdit = Place(new QLineEdit(this), "passwordEdit", 173, 161, 211, 20, true);
+    passwordEdit = place(new QLineEdit(this), "passwordEdit", 173, 161, 211, 20, true);
     passwordEdit->setEchoMode(QLineEdit::Password);
     passwordLabel->setBuddy(passwordEdit);
 
@@ -87,19 +87,19 @@ void AccountDialog::buildWindow()
     m_fieldBackground = userNameEdit->palette().color(QPalette::Base);
 
     saveButton =
-        Place(new ImageButton(ButtonFace(tr("Save"), Faces::BlueGreen), this, QRect(6, 4, 110, 24)),
+        place(new ImageButton(buttonFace(tr("Save"), Faces::BlueGreen), this, QRect(6, 4, 110, 24)),
               "saveButton", 85, 204, 117, 32, true);
     cancelButton =
-        Place(new ImageButton(ButtonFace(tr("Cancel"), Faces::Red), this, QRect(7, 4, 110, 24)),
+        place(new ImageButton(buttonFace(tr("Cancel"), Faces::Red), this, QRect(7, 4, 110, 24)),
               "cancelButton", 201, 204, 117, 32, true);
 
-    busyPanel = Place(ColourBox(this, QColor(255, 192, 192)), "busyPanel", -3, 116, 410, 70, false);
+    busyPanel = place(colourBox(this, QColor(255, 192, 192)), "busyPanel", -3, 116, 410, 70, false);
     // The border lies inside the part of the panel the dialog shows.
-    busyBorder = Place(new QFrame(busyPanel), "busyBorder", 8, 5, 394, 60, true);
+    busyBorder = place(new QFrame(busyPanel), "busyBorder", 8, 5, 394, 60, true);
     busyBorder->setFrameShape(QFrame::Box);
     busyBorder->setLineWidth(1);
-    SetTextColour(busyBorder, QColor(192, 0, 0));
-    busyLabel = Place(new QLabel(tr("Please wait... Checking your account"), busyPanel),
+    setTextColour(busyBorder, QColor(192, 0, 0));
+    busyLabel = place(new QLabel(tr("Please wait... Checking your account"), busyPanel),
                       "busyLabel", 85, 29, 239, 13, true);
     QFont bold = busyLabel->font();
     bold.setBold(true);
@@ -108,7 +108,7 @@ void AccountDialog::buildWindow()
 
     // Below the client area, so it is never seen; Escape presses it.
     escapeButton =
-        Place(new QPushButton(tr("Cancel"), this), "escapeButton", 376, 250, 51, 13, true);
+        place(new QPushButton(tr("Cancel"), this), "escapeButton", 376, 250, 51, 13, true);
     escapeButton->setFocusPolicy(Qt::NoFocus);
     escapeButton->setAutoDefault(false);
     escapeButton->setDefault(false);
@@ -186,7 +186,7 @@ bool AccountDialog::onFieldKey(QLineEdit *field, int key)
 
 void AccountDialog::loadStoredAccount()
 {
-    const Account stored = LoadAccount(*m_platform.settings);
+    const Account stored = storedAccount(*m_platform.settings);
     m_userNameLimit->setText(stored.user);
     m_passwordLimit->setText(stored.password);
     m_focusTimer->start();
@@ -215,12 +215,12 @@ void AccountDialog::setFieldColour(QLineEdit *field, const QColor &colour)
 void AccountDialog::checkAndSaveAccount()
 {
     MessageBox &box = *m_platform.messages;
-    if (OnlySpaces(userNameEdit->text())) {
+    if (onlySpaces(userNameEdit->text())) {
         box.show(tr("Please enter your username."), MsgButtons::Ok, MsgIcon::Critical);
         selectAndFocus(userNameEdit);
         return;
     }
-    if (OnlySpaces(passwordEdit->text())) {
+    if (onlySpaces(passwordEdit->text())) {
         box.show(tr("Please enter your password."), MsgButtons::Ok, MsgIcon::Critical);
         selectAndFocus(passwordEdit);
         return;
@@ -231,7 +231,7 @@ void AccountDialog::checkAndSaveAccount()
     userNameEdit->setReadOnly(true);
     passwordEdit->setReadOnly(true);
     // The site is asked without the spaces around the name and password.
-    m_check->start(TrimSpaces(userNameEdit->text()), TrimSpaces(passwordEdit->text()));
+    m_check->start(trimSpaces(userNameEdit->text()), trimSpaces(passwordEdit->text()));
     busyPanel->move(busyPanel->x(), 121);
 }
 
@@ -240,7 +240,7 @@ void AccountDialog::onCheckFinished(AccountCheckResult result)
     if (result == AccountCheckResult::Accepted)
         acceptAccount();
     else
-        rejectAccount(AccountCheckMessage(result));
+        rejectAccount(accountCheckMessage(result));
 }
 
 // A rejection or a connection error: the dialog returns to input with what
@@ -260,7 +260,7 @@ void AccountDialog::rejectAccount(const QString &message)
 void AccountDialog::acceptAccount()
 {
     m_accepted = {userNameEdit->text(), passwordEdit->text()};
-    SaveAccount(*m_platform.settings, m_accepted);
+    storeAccount(*m_platform.settings, m_accepted);
     accept();
 }
 

@@ -40,7 +40,7 @@ namespace uplark {
 
 namespace {
 
-const char *const HelpText = QT_TRANSLATE_NOOP(
+const char *const IntroHelp = QT_TRANSLATE_NOOP(
     "uplark::MainWindow",
     "This program was designed to upload your video files to your YouTube account directly \r\n"
     "from your computer. You just select your video file and click on the Upload button. The \r\n"
@@ -70,7 +70,7 @@ constexpr qint64 MaximumHundredths = 100 * 100;
 
 } // namespace
 
-QString MainWindow::FileFilter()
+QString MainWindow::fileFilter()
 {
     return tr("Video files|*.MPG;*.MPEG;*.WMV;*.AVI;*.MOV|MPG files (*.mpg,*.mpeg)|*.MPG;*.MPEG|"
               "WMV files (*.wmv)|*.WMV|AVI files (*.avi)|*.AVI|MOV files (*.mov)|*.MOV|"
@@ -81,13 +81,13 @@ MainWindow::MainWindow(Platform &platform, QWidget *parent)
     : QMainWindow(parent)
     , m_platform(platform)
     , m_session(new UploadSession(platform.routes, platform.addresses.site, this))
-    , m_connectingBanner(BannerImage(UploadStepText(UploadStep::Connecting)))
-    , m_loggingInBanner(BannerImage(UploadStepText(UploadStep::LoggingIn)))
-    , m_uploadingBanner(BannerImage(UploadStepText(UploadStep::Uploading)))
-    , m_preparingBanner(BannerImage(UploadStepText(UploadStep::PreparingAddress)))
-    , m_uploadedBanner(BannerImage(tr("Video successfully uploaded.")))
-    , m_setAccountFace(ButtonFace(tr("Set account"), Faces::Red))
-    , m_myAccountFace(ButtonFace(tr("My account"), Faces::Green))
+    , m_connectingBanner(bannerPicture(uploadStepText(UploadStep::Connecting)))
+    , m_loggingInBanner(bannerPicture(uploadStepText(UploadStep::LoggingIn)))
+    , m_uploadingBanner(bannerPicture(uploadStepText(UploadStep::Uploading)))
+    , m_preparingBanner(bannerPicture(uploadStepText(UploadStep::PreparingAddress)))
+    , m_uploadedBanner(bannerPicture(tr("Video successfully uploaded.")))
+    , m_setAccountFace(buttonFace(tr("Set account"), Faces::Red))
+    , m_myAccountFace(buttonFace(tr("My account"), Faces::Green))
 {
     setObjectName(u"mainWindow"_s);
     m_session->setObjectName(u"uploadSession"_s);
@@ -108,48 +108,48 @@ void MainWindow::buildWindow()
     exit->setObjectName(u"exitAction"_s);
     connect(exit, &QAction::triggered, this, &MainWindow::endProgram);
 
-    auto *client = ColourBox(nullptr, Qt::white);
+    auto *client = colourBox(nullptr, Qt::white);
     client->setObjectName(u"client"_s);
     client->setFixedSize(601, 379);
     setCentralWidget(client);
 
-    headerBand = Place(ColourBox(client, Qt::black), "headerBand", -7, 0, 611, 81, true);
-    logo = Place(new PictureBox(headerBand), "logo", 13, 2, 220, 68, true);
-    logo->setPicture(LogoImage(QSize(220, 68), Qt::black));
-    accountButton = Place(new ImageButton(m_setAccountFace, headerBand), "accountButton", 488, 8,
+    headerBand = place(colourBox(client, Qt::black), "headerBand", -7, 0, 611, 81, true);
+    logo = place(new PictureBox(headerBand), "logo", 13, 2, 220, 68, true);
+    logo->setPicture(logoPicture(QSize(220, 68), Qt::black));
+    accountButton = place(new ImageButton(m_setAccountFace, headerBand), "accountButton", 488, 8,
                           117, 32, false);
     forgetAccountLink =
-        Place(new LinkButton(tr("Forget me on this computer"), QColor(128, 128, 255), headerBand),
+        place(new LinkButton(tr("Forget me on this computer"), QColor(128, 128, 255), headerBand),
               "forgetAccountLink", 445, 38, 158, 13, false);
-    termsLink = Place(new LinkButton(tr("YouTube Terms of Use"), QColor(128, 255, 128), headerBand),
+    termsLink = place(new LinkButton(tr("YouTube Terms of Use"), QColor(128, 255, 128), headerBand),
                       "termsLink", 475, 64, 129, 13, false);
 
-    titleLabel = Place(new QLabel(tr("Uplark 1.0"), client), "titleLabel", 12, 93, 295, 29, true);
+    titleLabel = place(new QLabel(tr("Uplark 1.0"), client), "titleLabel", 12, 93, 295, 29, true);
     QFont titleFont(u"Verdana"_s, 18);
     titleFont.setBold(true);
     titleLabel->setFont(titleFont);
-    SetTextColour(titleLabel, QColor(64, 64, 64));
+    setTextColour(titleLabel, QColor(64, 64, 64));
 
     introHeading =
-        Place(new QLabel(tr("Please read"), client), "introHeading", 12, 144, 387, 18, true);
+        place(new QLabel(tr("Please read"), client), "introHeading", 12, 144, 387, 18, true);
     introHeading->setFont(boldFont(introHeading->font()));
-    SetTextColour(introHeading, QColor(192, 0, 0));
+    setTextColour(introHeading, QColor(192, 0, 0));
 
-    helpText = Place(new QPlainTextEdit(client), "helpText", 13, 161, 578, 156, true);
+    helpText = place(new QPlainTextEdit(client), "helpText", 13, 161, 578, 156, true);
     helpText->setFont(QFont(u"Verdana"_s, 9));
-    helpText->setPlainText(tr(HelpText));
+    helpText->setPlainText(tr(IntroHelp));
     helpText->setReadOnly(true);
     helpText->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
     helpText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     helpText->setLineWrapMode(QPlainTextEdit::NoWrap);
 
     understoodButton =
-        Place(new ImageButton(ButtonFace(tr("Understood sir!"), Faces::Blue), client),
+        place(new ImageButton(buttonFace(tr("Understood sir!"), Faces::Blue), client),
               "understoodButton", 243, 322, 117, 32, true);
-    skipIntroCheck = Place(new QCheckBox(tr("I don't want to see that again"), client),
+    skipIntroCheck = place(new QCheckBox(tr("I don't want to see that again"), client),
                            "skipIntroCheck", 12, 356, 265, 19, true);
 
-    mainPanel = Place(ColourBox(client, Qt::white), "mainPanel", 7, 127, 606, 250, false);
+    mainPanel = place(colourBox(client, Qt::white), "mainPanel", 7, 127, 606, 250, false);
     buildFrame();
 
     m_stretchTimer = new QTimer(this);
@@ -184,7 +184,7 @@ void MainWindow::buildWindow()
 void MainWindow::buildFrame()
 {
     uploadFrame =
-        Place(new QGroupBox(tr("Upload Video"), mainPanel), "uploadFrame", 1, -2, 586, 247, true);
+        place(new QGroupBox(tr("Upload Video"), mainPanel), "uploadFrame", 1, -2, 586, 247, true);
     uploadFrame->setFont(boldFont(uploadFrame->font()));
     // Only the frame's caption is bold.
     QFont plain = font();
@@ -192,41 +192,41 @@ void MainWindow::buildFrame()
     plain.setItalic(false);
 
     videoFileLabel =
-        Place(new QLabel(tr("Video file:"), uploadFrame), "videoFileLabel", 11, 26, 58, 13, true);
+        place(new QLabel(tr("Video file:"), uploadFrame), "videoFileLabel", 11, 26, 58, 13, true);
     browseButton =
-        Place(new ImageButton(ButtonFace(tr("Browse file..."), Faces::Blue), uploadFrame),
+        place(new ImageButton(buttonFace(tr("Browse file..."), Faces::Blue), uploadFrame),
               "browseButton", 8, 41, 117, 32, true);
-    fileEdit = Place(new QLineEdit(uploadFrame), "fileEdit", 12, 43, 340, 19, false);
-    uploadButton = Place(new ImageButton(ButtonFace(tr("UPLOAD!"), Faces::Orange), uploadFrame),
+    fileEdit = place(new QLineEdit(uploadFrame), "fileEdit", 12, 43, 340, 19, false);
+    uploadButton = place(new ImageButton(buttonFace(tr("UPLOAD!"), Faces::Orange), uploadFrame),
                          "uploadButton", 8, 69, 117, 32, false);
-    clearFileButton = Place(new ImageButton(RedCrossIcon(QSize(27, 25)), uploadFrame),
+    clearFileButton = place(new ImageButton(redCrossPicture(QSize(27, 25)), uploadFrame),
                             "clearFileButton", 126, 72, 27, 25, false);
     clearFileButton->setToolTip(tr("Clear"));
-    statusBanner = Place(new PictureBox(uploadFrame), "statusBanner", 11, 75, 377, 25, false);
-    cancelLink = Place(new LinkButton(tr("Cancel"), QColor(0, 0, 128), uploadFrame), "cancelLink",
+    statusBanner = place(new PictureBox(uploadFrame), "statusBanner", 11, 75, 377, 25, false);
+    cancelLink = place(new LinkButton(tr("Cancel"), QColor(0, 0, 128), uploadFrame), "cancelLink",
                        11, 98, 39, 13, false);
-    statusLine = Place(new QLabel(u"..."_s, uploadFrame), "statusLine", 11, 129, 12, 13, false);
-    progressBar = Place(new QProgressBar(uploadFrame), "progressBar", 11, 146, 339, 25, false);
+    statusLine = place(new QLabel(u"..."_s, uploadFrame), "statusLine", 11, 129, 12, 13, false);
+    progressBar = place(new QProgressBar(uploadFrame), "progressBar", 11, 146, 339, 25, false);
     progressBar->setRange(0, 100);
     progressBar->setValue(0);
     progressBar->setTextVisible(false);
     // The kilobyte line and the percentage are wide enough for six-digit
     // figures and "100%".
-    kilobyteLine = Place(new QLabel(u"0 Kb uploaded so far, remaining 0 Kb"_s, uploadFrame),
+    kilobyteLine = place(new QLabel(u"0 Kb uploaded so far, remaining 0 Kb"_s, uploadFrame),
                          "kilobyteLine", 11, 173, 290, 13, false);
-    percentLabel = Place(new QLabel(u"0%"_s, uploadFrame), "percentLabel", 307, 173, 42, 13, false);
+    percentLabel = place(new QLabel(u"0%"_s, uploadFrame), "percentLabel", 307, 173, 42, 13, false);
     percentLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
-    previewBox = Place(new QWidget(uploadFrame), "previewBox", 359, 7, 225, 238, true);
+    previewBox = place(new QWidget(uploadFrame), "previewBox", 359, 7, 225, 238, true);
     // The player loads the media backend: it is made when a file is first
     // chosen, and until then a look-alike stands in its place.
-    previewPlaceholder = CreatePreviewPlaceholder(previewBox);
+    previewPlaceholder = createPreviewPlaceholder(previewBox);
     previewPlaceholder->setObjectName(u"previewPlaceholder"_s);
     previewPlaceholder->setGeometry(0, 0, 225, 238);
 
     buildResultPanel();
 
-    uploadNewButton = Place(new ImageButton(ButtonFace(tr("Upload New"), Faces::Blue), uploadFrame),
+    uploadNewButton = place(new ImageButton(buttonFace(tr("Upload New"), Faces::Blue), uploadFrame),
                             "uploadNewButton", 235, 14, 117, 32, false);
 
     for (QWidget *w : uploadFrame->findChildren<QWidget *>())
@@ -236,7 +236,7 @@ void MainWindow::buildFrame()
     QFont myVideos = boldFont(plain);
     myVideos.setItalic(true);
     myVideosLabel->setFont(myVideos);
-    SetTextColour(myVideosLabel, QColor(0, 0, 192));
+    setTextColour(myVideosLabel, QColor(0, 0, 192));
     placeMyVideos();
 }
 
@@ -294,27 +294,27 @@ void MainWindow::placeMyVideos()
 
 void MainWindow::buildResultPanel()
 {
-    resultPanel = Place(ColourBox(uploadFrame, Qt::white), "resultPanel", 9, 102, 346, 135, false);
-    tickIcon = Place(new PictureBox(resultPanel), "tickIcon", 10, 4, 13, 13, true);
-    tickIcon->setPicture(TickIcon(QSize(13, 13)));
+    resultPanel = place(colourBox(uploadFrame, Qt::white), "resultPanel", 9, 102, 346, 135, false);
+    tickIcon = place(new PictureBox(resultPanel), "tickIcon", 10, 4, 13, 13, true);
+    tickIcon->setPicture(tickPicture(QSize(13, 13)));
     // The sentence is made with its gap for "My Videos" by placeMyVideos.
-    resultText = Place(new QLabel(resultPanel), "resultText", 28, 2, 301, 49, true);
+    resultText = place(new QLabel(resultPanel), "resultText", 28, 2, 301, 49, true);
     resultText->setWordWrap(true);
     resultText->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     myVideosLabel =
-        Place(new QLabel(tr("My Videos"), resultPanel), "myVideosLabel", 211, 15, 65, 13, true);
-    watchAddressCaption = Place(new QLabel(tr("Your video URL:"), resultPanel),
+        place(new QLabel(tr("My Videos"), resultPanel), "myVideosLabel", 211, 15, 65, 13, true);
+    watchAddressCaption = place(new QLabel(tr("Your video URL:"), resultPanel),
                                 "watchAddressCaption", 28, 53, 102, 13, true);
     openAddressButton =
-        Place(new ImageButton(BrowserIcon(QSize(16, 16)), resultPanel, QRect(0, 0, 16, 16)),
+        place(new ImageButton(browserPicture(QSize(16, 16)), resultPanel, QRect(0, 0, 16, 16)),
               "openAddressButton", 133, 50, 16, 16, true);
     openAddressButton->setToolTip(tr("Open in default browser"));
-    watchAddressEdit = Place(new QLineEdit(resultPanel), "watchAddressEdit", 28, 69, 291, 19, true);
+    watchAddressEdit = place(new QLineEdit(resultPanel), "watchAddressEdit", 28, 69, 291, 19, true);
     copyAddressButton =
-        Place(new ImageButton(CopyIcon(QSize(15, 13)), resultPanel, QRect(0, 0, 15, 13)),
+        place(new ImageButton(copyPicture(QSize(15, 13)), resultPanel, QRect(0, 0, 15, 13)),
               "copyAddressButton", 322, 72, 15, 13, true);
     copyAddressButton->setToolTip(tr("Copy to memory"));
-    availabilityNote = Place(new QLabel(tr("It may take a few minutes before you can reach your "
+    availabilityNote = place(new QLabel(tr("It may take a few minutes before you can reach your "
                                            "video on YouTube system."),
                                         resultPanel),
                              "availabilityNote", 30, 94, 309, 40, true);
@@ -418,8 +418,8 @@ void MainWindow::keyPressEvent(QKeyEvent *event)
 
 void MainWindow::loadSettings()
 {
-    m_account = LoadAccount(*m_platform.settings);
-    if (IntroSkipped(*m_platform.settings))
+    m_account = storedAccount(*m_platform.settings);
+    if (introSkipped(*m_platform.settings))
         showMainPanel();
     else
         setDisplay(Display::Intro);
@@ -455,7 +455,7 @@ MediaPreview &MainWindow::previewPlayer()
 
 void MainWindow::dismissIntro()
 {
-    SetIntroSkipped(*m_platform.settings, skipIntroCheck->isChecked());
+    setIntroSkipped(*m_platform.settings, skipIntroCheck->isChecked());
     showMainPanel();
     // The keyboard focus was on the intro; it goes on to the panel's first
     // control.
@@ -465,7 +465,7 @@ void MainWindow::dismissIntro()
 
 void MainWindow::showMainPanel()
 {
-    m_account = LoadAccount(*m_platform.settings);
+    m_account = storedAccount(*m_platform.settings);
     if (m_account.isSet())
         m_accountStored = true;
     setDisplay(Display::NoFile);
@@ -503,7 +503,7 @@ void MainWindow::forgetAccount()
         return;
     m_accountStored = false;
     applyDisplay();
-    ForgetAccount(*m_platform.settings);
+    forgetStoredAccount(*m_platform.settings);
     box.show(tr("We removed your YouTube account information on this computer."), MsgButtons::Ok,
              MsgIcon::Information);
 }
@@ -511,7 +511,7 @@ void MainWindow::forgetAccount()
 void MainWindow::clearStoredAccount()
 {
     m_accountStored = false;
-    ForgetAccount(*m_platform.settings);
+    forgetStoredAccount(*m_platform.settings);
     setDisplay(Display::NoFile);
 }
 
@@ -542,7 +542,7 @@ void MainWindow::browseFile()
     }
 
     // From here on a failure ends the handler silently.
-    const QString path = m_platform.files->openFile(FileFilter());
+    const QString path = m_platform.files->openFile(fileFilter());
     if (path.isEmpty())
         return;
     const QFileInfo info(path);
@@ -551,8 +551,8 @@ void MainWindow::browseFile()
     // The length is a 64-bit number, so files of 2 GiB and more are refused
     // with their true size.
     const qint64 size = info.size();
-    const QString megabytes = MegabytesText(size);
-    if (MegabytesHundredths(size) > MaximumHundredths) {
+    const QString megabytes = megabytesText(size);
+    if (megabytesHundredths(size) > MaximumHundredths) {
         m_platform.messages->show(
             tr("This file is %1 MB in size. YouTube allows maximum 100 MB.").arg(megabytes),
             MsgButtons::Ok, MsgIcon::Critical);
@@ -643,8 +643,8 @@ void MainWindow::onStepChanged(UploadStep step)
 void MainWindow::onFileAnnounced(const QString &fileName, qint64 fileSize)
 {
     const QLocale locale;
-    kilobyteLine->setText(StartingKilobyteLine(fileSize, locale));
-    statusLine->setText(UploadingLine(fileName, fileSize, locale));
+    kilobyteLine->setText(startingKilobyteLine(fileSize, locale));
+    statusLine->setText(uploadingLine(fileName, fileSize, locale));
     statusLine->adjustSize();
     m_figuresShown = true;
     applyDisplay();
@@ -673,7 +673,7 @@ void MainWindow::onUploadFinished(const QString &address)
 void MainWindow::onUploadFailed(UploadFailure failure, const QString &detail)
 {
     MessageBox &box = *m_platform.messages;
-    const QString message = UploadFailureMessage(failure, detail);
+    const QString message = uploadFailureMessage(failure, detail);
     switch (failure) {
     case UploadFailure::AccountRejected:
         setDisplay(Display::FileChosen);
@@ -736,7 +736,7 @@ void MainWindow::restoreWatchAddress()
 
 void MainWindow::openTerms()
 {
-    openInBrowser(TermsAddress(m_platform.addresses.site));
+    openInBrowser(termsAddress(m_platform.addresses.site));
 }
 
 bool MainWindow::openInBrowser(QString address)

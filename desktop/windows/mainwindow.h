@@ -58,7 +58,7 @@ public:
     UploadSession &session() const { return *m_session; }
 
     // The file dialog's filter.
-    static QString FileFilter();
+    static QString fileFilter();
 
 protected:
     void closeEvent(QCloseEvent *event) override;

@@ -27,7 +27,7 @@ namespace uplark {
 namespace {
 
 // The category box's first entry, which is no category.
-QString PleaseSelect()
+QString pleaseSelect()
 {
     return VideoInfoDialog::tr("Please select...");
 }
@@ -115,31 +115,31 @@ void VideoInfoDialog::buildWindow()
     setModal(true);
     setFixedSize(440, 404);
     setAutoFillBackground(true);
-    SetFixedBackground(this, Qt::white);
+    setFixedBackground(this, Qt::white);
 
-    headerBand = Place(ColourBox(this, QColor(64, 64, 64)), "headerBand", 0, 0, 440, 58);
-    logo = Place(new PictureBox(headerBand), "logo", 6, 4, 160, 50);
-    logo->setPicture(LogoImage(QSize(160, 50), QColor(64, 64, 64)));
+    headerBand = place(colourBox(this, QColor(64, 64, 64)), "headerBand", 0, 0, 440, 58);
+    logo = place(new PictureBox(headerBand), "logo", 6, 4, 160, 50);
+    logo->setPicture(logoPicture(QSize(160, 50), QColor(64, 64, 64)));
     heading =
-        Place(new QLabel(tr("Enter video information"), headerBand), "heading", 170, 20, 218, 20);
+        place(new QLabel(tr("Enter video information"), headerBand), "heading", 170, 20, 218, 20);
     QFont header(u"Verdana"_s, 10);
     header.setBold(true);
     heading->setFont(header);
     heading->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    SetTextColour(heading, QColor(0, 192, 0));
-    textFieldIcon = Place(new PictureBox(this), "textFieldIcon", 396, 13, 32, 32);
-    textFieldIcon->setPicture(TextFieldIcon(QSize(32, 32)));
+    setTextColour(heading, QColor(0, 192, 0));
+    textFieldIcon = place(new PictureBox(this), "textFieldIcon", 396, 13, 32, 32);
+    textFieldIcon->setPicture(textFieldPicture(QSize(32, 32)));
 
     titleLabel =
-        Place(new QLabel(tr("&Title for your video:"), this), "titleLabel", 12, 68, 300, 16);
-    titleEdit = Place(new QLineEdit(this), "titleEdit", 12, 86, 416, 22);
+        place(new QLabel(tr("&Title for your video:"), this), "titleLabel", 12, 68, 300, 16);
+    titleEdit = place(new QLineEdit(this), "titleEdit", 12, 86, 416, 22);
     titleEdit->setMaxLength(TitleLimit);
     singleLine(titleEdit);
     titleLabel->setBuddy(titleEdit);
 
     descriptionLabel =
-        Place(new QLabel(tr("&Description:"), this), "descriptionLabel", 12, 116, 300, 16);
-    descriptionEdit = Place(new QPlainTextEdit(this), "descriptionEdit", 12, 134, 416, 112);
+        place(new QLabel(tr("&Description:"), this), "descriptionLabel", 12, 116, 300, 16);
+    descriptionEdit = place(new QPlainTextEdit(this), "descriptionEdit", 12, 134, 416, 112);
     descriptionEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     descriptionEdit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     descriptionEdit->setLineWrapMode(QPlainTextEdit::WidgetWidth);
@@ -148,20 +148,20 @@ void VideoInfoDialog::buildWindow()
     descriptionLabel->setBuddy(descriptionEdit);
 
     categoryLabel =
-        Place(new QLabel(tr("Video &category:"), this), "categoryLabel", 12, 254, 300, 16);
-    categoryCombo = Place(new QComboBox(this), "categoryCombo", 12, 272, 220, 22);
+        place(new QLabel(tr("Video &category:"), this), "categoryLabel", 12, 254, 300, 16);
+    categoryCombo = place(new QComboBox(this), "categoryCombo", 12, 272, 220, 22);
     categoryCombo->setEditable(false);
     categoryLabel->setBuddy(categoryCombo);
 
-    tagsLabel = Place(new QLabel(tr("T&ags:"), this), "tagsLabel", 12, 302, 300, 16);
-    tagsEdit = Place(new QLineEdit(this), "tagsEdit", 12, 320, 416, 22);
+    tagsLabel = place(new QLabel(tr("T&ags:"), this), "tagsLabel", 12, 302, 300, 16);
+    tagsEdit = place(new QLineEdit(this), "tagsEdit", 12, 320, 416, 22);
     tagsEdit->setMaxLength(TagsLimit);
     singleLine(tagsEdit);
     tagsLabel->setBuddy(tagsEdit);
 
-    okButton = Place(new ImageButton(ButtonFace(tr("OK"), Faces::Green), this), "okButton", 99, 358,
+    okButton = place(new ImageButton(buttonFace(tr("OK"), Faces::Green), this), "okButton", 99, 358,
                      117, 32);
-    cancelButton = Place(new ImageButton(ButtonFace(tr("Cancel"), Faces::Red), this),
+    cancelButton = place(new ImageButton(buttonFace(tr("Cancel"), Faces::Red), this),
                          "cancelButton", 224, 358, 117, 32);
 
     escapeButton = new QPushButton(tr("Cancel"), this);
@@ -191,9 +191,9 @@ void VideoInfoDialog::buildWindow()
 
 void VideoInfoDialog::fillCategories()
 {
-    categoryCombo->addItem(PleaseSelect());
-    categoryCombo->addItems(CategoryNames());
-    categoryCombo->setCurrentText(PleaseSelect());
+    categoryCombo->addItem(pleaseSelect());
+    categoryCombo->addItems(categoryNames());
+    categoryCombo->setCurrentText(pleaseSelect());
 }
 
 void VideoInfoDialog::keyPressEvent(QKeyEvent *event)
@@ -211,8 +211,8 @@ void VideoInfoDialog::confirm()
 {
     MessageBox &box = *m_platform.messages;
     const std::optional<VideoInfoProblem> problem =
-        CheckVideoInfo(titleEdit->text(), descriptionEdit->toPlainText(),
-                       categoryCombo->currentText() != PleaseSelect(), tagsEdit->text());
+        checkVideoInfo(titleEdit->text(), descriptionEdit->toPlainText(),
+                       categoryCombo->currentText() != pleaseSelect(), tagsEdit->text());
     if (problem) {
         box.show(problem->message, MsgButtons::Ok, MsgIcon::Critical);
         switch (problem->field) {
@@ -249,7 +249,7 @@ void VideoInfoDialog::confirm()
         box.show(tr("Connection error!"), MsgButtons::Ok, MsgIcon::Critical);
         return;
     }
-    m_info.category = CategoryNumber(categoryCombo->currentText());
+    m_info.category = categoryNumber(categoryCombo->currentText());
     accept();
 }
 
@@ -274,12 +274,12 @@ bool VideoInfoDialog::convertTexts()
     // The box reports line breaks as paragraph separators; they travel as CR LF.
     TextConversion conversion(*m_platform.http, m_platform.addresses.conversion.authority);
     const std::optional<ConvertedTexts> converted = conversion.convert(
-        titleEdit->text(), LineBreaksToCrLf(descriptionEdit->document()->toRawText()),
+        titleEdit->text(), lineBreaksToCrLf(descriptionEdit->document()->toRawText()),
         tagsEdit->text());
     if (!converted)
         return false;
     m_info.title = converted->title;
-    m_info.description = converted->dscr;
+    m_info.description = converted->description;
     m_info.tags = converted->tags;
     return true;
 }

@@ -12,28 +12,28 @@ const QString App = QString::fromUtf16(SettingsApp);
 
 } // namespace
 
-Account LoadAccount(const SettingsStore &store)
+Account storedAccount(const SettingsStore &store)
 {
     return {store.value(App, App, u"un"_s), store.value(App, App, u"pw"_s)};
 }
 
-bool SaveAccount(SettingsStore &store, const Account &account)
+bool storeAccount(SettingsStore &store, const Account &account)
 {
     const bool user = store.setValue(App, App, u"un"_s, account.user);
     return store.setValue(App, App, u"pw"_s, account.password) && user;
 }
 
-bool ForgetAccount(SettingsStore &store)
+bool forgetStoredAccount(SettingsStore &store)
 {
-    return SaveAccount(store, {});
+    return storeAccount(store, {});
 }
 
-bool IntroSkipped(const SettingsStore &store)
+bool introSkipped(const SettingsStore &store)
 {
     return store.value(App, App, u"check1"_s) == u"1";
 }
 
-void SetIntroSkipped(SettingsStore &store, bool skipped)
+void setIntroSkipped(SettingsStore &store, bool skipped)
 {
     store.setValue(App, App, u"check1"_s, skipped ? u"1"_s : u"0"_s);
 }

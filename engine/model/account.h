@@ -18,15 +18,15 @@ struct Account
 };
 
 // The stored account ("un" and "pw"); empty strings when none is stored.
-Account LoadAccount(const SettingsStore &store);
+Account storedAccount(const SettingsStore &store);
 // False when the settings file could not be written.
-bool SaveAccount(SettingsStore &store, const Account &account);
+bool storeAccount(SettingsStore &store, const Account &account);
 // Stores empty strings for both keys.
-bool ForgetAccount(SettingsStore &store);
+bool forgetStoredAccount(SettingsStore &store);
 
 // Whether the intro is to be skipped at start ("check1" holds exactly "1"),
 // and storing that choice.
-bool IntroSkipped(const SettingsStore &store);
-void SetIntroSkipped(SettingsStore &store, bool skipped);
+bool introSkipped(const SettingsStore &store);
+void setIntroSkipped(SettingsStore &store, bool skipped);
 
 } // namespace uplark

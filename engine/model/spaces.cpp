@@ -2,12 +2,12 @@
 
 namespace uplark {
 
-bool OnlySpaces(const QString &text)
+bool onlySpaces(const QString &text)
 {
     return QString(text).remove(u' ').isEmpty();
 }
 
-QString TrimSpaces(const QString &text)
+QString trimSpaces(const QString &text)
 {
     qsizetype begin = 0;
     qsizetype end = text.size();

@@ -8,9 +8,9 @@ namespace uplark {
 // U+0020 counts; tabs and other white space are text.
 
 // True when the text holds nothing but spaces (or nothing at all).
-bool OnlySpaces(const QString &text);
+bool onlySpaces(const QString &text);
 
 // The text without its leading and trailing spaces.
-QString TrimSpaces(const QString &text);
+QString trimSpaces(const QString &text);
 
 } // namespace uplark

@@ -26,7 +26,7 @@ constexpr Category Categories[] = {
 
 } // namespace
 
-QStringList CategoryNames()
+QStringList categoryNames()
 {
     QStringList names;
     for (const Category &c : Categories)
@@ -34,7 +34,7 @@ QStringList CategoryNames()
     return names;
 }
 
-QByteArray CategoryNumber(const QString &nameOrNumber)
+QByteArray categoryNumber(const QString &nameOrNumber)
 {
     for (const Category &c : Categories) {
         if (nameOrNumber == QStringView(c.name) || nameOrNumber == QLatin1StringView(c.number))
@@ -43,14 +43,14 @@ QByteArray CategoryNumber(const QString &nameOrNumber)
     return {};
 }
 
-std::optional<VideoInfoProblem> CheckVideoInfo(const QString &title, const QString &description,
+std::optional<VideoInfoProblem> checkVideoInfo(const QString &title, const QString &description,
                                                bool categoryChosen, const QString &tags)
 {
-    if (OnlySpaces(title))
+    if (onlySpaces(title))
         return VideoInfoProblem{VideoInfoField::Title, QCoreApplication::translate(
                                                            "uplark::VideoInfoDialog",
                                                            "Please enter a TITLE for your video.")};
-    if (OnlySpaces(description))
+    if (onlySpaces(description))
         return VideoInfoProblem{
             VideoInfoField::Description,
             QCoreApplication::translate("uplark::VideoInfoDialog",
@@ -60,7 +60,7 @@ std::optional<VideoInfoProblem> CheckVideoInfo(const QString &title, const QStri
             VideoInfoField::Category,
             QCoreApplication::translate("uplark::VideoInfoDialog",
                                         "Please select a category for your video.")};
-    if (OnlySpaces(tags))
+    if (onlySpaces(tags))
         return VideoInfoProblem{
             VideoInfoField::Tags,
             QCoreApplication::translate("uplark::VideoInfoDialog",

@@ -24,10 +24,10 @@ inline constexpr int DescriptionLimit = 4999;
 inline constexpr int TagsLimit = 120;
 
 // The fourteen categories, in list order, as the user sees them.
-QStringList CategoryNames();
+QStringList categoryNames();
 // The number stored for a category's name or, given a number, that number
 // when it is one of the fourteen; empty otherwise.
-QByteArray CategoryNumber(const QString &nameOrNumber);
+QByteArray categoryNumber(const QString &nameOrNumber);
 
 // The first text that the site would not take, with the message that says
 // so: a title, description or tags of nothing but spaces, or no category.
@@ -37,7 +37,7 @@ struct VideoInfoProblem
     VideoInfoField field;
     QString message;
 };
-std::optional<VideoInfoProblem> CheckVideoInfo(const QString &title, const QString &description,
+std::optional<VideoInfoProblem> checkVideoInfo(const QString &title, const QString &description,
                                                bool categoryChosen, const QString &tags);
 
 } // namespace uplark

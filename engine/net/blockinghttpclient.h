@@ -15,10 +15,10 @@ struct HttpReply
     QString error;   // why there is no answer
 };
 
-class HttpRequest
+class BlockingHttpClient
 {
 public:
-    virtual ~HttpRequest() = default;
+    virtual ~BlockingHttpClient() = default;
     virtual HttpReply post(const QByteArray &url, const QByteArray &contentType,
                            const QByteArray &body) = 0;
 };

@@ -66,14 +66,14 @@ QByteArray hostForConnectTo(const QString &host)
 
 } // namespace
 
-CurlHttpRequest::CurlHttpRequest(const RouteTable &routes, HttpTimeouts timeouts)
+CurlHttpClient::CurlHttpClient(const RouteTable &routes, HttpTimeouts timeouts)
     : m_routes(routes)
     , m_timeouts(timeouts)
 {
 }
 
-HttpReply CurlHttpRequest::post(const QByteArray &url, const QByteArray &contentType,
-                                const QByteArray &body)
+HttpReply CurlHttpClient::post(const QByteArray &url, const QByteArray &contentType,
+                               const QByteArray &body)
 {
     HttpReply reply;
     CURL *easy = curl_easy_init();

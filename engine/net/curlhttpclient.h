@@ -20,10 +20,10 @@ struct HttpTimeouts
 // calling thread waits until the whole answer has arrived or the request has
 // failed, and no event is handled meanwhile. Connections go through the
 // route table; no proxy is used. curl_global_init must have run before.
-class CurlHttpRequest : public HttpRequest
+class CurlHttpClient : public BlockingHttpClient
 {
 public:
-    explicit CurlHttpRequest(const RouteTable &routes, HttpTimeouts timeouts = {});
+    explicit CurlHttpClient(const RouteTable &routes, HttpTimeouts timeouts = {});
 
     HttpReply post(const QByteArray &url, const QByteArray &contentType,
                    const QByteArray &body) override;

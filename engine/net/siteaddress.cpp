@@ -8,12 +8,12 @@ using namespace Qt::StringLiterals;
 
 namespace uplark {
 
-SiteAddress DefaultSiteAddress()
+SiteAddress defaultSiteAddress()
 {
     return {QString::fromLatin1(SiteHost), quint16(SitePort), QByteArray(SiteHost)};
 }
 
-SiteAddress DefaultConversionAddress()
+SiteAddress defaultConversionAddress()
 {
     return {QString::fromLatin1(ConversionHost), quint16(SitePort), QByteArray(ConversionHost)};
 }
@@ -28,7 +28,7 @@ bool isHostNameCharacter(QChar c)
 
 } // namespace
 
-bool ParseSiteAddress(const QString &text, SiteAddress *address, QString *error)
+bool parseSiteAddress(const QString &text, SiteAddress *address, QString *error)
 {
     auto fail = [error](const QString &why) {
         if (error)

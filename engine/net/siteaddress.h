@@ -22,20 +22,20 @@ struct SiteAddress
 };
 
 // The build's addresses: the site host and the conversion host, port 80.
-SiteAddress DefaultSiteAddress();
-SiteAddress DefaultConversionAddress();
+SiteAddress defaultSiteAddress();
+SiteAddress defaultConversionAddress();
 
 // Both servers the program talks to.
 struct SiteAddresses
 {
-    SiteAddress site = DefaultSiteAddress();
-    SiteAddress conversion = DefaultConversionAddress();
+    SiteAddress site = defaultSiteAddress();
+    SiteAddress conversion = defaultConversionAddress();
 };
 
 // Reads "HOST" or "HOST:PORT" (an IPv6 host in brackets: "[::1]:8000").
 // On a malformed text (empty, no host, a port that is not 1 to 65535, a
 // scheme, a path or other characters a host name cannot have) returns false
 // and puts what is wrong in `error`, one line.
-bool ParseSiteAddress(const QString &text, SiteAddress *address, QString *error);
+bool parseSiteAddress(const QString &text, SiteAddress *address, QString *error);
 
 } // namespace uplark

@@ -14,7 +14,7 @@ namespace {
 
 // The form parts of the body, up to and including the file part's header
 // and its empty line.
-QByteArray FormParts(const QByteArray &quotedPath, const FilePostFields &fields)
+QByteArray formParts(const QByteArray &quotedPath, const FilePostFields &fields)
 {
     struct Part
     {
@@ -70,22 +70,22 @@ const QByteArray Closing = CRLF + "--" + Boundary + "--";
 
 } // namespace
 
-QByteArray QuotedPath(const QString &path)
+QByteArray quotedPath(const QString &path)
 {
     return '"' + QFile::encodeName(path) + '"';
 }
 
-QByteArray FilePostHead(qint64 fileSize, const URLParts &target, const QByteArray &quotedPath,
+QByteArray filePostHead(qint64 fileSize, const UrlParts &target, const QByteArray &quotedPath,
                         const FilePostFields &fields)
 {
-    const QByteArray form = FormParts(quotedPath, fields);
+    const QByteArray form = formParts(quotedPath, fields);
     const qint64 bodyLength = form.size() + fileSize + Closing.size();
 
     QByteArray head;
     head += QByteArrayLiteral("POST /my_videos_post HTTP/1.1") + CRLF;
     head += QByteArrayLiteral("Accept: */*") + CRLF;
-    head += UserAgentLine() + CRLF;
-    head += QByteArrayLiteral("Host: ") + target.Host + CRLF;
+    head += userAgentLine() + CRLF;
+    head += QByteArrayLiteral("Host: ") + target.host + CRLF;
     head += QByteArrayLiteral("Content-Type: multipart/form-data; boundary=") + Boundary + CRLF;
     head += QByteArrayLiteral("Content-Length: ") + QByteArray::number(bodyLength) + CRLF;
     head += QByteArrayLiteral("Cookie: ") + fields.loginCookie + CRLF;
@@ -95,17 +95,17 @@ QByteArray FilePostHead(qint64 fileSize, const URLParts &target, const QByteArra
     return head;
 }
 
-QByteArray BuildFilePost(const QByteArray &fileBytes, const URLParts &target,
+QByteArray buildFilePost(const QByteArray &fileBytes, const UrlParts &target,
                          const QByteArray &quotedPath, const FilePostFields &fields)
 {
-    return FilePostHead(fileBytes.size(), target, quotedPath, fields) + fileBytes + Closing;
+    return filePostHead(fileBytes.size(), target, quotedPath, fields) + fileBytes + Closing;
 }
 
 // ---- The streamed post ----
 
 std::unique_ptr<FilePostSource> FilePostSource::open(const QString &path,
                                                      const QByteArray &quotedPath,
-                                                     const URLParts &target,
+                                                     const UrlParts &target,
                                                      const FilePostFields &fields, QString *error)
 {
     std::unique_ptr<FilePostSource> post(new FilePostSource);
@@ -116,7 +116,7 @@ std::unique_ptr<FilePostSource> FilePostSource::open(const QString &path,
         return nullptr;
     }
     post->m_fileSize = post->m_file.size();
-    post->m_head = FilePostHead(post->m_fileSize, target, quotedPath, fields);
+    post->m_head = filePostHead(post->m_fileSize, target, quotedPath, fields);
     post->m_closing = Closing;
     return post;
 }

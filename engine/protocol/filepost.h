@@ -26,22 +26,22 @@ struct FilePostFields
 };
 
 // `"` + the path's bytes + `"`, as the file part names the file.
-QByteArray QuotedPath(const QString &path);
+QByteArray quotedPath(const QString &path);
 
 // The request up to the file's bytes, for a file of `fileSize` bytes: header
 // lines (Content-Length counting the whole body), the form parts and the file
 // part's header. This is the one place that writes the post's parts.
-QByteArray FilePostHead(qint64 fileSize, const URLParts &target, const QByteArray &quotedPath,
+QByteArray filePostHead(qint64 fileSize, const UrlParts &target, const QByteArray &quotedPath,
                         const FilePostFields &fields);
 
 // The whole request for file content held in memory (the streamed post
 // below produces the same bytes).
-QByteArray BuildFilePost(const QByteArray &fileBytes, const URLParts &target,
+QByteArray buildFilePost(const QByteArray &fileBytes, const UrlParts &target,
                          const QByteArray &quotedPath, const FilePostFields &fields);
 
 // The request for a file on disk, produced as it is sent: the head, then the
 // file read one slice per call, then the closing. The same bytes as
-// BuildFilePost with the file's content. The file is opened and measured by
+// buildFilePost with the file's content. The file is opened and measured by
 // open(); its bytes are read only by next(), so at most one slice of it is
 // held at a time.
 //
@@ -55,7 +55,7 @@ public:
     // Opens the file at `path`. Null, with the system's description in
     // `error`, when it cannot be opened.
     static std::unique_ptr<FilePostSource> open(const QString &path, const QByteArray &quotedPath,
-                                                const URLParts &target,
+                                                const UrlParts &target,
                                                 const FilePostFields &fields, QString *error);
 
     qint64 fileSize() const { return m_fileSize; }

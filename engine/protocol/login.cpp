@@ -5,7 +5,7 @@
 
 namespace uplark {
 
-QByteArray FormUrlEncode(const QString &value)
+QByteArray formUrlEncode(const QString &value)
 {
     static const char hex[] = "0123456789ABCDEF";
     QByteArray out;
@@ -27,22 +27,22 @@ QByteArray FormUrlEncode(const QString &value)
     return out;
 }
 
-QByteArray LoginBody(const QString &user, const QString &password)
+QByteArray loginBody(const QString &user, const QString &password)
 {
     return QByteArrayLiteral("current_form=loginForm&next=%2Fmy_account&username=")
-           + FormUrlEncode(user) + QByteArrayLiteral("&password=") + FormUrlEncode(password)
+           + formUrlEncode(user) + QByteArrayLiteral("&password=") + formUrlEncode(password)
            + QByteArrayLiteral("&action_login=Log+In");
 }
 
-QByteArray LoginRequest(const QByteArray &host, const QString &user, const QString &password)
+QByteArray loginRequest(const QByteArray &host, const QString &user, const QString &password)
 {
-    const QByteArray body = LoginBody(user, password);
+    const QByteArray body = loginBody(user, password);
     QByteArray request;
     request += QByteArrayLiteral("POST /signup?next=/my_account HTTP/1.1") + CRLF;
     request += QByteArrayLiteral("Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, */*")
                + CRLF;
     request += QByteArrayLiteral("Accept-Language: en-GB") + CRLF;
-    request += UserAgentLine() + CRLF;
+    request += userAgentLine() + CRLF;
     request += QByteArrayLiteral("Content-Length: ") + QByteArray::number(body.size()) + CRLF;
     request += QByteArrayLiteral("Content-Type: application/x-www-form-urlencoded") + CRLF;
     request += QByteArrayLiteral("Host: ") + host + CRLF;
@@ -53,7 +53,7 @@ QByteArray LoginRequest(const QByteArray &host, const QString &user, const QStri
     return request;
 }
 
-LoginOutcome ScanLoginAnswer(const QByteArray &piece)
+LoginOutcome scanLoginAnswer(const QByteArray &piece)
 {
     if (piece.contains("You had too many"))
         return LoginOutcome::TooManyFailures;
@@ -66,11 +66,11 @@ LoginOutcome ScanLoginAnswer(const QByteArray &piece)
     return LoginOutcome::NoDecision;
 }
 
-QByteArray LoginCookie(const QByteArray &piece)
+QByteArray scanLoginCookie(const QByteArray &piece)
 {
     // The value ends at the first control character, CR and LF among them:
     // whatever follows is not the cookie's, and must never reach a request.
-    QByteArray line = SplitPiece(piece, "LOGIN_INFO", 1);
+    QByteArray line = splitPiece(piece, "LOGIN_INFO", 1);
     for (qsizetype i = 0; i < line.size(); ++i) {
         const auto c = static_cast<unsigned char>(line.at(i));
         if (c < 0x20 || c == 0x7F) {
@@ -78,7 +78,7 @@ QByteArray LoginCookie(const QByteArray &piece)
             break;
         }
     }
-    return QByteArrayLiteral("LOGIN_INFO") + SplitPiece(line, "; path=/;", 0);
+    return QByteArrayLiteral("LOGIN_INFO") + splitPiece(line, "; path=/;", 0);
 }
 
 } // namespace uplark

@@ -9,15 +9,15 @@ namespace uplark {
 
 // application/x-www-form-urlencoded form of a value: its UTF-8 bytes, with
 // letters, digits and "*-._" kept, space as "+", every other byte as %XX.
-QByteArray FormUrlEncode(const QString &value);
+QByteArray formUrlEncode(const QString &value);
 
 // The login form body for a user name and password.
-QByteArray LoginBody(const QString &user, const QString &password);
+QByteArray loginBody(const QString &user, const QString &password);
 
 // The whole login request for the site `host`: request line, headers, the
 // empty line, the body and two more CR LF pairs that Content-Length does not
 // count.
-QByteArray LoginRequest(const QByteArray &host, const QString &user, const QString &password);
+QByteArray loginRequest(const QByteArray &host, const QString &user, const QString &password);
 
 // What one piece of the login answer says. The rejection markers are looked
 // for first, in this order; the cookie only when none of them is there.
@@ -28,11 +28,11 @@ enum class LoginOutcome {
     Incorrect,       // "Sorry, your login was incorrect."
     LoggedIn,        // "LOGIN_INFO"
 };
-LoginOutcome ScanLoginAnswer(const QByteArray &piece);
+LoginOutcome scanLoginAnswer(const QByteArray &piece);
 
 // The login cookie from a piece holding "LOGIN_INFO": "LOGIN_INFO" followed by
 // what comes after its first occurrence, up to the next one, the first
 // control character (CR, LF, NUL, tab...) and the first "; path=/;".
-QByteArray LoginCookie(const QByteArray &piece);
+QByteArray scanLoginCookie(const QByteArray &piece);
 
 } // namespace uplark

@@ -2,7 +2,7 @@
 
 namespace uplark {
 
-QByteArray SplitPiece(const QByteArray &text, const QByteArray &marker, int piece)
+QByteArray splitPiece(const QByteArray &text, const QByteArray &marker, int piece)
 {
     if (marker.isEmpty())
         return piece == 0 ? text : QByteArray();
@@ -17,9 +17,9 @@ QByteArray SplitPiece(const QByteArray &text, const QByteArray &marker, int piec
     return text.mid(start, end < 0 ? -1 : end - start);
 }
 
-QByteArray CutBetween(const QByteArray &text, const QByteArray &open, const QByteArray &close)
+QByteArray cutBetween(const QByteArray &text, const QByteArray &open, const QByteArray &close)
 {
-    return SplitPiece(SplitPiece(text, open, 1), close, 0);
+    return splitPiece(splitPiece(text, open, 1), close, 0);
 }
 
 } // namespace uplark

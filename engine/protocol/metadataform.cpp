@@ -15,7 +15,7 @@ const QByteArray FormOpening = QByteArrayLiteral("multipart/form-data\" action=\
 
 } // namespace
 
-QByteArray MetadataBody()
+QByteArray metadataBody()
 {
     static constexpr std::array<std::pair<const char *, const char *>, 18> fields{{
         {"field_myvideo_title", "title"},
@@ -49,9 +49,9 @@ QByteArray MetadataBody()
     return body;
 }
 
-QByteArray MetadataRequest(const QByteArray &host, const QByteArray &logininfo)
+QByteArray metadataRequest(const QByteArray &host, const QByteArray &loginCookie)
 {
-    const QByteArray body = MetadataBody();
+    const QByteArray body = metadataBody();
     QByteArray request;
     request += QByteArrayLiteral("POST /my_videos_upload HTTP/1.1") + CRLF;
     request += QByteArrayLiteral("Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, */*")
@@ -59,8 +59,8 @@ QByteArray MetadataRequest(const QByteArray &host, const QByteArray &logininfo)
     request += QByteArrayLiteral("Accept-Language: slm") + CRLF;
     request += QByteArrayLiteral("Content-Type: multipart/form-data; charset=utf-8; boundary=")
                + Boundary + CRLF;
-    request += QByteArrayLiteral("Cookie: ") + logininfo + CRLF;
-    request += UserAgentLine() + CRLF;
+    request += QByteArrayLiteral("Cookie: ") + loginCookie + CRLF;
+    request += userAgentLine() + CRLF;
     request += QByteArrayLiteral("Content-Length: ") + QByteArray::number(body.size()) + CRLF;
     request += QByteArrayLiteral("Host: ") + host + CRLF;
     request += QByteArrayLiteral("Connection: Keep-Alive") + CRLF;
@@ -70,21 +70,21 @@ QByteArray MetadataRequest(const QByteArray &host, const QByteArray &logininfo)
     return request;
 }
 
-std::optional<QByteArray> UploadFormAddresser(const QByteArray &chunk)
+std::optional<QByteArray> uploadFormAddresser(const QByteArray &chunk)
 {
     if (!chunk.contains("addresser"))
         return std::nullopt;
-    const QByteArray stretch = SplitPiece(chunk, QByteArrayLiteral("addresser"), 1);
+    const QByteArray stretch = splitPiece(chunk, QByteArrayLiteral("addresser"), 1);
     if (!stretch.contains(ValueOpening))
         return std::nullopt;
-    return CutBetween(stretch, ValueOpening, QByteArrayLiteral("\">"));
+    return cutBetween(stretch, ValueOpening, QByteArrayLiteral("\">"));
 }
 
-std::optional<QByteArray> UploadFormAction(const QByteArray &chunk)
+std::optional<QByteArray> uploadFormAction(const QByteArray &chunk)
 {
     if (!chunk.contains(FormOpening))
         return std::nullopt;
-    return CutBetween(chunk, FormOpening, QByteArrayLiteral("\" name="));
+    return cutBetween(chunk, FormOpening, QByteArrayLiteral("\" name="));
 }
 
 } // namespace uplark

@@ -7,12 +7,12 @@ namespace uplark {
 
 using namespace Qt::StringLiterals;
 
-QByteArray ConversionUrl(const QByteArray &host)
+QByteArray conversionUrl(const QByteArray &host)
 {
     return "http://" + host + ConversionPath;
 }
 
-QString RemoveAngleBrackets(const QString &text)
+QString removeAngleBrackets(const QString &text)
 {
     QString result = text;
     result.remove(u'<');
@@ -20,7 +20,7 @@ QString RemoveAngleBrackets(const QString &text)
     return result;
 }
 
-QString LineBreaksToCrLf(const QString &text)
+QString lineBreaksToCrLf(const QString &text)
 {
     QString result;
     result.reserve(text.size());
@@ -39,7 +39,7 @@ QString LineBreaksToCrLf(const QString &text)
     return result;
 }
 
-QString EncodePlaceholders(const QString &text)
+QString encodePlaceholders(const QString &text)
 {
     QString result = text;
     result.replace(u" "_s, QString::fromLatin1(Placeholder::Space));
@@ -49,37 +49,37 @@ QString EncodePlaceholders(const QString &text)
     return result;
 }
 
-QByteArray ConversionBody(const QString &title, const QString &dscr, const QString &tags)
+QByteArray conversionBody(const QString &title, const QString &description, const QString &tags)
 {
-    return "title=" + title.toUtf8() + "&dscr=" + dscr.toUtf8() + "&tags=" + tags.toUtf8();
+    return "title=" + title.toUtf8() + "&dscr=" + description.toUtf8() + "&tags=" + tags.toUtf8();
 }
 
-bool HasConversionSections(const QByteArray &answer)
+bool hasConversionSections(const QByteArray &answer)
 {
     return answer.contains("<TITLE>") && answer.contains("<DSCR>") && answer.contains("<TAGS>");
 }
 
-QByteArray TitleSection(const QByteArray &answer)
+QByteArray titleSection(const QByteArray &answer)
 {
-    return CutBetween(answer, "<TITLE>", "</TITLE>");
+    return cutBetween(answer, "<TITLE>", "</TITLE>");
 }
 
-QByteArray DescriptionSection(const QByteArray &answer)
+QByteArray descriptionSection(const QByteArray &answer)
 {
-    return CutBetween(answer, "<DSCR>", "</DSCR>");
+    return cutBetween(answer, "<DSCR>", "</DSCR>");
 }
 
-QByteArray TagsSection(const QByteArray &answer)
+QByteArray tagsSection(const QByteArray &answer)
 {
-    return CutBetween(answer, "<TAGS>", "</TAGS>");
+    return cutBetween(answer, "<TAGS>", "</TAGS>");
 }
 
-QByteArray DecodePercentEscapes(const QByteArray &section)
+QByteArray decodePercentEscapes(const QByteArray &section)
 {
     return common::percentDecode(section, false);
 }
 
-QByteArray RestoreSpaceAndCrLf(const QByteArray &decoded)
+QByteArray restoreSpaceAndCrLf(const QByteArray &decoded)
 {
     QByteArray result = decoded;
     result.replace(Placeholder::Space, " ");
@@ -87,7 +87,7 @@ QByteArray RestoreSpaceAndCrLf(const QByteArray &decoded)
     return result;
 }
 
-QByteArray RestorePercentAndAmp(const QByteArray &text)
+QByteArray restorePercentAndAmp(const QByteArray &text)
 {
     QByteArray result = text;
     result.replace(Placeholder::Percent, "%");
@@ -95,17 +95,17 @@ QByteArray RestorePercentAndAmp(const QByteArray &text)
     return result;
 }
 
-ConvertedTexts ReadConversionAnswer(const QByteArray &answer)
+ConvertedTexts readConversionAnswer(const QByteArray &answer)
 {
     // Every text has its space and CR LF tokens put back before any has its
     // percent and ampersand tokens.
     ConvertedTexts t;
-    t.tags = RestoreSpaceAndCrLf(DecodePercentEscapes(TagsSection(answer)));
-    t.title = RestoreSpaceAndCrLf(DecodePercentEscapes(TitleSection(answer)));
-    t.dscr = RestoreSpaceAndCrLf(DecodePercentEscapes(DescriptionSection(answer)));
-    t.tags = RestorePercentAndAmp(t.tags);
-    t.title = RestorePercentAndAmp(t.title);
-    t.dscr = RestorePercentAndAmp(t.dscr);
+    t.tags = restoreSpaceAndCrLf(decodePercentEscapes(tagsSection(answer)));
+    t.title = restoreSpaceAndCrLf(decodePercentEscapes(titleSection(answer)));
+    t.description = restoreSpaceAndCrLf(decodePercentEscapes(descriptionSection(answer)));
+    t.tags = restorePercentAndAmp(t.tags);
+    t.title = restorePercentAndAmp(t.title);
+    t.description = restorePercentAndAmp(t.description);
     return t;
 }
 

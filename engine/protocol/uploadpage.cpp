@@ -9,15 +9,15 @@ namespace {
 const QByteArray TokenOpening = QByteArrayLiteral("var gXSRF_token = '");
 }
 
-QByteArray UploadPageRequest(const QByteArray &host, const QByteArray &logininfo)
+QByteArray uploadPageRequest(const QByteArray &host, const QByteArray &loginCookie)
 {
     QByteArray request;
     request += QByteArrayLiteral("GET /my_videos_upload HTTP/1.1") + CRLF;
     request += QByteArrayLiteral("Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, */*")
                + CRLF;
     request += QByteArrayLiteral("Accept-Language: en-GB") + CRLF;
-    request += QByteArrayLiteral("Cookie: ") + logininfo + CRLF;
-    request += UserAgentLine() + CRLF;
+    request += QByteArrayLiteral("Cookie: ") + loginCookie + CRLF;
+    request += userAgentLine() + CRLF;
     request += QByteArrayLiteral("Host: ") + host + CRLF;
     request += QByteArrayLiteral("Connection: Keep-Alive") + CRLF;
     request += CRLF;
@@ -25,13 +25,13 @@ QByteArray UploadPageRequest(const QByteArray &host, const QByteArray &logininfo
     return request;
 }
 
-std::optional<QByteArray> UploadPageToken(const QByteArray &chunk)
+std::optional<QByteArray> uploadPageToken(const QByteArray &chunk)
 {
     // A chunk that names the token without the whole opening is not taken:
     // the chain waits for the next chunk.
     if (!chunk.contains("gXSRF_token") || !chunk.contains(TokenOpening))
         return std::nullopt;
-    return CutBetween(chunk, TokenOpening, QByteArrayLiteral("';"));
+    return cutBetween(chunk, TokenOpening, QByteArrayLiteral("';"));
 }
 
 } // namespace uplark

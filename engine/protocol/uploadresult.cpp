@@ -6,21 +6,21 @@ namespace uplark {
 
 using namespace Qt::StringLiterals;
 
-std::optional<QByteArray> ScanVideoId(const QByteArray &chunk)
+std::optional<QByteArray> scanVideoId(const QByteArray &chunk)
 {
     if (!chunk.contains("video_id="))
         return std::nullopt;
-    return CutBetween(chunk, QByteArrayLiteral("video_id="), QByteArrayLiteral("&"));
+    return cutBetween(chunk, QByteArrayLiteral("video_id="), QByteArrayLiteral("&"));
 }
 
-QString WatchAddress(const QByteArray &id, const SiteAddress &site)
+QString watchAddress(const QByteArray &id, const SiteAddress &site)
 {
     // One character per byte, as the answer gave it.
     return u"http://"_s + QString::fromLatin1(site.authority) + u"/watch?v="_s
            + QString::fromLatin1(id);
 }
 
-QString TermsAddress(const SiteAddress &site)
+QString termsAddress(const SiteAddress &site)
 {
     return u"http://"_s + QString::fromLatin1(site.authority) + u"/t/terms"_s;
 }

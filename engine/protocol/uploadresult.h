@@ -14,12 +14,12 @@ namespace uplark {
 // The video id in one chunk of the answer: after the first "video_id=", up to
 // the first "&" or the next "video_id=", or the end of the chunk. Nothing when
 // the chunk lacks "video_id=" (exact case).
-std::optional<QByteArray> ScanVideoId(const QByteArray &chunk);
+std::optional<QByteArray> scanVideoId(const QByteArray &chunk);
 
 // "http://" + the site's authority + "/watch?v=" + id.
-QString WatchAddress(const QByteArray &id, const SiteAddress &site = DefaultSiteAddress());
+QString watchAddress(const QByteArray &id, const SiteAddress &site = defaultSiteAddress());
 
 // "http://" + the site's authority + "/t/terms".
-QString TermsAddress(const SiteAddress &site = DefaultSiteAddress());
+QString termsAddress(const SiteAddress &site = defaultSiteAddress());
 
 } // namespace uplark

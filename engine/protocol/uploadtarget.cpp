@@ -4,7 +4,7 @@ namespace uplark {
 
 namespace {
 
-int PortNumber(const QByteArray &text)
+int portNumber(const QByteArray &text)
 {
     if (text.isEmpty() || text.size() > 5)
         return 0;
@@ -19,33 +19,33 @@ int PortNumber(const QByteArray &text)
 
 } // namespace
 
-URLParts SplitURL(const QByteArray &address)
+UrlParts splitUrl(const QByteArray &address)
 {
-    URLParts parts;
+    UrlParts parts;
     QByteArray s = address;
     if (const qsizetype p = s.indexOf("://"); p >= 0) {
-        parts.Scheme = s.left(p);
+        parts.scheme = s.left(p);
         s = s.mid(p + 3);
     }
     const qsizetype colon = s.indexOf(':');
     const qsizetype slash = s.indexOf('/');
     if (colon < 0 || slash < 0 || colon > slash) {
         if (slash < 0) {
-            parts.Host = s;
-            parts.Path = QByteArrayLiteral("/");
+            parts.host = s;
+            parts.path = QByteArrayLiteral("/");
             return parts;
         }
-        parts.Host = s.left(slash);
+        parts.host = s.left(slash);
     } else {
-        parts.Host = s.left(colon);
-        parts.Port = PortNumber(s.mid(colon + 1, slash - colon - 1));
+        parts.host = s.left(colon);
+        parts.port = portNumber(s.mid(colon + 1, slash - colon - 1));
     }
     s = s.mid(slash);
     if (const qsizetype q = s.indexOf('?'); q >= 0) {
-        parts.Path = s.left(q);
-        parts.Query = s.mid(q + 1);
+        parts.path = s.left(q);
+        parts.query = s.mid(q + 1);
     } else {
-        parts.Path = s;
+        parts.path = s;
     }
     return parts;
 }

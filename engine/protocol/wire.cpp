@@ -4,7 +4,7 @@
 
 namespace uplark {
 
-QByteArray UserAgentLine()
+QByteArray userAgentLine()
 {
     return QByteArrayLiteral("User-Agent: Uplark 1.0 (") + QByteArray(ConversionHost) + ')';
 }

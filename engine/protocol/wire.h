@@ -13,6 +13,6 @@ inline const QByteArray CRLF = QByteArrayLiteral("\r\n");
 inline const QByteArray Boundary = QByteArrayLiteral("Xu02=$");
 
 // "User-Agent: Uplark 1.0 (<conversion host>)", without its line end.
-QByteArray UserAgentLine();
+QByteArray userAgentLine();
 
 } // namespace uplark

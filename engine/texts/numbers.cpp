@@ -2,7 +2,7 @@
 
 namespace uplark {
 
-qint64 DivRoundHalfEven(qint64 num, qint64 den)
+qint64 divRoundHalfEven(qint64 num, qint64 den)
 {
     qint64 q = num / den;
     qint64 r = num % den; // same sign as num
@@ -14,14 +14,14 @@ qint64 DivRoundHalfEven(qint64 num, qint64 den)
     return q;
 }
 
-qint64 MegabytesHundredths(qint64 bytes)
+qint64 megabytesHundredths(qint64 bytes)
 {
-    return DivRoundHalfEven(bytes * 100, 1048576);
+    return divRoundHalfEven(bytes * 100, 1048576);
 }
 
-QString MegabytesText(qint64 bytes, const QLocale &locale)
+QString megabytesText(qint64 bytes, const QLocale &locale)
 {
-    const qint64 hundredths = MegabytesHundredths(bytes);
+    const qint64 hundredths = megabytesHundredths(bytes);
     const qint64 magnitude = hundredths < 0 ? -hundredths : hundredths;
     QString text = QString::number(magnitude / 100);
     qint64 fraction = magnitude % 100;
@@ -34,12 +34,12 @@ QString MegabytesText(qint64 bytes, const QLocale &locale)
     return hundredths < 0 ? locale.negativeSign() + text : text;
 }
 
-qint64 Kilobytes(qint64 bytes)
+qint64 kilobytes(qint64 bytes)
 {
-    return DivRoundHalfEven(bytes, 1024);
+    return divRoundHalfEven(bytes, 1024);
 }
 
-QString GroupedNumber(qint64 value, const QLocale &locale)
+QString groupedNumber(qint64 value, const QLocale &locale)
 {
     QLocale grouped = locale;
     grouped.setNumberOptions(grouped.numberOptions() & ~QLocale::OmitGroupSeparator);

@@ -6,42 +6,42 @@ namespace uplark {
 
 using namespace Qt::StringLiterals;
 
-UploadProgressView UploadProgress(qint64 bytesSent, qint64 fileSize, int previousBar,
+UploadProgressView uploadProgress(qint64 bytesSent, qint64 fileSize, int previousBar,
                                   const QLocale &locale)
 {
     UploadProgressView view;
     view.bar = previousBar;
-    const qint64 onePercent = DivRoundHalfEven(fileSize, 100);
+    const qint64 onePercent = divRoundHalfEven(fileSize, 100);
     if (onePercent > 0) {
-        const qint64 value = DivRoundHalfEven(bytesSent, onePercent);
+        const qint64 value = divRoundHalfEven(bytesSent, onePercent);
         if (value >= 0 && value <= 100)
             view.bar = int(value);
     }
     view.percent = QString::number(view.bar) + u'%';
 
-    const qint64 remaining = DivRoundHalfEven(fileSize - bytesSent, 1024);
+    const qint64 remaining = divRoundHalfEven(fileSize - bytesSent, 1024);
     if (remaining < 0) {
         view.finished = true;
         view.bar = 100;
         view.kilobytes =
-            QString::number(Kilobytes(fileSize)) + u" Kb uploaded so far, remaining 0 Kb"_s;
+            QString::number(kilobytes(fileSize)) + u" Kb uploaded so far, remaining 0 Kb"_s;
     } else {
-        view.kilobytes = GroupedNumber(Kilobytes(bytesSent), locale)
-                         + u" Kb uploaded so far, remaining "_s + GroupedNumber(remaining, locale)
+        view.kilobytes = groupedNumber(kilobytes(bytesSent), locale)
+                         + u" Kb uploaded so far, remaining "_s + groupedNumber(remaining, locale)
                          + u" Kb"_s;
     }
     return view;
 }
 
-QString StartingKilobyteLine(qint64 fileSize, const QLocale &locale)
+QString startingKilobyteLine(qint64 fileSize, const QLocale &locale)
 {
-    return u"0 Kb uploaded so far, remaining "_s + GroupedNumber(Kilobytes(fileSize), locale)
+    return u"0 Kb uploaded so far, remaining "_s + groupedNumber(kilobytes(fileSize), locale)
            + u" Kb"_s;
 }
 
-QString UploadingLine(const QString &fileName, qint64 fileSize, const QLocale &locale)
+QString uploadingLine(const QString &fileName, qint64 fileSize, const QLocale &locale)
 {
-    return u"Uploading "_s + MegabytesText(fileSize, locale) + u" MB video '"_s + fileName + u"'"_s;
+    return u"Uploading "_s + megabytesText(fileSize, locale) + u" MB video '"_s + fileName + u"'"_s;
 }
 
 } // namespace uplark

@@ -19,14 +19,14 @@ struct UploadProgressView
 // rounds to 0 bytes or the new value would pass 100. Rounding is half to
 // even; the kilobyte figures carry `locale`'s thousands separators while the
 // upload runs and plain digits in the finished line.
-UploadProgressView UploadProgress(qint64 bytesSent, qint64 fileSize, int previousBar,
+UploadProgressView uploadProgress(qint64 bytesSent, qint64 fileSize, int previousBar,
                                   const QLocale &locale);
 
 // The kilobyte line before the first byte goes out: "0 Kb uploaded so far,
 // remaining N Kb", N with `locale`'s thousands separators.
-QString StartingKilobyteLine(qint64 fileSize, const QLocale &locale);
+QString startingKilobyteLine(qint64 fileSize, const QLocale &locale);
 
 // The status line of an upload: "Uploading 2.5 MB video 'name'".
-QString UploadingLine(const QString &fileName, qint64 fileSize, const QLocale &locale);
+QString uploadingLine(const QString &fileName, qint64 fileSize, const QLocale &locale);
 
 } // namespace uplark

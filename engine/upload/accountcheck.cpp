@@ -9,7 +9,7 @@ using namespace Qt::StringLiterals;
 
 namespace uplark {
 
-QString AccountCheckMessage(AccountCheckResult result)
+QString accountCheckMessage(AccountCheckResult result)
 {
     switch (result) {
     case AccountCheckResult::Accepted:
@@ -31,7 +31,7 @@ QString AccountCheckMessage(AccountCheckResult result)
 }
 
 AccountCheck::AccountCheck(const RouteTable &routes, QObject *parent)
-    : AccountCheck(routes, DefaultSiteAddress(), parent)
+    : AccountCheck(routes, defaultSiteAddress(), parent)
 {
 }
 
@@ -70,12 +70,12 @@ void AccountCheck::abort()
 
 void AccountCheck::onConnected()
 {
-    m_connection->send(LoginRequest(m_site.authority, m_user, m_password));
+    m_connection->send(loginRequest(m_site.authority, m_user, m_password));
 }
 
 void AccountCheck::onLoginAnswer()
 {
-    switch (ScanLoginAnswer(m_connection->takeReceived())) {
+    switch (scanLoginAnswer(m_connection->takeReceived())) {
     case LoginOutcome::NoDecision:
         return;
     case LoginOutcome::TooManyFailures:

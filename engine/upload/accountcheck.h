@@ -21,7 +21,7 @@ enum class AccountCheckResult {
 
 // The message that tells the user about a rejection or a connection error;
 // empty for an accepted account.
-QString AccountCheckMessage(AccountCheckResult result);
+QString accountCheckMessage(AccountCheckResult result);
 
 // Checks an account against the site with one login exchange on a
 // connection of its own: the login request goes out once the connection is

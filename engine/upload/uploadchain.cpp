@@ -19,7 +19,7 @@ using namespace Qt::StringLiterals;
 
 namespace uplark {
 
-QString UploadStepText(UploadStep step)
+QString uploadStepText(UploadStep step)
 {
     switch (step) {
     case UploadStep::Connecting:
@@ -36,7 +36,7 @@ QString UploadStepText(UploadStep step)
     return {};
 }
 
-QString UploadFailureMessage(UploadFailure failure, const QString &detail)
+QString uploadFailureMessage(UploadFailure failure, const QString &detail)
 {
     switch (failure) {
     case UploadFailure::AccountRejected:
@@ -61,7 +61,7 @@ QString UploadFailureMessage(UploadFailure failure, const QString &detail)
 }
 
 UploadSession::UploadSession(const RouteTable &routes, QObject *parent)
-    : UploadSession(routes, DefaultSiteAddress(), parent)
+    : UploadSession(routes, defaultSiteAddress(), parent)
 {
 }
 
@@ -168,7 +168,7 @@ void UploadSession::onLoginConnected()
 {
     if (!m_active)
         return;
-    m_login->send(LoginRequest(m_site.authority, m_account.user, m_account.password));
+    m_login->send(loginRequest(m_site.authority, m_account.user, m_account.password));
 }
 
 void UploadSession::onLoginAnswer()
@@ -177,13 +177,13 @@ void UploadSession::onLoginAnswer()
     keepAnswer(m_loginAnswers, piece);
     if (m_loginDecided || !m_active)
         return;
-    const LoginOutcome outcome = ScanLoginAnswer(piece);
+    const LoginOutcome outcome = scanLoginAnswer(piece);
     switch (outcome) {
     case LoginOutcome::NoDecision:
         return;
     case LoginOutcome::LoggedIn:
         m_loginDecided = true;
-        m_loginCookie = LoginCookie(piece);
+        m_loginCookie = scanLoginCookie(piece);
         fetchUploadPage();
         return;
     case LoginOutcome::TooManyFailures:
@@ -211,7 +211,7 @@ void UploadSession::onPageConnected()
         return;
     m_tokenTaken = false;
     Q_EMIT stepChanged(UploadStep::LoggingIn);
-    m_page->send(UploadPageRequest(m_site.authority, m_loginCookie));
+    m_page->send(uploadPageRequest(m_site.authority, m_loginCookie));
 }
 
 void UploadSession::onPageAnswer()
@@ -219,7 +219,7 @@ void UploadSession::onPageAnswer()
     const QByteArray chunk = m_page->takeReceived();
     if (m_tokenTaken || !m_active)
         return;
-    const std::optional<QByteArray> token = UploadPageToken(chunk);
+    const std::optional<QByteArray> token = uploadPageToken(chunk);
     if (!token)
         return;
     m_tokenTaken = true;
@@ -240,7 +240,7 @@ void UploadSession::onFormConnected()
         return;
     m_addresserTaken = false;
     m_formTaken = false;
-    m_form->send(MetadataRequest(m_site.authority, m_loginCookie));
+    m_form->send(metadataRequest(m_site.authority, m_loginCookie));
 }
 
 void UploadSession::onFormAnswer()
@@ -249,14 +249,14 @@ void UploadSession::onFormAnswer()
     if (!m_active)
         return;
     if (!m_addresserTaken) {
-        if (const std::optional<QByteArray> value = UploadFormAddresser(chunk)) {
+        if (const std::optional<QByteArray> value = uploadFormAddresser(chunk)) {
             m_addresserTaken = true;
             m_addresser = *value;
         }
     }
     if (m_formTaken)
         return;
-    const std::optional<QByteArray> target = UploadFormAction(chunk);
+    const std::optional<QByteArray> target = uploadFormAction(chunk);
     if (!target)
         return;
     m_formTaken = true;
@@ -277,8 +277,8 @@ void UploadSession::startFilePost()
     // or is under way.
     if (!m_active || m_uploadConnected || m_post)
         return;
-    const URLParts target = SplitURL(m_action);
-    if (target.Host.isEmpty()) {
+    const UrlParts target = splitUrl(m_action);
+    if (target.host.isEmpty()) {
         // The chain stops here; Cancel still returns to the chosen file.
         m_active = false;
         Q_EMIT failed(UploadFailure::InvalidHost, {});
@@ -290,7 +290,7 @@ void UploadSession::startFilePost()
     // upload connection.
     QString error;
     std::unique_ptr<FilePostSource> post =
-        FilePostSource::open(m_filePath, QuotedPath(m_filePath), target,
+        FilePostSource::open(m_filePath, quotedPath(m_filePath), target,
                              {m_info.tags, m_info.title, m_info.description, m_info.category,
                               m_addresser, m_loginCookie},
                              &error);
@@ -306,7 +306,7 @@ void UploadSession::startFilePost()
     m_post = std::move(post);
     // The post goes out once the upload server has taken the connection;
     // Cancel, Upload New and the errors close it before that.
-    m_upload->connectTo(QString::fromLatin1(target.Host), target.Port == 0 ? 80 : target.Port);
+    m_upload->connectTo(QString::fromLatin1(target.host), target.port == 0 ? 80 : target.port);
 }
 
 void UploadSession::onUploadConnected()
@@ -326,7 +326,7 @@ void UploadSession::onSendProgress(qint64 bytesSent)
     // A file that can no longer be measured: nothing to show for this event.
     if (!file.exists())
         return;
-    const UploadProgressView view = UploadProgress(m_bytesSent, file.size(), m_bar, QLocale());
+    const UploadProgressView view = uploadProgress(m_bytesSent, file.size(), m_bar, QLocale());
     m_bar = view.bar;
     Q_EMIT progressed(view);
     if (view.finished && m_active && !m_allSent) {
@@ -342,7 +342,7 @@ void UploadSession::onUploadAnswer()
     // Once the address is known, the rest of the answer is only kept.
     if (m_resultShown || !m_active)
         return;
-    const std::optional<QByteArray> id = ScanVideoId(chunk);
+    const std::optional<QByteArray> id = scanVideoId(chunk);
     if (!id) {
         m_upload->close();
         m_active = false;
@@ -350,7 +350,7 @@ void UploadSession::onUploadAnswer()
         return;
     }
     m_resultShown = true;
-    Q_EMIT finished(WatchAddress(*id, m_site));
+    Q_EMIT finished(watchAddress(*id, m_site));
 }
 
 void UploadSession::keepAnswer(QByteArray &answers, const QByteArray &chunk)

@@ -38,11 +38,11 @@ enum class UploadFailure {
 };
 
 // What the user is shown for a step: "Connecting to YouTube server..." and so on.
-QString UploadStepText(UploadStep step);
+QString uploadStepText(UploadStep step);
 
 // The message that tells the user about a failure; `detail` is the system's
 // description of an unreadable file.
-QString UploadFailureMessage(UploadFailure failure, const QString &detail = {});
+QString uploadFailureMessage(UploadFailure failure, const QString &detail = {});
 
 // One upload: the login, the upload page with its anti-forgery token, the
 // metadata form with the upload form in its answer, a pause of a second,

@@ -4,7 +4,7 @@
 
 namespace uplark {
 
-TextConversion::TextConversion(HttpRequest &http, const QByteArray &host)
+TextConversion::TextConversion(BlockingHttpClient &http, const QByteArray &host)
     : m_http(http)
     , m_host(host)
 {
@@ -15,12 +15,12 @@ std::optional<ConvertedTexts> TextConversion::convert(const QString &title,
                                                       const QString &tags)
 {
     const HttpReply reply =
-        m_http.post(ConversionUrl(m_host), ConversionContentType,
-                    ConversionBody(EncodePlaceholders(title), EncodePlaceholders(description),
-                                   EncodePlaceholders(tags)));
-    if (!reply.ok || !HasConversionSections(reply.body))
+        m_http.post(conversionUrl(m_host), ConversionContentType,
+                    conversionBody(encodePlaceholders(title), encodePlaceholders(description),
+                                   encodePlaceholders(tags)));
+    if (!reply.ok || !hasConversionSections(reply.body))
         return std::nullopt;
-    return ReadConversionAnswer(reply.body);
+    return readConversionAnswer(reply.body);
 }
 
 } // namespace uplark

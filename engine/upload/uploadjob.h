@@ -9,7 +9,7 @@
 
 namespace uplark {
 
-class HttpRequest;
+class BlockingHttpClient;
 
 // The client of the text conversion service: one synchronous request that
 // turns the title, description and tags into the UTF-8 bytes the site is
@@ -18,7 +18,7 @@ class HttpRequest;
 class TextConversion
 {
 public:
-    TextConversion(HttpRequest &http, const QByteArray &host);
+    TextConversion(BlockingHttpClient &http, const QByteArray &host);
 
     // The converted texts; nothing when no answer arrived or the answer
     // lacks one of the three sections.
@@ -26,7 +26,7 @@ public:
                                           const QString &tags);
 
 private:
-    HttpRequest &m_http;
+    BlockingHttpClient &m_http;
     QByteArray m_host;
 };
 

@@ -38,7 +38,7 @@ void TestCommandLine::siteAddress()
     QFETCH(QString, parsed);
     SiteAddress address{u"unchanged"_s, 1, "unchanged"};
     QString error;
-    QCOMPARE(ParseSiteAddress(text, &address, &error), !parsed.isEmpty());
+    QCOMPARE(parseSiteAddress(text, &address, &error), !parsed.isEmpty());
     if (parsed.isEmpty()) {
         // A one-line reason, and the address left as it was.
         QVERIFY(!error.isEmpty() && !error.contains(u'\n'));
@@ -85,9 +85,9 @@ void TestCommandLine::commands_data()
                                  << Action::AccountSet << QStringList{u"user= alice "_s};
     QTest::newRow("account show: the build's addresses")
         << QStringList{u"account"_s, u"show"_s} << Action::AccountShow
-        << QStringList{u"site="_s + QString::fromLatin1(DefaultSiteAddress().authority),
+        << QStringList{u"site="_s + QString::fromLatin1(defaultSiteAddress().authority),
                        u"conversion="_s
-                           + QString::fromLatin1(DefaultConversionAddress().authority)};
+                           + QString::fromLatin1(defaultConversionAddress().authority)};
     QTest::newRow("account forget")
         << QStringList{u"account"_s, u"forget"_s} << Action::AccountForget << QStringList{};
     QTest::newRow("account show, other site")
@@ -100,7 +100,7 @@ void TestCommandLine::commands()
     QFETCH(QStringList, args);
     QFETCH(Action, action);
     QFETCH(QStringList, fields);
-    const CommandLine line = ParseCommandLine(QStringList{u"uplark"_s} + args);
+    const CommandLine line = parseCommandLine(QStringList{u"uplark"_s} + args);
     QCOMPARE(line.error, QString());
     QCOMPARE(line.action, action);
     for (const QString &field : fields) {
@@ -155,7 +155,7 @@ void TestCommandLine::refused()
 {
     QFETCH(QStringList, args);
     QFETCH(QString, says);
-    const CommandLine line = ParseCommandLine(QStringList{u"uplark"_s} + args);
+    const CommandLine line = parseCommandLine(QStringList{u"uplark"_s} + args);
     QVERIFY2(line.error.contains(says), qPrintable(line.error));
     QVERIFY(!line.error.contains(u'\n'));
 }

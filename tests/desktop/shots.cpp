@@ -14,7 +14,7 @@ using namespace uplark::test;
 
 namespace {
 
-void Save(QWidget &w, const QString &folder, const QString &name)
+void saveShot(QWidget &w, const QString &folder, const QString &name)
 {
     QApplication::processEvents();
     QTest::qWait(50);
@@ -36,30 +36,30 @@ int main(int argc, char *argv[])
     const QString folder = args.at(1);
     QDir().mkpath(folder);
     if (args.contains(u"dark"_s))
-        QApplication::setPalette(DarkPalette());
+        QApplication::setPalette(darkPalette());
 
     {
         TestPlatform t;
         MainWindow w(t.platform);
         w.show();
-        Save(w, folder, u"intro"_s);
-        ClickButton(w, "understoodButton");
-        Save(w, folder, u"idle"_s);
+        saveShot(w, folder, u"intro"_s);
+        clickButton(w, "understoodButton");
+        saveShot(w, folder, u"idle"_s);
     }
     TestPlatform t;
-    Store(t, u"1"_s, u"user"_s, u"secret"_s);
+    storeSettings(t, u"1"_s, u"user"_s, u"secret"_s);
     MainWindow w(t.platform);
     w.show();
-    Save(w, folder, u"idle-account"_s);
+    saveShot(w, folder, u"idle-account"_s);
     {
         AccountDialog d(t.platform, &w);
         d.show();
-        Save(d, folder, u"account"_s);
+        saveShot(d, folder, u"account"_s);
     }
     {
         VideoInfoDialog d(t.platform, u"clip"_s, &w);
         d.show();
-        Save(d, folder, u"videoinfo"_s);
+        saveShot(d, folder, u"videoinfo"_s);
     }
     UploadSession &s = w.session();
     Q_EMIT s.stepChanged(UploadStep::LoggingIn);
@@ -67,6 +67,6 @@ int main(int argc, char *argv[])
     Q_EMIT s.stepChanged(UploadStep::Uploading);
     Q_EMIT s.stepChanged(UploadStep::PreparingAddress);
     Q_EMIT s.finished(u"http://www.youtube.com/watch?v=abcdefghijk"_s);
-    Save(w, folder, u"result"_s);
+    saveShot(w, folder, u"result"_s);
     return 0;
 }

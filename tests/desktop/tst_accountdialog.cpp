@@ -42,30 +42,30 @@ struct Setup
     TestPlatform t;
 };
 
-QLineEdit *UserName(const AccountDialog &d)
+QLineEdit *userNameBox(const AccountDialog &d)
 {
-    return Child<QLineEdit>(d, "userNameEdit");
+    return child<QLineEdit>(d, "userNameEdit");
 }
 
-QLineEdit *Password(const AccountDialog &d)
+QLineEdit *passwordBox(const AccountDialog &d)
 {
-    return Child<QLineEdit>(d, "passwordEdit");
+    return child<QLineEdit>(d, "passwordEdit");
 }
 
-// The dialog is open and waits for input: Save shown, busy panel hidden,
+// The dialog is open and waits for input: save shown, busy panel hidden,
 // fields editable.
-bool Input(const AccountDialog &d)
+bool waitsForInput(const AccountDialog &d)
 {
-    return !d.isHidden() && !Child<QWidget>(d, "saveButton")->isHidden()
-           && Child<QWidget>(d, "busyPanel")->isHidden() && !UserName(d)->isReadOnly()
-           && !Password(d)->isReadOnly();
+    return !d.isHidden() && !child<QWidget>(d, "saveButton")->isHidden()
+           && child<QWidget>(d, "busyPanel")->isHidden() && !userNameBox(d)->isReadOnly()
+           && !passwordBox(d)->isReadOnly();
 }
 
-void Save(AccountDialog &d, const QString &user, const QString &password)
+void save(AccountDialog &d, const QString &user, const QString &password)
 {
-    UserName(d)->setText(user);
-    Password(d)->setText(password);
-    ClickButton(d, "saveButton");
+    userNameBox(d)->setText(user);
+    passwordBox(d)->setText(password);
+    clickButton(d, "saveButton");
 }
 
 } // namespace
@@ -120,16 +120,16 @@ void TestAccountDialog::rejection()
     s.site.scripts[FakeSite::Login].pieces = answer;
     AccountDialog d(s.t.platform);
     d.show();
-    // Each Save asks again after a rejection.
+    // Each save asks again after a rejection.
     for (int attempt = 1; attempt <= 2; ++attempt) {
-        Save(d, u" new "_s, u"newpw"_s);
-        QVERIFY(!Input(d));
+        save(d, u" new "_s, u"newpw"_s);
+        QVERIFY(!waitsForInput(d));
         QTRY_COMPARE_WITH_TIMEOUT(s.t.messages.shown.size(), attempt, 10000);
         QCOMPARE(s.t.messages.shown.last().text, message);
         QCOMPARE(s.t.messages.shown.last().icon, MsgIcon::Critical);
-        QVERIFY(Input(d));
-        QCOMPARE(d.focusWidget(), UserName(d));
-        QCOMPARE(UserName(d)->selectedText(), u" new "_s);
+        QVERIFY(waitsForInput(d));
+        QCOMPARE(d.focusWidget(), userNameBox(d));
+        QCOMPARE(userNameBox(d)->selectedText(), u" new "_s);
         QVERIFY(s.untouched());
     }
     QCOMPARE(s.site.complete[FakeSite::Login], answer.isEmpty() ? 0 : 2);
@@ -158,14 +158,14 @@ void TestAccountDialog::closingAbandonsTheCheck()
         if (escape)
             QTest::keyClick(&d, Qt::Key_Escape);
         else
-            ClickButton(d, "cancelButton");
+            clickButton(d, "cancelButton");
     };
     connect(&s.site, &FakeSite::requestComplete, &d, close, Qt::QueuedConnection);
-    Save(d, u"new"_s, u"newpw"_s);
+    save(d, u"new"_s, u"newpw"_s);
     QTRY_VERIFY(d.isHidden());
     QCOMPARE(d.result(), int(QDialog::Rejected));
     // The check went with the dialog; the acceptance reaches nobody.
-    QVERIFY(!Child<AccountCheck>(d, "accountCheck")->isRunning());
+    QVERIFY(!child<AccountCheck>(d, "accountCheck")->isRunning());
     QTest::qWait(400);
     QVERIFY(s.t.messages.shown.isEmpty() && s.untouched());
 }
@@ -175,23 +175,23 @@ void TestAccountDialog::keysAndBlankFields()
     Setup s;
     AccountDialog d(s.t.platform);
     d.show();
-    QTRY_COMPARE(d.focusWidget(), UserName(d));
+    QTRY_COMPARE(d.focusWidget(), userNameBox(d));
     // Return and Enter on the keypad move to the other field, selected, and never save.
-    QTest::keyClick(UserName(d), Qt::Key_Return);
-    QCOMPARE(d.focusWidget(), Password(d));
-    QCOMPARE(Password(d)->selectedText(), u"oldpw"_s);
-    QTest::keyClick(Password(d), Qt::Key_Enter);
-    QCOMPARE(d.focusWidget(), UserName(d));
-    QCOMPARE(UserName(d)->selectedText(), u"old"_s);
+    QTest::keyClick(userNameBox(d), Qt::Key_Return);
+    QCOMPARE(d.focusWidget(), passwordBox(d));
+    QCOMPARE(passwordBox(d)->selectedText(), u"oldpw"_s);
+    QTest::keyClick(passwordBox(d), Qt::Key_Enter);
+    QCOMPARE(d.focusWidget(), userNameBox(d));
+    QCOMPARE(userNameBox(d)->selectedText(), u"old"_s);
     // A field of spaces only is refused with the focus on it, before anything goes out.
-    Save(d, u" a b "_s, u"    "_s);
-    QCOMPARE(d.focusWidget(), Password(d));
-    Save(d, u"   "_s, u"pw"_s);
-    QCOMPARE(d.focusWidget(), UserName(d));
+    save(d, u" a b "_s, u"    "_s);
+    QCOMPARE(d.focusWidget(), passwordBox(d));
+    save(d, u"   "_s, u"pw"_s);
+    QCOMPARE(d.focusWidget(), userNameBox(d));
     QCOMPARE(s.t.messages.texts(),
              (QStringList{u"Please enter your password."_s, u"Please enter your username."_s}));
     QTest::qWait(100);
-    QVERIFY(s.site.received[FakeSite::Login].isEmpty() && Input(d) && s.untouched());
+    QVERIFY(s.site.received[FakeSite::Login].isEmpty() && waitsForInput(d) && s.untouched());
 }
 
 void TestAccountDialog::typingLimit_data()
@@ -213,7 +213,7 @@ void TestAccountDialog::typingLimit()
     QFETCH(QString, expected);
     Setup s(stored, stored); // the site is never asked
     AccountDialog d(s.t.platform);
-    for (QLineEdit *field : {UserName(d), Password(d)}) {
+    for (QLineEdit *field : {userNameBox(d), passwordBox(d)}) {
         QCOMPARE(field->text(), stored);
         field->end(false);
         for (QChar c : keys) {
@@ -239,14 +239,14 @@ void TestAccountDialog::againstTheSite()
     d.show();
 
     // The site tells a near miss ("+" read as a space) from the password; nothing is stored.
-    Save(d, u"demo"_s, u"p&w= d %41 é"_s);
+    save(d, u"demo"_s, u"p&w= d %41 é"_s);
     QTRY_COMPARE_WITH_TIMEOUT(s.t.messages.texts(),
                               QStringList{u"Sorry, your login was incorrect."_s}, 10000);
-    QVERIFY(Input(d) && s.untouched());
+    QVERIFY(waitsForInput(d) && s.untouched());
 
     // The right one is accepted: stored as typed, the name's spaces included,
     // and handed back by the closed dialog.
-    Save(d, u"  demo  "_s, password);
+    save(d, u"  demo  "_s, password);
     QTRY_VERIFY_WITH_TIMEOUT(d.isHidden(), 10000);
     QCOMPARE(d.result(), int(QDialog::Accepted));
     QCOMPARE(s.t.messages.shown.size(), 1);

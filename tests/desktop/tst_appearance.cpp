@@ -24,7 +24,7 @@ struct Windows
 {
     Windows()
     {
-        Store(later, u"1"_s, u"user"_s, u"secret"_s);
+        storeSettings(later, u"1"_s, u"user"_s, u"secret"_s);
         auto *result = new MainWindow(later.platform);
         Q_EMIT result->session().finished(ResultAddress);
         byName = {{u"intro"_s, new MainWindow(first.platform)},
@@ -38,7 +38,7 @@ struct Windows
 
     QWidget *control(const QString &window, const QString &name) const
     {
-        return Child<QWidget>(*byName.value(window), name.toLatin1().constData());
+        return child<QWidget>(*byName.value(window), name.toLatin1().constData());
     }
 
     TestPlatform first, later;
@@ -46,7 +46,7 @@ struct Windows
 };
 
 // WCAG relative luminance and contrast ratio.
-qreal Luminance(const QColor &c)
+qreal luminance(const QColor &c)
 {
     auto channel = [](qreal v) {
         return v <= 0.03928 ? v / 12.92 : qPow((v + 0.055) / 1.055, 2.4);
@@ -54,13 +54,13 @@ qreal Luminance(const QColor &c)
     return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
 }
 
-qreal Contrast(const QColor &a, const QColor &b)
+qreal contrast(const QColor &a, const QColor &b)
 {
-    const qreal la = Luminance(a), lb = Luminance(b);
+    const qreal la = luminance(a), lb = luminance(b);
     return (qMax(la, lb) + 0.05) / (qMin(la, lb) + 0.05);
 }
 
-QImage Premultiplied(const QImage &image)
+QImage premultiplied(const QImage &image)
 {
     return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
@@ -117,7 +117,7 @@ void TestAppearance::sharpPictures()
         qEnvironmentVariableIsSet("QT_SCALE_FACTOR") ? qgetenv("QT_SCALE_FACTOR").toDouble() : 1.0;
     QCOMPARE(ratio, requested);
 
-    const QImage shown = Premultiplied(w->grab().toImage());
+    const QImage shown = premultiplied(w->grab().toImage());
     QCOMPARE(shown.size(), (QSizeF(w->size()) * ratio).toSize());
     // The picture drawn at the ratio, over the colour of the box it sits on.
     const QPixmap drawn = picture.pixmap(ratio);
@@ -134,7 +134,7 @@ void TestAppearance::sharpPictures()
     expected.setDevicePixelRatio(ratio);
     QCOMPARE(shown, expected);
     if (ratio != 1.0) {
-        const QImage enlarged = Premultiplied(picture.pixmap(1.0).toImage().scaled(
+        const QImage enlarged = premultiplied(picture.pixmap(1.0).toImage().scaled(
             shown.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
         QVERIFY(shown != enlarged);
     }
@@ -169,15 +169,15 @@ void TestAppearance::readableOnFixedBackgrounds()
     QFETCH(QString, control);
     QFETCH(int, text);
     QFETCH(int, background);
-    QApplication::setPalette(DarkPalette());
+    QApplication::setPalette(darkPalette());
     Windows ws;
     const QPalette p = ws.control(window, control)->palette();
     const QColor fore = p.color(QPalette::Active, QPalette::ColorRole(text));
     const QColor back = background < 0 ? QColor(Qt::white)
                                        : p.color(QPalette::Active, QPalette::ColorRole(background));
     QApplication::setPalette(QPalette());
-    QVERIFY2(Contrast(fore, back) >= 4.5,
-             qPrintable(u"%1 on %2: %3"_s.arg(fore.name(), back.name()).arg(Contrast(fore, back))));
+    QVERIFY2(contrast(fore, back) >= 4.5,
+             qPrintable(u"%1 on %2: %3"_s.arg(fore.name(), back.name()).arg(contrast(fore, back))));
 }
 
 void TestAppearance::myVideosFitsItsGap_data()

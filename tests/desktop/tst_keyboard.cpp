@@ -15,13 +15,13 @@ using namespace uplark::test;
 namespace {
 
 // The name of the control of `window` that has the keyboard focus.
-QString Focused(const QWidget &window)
+QString focused(const QWidget &window)
 {
     return window.focusWidget() ? window.focusWidget()->objectName() : QString();
 }
 
 // One key pressed and released where the focus of `window` is.
-void Key(QWidget &window, Qt::Key key)
+void pressKey(QWidget &window, Qt::Key key)
 {
     QWidget *target = window.focusWidget() ? window.focusWidget() : &window;
     QTest::keyClick(target, key);
@@ -29,23 +29,23 @@ void Key(QWidget &window, Qt::Key key)
 
 // Tab until the control named `name` has the focus, as a user would; false
 // when it never comes.
-bool TabTo(QWidget &window, const QString &name)
+bool tabTo(QWidget &window, const QString &name)
 {
-    for (int i = 0; i < 30 && Focused(window) != name; ++i)
-        Key(window, Qt::Key_Tab);
-    return Focused(window) == name;
+    for (int i = 0; i < 30 && focused(window) != name; ++i)
+        pressKey(window, Qt::Key_Tab);
+    return focused(window) == name;
 }
 
 // The names of the controls Tab visits, starting with nothing focused,
 // until the focus comes round to the first again (at most 30).
-QStringList TabRound(QWidget &window)
+QStringList tabRound(QWidget &window)
 {
     if (QWidget *f = window.focusWidget())
         f->clearFocus();
     QStringList seen;
     for (int i = 0; i < 30; ++i) {
-        Key(window, Qt::Key_Tab);
-        const QString name = Focused(window);
+        pressKey(window, Qt::Key_Tab);
+        const QString name = focused(window);
         if (!seen.isEmpty() && name == seen.first())
             break;
         seen << name;
@@ -65,7 +65,7 @@ struct Outcome
         r.t.messages.shown.clear();
         r.t.desktop.opened.clear();
         r.t.files.filters.clear();
-        WhenDialog<QDialog>(r.w.get(), [this](QDialog &d) {
+        whenDialog<QDialog>(r.w.get(), [this](QDialog &d) {
             dialog = QString::fromLatin1(d.metaObject()->className()).remove(u"uplark::"_s);
             d.reject();
         });
@@ -132,7 +132,7 @@ void TestKeyboard::tabOrder()
     QFETCH(QString, display);
     QFETCH(QString, order);
     Rig r(display);
-    QCOMPARE(TabRound(*r.w).join(u' '), order);
+    QCOMPARE(tabRound(*r.w).join(u' '), order);
 }
 
 // Tab in the dialogs: the video information in reading order; in the
@@ -142,19 +142,19 @@ void TestKeyboard::dialogs()
 {
     TestPlatform t;
     VideoInfoDialog v(t.platform, u"clip"_s);
-    Activate(v);
-    QCOMPARE(TabRound(v).join(u' '),
+    activate(v);
+    QCOMPARE(tabRound(v).join(u' '),
              u"titleEdit descriptionEdit categoryCombo tagsEdit okButton cancelButton"_s);
     v.close();
     AccountDialog d(t.platform);
-    Activate(d);
-    QTRY_VERIFY(!Child<QTimer>(d, "focusTimer")->isActive());
-    QCOMPARE(Focused(d), u"userNameEdit"_s);
+    activate(d);
+    QTRY_VERIFY(!child<QTimer>(d, "focusTimer")->isActive());
+    QCOMPARE(focused(d), u"userNameEdit"_s);
     for (Qt::Key key : {Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Return})
-        Key(d, key);
+        pressKey(d, key);
     QVERIFY(d.isVisible());
     QCOMPARE(t.messages.texts(), QStringList{u"Please enter your username."_s});
-    QCOMPARE(Focused(d), u"userNameEdit"_s);
+    QCOMPARE(focused(d), u"userNameEdit"_s);
 }
 
 void TestKeyboard::pressing_data()
@@ -184,11 +184,11 @@ void TestKeyboard::pressing()
     QFETCH(QString, outcome);
     // The terms address depends on the site; the row names the program's.
     if (outcome == u"opened terms")
-        outcome = u"opened "_s + TermsAddress();
+        outcome = u"opened "_s + termsAddress();
     Rig r(display);
-    QVERIFY(TabTo(*r.w, control));
+    QVERIFY(tabTo(*r.w, control));
     Outcome o(r);
-    Key(*r.w, Qt::Key(key));
+    pressKey(*r.w, Qt::Key(key));
     QTest::qWait(50);
     QCOMPARE(o.seen(), outcome);
 }
@@ -218,7 +218,7 @@ void TestKeyboard::accessible()
     QFETCH(QString, outcome);
     Rig r(display);
     QAccessibleInterface *a =
-        QAccessible::queryAccessibleInterface(Child<QWidget>(*r.w, control.toLatin1().constData()));
+        QAccessible::queryAccessibleInterface(child<QWidget>(*r.w, control.toLatin1().constData()));
     QVERIFY(a);
     QCOMPARE(int(a->role()), role);
     QCOMPARE(a->text(QAccessible::Name), name);

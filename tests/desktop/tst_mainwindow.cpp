@@ -18,21 +18,21 @@ Q_DECLARE_METATYPE(MainWindow::Display)
 
 namespace {
 
-bool Shown(const MainWindow &w, const char *name)
+bool isShown(const MainWindow &w, const char *name)
 {
-    return !Child<QWidget>(w, name)->isHidden();
+    return !child<QWidget>(w, name)->isHidden();
 }
 
-QString FaceText(const MainWindow &w, const char *name)
+QString faceText(const MainWindow &w, const char *name)
 {
-    if (auto *button = qobject_cast<ImageButton *>(Child<QWidget>(w, name)))
+    if (auto *button = qobject_cast<ImageButton *>(child<QWidget>(w, name)))
         return button->pictureText();
-    return Child<PictureBox>(w, name)->pictureText();
+    return child<PictureBox>(w, name)->pictureText();
 }
 
 // The controls that the displays show or hide, those shown as a "+"-joined
 // list in a fixed order.
-QString ShownControls(const MainWindow &w)
+QString shownControls(const MainWindow &w)
 {
     QStringList shown;
     for (const char *name :
@@ -40,7 +40,7 @@ QString ShownControls(const MainWindow &w)
           "browseButton", "fileEdit", "uploadButton", "clearFileButton", "statusBanner",
           "cancelLink", "statusLine", "progressBar", "kilobyteLine", "percentLabel", "resultPanel",
           "uploadNewButton"}) {
-        if (Shown(w, name))
+        if (isShown(w, name))
             shown << QString::fromLatin1(name);
     }
     return shown.join(u'+');
@@ -97,16 +97,16 @@ void TestMainWindow::startUp()
     QFETCH(bool, intro);
     QFETCH(bool, accountSet);
     TestPlatform t;
-    Store(t, check1, un, pw);
+    storeSettings(t, check1, un, pw);
     MainWindow f(t.platform);
     QCOMPARE(f.display(), intro ? Screen::Intro : Screen::NoFile);
     // The account controls appear only with the main panel.
-    QCOMPARE(ShownControls(f), intro ? u"helpText+understoodButton"_s
+    QCOMPARE(shownControls(f), intro ? u"helpText+understoodButton"_s
                                      : u"mainPanel+accountButton"_s
                                            + (accountSet ? u"+forgetAccountLink"_s : u""_s)
                                            + u"+browseButton"_s);
     if (!intro)
-        QCOMPARE(FaceText(f, "accountButton"), accountSet ? u"My account"_s : u"Set account"_s);
+        QCOMPARE(faceText(f, "accountButton"), accountSet ? u"My account"_s : u"Set account"_s);
     QCOMPARE(f.account().user, un);
 }
 
@@ -117,7 +117,7 @@ void TestMainWindow::previewMadeWhenFileFirstChosen()
     // player (nor the media backend) is made.
     QTest::qWait(100);
     QVERIFY(!r.t.preview);
-    QVERIFY(Child<QWidget>(*r.w, "previewPlaceholder")->isVisible());
+    QVERIFY(child<QWidget>(*r.w, "previewPlaceholder")->isVisible());
 
     r.chooseFile();
     RecordingPreview *first = r.t.preview;
@@ -126,7 +126,7 @@ void TestMainWindow::previewMadeWhenFileFirstChosen()
     QCOMPARE(first->calls, QStringList({u"media:"_s + r.path, u"close"_s}));
 
     // Later choices use the same player.
-    ClickButton(*r.w, "clearFileButton");
+    clickButton(*r.w, "clearFileButton");
     r.chooseFile();
     QCOMPARE(r.t.preview, first);
     QCOMPARE(first->calls.size(), 4);
@@ -143,13 +143,13 @@ void TestMainWindow::understood()
 {
     QFETCH(bool, ticked);
     TestPlatform t;
-    Store(t, {}, u"ab"_s);
+    storeSettings(t, {}, u"ab"_s);
     {
         MainWindow f(t.platform);
-        Child<QCheckBox>(f, "skipIntroCheck")->setChecked(ticked);
-        ClickButton(f, "understoodButton");
+        child<QCheckBox>(f, "skipIntroCheck")->setChecked(ticked);
+        clickButton(f, "understoodButton");
         QCOMPARE(t.setting(u"check1"_s), ticked ? u"1"_s : u"0"_s);
-        QCOMPARE(ShownControls(f), u"mainPanel+accountButton+forgetAccountLink+browseButton"_s);
+        QCOMPARE(shownControls(f), u"mainPanel+accountButton+forgetAccountLink+browseButton"_s);
     }
     MainWindow next(t.platform);
     QCOMPARE(next.display(), ticked ? Screen::NoFile : Screen::Intro);
@@ -164,22 +164,22 @@ void TestMainWindow::accountDialogHandOver()
     // What has happened by the time the success message shows.
     QStringList seen;
     t.messages.onShow = [&](const RecordingMessageBox::Shown &) {
-        seen << t.setting(u"un"_s) << FaceText(f, "accountButton")
+        seen << t.setting(u"un"_s) << faceText(f, "accountButton")
              << (QApplication::activeModalWidget() ? u"dialog open"_s : u"dialog closed"_s);
     };
-    WhenDialog<AccountDialog>(&f, [](AccountDialog &d) {
-        Child<QLineEdit>(d, "userNameEdit")->setText(u"  demo  "_s);
-        Child<QLineEdit>(d, "passwordEdit")->setText(u" pw x "_s);
-        ClickButton(d, "saveButton");
+    whenDialog<AccountDialog>(&f, [](AccountDialog &d) {
+        child<QLineEdit>(d, "userNameEdit")->setText(u"  demo  "_s);
+        child<QLineEdit>(d, "passwordEdit")->setText(u" pw x "_s);
+        clickButton(d, "saveButton");
     });
-    ClickButton(f, "accountButton");
+    clickButton(f, "accountButton");
     QCOMPARE(t.messages.texts(),
              QStringList{u"Your YouTube account information has been successfully set on this "
                          "program. You can start uploading videos to your account now."_s});
     QCOMPARE(seen, (QStringList{u"  demo  "_s, u"My account"_s, u"dialog closed"_s}));
     // The window takes the account afterwards; Browse no longer asks for one.
     QCOMPARE(f.account().password, u" pw x "_s);
-    ClickButton(f, "browseButton");
+    clickButton(f, "browseButton");
     QCOMPARE(t.files.filters.size(), 1);
 }
 
@@ -194,10 +194,10 @@ void TestMainWindow::forgetMe()
 {
     QFETCH(bool, yes);
     TestPlatform t;
-    Store(t, u"1"_s, u"user"_s, u"pass"_s);
+    storeSettings(t, u"1"_s, u"user"_s, u"pass"_s);
     MainWindow f(t.platform);
     t.messages.answers = {yes ? MsgAnswer::Yes : MsgAnswer::No};
-    QTest::mouseClick(Child<QWidget>(f, "forgetAccountLink"), Qt::LeftButton);
+    QTest::mouseClick(child<QWidget>(f, "forgetAccountLink"), Qt::LeftButton);
 
     QCOMPARE(t.messages.shown[0].buttons, MsgButtons::YesNo);
     QCOMPARE(t.messages.shown.size() == 2
@@ -205,8 +205,8 @@ void TestMainWindow::forgetMe()
                         == u"We removed your YouTube account information on this computer."_s,
              yes);
     QCOMPARE(t.setting(u"pw"_s), yes ? QString() : u"pass"_s);
-    QCOMPARE(!Shown(f, "forgetAccountLink"), yes);
-    QCOMPARE(FaceText(f, "accountButton"), yes ? u"Set account"_s : u"My account"_s);
+    QCOMPARE(!isShown(f, "forgetAccountLink"), yes);
+    QCOMPARE(faceText(f, "accountButton"), yes ? u"Set account"_s : u"My account"_s);
     // The window's copies are kept either way.
     QCOMPARE(f.account().user, u"user"_s);
 }
@@ -223,13 +223,13 @@ void TestMainWindow::ending()
 {
     QFETCH(QString, how);
     TestPlatform t;
-    Store(t, u"1"_s);
+    storeSettings(t, u"1"_s);
     MainWindow f(t.platform);
-    Activate(f);
+    activate(f);
     if (how == u"esc")
         QTest::keyClick(&f, Qt::Key_Escape);
     else if (how == u"menu")
-        Child<QAction>(f, "exitAction")->trigger();
+        child<QAction>(f, "exitAction")->trigger();
     else
         f.close();
     QCOMPARE(t.endRequests, 1);
@@ -260,13 +260,13 @@ void TestMainWindow::browse()
         QSKIP("The temporary folder cannot hold a file of this size.");
     megabytes.replace(u'.', QLocale::system().decimalPoint());
     TestPlatform t;
-    Store(t, u"1"_s, account ? u"someone"_s : QString(), account ? u"secret"_s : QString());
+    storeSettings(t, u"1"_s, account ? u"someone"_s : QString(), account ? u"secret"_s : QString());
     if (size >= 0)
         t.files.paths = {file.fileName()};
     MainWindow f(t.platform);
-    ClickButton(f, "browseButton");
+    clickButton(f, "browseButton");
 
-    QCOMPARE(t.files.filters, account ? QStringList{MainWindow::FileFilter()} : QStringList());
+    QCOMPARE(t.files.filters, account ? QStringList{MainWindow::fileFilter()} : QStringList());
     QStringList messages;
     if (!account)
         messages << u"You must set your YouTube account first."_s;
@@ -283,9 +283,9 @@ void TestMainWindow::browse()
     const QString display = u"Holiday clip.MPG ("_s + megabytes + u" MB)"_s;
     QCOMPARE(f.chosenFile(), file.fileName());
     QCOMPARE(f.display(), Screen::FileChosen);
-    QCOMPARE(Child<QLineEdit>(f, "fileEdit")->text(), display);
+    QCOMPARE(child<QLineEdit>(f, "fileEdit")->text(), display);
     // The red X takes the file back.
-    ClickButton(f, "clearFileButton");
+    clickButton(f, "clearFileButton");
     QCOMPARE(f.display(), Screen::NoFile);
 }
 
@@ -295,11 +295,11 @@ void TestMainWindow::videoInformationHandOver()
     MainWindow &w = *r.w;
     // Opened with the file's name as the title, and left by Cancel: File chosen again.
     QString title;
-    WhenDialog<VideoInfoDialog>(&w, [&](VideoInfoDialog &d) {
-        title = Child<QLineEdit>(d, "titleEdit")->text();
-        ClickButton(d, "cancelButton");
+    whenDialog<VideoInfoDialog>(&w, [&](VideoInfoDialog &d) {
+        title = child<QLineEdit>(d, "titleEdit")->text();
+        clickButton(d, "cancelButton");
     });
-    ClickButton(w, "uploadButton");
+    clickButton(w, "uploadButton");
     QCOMPARE(title, u"clip.wmv"_s);
     QCOMPARE(w.display(), Screen::FileChosen);
     QVERIFY(r.http.requests.isEmpty());
@@ -307,12 +307,12 @@ void TestMainWindow::videoInformationHandOver()
     // A conversion that fails leaves the dialog open on File chosen.
     r.http.reply = {};
     bool fileChosenWhileOpen = false;
-    WhenDialog<VideoInfoDialog>(&w, [&](VideoInfoDialog &d) {
-        FillVideoInfo(d);
+    whenDialog<VideoInfoDialog>(&w, [&](VideoInfoDialog &d) {
+        fillVideoInfo(d);
         fileChosenWhileOpen = d.isVisible() && w.display() == Screen::FileChosen;
         d.reject();
     });
-    ClickButton(w, "uploadButton");
+    clickButton(w, "uploadButton");
     QVERIFY(fileChosenWhileOpen);
     QCOMPARE(r.t.messages.texts(), QStringList{u"Connection error!"_s});
 
@@ -320,7 +320,7 @@ void TestMainWindow::videoInformationHandOver()
     r.http.reply = {true, 200, "<TITLE>T</TITLE><DSCR>D</DSCR><TAGS>G</TAGS>", {}};
     r.upload();
     QCOMPARE(w.display(), Screen::Uploading);
-    QCOMPARE(FaceText(w, "statusBanner"), u"Connecting to YouTube server..."_s);
+    QCOMPARE(faceText(w, "statusBanner"), u"Connecting to YouTube server..."_s);
     QTRY_COMPARE_WITH_TIMEOUT(r.site.complete[FakeSite::Login], 1, 10000);
 }
 
@@ -391,7 +391,7 @@ void TestMainWindow::engineReports()
         else if (report == u"uploading")
             Q_EMIT s.stepChanged(UploadStep::Uploading);
         else if (report == u"progress")
-            Q_EMIT s.progressed(UploadProgress(1500000, 3000000, 0, QLocale()));
+            Q_EMIT s.progressed(uploadProgress(1500000, 3000000, 0, QLocale()));
         else if (report == u"preparing")
             Q_EMIT s.stepChanged(UploadStep::PreparingAddress);
         else if (report == u"finished")
@@ -403,20 +403,20 @@ void TestMainWindow::engineReports()
     }
     QCOMPARE(w.display(), display);
     if (!banner.isEmpty())
-        QCOMPARE(FaceText(w, "statusBanner"), banner);
+        QCOMPARE(faceText(w, "statusBanner"), banner);
     QCOMPARE(r.t.messages.shown.size(), message.isEmpty() ? 0 : 1);
     if (!message.isEmpty())
         QCOMPARE(r.t.messages.shown[0].title + u": "_s + r.t.messages.shown[0].text, message);
     QCOMPARE(r.t.endRequests, reports.endsWith(u"NoVideoId"_s) ? 1 : 0);
-    QCOMPARE(ShownControls(w), u"mainPanel+accountButton"_s + controls);
+    QCOMPARE(shownControls(w), u"mainPanel+accountButton"_s + controls);
     if (reports.endsWith(u"progress"_s)) {
-        QCOMPARE(Child<QLabel>(w, "statusLine")->text(), u"Uploading 2.86 MB video 'clip.wmv'"_s);
-        QCOMPARE(Child<QProgressBar>(w, "progressBar")->value(), 50);
+        QCOMPARE(child<QLabel>(w, "statusLine")->text(), u"Uploading 2.86 MB video 'clip.wmv'"_s);
+        QCOMPARE(child<QProgressBar>(w, "progressBar")->value(), 50);
     }
     // Only a rejected account is forgotten.
     const bool forgotten = display == Screen::NoFile;
     QCOMPARE(r.t.setting(u"pw"_s), forgotten ? QString() : u"secret"_s);
-    QCOMPARE(FaceText(w, "accountButton"), forgotten ? u"Set account"_s : u"My account"_s);
+    QCOMPARE(faceText(w, "accountButton"), forgotten ? u"Set account"_s : u"My account"_s);
     QLocale::setDefault(QLocale::c());
 }
 
@@ -425,14 +425,14 @@ void TestMainWindow::result()
     // The address is shown selected, to be opened or copied; Upload New
     // closes every connection and offers Browse again.
     Rig r(u"result"_s);
-    QCOMPARE(Child<QLineEdit>(*r.w, "watchAddressEdit")->selectedText(), ResultAddress);
-    ClickButton(*r.w, "openAddressButton");
+    QCOMPARE(child<QLineEdit>(*r.w, "watchAddressEdit")->selectedText(), ResultAddress);
+    clickButton(*r.w, "openAddressButton");
     QCOMPARE(r.t.desktop.opened, QStringList{ResultAddress});
-    ClickButton(*r.w, "copyAddressButton");
+    clickButton(*r.w, "copyAddressButton");
     QCOMPARE(r.t.desktop.clipboard, ResultAddress);
     QCOMPARE(r.t.messages.texts(),
              QStringList{u"Your video URL has been copied to your memory."_s});
-    ClickButton(*r.w, "uploadNewButton");
+    clickButton(*r.w, "uploadNewButton");
     QCOMPARE(r.w->display(), Screen::NoFile);
     QVERIFY(r.w->session().allConnectionsClosed());
 }

@@ -36,25 +36,25 @@ struct Fixture
     }
 
     TestPlatform t;
-    CurlHttpRequest curl{t.platform.routes};
+    CurlHttpClient curl{t.platform.routes};
 };
 
 // The boxes as "title|description|tags|category"; fill() takes the same form.
 QString shown(const VideoInfoDialog &d)
 {
-    return Child<QLineEdit>(d, "titleEdit")->text() + u'|'
-           + Child<QPlainTextEdit>(d, "descriptionEdit")->toPlainText() + u'|'
-           + Child<QLineEdit>(d, "tagsEdit")->text() + u'|'
-           + Child<QComboBox>(d, "categoryCombo")->currentText();
+    return child<QLineEdit>(d, "titleEdit")->text() + u'|'
+           + child<QPlainTextEdit>(d, "descriptionEdit")->toPlainText() + u'|'
+           + child<QLineEdit>(d, "tagsEdit")->text() + u'|'
+           + child<QComboBox>(d, "categoryCombo")->currentText();
 }
 
 void fill(VideoInfoDialog &d, const QString &boxes)
 {
     const QStringList b = boxes.split(u'|');
-    Child<QLineEdit>(d, "titleEdit")->setText(b.at(0));
-    Child<QPlainTextEdit>(d, "descriptionEdit")->setPlainText(b.at(1));
-    Child<QLineEdit>(d, "tagsEdit")->setText(b.at(2));
-    Child<QComboBox>(d, "categoryCombo")->setCurrentText(b.at(3));
+    child<QLineEdit>(d, "titleEdit")->setText(b.at(0));
+    child<QPlainTextEdit>(d, "descriptionEdit")->setPlainText(b.at(1));
+    child<QLineEdit>(d, "tagsEdit")->setText(b.at(2));
+    child<QComboBox>(d, "categoryCombo")->setCurrentText(b.at(3));
 }
 
 } // namespace
@@ -118,8 +118,8 @@ void TestVideoInfoDialog::refused()
     QSignalSpy failed(&d, &VideoInfoDialog::conversionFailed);
     d.show();
     fill(d, boxes);
-    Child<QWidget>(d, "okButton")->setFocus();
-    QTest::keyClick(Child<QWidget>(d, "okButton"), Qt::Key_Space); // OK
+    child<QWidget>(d, "okButton")->setFocus();
+    QTest::keyClick(child<QWidget>(d, "okButton"), Qt::Key_Space); // OK
     QCOMPARE(f.t.messages.texts(), QStringList{message});
     QCOMPARE(f.t.messages.shown.first().icon, MsgIcon::Critical);
     // The dialog stays, editable, with nothing to hand over.
@@ -183,12 +183,12 @@ void TestVideoInfoDialog::leaving()
     d.show();
     // It opens with the suggested title, selected, and nothing chosen.
     QCOMPARE(shown(d), u"Holiday clip.mpg|||Please select..."_s);
-    QCOMPARE(Child<QLineEdit>(d, "titleEdit")->selectedText(), u"Holiday clip.mpg"_s);
+    QCOMPARE(child<QLineEdit>(d, "titleEdit")->selectedText(), u"Holiday clip.mpg"_s);
     fill(d, u"T|D|G|Comedy"_s);
     if (escape)
-        QTest::keyClick(Child<QLineEdit>(d, "titleEdit"), Qt::Key_Escape);
+        QTest::keyClick(child<QLineEdit>(d, "titleEdit"), Qt::Key_Escape);
     else
-        ClickButton(d, "cancelButton");
+        clickButton(d, "cancelButton");
     QVERIFY(d.isHidden());
     QCOMPARE(d.result(), int(QDialog::Rejected));
     QVERIFY(started.isEmpty() && f.t.messages.shown.isEmpty());
@@ -202,7 +202,7 @@ void TestVideoInfoDialog::ok()
     d.show();
     fill(d, u"50% off & more|caf\u00e9 \u65e5\u672c \U0001F3AC\n"
             "2 < 3 + 1 [_ULK-AMP_] %41%62c %zz %4|<a> caf\u00e9|Autos & Vehicles"_s);
-    ClickButton(d, "okButton");
+    clickButton(d, "okButton");
 
     const VideoInfo info = d.videoInfo();
     QCOMPARE(info.title, QByteArray("50% off & more"));

@@ -29,8 +29,8 @@ using namespace Qt::StringLiterals;
 inline const QString ResultAddress = u"http://localhost/watch?v=abc"_s;
 
 // Stores the intro setting and the account; a null value is left unset.
-inline void Store(TestPlatform &t, const QString &check1, const QString &un = {},
-                  const QString &pw = {})
+inline void storeSettings(TestPlatform &t, const QString &check1, const QString &un = {},
+                          const QString &pw = {})
 {
     for (const auto &[key, value] : {std::pair{u"check1"_s, check1}, {u"un"_s, un}, {u"pw"_s, pw}})
         if (!value.isNull())
@@ -39,7 +39,7 @@ inline void Store(TestPlatform &t, const QString &check1, const QString &un = {}
 
 // Runs `act` once a modal dialog of type D is open, whenever that is.
 template<typename D>
-void WhenDialog(QObject *owner, std::function<void(D &)> act)
+void whenDialog(QObject *owner, std::function<void(D &)> act)
 {
     auto *poll = new QTimer(owner);
     poll->setInterval(5);
@@ -54,15 +54,15 @@ void WhenDialog(QObject *owner, std::function<void(D &)> act)
 }
 
 // Fills the video information dialog and presses OK.
-inline void FillVideoInfo(VideoInfoDialog &d)
+inline void fillVideoInfo(VideoInfoDialog &d)
 {
-    Child<QPlainTextEdit>(d, "descriptionEdit")->setPlainText(u"D"_s);
-    Child<QComboBox>(d, "categoryCombo")->setCurrentText(u"Comedy"_s);
-    Child<QLineEdit>(d, "tagsEdit")->setText(u"G"_s);
-    ClickButton(d, "okButton");
+    child<QPlainTextEdit>(d, "descriptionEdit")->setPlainText(u"D"_s);
+    child<QComboBox>(d, "categoryCombo")->setCurrentText(u"Comedy"_s);
+    child<QLineEdit>(d, "tagsEdit")->setText(u"G"_s);
+    clickButton(d, "okButton");
 }
 
-inline void Activate(QWidget &window)
+inline void activate(QWidget &window)
 {
     window.show();
     QApplication::setActiveWindow(&window);
@@ -82,12 +82,12 @@ struct Rig
         http.reply = {true, 200, "<TITLE>T</TITLE><DSCR>D</DSCR><TAGS>G</TAGS>", {}};
         t.platform.http = &http;
         const bool account = display != u"intro" && display != u"no account";
-        Store(t, display == u"intro" ? QString() : u"1"_s, account ? u"user"_s : QString(),
-              account ? u"secret"_s : QString());
+        storeSettings(t, display == u"intro" ? QString() : u"1"_s, account ? u"user"_s : QString(),
+                      account ? u"secret"_s : QString());
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(QByteArray(5000, 'v')) == 5000);
         w = std::make_unique<MainWindow>(t.platform);
-        Activate(*w);
+        activate(*w);
         if (display == u"intro" || display == u"no account" || display == u"no file")
             return;
         chooseFile();
@@ -103,14 +103,14 @@ struct Rig
     void chooseFile()
     {
         t.files.paths = {path};
-        ClickButton(*w, "browseButton");
+        clickButton(*w, "browseButton");
     }
 
     // UPLOAD! and OK on the video information dialog.
     void upload()
     {
-        WhenDialog<VideoInfoDialog>(w.get(), FillVideoInfo);
-        ClickButton(*w, "uploadButton");
+        whenDialog<VideoInfoDialog>(w.get(), fillVideoInfo);
+        clickButton(*w, "uploadButton");
     }
 
     TestPlatform t;
@@ -122,7 +122,7 @@ struct Rig
 };
 
 // A dark desktop palette, as some desktops give the program.
-inline QPalette DarkPalette()
+inline QPalette darkPalette()
 {
     QPalette p;
     const QColor window(45, 45, 48), base(30, 30, 30), text(230, 230, 230);

@@ -26,12 +26,12 @@ using namespace uplark;
 
 namespace {
 
-const URLParts Target = SplitURL("http://up.example:8080/my_videos_post");
+const UrlParts Target = splitUrl("http://up.example:8080/my_videos_post");
 const FilePostFields Fields{"tag1 tag2", "My clip", "one\r\ntwo",
                             "22",        "addr77",  "LOGIN_INFO=c00kie"};
 
 // Bytes that show a slice out of place or repeated.
-QByteArray Pattern(qsizetype size)
+QByteArray pattern(qsizetype size)
 {
     QByteArray bytes(size, Qt::Uninitialized);
     for (qsizetype i = 0; i < size; ++i)
@@ -39,7 +39,7 @@ QByteArray Pattern(qsizetype size)
     return bytes;
 }
 
-bool WriteFile(const QString &path, const QByteArray &bytes)
+bool writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile out(path);
     return out.open(QIODevice::WriteOnly | QIODevice::Truncate) && out.write(bytes) == bytes.size();
@@ -98,12 +98,12 @@ void TestConnection::streamedEqualsWhole_data()
     };
     // A quoted path of 20 characters, 1000 bytes of file.
     QTest::newRow("worked example")
-        << Pattern(1000) << QByteArray("\"/videos/clip01.wmv\"") << qint64(2654);
+        << pattern(1000) << QByteArray("\"/videos/clip01.wmv\"") << qint64(2654);
     row("empty file", QByteArray());
     row("CR, LF, NUL and the boundary", QByteArray("\r\n--Xu02=$\r\n\0\0\r--Xu02=$--\n\r\n\0", 28));
-    row("one byte below a slice", Pattern(slice - 1));
-    row("exactly a slice", Pattern(slice));
-    row("one byte above a slice", Pattern(slice + 1));
+    row("one byte below a slice", pattern(slice - 1));
+    row("exactly a slice", pattern(slice));
+    row("one byte above a slice", pattern(slice + 1));
 }
 
 void TestConnection::streamedEqualsWhole()
@@ -112,10 +112,10 @@ void TestConnection::streamedEqualsWhole()
     QFETCH(QByteArray, quotedPath);
     QFETCH(qint64, contentLength);
     const QString path = m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()));
-    QVERIFY(WriteFile(path, file));
+    QVERIFY(writeFile(path, file));
     const FilePostFields fields =
         contentLength >= 0 ? FilePostFields{{}, {}, {}, {}, {}, "LOGIN_INFO=x"} : Fields;
-    const QByteArray whole = BuildFilePost(file, Target, quotedPath, fields);
+    const QByteArray whole = buildFilePost(file, Target, quotedPath, fields);
     if (contentLength >= 0)
         QVERIFY(
             whole.contains("\r\nContent-Length: " + QByteArray::number(contentLength) + "\r\n"));
@@ -161,10 +161,10 @@ void TestConnection::changedWhileSent()
 {
     QFETCH(qint64, newSize);
     QFETCH(QString, message);
-    const QByteArray file = Pattern(16 * TcpConnection::SliceSize);
+    const QByteArray file = pattern(16 * TcpConnection::SliceSize);
     const QString path = m_dir.filePath(u"changing.wmv"_s);
-    QVERIFY(WriteFile(path, file));
-    const QByteArray whole = BuildFilePost(file, Target, "\"/v/c.wmv\"", Fields);
+    QVERIFY(writeFile(path, file));
+    const QByteArray whole = buildFilePost(file, Target, "\"/v/c.wmv\"", Fields);
     QString error;
     std::unique_ptr<FilePostSource> post =
         FilePostSource::open(path, "\"/v/c.wmv\"", Target, Fields, &error);
@@ -248,7 +248,7 @@ void TestConnection::curlRequestBytes()
     QTcpServer server;
     QVERIFY(server.listen(QHostAddress::LocalHost, 0));
     m_routes.add(u"conversion.example"_s, 80, u"127.0.0.1"_s, server.serverPort());
-    CurlHttpRequest http(m_routes);
+    CurlHttpClient http(m_routes);
     // The request blocks its caller, so it runs on a thread of its own.
     auto reply = std::async(std::launch::async, [&] {
         return http.post("http://conversion.example/conversions/str.asp", ContentType, body);

@@ -36,15 +36,15 @@ void TestConversion::answer()
     // The sections in another order than asked, among other text.
     const QByteArray answer = "<html><TAGS>" + section + "</TAGS>\r\n<TITLE>" + section
                               + "</TITLE><DSCR>" + section + "</DSCR></html>";
-    QVERIFY(HasConversionSections(answer));
-    const ConvertedTexts t = ReadConversionAnswer(answer);
+    QVERIFY(hasConversionSections(answer));
+    const ConvertedTexts t = readConversionAnswer(answer);
     QCOMPARE(t.title, result);
-    QCOMPARE(t.dscr, result);
+    QCOMPARE(t.description, result);
     QCOMPARE(t.tags, result);
     // Without "</TAGS>" the tags run to the end of the answer.
-    QCOMPARE(ReadConversionAnswer("<TITLE></TITLE><DSCR></DSCR><TAGS>" + section).tags, result);
+    QCOMPARE(readConversionAnswer("<TITLE></TITLE><DSCR></DSCR><TAGS>" + section).tags, result);
     // A page without the sections, such as a server's "not found", is no answer.
-    QVERIFY(!HasConversionSections("<html>" + section + "</html>"));
+    QVERIFY(!hasConversionSections("<html>" + section + "</html>"));
 }
 
 QTEST_GUILESS_MAIN(TestConversion)

@@ -146,12 +146,12 @@ void TestUploadSession::wholeChain()
     QCOMPARE(r.session.uploadAction(), QByteArray("http://upload.invalid/p1"));
     // Every request byte for byte, as the site received it.
     const QByteArray cookie = "LOGIN_INFO=first";
-    QCOMPARE(r.site.received[FakeSite::Login], LoginRequest(SiteHost, u"user"_s, u"secret"_s));
-    QCOMPARE(r.site.received[FakeSite::UploadPage], UploadPageRequest(SiteHost, cookie));
-    QCOMPARE(r.site.received[FakeSite::MetadataForm], MetadataRequest(SiteHost, cookie));
+    QCOMPARE(r.site.received[FakeSite::Login], loginRequest(SiteHost, u"user"_s, u"secret"_s));
+    QCOMPARE(r.site.received[FakeSite::UploadPage], uploadPageRequest(SiteHost, cookie));
+    QCOMPARE(r.site.received[FakeSite::MetadataForm], metadataRequest(SiteHost, cookie));
     QVERIFY(
         r.site.received[FakeSite::FilePost]
-        == BuildFilePost(r.bytes, SplitURL("http://upload.invalid/p1"), QuotedPath(r.path),
+        == buildFilePost(r.bytes, splitUrl("http://upload.invalid/p1"), quotedPath(r.path),
                          {"tag1 tag2", "My clip", "line one\r\nline two", "22", "addrA", cookie}));
     QLocale::setDefault(QLocale::c());
 }
@@ -298,7 +298,7 @@ void TestUploadSession::siteNamedAtRunTime()
     r.routes.add(u"videos.example"_s, 8123, u"127.0.0.1"_s, r.site.sitePort());
     const QString text = u"Videos.Example:8123"_s;
     SiteAddress at;
-    QVERIFY(ParseSiteAddress(text, &at, nullptr));
+    QVERIFY(parseSiteAddress(text, &at, nullptr));
     const QByteArray authority = text.toLatin1();
 
     AccountCheck check(r.routes, at);
@@ -306,7 +306,7 @@ void TestUploadSession::siteNamedAtRunTime()
     check.start(u" user "_s, u"p&w"_s); // the texts go out exactly as given
     QTRY_COMPARE_WITH_TIMEOUT(checked.size(), 1, 10000);
     QCOMPARE(checked[0][0].value<AccountCheckResult>(), AccountCheckResult::Accepted);
-    QCOMPARE(r.site.received[FakeSite::Login], LoginRequest(authority, u" user "_s, u"p&w"_s));
+    QCOMPARE(r.site.received[FakeSite::Login], loginRequest(authority, u" user "_s, u"p&w"_s));
 
     UploadSession session(r.routes, at);
     session.setPauseBeforePost(0);
@@ -317,8 +317,8 @@ void TestUploadSession::siteNamedAtRunTime()
     QCOMPARE(failed.size(), 0);
     QCOMPARE(finished[0][0].toString(), u"http://"_s + text + u"/watch?v=vid42"_s);
     const QByteArray cookie = session.loginCookie();
-    QCOMPARE(r.site.received[FakeSite::UploadPage], UploadPageRequest(authority, cookie));
-    QCOMPARE(r.site.received[FakeSite::MetadataForm], MetadataRequest(authority, cookie));
+    QCOMPARE(r.site.received[FakeSite::UploadPage], uploadPageRequest(authority, cookie));
+    QCOMPARE(r.site.received[FakeSite::MetadataForm], metadataRequest(authority, cookie));
 }
 
 QTEST_GUILESS_MAIN(TestUploadSession)

@@ -49,11 +49,11 @@ QByteArray formParts(const QByteArrayList &items)
 }
 
 // The split of an address as "scheme|host|port|path|query".
-std::optional<QByteArray> Split(const QByteArray &address)
+std::optional<QByteArray> splitParts(const QByteArray &address)
 {
-    const URLParts p = SplitURL(address);
-    return p.Scheme + '|' + p.Host + '|' + QByteArray::number(p.Port) + '|' + p.Path + '|'
-           + p.Query;
+    const UrlParts p = splitUrl(address);
+    return p.scheme + '|' + p.host + '|' + QByteArray::number(p.port) + '|' + p.path + '|'
+           + p.query;
 }
 
 } // namespace
@@ -77,7 +77,7 @@ void TestUploadExchanges::requests()
     const QByteArray accept = "Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, */*";
     // The login: the password's "&" escaped and counted in the length.
     QCOMPARE(
-        LoginRequest("site.example", u"u"_s, u"p&"_s),
+        loginRequest("site.example", u"u"_s, u"p&"_s),
         lines({"POST /signup?next=/my_account HTTP/1.1", accept, "Accept-Language: en-GB",
                UserAgent, "Content-Length: 86", "Content-Type: application/x-www-form-urlencoded",
                "Host: site.example", "Connection: Keep-Alive", "",
@@ -86,7 +86,7 @@ void TestUploadExchanges::requests()
                "", ""}));
 
     // The upload page: three CR LF pairs at the end.
-    QCOMPARE(UploadPageRequest("site.example", cookie),
+    QCOMPARE(uploadPageRequest("site.example", cookie),
              lines({"GET /my_videos_upload HTTP/1.1", accept, "Accept-Language: en-GB",
                     "Cookie: " + cookie, UserAgent, "Host: site.example", "Connection: Keep-Alive",
                     "", "", ""}));
@@ -102,7 +102,7 @@ void TestUploadExchanges::requests()
                              "action_upload=Upload a video...")
                       .split('&'))
         + "--";
-    QCOMPARE(MetadataRequest("site.example", cookie),
+    QCOMPARE(metadataRequest("site.example", cookie),
              lines({"POST /my_videos_upload HTTP/1.1", accept, "Accept-Language: slm",
                     "Content-Type: multipart/form-data; charset=utf-8; boundary=Xu02=$",
                     "Cookie: " + cookie, UserAgent, "Content-Length: 1347", "Host: site.example",
@@ -126,7 +126,7 @@ void TestUploadExchanges::requests()
         + "\r\nContent-Disposition: form-data; name=\"field_uploadfile\"; filename=\"/v/clip\""
           "\r\nContent-Type: video/x-ms-wmv\r\n\r\n"
         + file + "\r\n--Xu02=$--";
-    QCOMPARE(BuildFilePost(file, SplitURL("http://up.example:8080/x?q=1"), "\"/v/clip\"", f),
+    QCOMPARE(buildFilePost(file, splitUrl("http://up.example:8080/x?q=1"), "\"/v/clip\"", f),
              lines({"POST /my_videos_post HTTP/1.1", "Accept: */*", UserAgent, "Host: up.example",
                     "Content-Type: multipart/form-data; boundary=Xu02=$",
                     "Content-Length: " + QByteArray::number(body.size()), "Cookie: " + cookie,
@@ -141,34 +141,34 @@ void TestUploadExchanges::scanners_data()
     const auto row = [](const char *name, Scanner scan, const QByteArray &chunk,
                         const QByteArray &found) { QTest::newRow(name) << scan << chunk << found; };
     using Found = std::optional<QByteArray>;
-    const Scanner Cookie = [](const QByteArray &piece) -> Found { return LoginCookie(piece); };
+    const Scanner Cookie = [](const QByteArray &piece) -> Found { return scanLoginCookie(piece); };
     const Scanner Outcome = [](const QByteArray &piece) -> Found {
-        return QByteArray::number(int(ScanLoginAnswer(piece)));
+        return QByteArray::number(int(scanLoginAnswer(piece)));
     };
     const auto Named = [](LoginOutcome outcome) { return QByteArray::number(int(outcome)); };
     // What lies between the first and the second marker "--".
     const Scanner SecondPiece = [](const QByteArray &text) -> Found {
-        return SplitPiece(text, "--", 1);
+        return splitPiece(text, "--", 1);
     };
-    row("token", UploadPageToken, "<script>\nvar gXSRF_token = 'Ab9_x';\nvar o = 1;", "Ab9_x");
-    row("token: the name without the whole opening", UploadPageToken, "gXSRF_token = 'a';", {});
-    row("addresser: a value before the name is not it", UploadFormAddresser,
+    row("token", uploadPageToken, "<script>\nvar gXSRF_token = 'Ab9_x';\nvar o = 1;", "Ab9_x");
+    row("token: the name without the whole opening", uploadPageToken, "gXSRF_token = 'a';", {});
+    row("addresser: a value before the name is not it", uploadFormAddresser,
         "<input value=\"wrong\"> addresser value=\"right\">", "right");
-    row("addresser without a value", UploadFormAddresser, "<input name=\"addresser\">", {});
-    row("action", UploadFormAction,
+    row("addresser without a value", uploadFormAddresser, "<input name=\"addresser\">", {});
+    row("action", uploadFormAction,
         "<form enctype=\"multipart/form-data\" action=\"http://up:81/post?a=1\" name=\"f\">",
         "http://up:81/post?a=1");
-    row("action before the enctype", UploadFormAction,
+    row("action before the enctype", uploadFormAction,
         "<form action=\"http://u/p\" enctype=\"multipart/form-data\" name=\"f\">", {});
-    row("video id cut at &", ScanVideoId, "HTTP/1.1 200 OK\r\n\r\nvideo_id=abc123&x=1", "abc123");
-    row("VIDEO_ID in upper case", ScanVideoId, "VIDEO_ID=abc&", {});
+    row("video id cut at &", scanVideoId, "HTTP/1.1 200 OK\r\n\r\nvideo_id=abc123&x=1", "abc123");
+    row("VIDEO_ID in upper case", scanVideoId, "VIDEO_ID=abc&", {});
     // The upload address split into its parts.
-    row("all parts", Split, "http://up.example:8080/my_videos_post?a=1&b=2",
+    row("all parts", splitParts, "http://up.example:8080/my_videos_post?a=1&b=2",
         "http|up.example|8080|/my_videos_post|a=1&b=2");
-    row("port but no slash: all of it is the host", Split, "http://up.example:8080",
+    row("port but no slash: all of it is the host", splitParts, "http://up.example:8080",
         "http|up.example:8080|0|/|");
-    row("no scheme", Split, "h:81/post", "|h|81|/post|");
-    row("port beyond TCP", Split, "http://h:70000/p", "http|h|0|/p|");
+    row("no scheme", splitParts, "h:81/post", "|h|81|/post|");
+    row("port beyond TCP", splitParts, "http://h:70000/p", "http|h|0|/p|");
     // The login answer.
     row("login: rejection wins over cookie", Outcome,
         "Set-Cookie: LOGIN_INFO=abc\r\n\r\nPlease check your username",
@@ -228,7 +228,7 @@ void TestUploadExchanges::progress()
     QFETCH(qint64, size);
     QFETCH(int, previousBar);
     QFETCH(QLocale, locale);
-    const UploadProgressView v = UploadProgress(sent, size, previousBar, locale);
+    const UploadProgressView v = uploadProgress(sent, size, previousBar, locale);
     QTEST(QString::number(v.bar) + u'|' + v.percent + u'|' + v.kilobytes
               + (v.finished ? u"|finished"_s : QString()),
           "view");
@@ -236,7 +236,7 @@ void TestUploadExchanges::progress()
 
 void TestUploadExchanges::numbers_data()
 {
-    QTest::addColumn<bool>("kilobytes"); // otherwise megabytes
+    QTest::addColumn<bool>("inKilobytes"); // otherwise megabytes
     QTest::addColumn<qint64>("bytes");
     QTest::addColumn<QString>("english");
     QTest::addColumn<QString>("german");
@@ -257,13 +257,13 @@ void TestUploadExchanges::numbers_data()
 
 void TestUploadExchanges::numbers()
 {
-    QFETCH(bool, kilobytes);
+    QFETCH(bool, inKilobytes);
     QFETCH(qint64, bytes);
     for (const char *column : {"english", "german"}) {
         const QLocale locale = qstrcmp(column, "english") == 0
                                    ? QLocale(QLocale::English, QLocale::UnitedStates)
                                    : QLocale(QLocale::German, QLocale::Germany);
-        QTEST(kilobytes ? GroupedNumber(Kilobytes(bytes), locale) : MegabytesText(bytes, locale),
+        QTEST(inKilobytes ? groupedNumber(kilobytes(bytes), locale) : megabytesText(bytes, locale),
               column);
     }
 }
