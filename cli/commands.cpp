@@ -7,6 +7,7 @@
 #include "engine/model/spaces.h"
 #include "engine/model/videoinfo.h"
 #include "engine/protocol/textconversion.h"
+#include "engine/texts/messages.h"
 #include "engine/texts/numbers.h"
 #include "engine/texts/progress.h"
 #include "engine/upload/accountcheck.h"
@@ -130,53 +131,52 @@ int runUpload(const CommandLine &line, const CommandContext &context)
     }
     const VideoInfo video{converted->title, converted->description, converted->tags, category};
 
-    UploadSession session(*context.routes, context.addresses.site);
+    UploadChain chain(*context.routes, context.addresses.site);
     QEventLoop loop;
     int code = ExitCode::SiteFailed;
     QString watchAddress;
     QString failure;
-    QObject::connect(&session, &UploadSession::stepChanged, &loop,
+    QObject::connect(&chain, &UploadChain::stepChanged, &loop,
                      [&](UploadStep step) { status.show(uploadStepText(step)); });
-    QObject::connect(&session, &UploadSession::fileAnnounced, &loop,
+    QObject::connect(&chain, &UploadChain::fileAnnounced, &loop,
                      [&](const QString &name, qint64 bytes) {
                          const QLocale locale;
                          status.show(uploadingLine(name, bytes, locale) + u"  "_s
                                      + startingKilobyteLine(bytes, locale));
                      });
-    QObject::connect(&session, &UploadSession::progressed, &loop,
-                     [&](const UploadProgressView &view) {
-                         status.show(view.kilobytes + u"  "_s + view.percent);
-                     });
-    QObject::connect(&session, &UploadSession::finished, &loop, [&](const QString &address) {
+    QObject::connect(&chain, &UploadChain::progressed, &loop, [&](const UploadProgressView &view) {
+        status.show(view.kilobytes + u"  "_s + view.percent);
+    });
+    QObject::connect(&chain, &UploadChain::finished, &loop, [&](const QString &address) {
         watchAddress = address;
         code = ExitCode::Success;
         loop.exit();
     });
     QObject::connect(
-        &session, &UploadSession::failed, &loop, [&](UploadFailure why, const QString &detail) {
+        &chain, &UploadChain::failed, &loop, [&](UploadFailure why, const QString &detail) {
             failure = uploadFailureMessage(why, detail);
             code = why == UploadFailure::UnreadableFile ? ExitCode::BadUsage : ExitCode::SiteFailed;
             // The window asks for the account again after a
             // rejection; so does the command line.
             if (why == UploadFailure::AccountRejected)
                 forgetStoredAccount(*context.settings);
-            session.cancel();
+            chain.cancel();
             loop.exit();
         });
     QObject::connect(&interrupt, &InterruptWatcher::interrupted, &loop, [&] {
         // As Cancel: every connection closed, so the site drops what it got.
-        session.cancel();
+        chain.cancel();
         code = ExitCode::Interrupted;
         failure = u"interrupted; the upload was cancelled"_s;
         loop.exit();
     });
-    session.start(account, line.filePath, video);
+    chain.start(account, line.filePath, video);
     loop.exec();
     status.finish();
     if (code == ExitCode::Success) {
         // Once the address is known the video is on the site: the rest of
         // the answer is not waited for.
-        session.cancel();
+        chain.cancel();
         writeOut(watchAddress + u'\n');
         return code;
     }

@@ -10,6 +10,7 @@
 #include "desktop/windows/videoinfodialog.h"
 #include "engine/model/settings.h"
 #include "engine/protocol/uploadresult.h"
+#include "engine/texts/messages.h"
 #include "engine/texts/numbers.h"
 #include "engine/texts/progress.h"
 #include "engine/upload/uploadchain.h"
@@ -80,7 +81,7 @@ QString MainWindow::fileFilter()
 MainWindow::MainWindow(Platform &platform, QWidget *parent)
     : QMainWindow(parent)
     , m_platform(platform)
-    , m_session(new UploadSession(platform.routes, platform.addresses.site, this))
+    , m_chain(new UploadChain(platform.routes, platform.addresses.site, this))
     , m_connectingBanner(bannerPicture(uploadStepText(UploadStep::Connecting)))
     , m_loggingInBanner(bannerPicture(uploadStepText(UploadStep::LoggingIn)))
     , m_uploadingBanner(bannerPicture(uploadStepText(UploadStep::Uploading)))
@@ -90,7 +91,7 @@ MainWindow::MainWindow(Platform &platform, QWidget *parent)
     , m_myAccountFace(buttonFace(tr("My account"), Faces::Green))
 {
     setObjectName(u"mainWindow"_s);
-    m_session->setObjectName(u"uploadSession"_s);
+    m_chain->setObjectName(u"uploadChain"_s);
     buildWindow();
     connectHandlers();
     loadSettings();
@@ -344,11 +345,11 @@ void MainWindow::connectHandlers()
     connect(watchAddressEdit, &QLineEdit::textChanged, this, &MainWindow::restoreWatchAddress);
     watchAddressEdit->installEventFilter(this);
 
-    connect(m_session, &UploadSession::stepChanged, this, &MainWindow::onStepChanged);
-    connect(m_session, &UploadSession::fileAnnounced, this, &MainWindow::onFileAnnounced);
-    connect(m_session, &UploadSession::progressed, this, &MainWindow::onProgress);
-    connect(m_session, &UploadSession::finished, this, &MainWindow::onUploadFinished);
-    connect(m_session, &UploadSession::failed, this, &MainWindow::onUploadFailed);
+    connect(m_chain, &UploadChain::stepChanged, this, &MainWindow::onStepChanged);
+    connect(m_chain, &UploadChain::fileAnnounced, this, &MainWindow::onFileAnnounced);
+    connect(m_chain, &UploadChain::progressed, this, &MainWindow::onProgress);
+    connect(m_chain, &UploadChain::finished, this, &MainWindow::onUploadFinished);
+    connect(m_chain, &UploadChain::failed, this, &MainWindow::onUploadFailed);
 }
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
@@ -606,18 +607,18 @@ void MainWindow::startUpload(const VideoInfo &info)
     progressBar->setValue(0);
     percentLabel->setText(QString());
     kilobyteLine->setText(QString());
-    m_session->start(m_account, m_filePath, info);
+    m_chain->start(m_account, m_filePath, info);
 }
 
 void MainWindow::cancelUpload()
 {
-    m_session->cancel();
+    m_chain->cancel();
     setDisplay(Display::FileChosen);
 }
 
 void MainWindow::uploadNew()
 {
-    m_session->cancel();
+    m_chain->cancel();
     setDisplay(Display::NoFile);
 }
 

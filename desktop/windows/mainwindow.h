@@ -21,7 +21,7 @@ class ImageButton;
 class LinkButton;
 class MediaPreview;
 class PictureBox;
-class UploadSession;
+class UploadChain;
 struct Platform;
 struct UploadProgressView;
 enum class UploadFailure;
@@ -29,7 +29,7 @@ enum class UploadStep;
 
 // The main window: the intro on first start, then the upload panel with the
 // chosen file, the progress of an upload and its result. The upload itself
-// runs in an UploadSession; the window decides what to show for each of its
+// runs in an UploadChain; the window decides what to show for each of its
 // reports.
 class MainWindow : public QMainWindow // Form1
 {
@@ -55,7 +55,7 @@ public:
     QString chosenFile() const { return m_filePath; }
     QString watchAddress() const { return m_watchAddress; }
     // The upload engine, for tests that follow the chain.
-    UploadSession &session() const { return *m_session; }
+    UploadChain &chain() const { return *m_chain; }
 
     // The file dialog's filter.
     static QString fileFilter();
@@ -113,7 +113,7 @@ private:
     bool openInBrowser(QString address); // OpenBrowser
 
     Platform &m_platform;
-    UploadSession *m_session;
+    UploadChain *m_chain;
 
     // Banners and account button faces.
     Picture m_connectingBanner; // Picture15

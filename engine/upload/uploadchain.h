@@ -4,6 +4,7 @@
 #include "engine/model/videoinfo.h"
 #include "engine/net/siteaddress.h"
 #include "engine/texts/progress.h"
+#include "engine/upload/reports.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -19,49 +20,40 @@ class FilePostSource;
 class RouteTable;
 class TcpConnection;
 
-// The steps of an upload that the user is shown.
-enum class UploadStep {
-    Connecting,       // to the site, for the login
-    LoggingIn,        // the login is through; the upload page is fetched
-    Uploading,        // the upload form has come; the file post follows
-    PreparingAddress, // the whole file has gone out; the video id is awaited
-};
-
-// Why an upload stopped before its watch address.
-enum class UploadFailure {
-    AccountRejected,      // the site refused the account
-    TooManyLoginFailures, // the site refused the login after too many failures
-    ConnectionError,      // a connection of the chain failed
-    UnreadableFile,       // the file could not be read for the post
-    InvalidHost,          // the upload form's address names no host
-    NoVideoId,            // the upload server's answer carries no video id
-};
-
-// What the user is shown for a step: "Connecting to YouTube server..." and so on.
-QString uploadStepText(UploadStep step);
-
-// The message that tells the user about a failure; `detail` is the system's
-// description of an unreadable file.
-QString uploadFailureMessage(UploadFailure failure, const QString &detail = {});
-
-// One upload: the login, the upload page with its anti-forgery token, the
-// metadata form with the upload form in its answer, a pause of a second,
-// and the file post to the upload server named by that form, each started
-// from the answer of the one before. It owns the four connections and
-// reports what the user is to be shown through its signals.
+// The exchanges of one upload: the login, the upload page with its
+// anti-forgery token, the metadata form with the upload form in its answer,
+// a pause of a second, and the file post to the upload server named by that
+// form, each started from the answer of the one before. It owns the four
+// connections and reports what the user is to be shown through its signals.
 //
 // Each answer scanner acts on the first complete match on its connection:
 // later chunks repeating a marker change nothing. A marker split between
 // two chunks is not found.
-class UploadSession : public QObject
+class UploadChain : public QObject
 {
     Q_OBJECT
 public:
+    // Where the chain is. Every answer handler acts only in its own stage, so
+    // that nothing that still arrives after Cancel or a failure moves it on.
+    enum class Stage {
+        Idle,         // not started, or cancelled
+        LoggingIn,    // the login is under way
+        FetchingPage, // the cookie is taken; the upload page is fetched
+        PostingForm,  // the token is taken; the metadata form is posted
+        Pausing,      // the upload form has come; the file post waits
+        Posting,      // the file post goes to the upload server
+        AwaitingId,   // all of the file has gone out; the video id is awaited
+        Done,         // the watch address is known
+        Failed,       // stopped by a failure; connections may still be open
+    };
+
     // Uploads to the build's site address.
-    explicit UploadSession(const RouteTable &routes, QObject *parent = nullptr);
+    explicit UploadChain(const RouteTable &routes, QObject *parent = nullptr);
     // Uploads to the site at `site`.
-    UploadSession(const RouteTable &routes, const SiteAddress &site, QObject *parent = nullptr);
-    ~UploadSession() override;
+    UploadChain(const RouteTable &routes, const SiteAddress &site, QObject *parent = nullptr);
+    ~UploadChain() override;
+
+    Stage stage() const { return m_stage; }
 
     // The pause between the upload form and the file post (1000 ms).
     void setPauseBeforePost(int milliseconds);
@@ -71,17 +63,17 @@ public:
     void start(const Account &account, const QString &filePath, const VideoInfo &info);
     // Stops whatever runs: every connection closed, no post pending. Also
     // what "Upload New" does before the next upload.
-    void cancel(); // Label12_Click, Label21_Click
+    void cancel();
 
     // What the chain has taken from the site's answers so far.
-    QByteArray loginCookie() const { return m_loginCookie; }   // logininfo
-    QByteArray uploadToken() const { return m_token; }         // sessiontoken
-    QByteArray uploadAddresser() const { return m_addresser; } // addresser
-    QByteArray uploadAction() const { return m_action; }       // action
+    QByteArray loginCookie() const { return m_loginCookie; }
+    QByteArray uploadToken() const { return m_token; }
+    QByteArray uploadAddresser() const { return m_addresser; }
+    QByteArray uploadAction() const { return m_action; }
     // The last bytes of the login answers and of the upload server's answers
     // (at most AnswerKept of each).
-    QByteArray loginAnswers() const { return m_loginAnswers; }   // Text3
-    QByteArray uploadAnswers() const { return m_uploadAnswers; } // text6
+    QByteArray loginAnswers() const { return m_loginAnswers; }
+    QByteArray uploadAnswers() const { return m_uploadAnswers; }
 
     static constexpr qsizetype AnswerKept = 64 * 1024;
 
@@ -100,59 +92,54 @@ Q_SIGNALS:
     void failed(uplark::UploadFailure failure, const QString &detail);
 
 private:
-    void onLoginConnected();               // Winsock1_Connect
-    void onLoginAnswer();                  // Winsock1_DataArrival
-    void fetchUploadPage();                // Command4_Click
-    void onPageConnected();                // Winsock3_Connect
-    void onPageAnswer();                   // Winsock3_DataArrival
-    void postMetadataForm();               // Command5_Click
-    void onFormConnected();                // Winsock4_Connect
-    void onFormAnswer();                   // Winsock4_DataArrival
-    void startFilePost();                  // Command3_Click
-    void onUploadConnected();              // Winsock2_Connect
-    void onSendProgress(qint64 bytesSent); // Winsock2_SendProgress
-    void onUploadAnswer();                 // Winsock2_DataArrival
-    void onLoginError();                   // Winsock1_Error
-    void onPageError();                    // Winsock3_Error
-    void onFormError();                    // Winsock4_Error
-    void onUploadError();                  // Winsock2_Error
+    bool isRunning() const;
+    void onLoginConnected();
+    void onLoginAnswer();
+    void fetchUploadPage();
+    void onPageConnected();
+    void onPageAnswer();
+    void postMetadataForm();
+    void onFormConnected();
+    void onFormAnswer();
+    void startFilePost();
+    void onUploadConnected();
+    void onSendProgress(qint64 bytesSent);
+    void onUploadAnswer();
+    void onLoginError();
+    void onPageError();
+    void onFormError();
+    void onUploadError();
     void onPeerClosed(const TcpConnection *connection);
     void keepAnswer(QByteArray &answers, const QByteArray &chunk);
     void closeAll();
     void failWithConnectionError();
 
-    TcpConnection *m_login;  // Winsock1
-    TcpConnection *m_upload; // Winsock2
-    TcpConnection *m_page;   // Winsock3
-    TcpConnection *m_form;   // Winsock4
-    QTimer *m_pause;         // Timer3
+    TcpConnection *m_login;
+    TcpConnection *m_upload;
+    TcpConnection *m_page;
+    TcpConnection *m_form;
+    QTimer *m_pause;
     SiteAddress m_site;
+    Stage m_stage = Stage::Idle;
 
     Account m_account;
-    QString m_filePath; // fname
+    QString m_filePath;
     VideoInfo m_info;
 
-    QByteArray m_loginCookie;   // logininfo
-    QByteArray m_token;         // sessiontoken
-    QByteArray m_addresser;     // addresser
-    QByteArray m_action;        // action
-    QByteArray m_loginAnswers;  // Text3
-    QByteArray m_uploadAnswers; // text6
+    QByteArray m_loginCookie;
+    QByteArray m_token;
+    QByteArray m_addresser;
+    QByteArray m_action;
+    QByteArray m_loginAnswers;
+    QByteArray m_uploadAnswers;
+    // The addresser may come in any chunk of the metadata form's answer,
+    // before or after the upload form itself; the first one is taken. An
+    // answer without one leaves the value of the upload before.
+    bool m_addresserTaken = false;
     // The file post with its file open, until the upload connection is up.
     std::unique_ptr<FilePostSource> m_post;
-    qint32 m_bytesSent = 0; // bytessent: bytes of the post handed to the network
+    qint32 m_bytesSent = 0; // bytes of the post handed to the network, as a 32-bit count
     int m_bar = 0;          // the progress bar's value
-
-    // The chain is under way: cleared by Cancel and by every failure, so
-    // that nothing that still arrives moves it on.
-    bool m_active = false;
-    bool m_uploadConnected = false; // uploadconnected
-    bool m_loginDecided = false;    // cookie taken or account rejected
-    bool m_tokenTaken = false;
-    bool m_addresserTaken = false;
-    bool m_formTaken = false;
-    bool m_allSent = false; // the step moved to PreparingAddress
-    bool m_resultShown = false;
 };
 
 } // namespace uplark

@@ -61,7 +61,7 @@ int main(int argc, char *argv[])
         d.show();
         saveShot(d, folder, u"videoinfo"_s);
     }
-    UploadSession &s = w.session();
+    UploadChain &s = w.chain();
     Q_EMIT s.stepChanged(UploadStep::LoggingIn);
     Q_EMIT s.fileAnnounced(u"clip.wmv"_s, 3000000);
     Q_EMIT s.stepChanged(UploadStep::Uploading);

@@ -26,7 +26,7 @@ struct Windows
     {
         storeSettings(later, u"1"_s, u"user"_s, u"secret"_s);
         auto *result = new MainWindow(later.platform);
-        Q_EMIT result->session().finished(ResultAddress);
+        Q_EMIT result->chain().finished(ResultAddress);
         byName = {{u"intro"_s, new MainWindow(first.platform)},
                   {u"result"_s, result},
                   {u"account"_s, new AccountDialog(later.platform)},

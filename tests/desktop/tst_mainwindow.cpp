@@ -376,7 +376,7 @@ void TestMainWindow::engineReports()
     Rig r(u"uploading"_s);
     MainWindow &w = *r.w;
     QCOMPARE(w.display(), Screen::Uploading);
-    UploadSession &s = w.session();
+    UploadChain &s = w.chain();
     using F = UploadFailure;
     const QHash<QString, F> failures{{u"ConnectionError"_s, F::ConnectionError},
                                      {u"AccountRejected"_s, F::AccountRejected},
@@ -434,7 +434,7 @@ void TestMainWindow::result()
              QStringList{u"Your video URL has been copied to your memory."_s});
     clickButton(*r.w, "uploadNewButton");
     QCOMPARE(r.w->display(), Screen::NoFile);
-    QVERIFY(r.w->session().allConnectionsClosed());
+    QVERIFY(r.w->chain().allConnectionsClosed());
 }
 
 void TestMainWindow::siteClosesDuringTheUpload()
@@ -451,7 +451,7 @@ void TestMainWindow::siteClosesDuringTheUpload()
     QCOMPARE(w.display(), Screen::FileChosen);
     QCOMPARE(w.chosenFile(), r.path);
     QCOMPARE(r.t.setting(u"pw"_s), u"secret"_s);
-    QVERIFY(w.session().allConnectionsClosed());
+    QVERIFY(w.chain().allConnectionsClosed());
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -96,8 +96,8 @@ struct Rig
         upload();
         if (display == u"uploading")
             return;
-        Q_EMIT w->session().stepChanged(UploadStep::PreparingAddress);
-        Q_EMIT w->session().finished(ResultAddress);
+        Q_EMIT w->chain().stepChanged(UploadStep::PreparingAddress);
+        Q_EMIT w->chain().finished(ResultAddress);
     }
 
     void chooseFile()

@@ -44,43 +44,43 @@ struct Rig
         bytes = QByteArray(fileSize, 'v');
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == fileSize);
-        session.setPauseBeforePost(pause);
-        QObject::connect(&session, &UploadSession::stepChanged, &session, [this](UploadStep step) {
+        chain.setPauseBeforePost(pause);
+        QObject::connect(&chain, &UploadChain::stepChanged, &chain, [this](UploadStep step) {
             // In the order of UploadStep.
             events << QStringList{u"connecting"_s, u"logging in"_s, u"uploading"_s, u"preparing"_s}
                           .value(int(step));
         });
-        QObject::connect(&session, &UploadSession::fileAnnounced, &session,
+        QObject::connect(&chain, &UploadChain::fileAnnounced, &chain,
                          [this](const QString &name, qint64 size) {
                              events << name + u' ' + QString::number(size);
                          });
-        QObject::connect(&session, &UploadSession::progressed, &session,
+        QObject::connect(&chain, &UploadChain::progressed, &chain,
                          [this](const UploadProgressView &view) {
                              ++progressReports;
                              lastView = view;
                          });
-        QObject::connect(&session, &UploadSession::finished, &session,
+        QObject::connect(&chain, &UploadChain::finished, &chain,
                          [this](const QString &address) { events << address; });
-        QObject::connect(&session, &UploadSession::failed, &session,
+        QObject::connect(&chain, &UploadChain::failed, &chain,
                          [this](UploadFailure failure, const QString &detail) {
                              failures << int(failure);
                              failureDetail = detail;
-                             closedAtFailure = session.allConnectionsClosed();
+                             closedAtFailure = chain.allConnectionsClosed();
                          });
     }
 
     void start()
     {
-        session.start({u"user"_s, u"secret"_s}, path,
-                      {"My clip", "line one\r\nline two", "tag1 tag2", "22"});
+        chain.start({u"user"_s, u"secret"_s}, path,
+                    {"My clip", "line one\r\nline two", "tag1 tag2", "22"});
     }
 
     // Nothing open, nothing pending.
-    bool stopped() const { return session.allConnectionsClosed() && !session.isPostPending(); }
+    bool stopped() const { return chain.allConnectionsClosed() && !chain.isPostPending(); }
 
-    RouteTable routes; // outlives the session's connections
+    RouteTable routes; // outlives the chain's connections
     FakeSite site;
-    UploadSession session{routes};
+    UploadChain chain{routes};
     QTemporaryDir dir;
     QString path = dir.filePath(u"clip.wmv"_s);
     QByteArray bytes;
@@ -94,7 +94,7 @@ struct Rig
 
 } // namespace
 
-class TestUploadSession : public QObject
+class TestUploadChain : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
@@ -107,7 +107,7 @@ private Q_SLOTS:
     void siteNamedAtRunTime();
 };
 
-void TestUploadSession::wholeChain()
+void TestUploadChain::wholeChain()
 {
     // Figures with separators that differ from the C locale's.
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
@@ -129,21 +129,22 @@ void TestUploadSession::wholeChain()
 
     QElapsedTimer clock;
     r.start();
-    QTRY_VERIFY_WITH_TIMEOUT(r.session.isPostPending(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(r.chain.isPostPending(), 10000);
     clock.start();
     // The post waits a second after the upload form.
     QTRY_COMPARE_WITH_TIMEOUT(r.site.uploadConnections, 1, 5000);
     QVERIFY2(clock.elapsed() >= 900, qPrintable(QString::number(clock.elapsed())));
-    QTRY_VERIFY_WITH_TIMEOUT(r.session.uploadAnswers().endsWith("video_id=x&"), 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(r.chain.uploadAnswers().endsWith("video_id=x&"), 15000);
     const QString address = u"http://"_s + SiteHostText + u"/watch?v=vid42"_s;
     QCOMPARE(r.events, (QStringList{u"connecting"_s, u"logging in"_s, u"clip.wmv 3000000"_s,
                                     u"uploading"_s, u"preparing"_s, address}));
     QVERIFY(r.failures.isEmpty());
+    QCOMPARE(r.chain.stage(), UploadChain::Stage::Done);
     QCOMPARE(r.lastView.kilobytes, u"2930 Kb uploaded so far, remaining 0 Kb"_s);
     QVERIFY(r.progressReports > 1);
-    QCOMPARE(r.session.loginCookie(), QByteArray("LOGIN_INFO=first"));
-    QCOMPARE(r.session.uploadToken(), QByteArray("first"));
-    QCOMPARE(r.session.uploadAction(), QByteArray("http://upload.invalid/p1"));
+    QCOMPARE(r.chain.loginCookie(), QByteArray("LOGIN_INFO=first"));
+    QCOMPARE(r.chain.uploadToken(), QByteArray("first"));
+    QCOMPARE(r.chain.uploadAction(), QByteArray("http://upload.invalid/p1"));
     // Every request byte for byte, as the site received it.
     const QByteArray cookie = "LOGIN_INFO=first";
     QCOMPARE(r.site.received[FakeSite::Login], loginRequest(SiteHost, u"user"_s, u"secret"_s));
@@ -156,7 +157,7 @@ void TestUploadSession::wholeChain()
     QLocale::setDefault(QLocale::c());
 }
 
-void TestUploadSession::chainEnds_data()
+void TestUploadChain::chainEnds_data()
 {
     QTest::addColumn<QString>("stage");
     QTest::addColumn<int>("reached"); // requests the site saw, upload connections included
@@ -166,7 +167,7 @@ void TestUploadSession::chainEnds_data()
     QTest::newRow("upload connection dropped mid-send") << u"drop send"_s << 4;
 }
 
-void TestUploadSession::chainEnds()
+void TestUploadChain::chainEnds()
 {
     QFETCH(QString, stage);
     QFETCH(int, reached);
@@ -174,25 +175,26 @@ void TestUploadSession::chainEnds()
     Rig r(stage.endsWith(u"send"_s) ? 16 * 1024 * 1024 : 300 * 1024);
     bool cancelled = false;
     const auto cancel = [&] {
-        r.session.cancel();
+        r.chain.cancel();
         cancelled = true;
     };
     if (stage == u"cancel login") {
         // The cookie would come in a later chunk.
         r.site.scripts[FakeSite::Login].pieces.prepend("HTTP/1.1 200 OK\r\n");
-        connect(&r.site, &FakeSite::requestComplete, &r.session, cancel, Qt::QueuedConnection);
+        connect(&r.site, &FakeSite::requestComplete, &r.chain, cancel, Qt::QueuedConnection);
     } else if (stage == u"cancel send") {
         r.site.scripts[FakeSite::FilePost].silent = true;
-        connect(&r.session, &UploadSession::progressed, this, cancel);
+        connect(&r.chain, &UploadChain::progressed, this, cancel);
     } else if (stage == u"refuse site") {
         r.site.refuseSite();
     } else {
-        connect(&r.session, &UploadSession::progressed, &r.site, &FakeSite::resetUpload);
+        connect(&r.chain, &UploadChain::progressed, &r.site, &FakeSite::resetUpload);
     }
 
     r.start();
     QTRY_VERIFY_WITH_TIMEOUT(cancelled || !r.failures.isEmpty(), 15000);
     QCOMPARE(r.failures, error ? QList<int>{int(UploadFailure::ConnectionError)} : QList<int>());
+    QCOMPARE(r.chain.stage(), error ? UploadChain::Stage::Failed : UploadChain::Stage::Idle);
     // The connections are closed before the failure is reported.
     QCOMPARE(r.closedAtFailure, error);
     QVERIFY(r.stopped());
@@ -209,7 +211,7 @@ void TestUploadSession::chainEnds()
     QCOMPARE(r.site.complete[FakeSite::FilePost], 0); // the file post never arrived complete
 }
 
-void TestUploadSession::chainStops_data()
+void TestUploadChain::chainStops_data()
 {
     QTest::addColumn<int>("step"); // whose answer is replaced; -1: the file is gone instead
     QTest::addColumn<QByteArrayList>("pieces");
@@ -245,7 +247,7 @@ void TestUploadSession::chainStops_data()
         {"HTTP/1.1 200 OK\r\nContent-Length: 900\r\n\r\n<html>"}, close, error);
 }
 
-void TestUploadSession::chainStops()
+void TestUploadChain::chainStops()
 {
     QFETCH(int, step);
     QFETCH(QByteArrayList, pieces);
@@ -275,7 +277,7 @@ void TestUploadSession::chainStops()
     QVERIFY(r.events.filter(u"/watch?v="_s).isEmpty()); // no address
 }
 
-void TestUploadSession::answersAreBounded()
+void TestUploadChain::answersAreBounded()
 {
     Rig r;
     const QByteArray filler(40 * 1024, 'x');
@@ -283,15 +285,15 @@ void TestUploadSession::answersAreBounded()
         "HTTP/1.1 200 OK\r\nSet-Cookie: LOGIN_INFO=c; path=/;\r\n\r\n", filler, filler + "end"};
     r.site.scripts[FakeSite::FilePost].pieces = {"video_id=v1&", filler, filler, filler + "last"};
     r.start();
-    QTRY_VERIFY_WITH_TIMEOUT(r.session.uploadAnswers().endsWith("last"), 15000);
-    QTRY_VERIFY(r.session.loginAnswers().endsWith("end"));
+    QTRY_VERIFY_WITH_TIMEOUT(r.chain.uploadAnswers().endsWith("last"), 15000);
+    QTRY_VERIFY(r.chain.loginAnswers().endsWith("end"));
     // The newest 64 KiB of each are kept.
-    QCOMPARE(r.session.loginAnswers().size(), UploadSession::AnswerKept);
-    QCOMPARE(r.session.uploadAnswers().size(), UploadSession::AnswerKept);
+    QCOMPARE(r.chain.loginAnswers().size(), UploadChain::AnswerKept);
+    QCOMPARE(r.chain.uploadAnswers().size(), UploadChain::AnswerKept);
     QVERIFY(r.failures.isEmpty());
 }
 
-void TestUploadSession::siteNamedAtRunTime()
+void TestUploadChain::siteNamedAtRunTime()
 {
     // A name with a port of its own: connections, Host lines and the watch address carry it.
     Rig r; // its routes lead the upload host of the form to the fake
@@ -308,18 +310,18 @@ void TestUploadSession::siteNamedAtRunTime()
     QCOMPARE(checked[0][0].value<AccountCheckResult>(), AccountCheckResult::Accepted);
     QCOMPARE(r.site.received[FakeSite::Login], loginRequest(authority, u" user "_s, u"p&w"_s));
 
-    UploadSession session(r.routes, at);
-    session.setPauseBeforePost(0);
-    QSignalSpy finished(&session, &UploadSession::finished);
-    QSignalSpy failed(&session, &UploadSession::failed);
-    session.start({u"user"_s, u"secret"_s}, r.path, {"t", "d", "g", "1"});
+    UploadChain chain(r.routes, at);
+    chain.setPauseBeforePost(0);
+    QSignalSpy finished(&chain, &UploadChain::finished);
+    QSignalSpy failed(&chain, &UploadChain::failed);
+    chain.start({u"user"_s, u"secret"_s}, r.path, {"t", "d", "g", "1"});
     QTRY_COMPARE_WITH_TIMEOUT(finished.size() + failed.size(), 1, 15000);
     QCOMPARE(failed.size(), 0);
     QCOMPARE(finished[0][0].toString(), u"http://"_s + text + u"/watch?v=vid42"_s);
-    const QByteArray cookie = session.loginCookie();
+    const QByteArray cookie = chain.loginCookie();
     QCOMPARE(r.site.received[FakeSite::UploadPage], uploadPageRequest(authority, cookie));
     QCOMPARE(r.site.received[FakeSite::MetadataForm], metadataRequest(authority, cookie));
 }
 
-QTEST_GUILESS_MAIN(TestUploadSession)
+QTEST_GUILESS_MAIN(TestUploadChain)
 #include "tst_uploadchain.moc"
