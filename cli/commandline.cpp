@@ -1,7 +1,7 @@
 #include "cli/commandline.h"
 
 #include "uplark_config.h"
-#include "engine/model/videoinfo.h"
+#include "engine/model/categories.h"
 
 #include <QCommandLineParser>
 

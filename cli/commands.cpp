@@ -6,12 +6,9 @@
 #include "engine/model/settings.h"
 #include "engine/model/spaces.h"
 #include "engine/model/videoinfo.h"
-#include "engine/protocol/textconversion.h"
 #include "engine/texts/messages.h"
-#include "engine/texts/numbers.h"
 #include "engine/texts/progress.h"
 #include "engine/upload/accountcheck.h"
-#include "engine/upload/uploadchain.h"
 #include "engine/upload/uploadjob.h"
 
 #include <QEventLoop>
@@ -26,10 +23,6 @@ using namespace Qt::StringLiterals;
 namespace uplark {
 
 namespace {
-
-// Files above 100 MB (in hundredths of a megabyte, after rounding) are
-// refused, as the window refuses them.
-constexpr qint64 MaximumHundredths = 100 * 100;
 
 int fail(int code, const QString &message)
 {
@@ -68,10 +61,11 @@ QString oneLine(const QString &message)
 int runUpload(const CommandLine &line, const CommandContext &context)
 {
     InterruptWatcher interrupt;
+    UploadJob job(*context.settings, context.http, *context.routes, context.addresses);
 
-    const Account account = storedAccount(*context.settings);
-    if (!account.isSet())
-        return fail(ExitCode::BadUsage, u"You must set your YouTube account first."_s);
+    job.loadAccount();
+    if (const std::optional<QString> refusal = job.checkAccount())
+        return fail(ExitCode::BadUsage, *refusal);
 
     const QFileInfo info(line.filePath);
     if (!info.exists())
@@ -83,100 +77,71 @@ int runUpload(const CommandLine &line, const CommandContext &context)
         if (!probe.open(QIODevice::ReadOnly))
             return fail(ExitCode::BadUsage, line.filePath + u": "_s + probe.errorString());
     }
-    const qint64 size = info.size();
-    if (megabytesHundredths(size) > MaximumHundredths)
-        return fail(ExitCode::BadUsage, u"This file is "_s + megabytesText(size)
-                                            + u" MB in size. YouTube allows maximum 100 MB."_s);
+    if (const std::optional<QString> refusal = job.checkFileSize(info.size()))
+        return fail(ExitCode::BadUsage, *refusal);
 
-    QString description = line.description;
+    VideoTexts texts{line.title, line.description, line.category, line.tags};
     if (!line.descriptionFile.isEmpty()) {
         QString error;
-        if (!readDescriptionFile(line.descriptionFile, &description, &error))
+        if (!readDescriptionFile(line.descriptionFile, &texts.description, &error))
             return fail(ExitCode::BadUsage, error);
     }
-    const QByteArray category = categoryNumber(line.category);
-    if (const std::optional<VideoInfoProblem> problem =
-            checkVideoInfo(line.title, description, !category.isEmpty(), line.tags))
+    if (const std::optional<VideoInfoProblem> problem = job.checkVideoTexts(texts))
         return fail(ExitCode::BadUsage, problem->message);
-    // The window's boxes take no more than this; neither does the command line.
-    const struct
-    {
-        const QString &text;
-        int limit;
-        const char16_t *name;
-    } limits[] = {{line.title, TitleLimit, u"title"},
-                  {description, DescriptionLimit, u"description"},
-                  {line.tags, TagsLimit, u"tags"}};
-    for (const auto &l : limits) {
-        if (l.text.size() > l.limit)
-            return fail(ExitCode::BadUsage,
-                        u"The %1 may have at most %2 characters."_s.arg(QString::fromUtf16(l.name))
-                            .arg(l.limit));
-    }
 
-    // The texts go through the conversion service as the dialog sends them.
     StatusLine status;
     status.show(uploadStepText(UploadStep::Connecting));
-    TextConversion conversion(*context.http, context.addresses.conversion.authority);
-    const std::optional<ConvertedTexts> converted = conversion.convert(
-        removeAngleBrackets(line.title), lineBreaksToCrLf(removeAngleBrackets(description)),
-        removeAngleBrackets(line.tags));
+    const std::optional<VideoInfo> video = job.convertTexts(texts);
     if (InterruptWatcher::wasInterrupted()) {
         status.finish();
         return fail(ExitCode::Interrupted, u"interrupted; nothing was uploaded"_s);
     }
-    if (!converted) {
+    if (!video) {
         status.finish();
-        return fail(ExitCode::SiteFailed, u"Connection error!"_s);
+        return fail(ExitCode::SiteFailed, uploadFailureMessage(UploadFailure::ConnectionError));
     }
-    const VideoInfo video{converted->title, converted->description, converted->tags, category};
 
-    UploadChain chain(*context.routes, context.addresses.site);
     QEventLoop loop;
     int code = ExitCode::SiteFailed;
     QString watchAddress;
     QString failure;
-    QObject::connect(&chain, &UploadChain::stepChanged, &loop,
+    QObject::connect(&job, &UploadJob::stepChanged, &loop,
                      [&](UploadStep step) { status.show(uploadStepText(step)); });
-    QObject::connect(&chain, &UploadChain::fileAnnounced, &loop,
+    QObject::connect(&job, &UploadJob::fileAnnounced, &loop,
                      [&](const QString &name, qint64 bytes) {
                          const QLocale locale;
                          status.show(uploadingLine(name, bytes, locale) + u"  "_s
                                      + startingKilobyteLine(bytes, locale));
                      });
-    QObject::connect(&chain, &UploadChain::progressed, &loop, [&](const UploadProgressView &view) {
+    QObject::connect(&job, &UploadJob::progressed, &loop, [&](const UploadProgressView &view) {
         status.show(view.kilobytes + u"  "_s + view.percent);
     });
-    QObject::connect(&chain, &UploadChain::finished, &loop, [&](const QString &address) {
+    QObject::connect(&job, &UploadJob::finished, &loop, [&](const QString &address) {
         watchAddress = address;
         code = ExitCode::Success;
         loop.exit();
     });
     QObject::connect(
-        &chain, &UploadChain::failed, &loop, [&](UploadFailure why, const QString &detail) {
+        &job, &UploadJob::failed, &loop, [&](UploadFailure why, const QString &detail) {
             failure = uploadFailureMessage(why, detail);
             code = why == UploadFailure::UnreadableFile ? ExitCode::BadUsage : ExitCode::SiteFailed;
-            // The window asks for the account again after a
-            // rejection; so does the command line.
-            if (why == UploadFailure::AccountRejected)
-                forgetStoredAccount(*context.settings);
-            chain.cancel();
+            job.cancel();
             loop.exit();
         });
     QObject::connect(&interrupt, &InterruptWatcher::interrupted, &loop, [&] {
         // As Cancel: every connection closed, so the site drops what it got.
-        chain.cancel();
+        job.cancel();
         code = ExitCode::Interrupted;
         failure = u"interrupted; the upload was cancelled"_s;
         loop.exit();
     });
-    chain.start(account, line.filePath, video);
+    job.start(line.filePath, *video);
     loop.exec();
     status.finish();
     if (code == ExitCode::Success) {
         // Once the address is known the video is on the site: the rest of
         // the answer is not waited for.
-        chain.cancel();
+        job.cancel();
         writeOut(watchAddress + u'\n');
         return code;
     }
@@ -228,7 +193,7 @@ int runAccountSet(const CommandLine &line, const CommandContext &context)
 int runAccountForget(const CommandContext &context)
 {
     forgetStoredAccount(*context.settings);
-    writeErr(u"We removed your YouTube account information on this computer.\n"_s);
+    writeErr(accountRemovedMessage() + u'\n');
     return ExitCode::Success;
 }
 

@@ -8,12 +8,12 @@
 #include "desktop/widgets/widgets.h"
 #include "desktop/windows/accountdialog.h"
 #include "desktop/windows/videoinfodialog.h"
-#include "engine/model/settings.h"
+#include "engine/model/account.h"
 #include "engine/protocol/uploadresult.h"
 #include "engine/texts/messages.h"
 #include "engine/texts/numbers.h"
 #include "engine/texts/progress.h"
-#include "engine/upload/uploadchain.h"
+#include "engine/upload/uploadjob.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -66,9 +66,6 @@ QFont boldFont(QFont font)
     return font;
 }
 
-// Files above 100 MB (in hundredths of a megabyte, after rounding) are refused.
-constexpr qint64 MaximumHundredths = 100 * 100;
-
 } // namespace
 
 QString MainWindow::fileFilter()
@@ -81,7 +78,8 @@ QString MainWindow::fileFilter()
 MainWindow::MainWindow(Platform &platform, QWidget *parent)
     : QMainWindow(parent)
     , m_platform(platform)
-    , m_chain(new UploadChain(platform.routes, platform.addresses.site, this))
+    , m_job(new UploadJob(*platform.settings, platform.http, platform.routes, platform.addresses,
+                          this))
     , m_connectingBanner(bannerPicture(uploadStepText(UploadStep::Connecting)))
     , m_loggingInBanner(bannerPicture(uploadStepText(UploadStep::LoggingIn)))
     , m_uploadingBanner(bannerPicture(uploadStepText(UploadStep::Uploading)))
@@ -91,13 +89,18 @@ MainWindow::MainWindow(Platform &platform, QWidget *parent)
     , m_myAccountFace(buttonFace(tr("My account"), Faces::Green))
 {
     setObjectName(u"mainWindow"_s);
-    m_chain->setObjectName(u"uploadChain"_s);
+    m_job->setObjectName(u"uploadJob"_s);
     buildWindow();
     connectHandlers();
     loadSettings();
 }
 
 MainWindow::~MainWindow() = default;
+
+Account MainWindow::account() const
+{
+    return m_job->account();
+}
 
 void MainWindow::buildWindow()
 {
@@ -345,11 +348,13 @@ void MainWindow::connectHandlers()
     connect(watchAddressEdit, &QLineEdit::textChanged, this, &MainWindow::restoreWatchAddress);
     watchAddressEdit->installEventFilter(this);
 
-    connect(m_chain, &UploadChain::stepChanged, this, &MainWindow::onStepChanged);
-    connect(m_chain, &UploadChain::fileAnnounced, this, &MainWindow::onFileAnnounced);
-    connect(m_chain, &UploadChain::progressed, this, &MainWindow::onProgress);
-    connect(m_chain, &UploadChain::finished, this, &MainWindow::onUploadFinished);
-    connect(m_chain, &UploadChain::failed, this, &MainWindow::onUploadFailed);
+    connect(m_job, &UploadJob::stepChanged, this, &MainWindow::onStepChanged);
+    connect(m_job, &UploadJob::fileAnnounced, this, &MainWindow::onFileAnnounced);
+    connect(m_job, &UploadJob::progressed, this, &MainWindow::onProgress);
+    connect(m_job, &UploadJob::finished, this, &MainWindow::onUploadFinished);
+    connect(m_job, &UploadJob::failed, this, &MainWindow::onUploadFailed);
+    // Browse asks for the account again.
+    connect(m_job, &UploadJob::accountForgotten, this, [this] { setDisplay(Display::NoFile); });
 }
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
@@ -383,8 +388,8 @@ void MainWindow::applyDisplay()
     mainPanel->setVisible(!intro);
     accountButton->setVisible(!intro);
     termsLink->setVisible(!intro);
-    forgetAccountLink->setVisible(!intro && m_accountStored);
-    accountButton->setPicture(m_accountStored ? m_myAccountFace : m_setAccountFace);
+    forgetAccountLink->setVisible(!intro && m_job->hasAccount());
+    accountButton->setPicture(m_job->hasAccount() ? m_myAccountFace : m_setAccountFace);
 
     browseButton->setVisible(d == Display::NoFile);
     fileEdit->setVisible(d == Display::FileChosen || d == Display::Uploading || d == Display::Sent
@@ -419,7 +424,7 @@ void MainWindow::keyPressEvent(QKeyEvent *event)
 
 void MainWindow::loadSettings()
 {
-    m_account = storedAccount(*m_platform.settings);
+    m_job->loadAccount();
     if (introSkipped(*m_platform.settings))
         showMainPanel();
     else
@@ -466,9 +471,7 @@ void MainWindow::dismissIntro()
 
 void MainWindow::showMainPanel()
 {
-    m_account = storedAccount(*m_platform.settings);
-    if (m_account.isSet())
-        m_accountStored = true;
+    m_job->loadAccount();
     setDisplay(Display::NoFile);
 }
 
@@ -480,13 +483,12 @@ void MainWindow::openAccountDialog()
     AccountDialog dialog(m_platform, this);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    m_accountStored = true;
+    m_job->setAccount(dialog.account());
     applyDisplay();
     m_platform.messages->show(tr("Your YouTube account information has been successfully set on "
                                  "this program. You can start uploading videos to your account "
                                  "now."),
                               MsgButtons::Ok, MsgIcon::Information);
-    m_account = dialog.account();
     show();
     raise();
     activateWindow();
@@ -502,18 +504,9 @@ void MainWindow::forgetAccount()
         MsgButtons::YesNo, MsgIcon::Question);
     if (answer != MsgAnswer::Yes)
         return;
-    m_accountStored = false;
+    m_job->forgetAccount();
     applyDisplay();
-    forgetStoredAccount(*m_platform.settings);
-    box.show(tr("We removed your YouTube account information on this computer."), MsgButtons::Ok,
-             MsgIcon::Information);
-}
-
-void MainWindow::clearStoredAccount()
-{
-    m_accountStored = false;
-    forgetStoredAccount(*m_platform.settings);
-    setDisplay(Display::NoFile);
+    box.show(accountRemovedMessage(), MsgButtons::Ok, MsgIcon::Information);
 }
 
 // ---- Ending the program ----
@@ -536,9 +529,8 @@ void MainWindow::endProgram()
 
 void MainWindow::browseFile()
 {
-    if (!m_accountStored) {
-        m_platform.messages->show(tr("You must set your YouTube account first."), MsgButtons::Ok,
-                                  MsgIcon::Critical);
+    if (const std::optional<QString> refusal = m_job->checkAccount()) {
+        m_platform.messages->show(*refusal, MsgButtons::Ok, MsgIcon::Critical);
         return;
     }
 
@@ -549,18 +541,12 @@ void MainWindow::browseFile()
     const QFileInfo info(path);
     if (!info.isFile())
         return; // no length to read
-    // The length is a 64-bit number, so files of 2 GiB and more are refused
-    // with their true size.
-    const qint64 size = info.size();
-    const QString megabytes = megabytesText(size);
-    if (megabytesHundredths(size) > MaximumHundredths) {
-        m_platform.messages->show(
-            tr("This file is %1 MB in size. YouTube allows maximum 100 MB.").arg(megabytes),
-            MsgButtons::Ok, MsgIcon::Critical);
+    if (const std::optional<QString> refusal = m_job->checkFileSize(info.size())) {
+        m_platform.messages->show(*refusal, MsgButtons::Ok, MsgIcon::Critical);
         return;
     }
 
-    m_fileText = tr("%1 (%2 MB)").arg(info.fileName(), megabytes);
+    m_fileText = tr("%1 (%2 MB)").arg(info.fileName(), megabytesText(info.size()));
     fileEdit->setText(m_fileText);
     m_filePath = path;
     previewPlayer().setMedia(path);
@@ -586,7 +572,7 @@ void MainWindow::openVideoInformation()
     const QFileInfo info(m_filePath);
     const QString name = info.isFile() ? info.fileName() : QString();
 
-    VideoInfoDialog dialog(m_platform, name, this);
+    VideoInfoDialog dialog(m_platform, *m_job, name, this);
     connect(&dialog, &VideoInfoDialog::conversionStarted, this, [this] {
         statusBanner->setPicture(m_connectingBanner);
         setDisplay(Display::Uploading);
@@ -607,18 +593,18 @@ void MainWindow::startUpload(const VideoInfo &info)
     progressBar->setValue(0);
     percentLabel->setText(QString());
     kilobyteLine->setText(QString());
-    m_chain->start(m_account, m_filePath, info);
+    m_job->start(m_filePath, info);
 }
 
 void MainWindow::cancelUpload()
 {
-    m_chain->cancel();
+    m_job->cancel();
     setDisplay(Display::FileChosen);
 }
 
 void MainWindow::uploadNew()
 {
-    m_chain->cancel();
+    m_job->cancel();
     setDisplay(Display::NoFile);
 }
 
@@ -677,14 +663,8 @@ void MainWindow::onUploadFailed(UploadFailure failure, const QString &detail)
     const QString message = uploadFailureMessage(failure, detail);
     switch (failure) {
     case UploadFailure::AccountRejected:
-        setDisplay(Display::FileChosen);
-        box.show(message, MsgButtons::Ok, MsgIcon::Critical);
-        // Browse asks for the account again.
-        clearStoredAccount();
-        return;
     case UploadFailure::TooManyLoginFailures:
-        // The site refuses any login for a while, the right one too: the
-        // stored account may well be right, and erasing it would lose it.
+        // A rejected account is forgotten once the message is closed.
         setDisplay(Display::FileChosen);
         box.show(message, MsgButtons::Ok, MsgIcon::Critical);
         return;

@@ -21,16 +21,16 @@ class ImageButton;
 class LinkButton;
 class MediaPreview;
 class PictureBox;
-class UploadChain;
+class UploadJob;
 struct Platform;
 struct UploadProgressView;
 enum class UploadFailure;
 enum class UploadStep;
 
 // The main window: the intro on first start, then the upload panel with the
-// chosen file, the progress of an upload and its result. The upload itself
-// runs in an UploadChain; the window decides what to show for each of its
-// reports.
+// chosen file, the progress of an upload and its result. The upload job
+// decides what is refused and runs the upload; the window collects the
+// input and decides what to show for each of the job's reports.
 class MainWindow : public QMainWindow // Form1
 {
     Q_OBJECT
@@ -50,12 +50,12 @@ public:
 
     Display display() const { return m_display; }
     // The account the uploads use, as loaded or last set in the account dialog.
-    Account account() const { return m_account; }
+    Account account() const;
     // The chosen file's full path; the watch address of the last upload.
     QString chosenFile() const { return m_filePath; }
     QString watchAddress() const { return m_watchAddress; }
-    // The upload engine, for tests that follow the chain.
-    UploadChain &chain() const { return *m_chain; }
+    // The upload engine, for tests that follow the upload.
+    UploadJob &job() const { return *m_job; }
 
     // The file dialog's filter.
     static QString fileFilter();
@@ -79,12 +79,11 @@ private:
     void focusHelpText();  // Timer2_Timer
     void stretchPreview(); // Timer1_Timer
     MediaPreview &previewPlayer();
-    void dismissIntro();       // Label3_Click
-    void showMainPanel();      // RefreshAccount
-    void openAccountDialog();  // Label10_Click
-    void forgetAccount();      // Label14_Click
-    void clearStoredAccount(); // ClearStoredAccount
-    void endProgram();         // exit_Click, Command1_Click, Form_Unload
+    void dismissIntro();      // Label3_Click
+    void showMainPanel();     // RefreshAccount
+    void openAccountDialog(); // Label10_Click
+    void forgetAccount();     // Label14_Click
+    void endProgram();        // exit_Click, Command1_Click, Form_Unload
 
     // File choice and the video information.
     void browseFile();           // Label4_Click
@@ -113,7 +112,7 @@ private:
     bool openInBrowser(QString address); // OpenBrowser
 
     Platform &m_platform;
-    UploadChain *m_chain;
+    UploadJob *m_job;
 
     // Banners and account button faces.
     Picture m_connectingBanner; // Picture15
@@ -165,12 +164,10 @@ private:
     QTimer *m_introFocusTimer; // Timer2: focus to the help text at start, once
 
     Display m_display = Display::Intro;
-    bool m_figuresShown = false;  // the upload's figures are shown while Uploading
-    bool m_accountStored = false; // Label14 visible
-    Account m_account;            // un, pw
-    QString m_filePath;           // fname
-    QString m_fileText;           // Label20: "name (size MB)"
-    QString m_watchAddress;       // Label18
+    bool m_figuresShown = false; // the upload's figures are shown while Uploading
+    QString m_filePath;          // fname
+    QString m_fileText;          // Label20: "name (size MB)"
+    QString m_watchAddress;      // Label18
     bool m_ending = false;
 };
 

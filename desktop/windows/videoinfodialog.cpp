@@ -4,8 +4,9 @@
 #include "desktop/seams/platform.h"
 #include "desktop/widgets/pictures.h"
 #include "desktop/widgets/widgets.h"
-#include "engine/net/blockinghttpclient.h"
+#include "engine/model/categories.h"
 #include "engine/protocol/textconversion.h"
+#include "engine/texts/messages.h"
 #include "engine/upload/uploadjob.h"
 
 #include <QComboBox>
@@ -96,9 +97,11 @@ QFont verdana()
 
 } // namespace
 
-VideoInfoDialog::VideoInfoDialog(Platform &platform, const QString &suggestedTitle, QWidget *parent)
+VideoInfoDialog::VideoInfoDialog(Platform &platform, UploadJob &job, const QString &suggestedTitle,
+                                 QWidget *parent)
     : QDialog(parent)
     , m_platform(platform)
+    , m_job(job)
 {
     setObjectName(u"videoInfoDialog"_s);
     buildWindow();
@@ -207,13 +210,17 @@ void VideoInfoDialog::keyPressEvent(QKeyEvent *event)
     QDialog::keyPressEvent(event);
 }
 
+VideoTexts VideoInfoDialog::texts() const
+{
+    // The description box reports line breaks as paragraph separators.
+    return {titleEdit->text(), descriptionEdit->document()->toRawText(),
+            categoryCombo->currentText(), tagsEdit->text()};
+}
+
 void VideoInfoDialog::confirm()
 {
     MessageBox &box = *m_platform.messages;
-    const std::optional<VideoInfoProblem> problem =
-        checkVideoInfo(titleEdit->text(), descriptionEdit->toPlainText(),
-                       categoryCombo->currentText() != pleaseSelect(), tagsEdit->text());
-    if (problem) {
+    if (const std::optional<VideoInfoProblem> problem = m_job.checkVideoTexts(texts())) {
         box.show(problem->message, MsgButtons::Ok, MsgIcon::Critical);
         switch (problem->field) {
         case VideoInfoField::Title:
@@ -240,48 +247,31 @@ void VideoInfoDialog::confirm()
     repaint();
     m_handedOver = true;
 
-    if (!convertTexts()) {
+    removeAngleBracketsFromBoxes();
+    const std::optional<VideoInfo> info = m_job.convertTexts(texts());
+    if (!info) {
         // Nothing the user typed is lost: the dialog stays open with the
         // texts as they now stand and OK can be pressed again.
         Q_EMIT conversionFailed();
         m_handedOver = false;
         setEnabled(true);
-        box.show(tr("Connection error!"), MsgButtons::Ok, MsgIcon::Critical);
+        box.show(uploadFailureMessage(UploadFailure::ConnectionError), MsgButtons::Ok,
+                 MsgIcon::Critical);
         return;
     }
-    m_info.category = categoryNumber(categoryCombo->currentText());
+    m_info = *info;
     accept();
 }
 
-bool VideoInfoDialog::convertTexts()
+void VideoInfoDialog::removeAngleBracketsFromBoxes()
 {
-    // "<" then ">" leave the boxes for good.
     for (QLineEdit *line : {titleEdit, tagsEdit}) {
-        if (line->text().contains(u'<'))
-            line->setText(QString(line->text()).remove(u'<'));
+        if (line->text().contains(u'<') || line->text().contains(u'>'))
+            line->setText(removeAngleBrackets(line->text()));
     }
-    if (descriptionEdit->toPlainText().contains(u'<'))
-        descriptionEdit->setPlainText(descriptionEdit->document()->toRawText().remove(u'<'));
-    for (QLineEdit *line : {titleEdit, tagsEdit}) {
-        if (line->text().contains(u'>'))
-            line->setText(QString(line->text()).remove(u'>'));
-    }
-    if (descriptionEdit->toPlainText().contains(u'>'))
-        descriptionEdit->setPlainText(descriptionEdit->document()->toRawText().remove(u'>'));
-
-    if (!m_platform.http)
-        return false;
-    // The box reports line breaks as paragraph separators; they travel as CR LF.
-    TextConversion conversion(*m_platform.http, m_platform.addresses.conversion.authority);
-    const std::optional<ConvertedTexts> converted = conversion.convert(
-        titleEdit->text(), lineBreaksToCrLf(descriptionEdit->document()->toRawText()),
-        tagsEdit->text());
-    if (!converted)
-        return false;
-    m_info.title = converted->title;
-    m_info.description = converted->description;
-    m_info.tags = converted->tags;
-    return true;
+    const QString description = descriptionEdit->document()->toRawText();
+    if (description.contains(u'<') || description.contains(u'>'))
+        descriptionEdit->setPlainText(removeAngleBrackets(description));
 }
 
 void VideoInfoDialog::leave()

@@ -15,12 +15,13 @@ namespace uplark {
 
 class ImageButton;
 class PictureBox;
+class UploadJob;
 struct Platform;
 
 // The video information dialog "Video Information": title, description,
 // category and tags of the video about to be uploaded. OK checks them and
-// has the texts converted; once that has worked the dialog closes accepted
-// and videoInfo() holds what the site is to be told. While the conversion
+// has the upload job convert the texts; once that has worked the dialog
+// closes accepted and videoInfo() holds what the site is to be told. While the conversion
 // runs (it blocks every event) the caller shows the upload as starting:
 // conversionStarted() says so, and conversionFailed() that the dialog stays
 // open with a connection error instead.
@@ -31,7 +32,8 @@ class VideoInfoDialog : public QDialog // Form3
 {
     Q_OBJECT
 public:
-    VideoInfoDialog(Platform &platform, const QString &suggestedTitle, QWidget *parent = nullptr);
+    VideoInfoDialog(Platform &platform, UploadJob &job, const QString &suggestedTitle,
+                    QWidget *parent = nullptr);
     ~VideoInfoDialog() override;
 
     VideoInfo videoInfo() const { return m_info; }
@@ -51,11 +53,12 @@ private:
     void fillCategories(); // Form_Load
     void confirm();        // Label3_Click
     void leave();          // Label2_Click, Command1_Click
-    // Removes "<" and ">" from the boxes and has the texts converted into
-    // m_info; false when no usable answer arrived.
-    bool convertTexts();
+    VideoTexts texts() const;
+    // Removes "<" and ">" from the boxes for good.
+    void removeAngleBracketsFromBoxes();
 
     Platform &m_platform;
+    UploadJob &m_job;
 
     QWidget *headerBand;             // Picture4
     PictureBox *logo;                // Picture5

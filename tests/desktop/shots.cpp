@@ -57,11 +57,11 @@ int main(int argc, char *argv[])
         saveShot(d, folder, u"account"_s);
     }
     {
-        VideoInfoDialog d(t.platform, u"clip"_s, &w);
+        VideoInfoDialog d(t.platform, w.job(), u"clip"_s, &w);
         d.show();
         saveShot(d, folder, u"videoinfo"_s);
     }
-    UploadChain &s = w.chain();
+    UploadChain &s = w.job().chain();
     Q_EMIT s.stepChanged(UploadStep::LoggingIn);
     Q_EMIT s.fileAnnounced(u"clip.wmv"_s, 3000000);
     Q_EMIT s.stepChanged(UploadStep::Uploading);

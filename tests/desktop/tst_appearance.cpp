@@ -26,11 +26,11 @@ struct Windows
     {
         storeSettings(later, u"1"_s, u"user"_s, u"secret"_s);
         auto *result = new MainWindow(later.platform);
-        Q_EMIT result->chain().finished(ResultAddress);
+        Q_EMIT result->job().chain().finished(ResultAddress);
         byName = {{u"intro"_s, new MainWindow(first.platform)},
                   {u"result"_s, result},
                   {u"account"_s, new AccountDialog(later.platform)},
-                  {u"videoinfo"_s, new VideoInfoDialog(later.platform, u"clip"_s)}};
+                  {u"videoinfo"_s, new VideoInfoDialog(later.platform, result->job(), u"clip"_s)}};
         for (QWidget *w : std::as_const(byName))
             w->show();
     }

@@ -141,7 +141,8 @@ void TestKeyboard::tabOrder()
 void TestKeyboard::dialogs()
 {
     TestPlatform t;
-    VideoInfoDialog v(t.platform, u"clip"_s);
+    UploadJob job(t.settings, nullptr, t.platform.routes, t.platform.addresses);
+    VideoInfoDialog v(t.platform, job, u"clip"_s);
     activate(v);
     QCOMPARE(tabRound(v).join(u' '),
              u"titleEdit descriptionEdit categoryCombo tagsEdit okButton cancelButton"_s);

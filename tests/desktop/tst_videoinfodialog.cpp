@@ -1,11 +1,9 @@
 // The video information dialog: its checks, its limits, its ways out, and
-// the conversion of its texts by the stand-in site's service.
+// what it hands to the upload job's conversion and takes back.
 #include "desktop/windows/videoinfodialog.h"
 
 #include "doubles.h"
-#include "engine/net/curlhttpclient.h"
-#include "siteprocess.h"
-#include "uplark_config.h"
+#include "engine/upload/uploadjob.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -13,10 +11,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QSignalSpy>
-#include <QTcpServer>
 #include <QTest>
-
-#include <curl/curl.h>
 
 using namespace Qt::StringLiterals;
 using namespace uplark;
@@ -24,19 +19,15 @@ using namespace uplark::test;
 
 namespace {
 
-// A platform whose conversion host leads to the stand-in site, unless told
-// otherwise.
+// A platform and an upload job whose conversion service answers with
+// `reply`, unless told otherwise.
 struct Fixture
 {
-    explicit Fixture(const SiteProcess &site, quint16 conversionPort = 0)
-    {
-        t.platform.routes.add(QString::fromLatin1(ConversionHost), SitePort, u"127.0.0.1"_s,
-                              conversionPort ? conversionPort : site.sitePort());
-        t.platform.http = &curl;
-    }
+    Fixture() { http.reply = {true, 200, "<TITLE>T</TITLE><DSCR>D</DSCR><TAGS>G</TAGS>", {}}; }
 
     TestPlatform t;
-    CurlHttpClient curl{t.platform.routes};
+    ScriptedHttp http;
+    UploadJob job{t.settings, &http, t.platform.routes, t.platform.addresses};
 };
 
 // The boxes as "title|description|tags|category"; fill() takes the same form.
@@ -63,12 +54,6 @@ class TestVideoInfoDialog : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void initTestCase()
-    {
-        curl_global_init(CURL_GLOBAL_DEFAULT);
-        QVERIFY2(m_site.start(), qPrintable(m_site.errorString()));
-    }
-    void cleanupTestCase() { curl_global_cleanup(); }
     void refused_data();
     void refused();
     void limits_data();
@@ -76,61 +61,47 @@ private Q_SLOTS:
     void leaving_data();
     void leaving();
     void ok();
-
-private:
-    SiteProcess m_site;
 };
 
 void TestVideoInfoDialog::refused_data()
 {
     QTest::addColumn<QString>("boxes");
-    QTest::addColumn<int>("service"); // conversion host: 0 the site, 1 nowhere
-    QTest::addColumn<QString>("message");
-    QTest::addColumn<QString>("focus"); // where a check puts it
-    QTest::newRow("title of spaces")
-        << u"   |D|G|Comedy"_s << 0 << u"Please enter a TITLE for your video."_s << u"titleEdit"_s;
-    QTest::newRow("description of spaces")
-        << u"T|  ||"_s << 0 << u"Please enter a meaningful description for your video."_s
-        << u"descriptionEdit"_s;
-    QTest::newRow("no category") << u"T|D||"_s << 0 << u"Please select a category for your video."_s
-                                 << u"categoryCombo"_s;
-    QTest::newRow("tags of spaces")
-        << u"T|D|  |Comedy"_s << 0
-        << u"Please enter some TAGS in order for your video to be found easily.\r\n\r\n"
-           "Seperate your tags by spaces."_s
-        << u"tagsEdit"_s;
-    QTest::newRow("conversion service unreachable")
-        << u"<b>T</b>|D|G|Film & Animation"_s << 1 << u"Connection error!"_s << QString();
+    QTest::addColumn<QString>("focus"); // where a check puts it; empty: the conversion fails
+    QTest::newRow("title of spaces") << u"   |D|G|Comedy"_s << u"titleEdit"_s;
+    QTest::newRow("description of spaces") << u"T|  ||"_s << u"descriptionEdit"_s;
+    QTest::newRow("no category") << u"T|D||"_s << u"categoryCombo"_s;
+    QTest::newRow("tags of spaces") << u"T|D|  |Comedy"_s << u"tagsEdit"_s;
+    QTest::newRow("conversion fails") << u"<b>T</b>|D|G|Film & Animation"_s << QString();
 }
 
 void TestVideoInfoDialog::refused()
 {
     QFETCH(QString, boxes);
-    QFETCH(int, service);
-    QFETCH(QString, message);
     QFETCH(QString, focus);
-    QTcpServer probe; // its port is closed again before the request
-    QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
-    Fixture f(m_site, service == 1 ? probe.serverPort() : 0);
-    probe.close();
-    VideoInfoDialog d(f.t.platform, u"clip"_s);
+    Fixture f;
+    f.http.reply = {}; // no answer
+    VideoInfoDialog d(f.t.platform, f.job, u"clip"_s);
     QSignalSpy started(&d, &VideoInfoDialog::conversionStarted);
     QSignalSpy failed(&d, &VideoInfoDialog::conversionFailed);
     d.show();
     fill(d, boxes);
     child<QWidget>(d, "okButton")->setFocus();
     QTest::keyClick(child<QWidget>(d, "okButton"), Qt::Key_Space); // OK
-    QCOMPARE(f.t.messages.texts(), QStringList{message});
+    // The job's refusal, or a connection error, in a critical message.
+    QCOMPARE(f.t.messages.shown.size(), 1);
     QCOMPARE(f.t.messages.shown.first().icon, MsgIcon::Critical);
     // The dialog stays, editable, with nothing to hand over.
     QVERIFY(d.isVisible() && d.isEnabled() && d.videoInfo().category.isEmpty());
     // Only a conversion tells the caller that the upload starts, and that it failed.
     QCOMPARE(started.size(), focus.isEmpty() ? 1 : 0);
     QCOMPARE(failed.size(), started.size());
-    if (!focus.isEmpty())
+    QCOMPARE(f.http.requests.size(), started.size());
+    if (!focus.isEmpty()) {
         QCOMPARE(d.focusWidget()->objectName(), focus);
-    else // after a failed conversion, with the texts as they now stand
+    } else { // after a failed conversion, with the texts as they now stand
+        QCOMPARE(f.t.messages.texts(), QStringList{u"Connection error!"_s});
         QCOMPARE(shown(d), u"bT/b|D|G|Film & Animation"_s);
+    }
 }
 
 void TestVideoInfoDialog::limits_data()
@@ -152,8 +123,8 @@ void TestVideoInfoDialog::limits()
     QFETCH(int, back);
     QFETCH(QString, pasted);
     QFETCH(int, kept);
-    Fixture f(m_site);
-    VideoInfoDialog d(f.t.platform, QString());
+    Fixture f;
+    VideoInfoDialog d(f.t.platform, f.job, QString());
     QWidget *w = d.findChild<QWidget *>(box);
     const QString start(before, u'a');
     for (const QString &text : {start, pasted}) {
@@ -177,8 +148,8 @@ void TestVideoInfoDialog::leaving_data()
 void TestVideoInfoDialog::leaving()
 {
     QFETCH(bool, escape);
-    Fixture f(m_site);
-    VideoInfoDialog d(f.t.platform, u"Holiday clip.mpg"_s);
+    Fixture f;
+    VideoInfoDialog d(f.t.platform, f.job, u"Holiday clip.mpg"_s);
     QSignalSpy started(&d, &VideoInfoDialog::conversionStarted);
     d.show();
     // It opens with the suggested title, selected, and nothing chosen.
@@ -196,20 +167,21 @@ void TestVideoInfoDialog::leaving()
 
 void TestVideoInfoDialog::ok()
 {
-    Fixture f(m_site);
-    VideoInfoDialog d(f.t.platform, QString());
+    // The boxes go to the job as they stand, the description's line breaks
+    // as the box reports them; the job's information comes back.
+    Fixture f;
+    VideoInfoDialog d(f.t.platform, f.job, QString());
     QSignalSpy started(&d, &VideoInfoDialog::conversionStarted);
     d.show();
-    fill(d, u"50% off & more|caf\u00e9 \u65e5\u672c \U0001F3AC\n"
-            "2 < 3 + 1 [_ULK-AMP_] %41%62c %zz %4|<a> caf\u00e9|Autos & Vehicles"_s);
+    fill(d, u"<b>T</b>|one\ntwo|a <b>|Comedy"_s);
     clickButton(d, "okButton");
-
+    QCOMPARE(f.http.requests.size(), 1);
+    QVERIFY(
+        f.http.requests[0].endsWith(" title=bT/b&dscr=one[_ULK-CRLF_]two&tags=a[_ULK-SPACE_]b"));
+    QCOMPARE(shown(d), u"bT/b|one\ntwo|a b|Comedy"_s);
     const VideoInfo info = d.videoInfo();
-    QCOMPARE(info.title, QByteArray("50% off & more"));
-    QCOMPARE(info.description, QByteArray("caf\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x8E\xAC"
-                                          "\r\n2  3 + 1 & %41%62c %zz %4"));
-    QCOMPARE(info.tags, QByteArray("a caf\xC3\xA9"));
-    QCOMPARE(info.category, QByteArray("2")); // the first category
+    QCOMPARE(info.title + '|' + info.description + '|' + info.tags + '|' + info.category,
+             QByteArray("T|D|G|23"));
     QVERIFY(d.isHidden());
     QCOMPARE(d.result(), int(QDialog::Accepted));
     QCOMPARE(started.size(), 1);

@@ -8,6 +8,7 @@
 #include "fakesite.h"
 #include "desktop/windows/videoinfodialog.h"
 #include "engine/upload/uploadchain.h"
+#include "engine/upload/uploadjob.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -96,8 +97,8 @@ struct Rig
         upload();
         if (display == u"uploading")
             return;
-        Q_EMIT w->chain().stepChanged(UploadStep::PreparingAddress);
-        Q_EMIT w->chain().finished(ResultAddress);
+        Q_EMIT w->job().chain().stepChanged(UploadStep::PreparingAddress);
+        Q_EMIT w->job().chain().finished(ResultAddress);
     }
 
     void chooseFile()

@@ -1,9 +1,10 @@
 // The requests of the upload chain byte for byte, the scanners of its
-// answers, the split of the upload address, the progress figures and the
-// number formats.
+// answers and of the conversion service's, the split of the upload address,
+// the progress figures and the number formats.
 #include "engine/protocol/filepost.h"
 #include "engine/protocol/login.h"
 #include "engine/protocol/markers.h"
+#include "engine/protocol/textconversion.h"
 #include "engine/protocol/metadataform.h"
 #include "engine/protocol/uploadpage.h"
 #include "engine/protocol/uploadresult.h"
@@ -65,6 +66,8 @@ private Q_SLOTS:
     void requests();
     void scanners_data();
     void scanners();
+    void conversionAnswer_data();
+    void conversionAnswer();
     void progress_data();
     void progress();
     void numbers_data();
@@ -200,6 +203,37 @@ void TestUploadExchanges::scanners()
     QCOMPARE(value.has_value(), !found.isNull());
     if (value)
         QCOMPARE(*value, found);
+}
+
+void TestUploadExchanges::conversionAnswer_data()
+{
+    QTest::addColumn<QByteArray>("section"); // an answer section
+    QTest::addColumn<QByteArray>("result");  // the bytes that section yields
+    QTest::newRow("tokens") << QByteArray("50[_ULK-PERCENT_][_ULK-SPACE_][_ULK-AMP_][_ULK-CRLF_]x")
+                            << QByteArray("50% &\r\nx");
+    QTest::newRow("escapes, hex digits in either case")
+        << QByteArray("%41%62c%e9%E9") << QByteArray("Abc\xE9\xE9");
+    QTest::newRow("%zz and %4 at the end stay") << QByteArray("%zzx%4") << QByteArray("%zzx%4");
+    QTest::newRow("plain spaces and breaks")
+        << QByteArray("a b\r\nc\nd") << QByteArray("a b\r\nc\nd");
+}
+
+void TestUploadExchanges::conversionAnswer()
+{
+    QFETCH(QByteArray, section);
+    QFETCH(QByteArray, result);
+    // The sections in another order than asked, among other text.
+    const QByteArray answer = "<html><TAGS>" + section + "</TAGS>\r\n<TITLE>" + section
+                              + "</TITLE><DSCR>" + section + "</DSCR></html>";
+    QVERIFY(hasConversionSections(answer));
+    const ConvertedTexts t = readConversionAnswer(answer);
+    QCOMPARE(t.title, result);
+    QCOMPARE(t.description, result);
+    QCOMPARE(t.tags, result);
+    // Without "</TAGS>" the tags run to the end of the answer.
+    QCOMPARE(readConversionAnswer("<TITLE></TITLE><DSCR></DSCR><TAGS>" + section).tags, result);
+    // A page without the sections, such as a server's "not found", is no answer.
+    QVERIFY(!hasConversionSections("<html>" + section + "</html>"));
 }
 
 void TestUploadExchanges::progress_data()
