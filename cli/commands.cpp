@@ -4,7 +4,6 @@
 #include "cli/terminal.h"
 #include "engine/model/account.h"
 #include "engine/model/settings.h"
-#include "engine/model/spaces.h"
 #include "engine/model/videoinfo.h"
 #include "engine/texts/messages.h"
 #include "engine/texts/progress.h"
@@ -151,22 +150,24 @@ int runUpload(const CommandLine &line, const CommandContext &context)
 int runAccountSet(const CommandLine &line, const CommandContext &context)
 {
     InterruptWatcher interrupt;
-    if (onlySpaces(line.user))
-        return fail(ExitCode::BadUsage, u"Please enter your username."_s);
+    if (const std::optional<QString> refusal = AccountCheck::checkUserName(line.user))
+        return fail(ExitCode::BadUsage, *refusal);
     bool interrupted = false;
     const std::optional<QString> password =
         readPassword(u"Password for "_s + line.user + u": "_s, &interrupted);
     if (interrupted)
         return fail(ExitCode::Interrupted, u"interrupted; nothing was stored"_s);
-    if (!password || onlySpaces(*password))
-        return fail(ExitCode::BadUsage, u"Please enter your password."_s);
+    // No line at all is as good as an empty one.
+    if (const std::optional<QString> refusal =
+            AccountCheck::checkPassword(password.value_or(QString())))
+        return fail(ExitCode::BadUsage, *refusal);
 
-    AccountCheck check(*context.routes, context.addresses.site);
+    AccountCheck check(*context.settings, *context.routes, context.addresses.site);
     QEventLoop loop;
-    AccountCheckResult result = AccountCheckResult::ConnectionError;
+    LoginOutcome outcome = LoginOutcome::NoDecision;
     bool stopped = false;
-    QObject::connect(&check, &AccountCheck::finished, &loop, [&](AccountCheckResult r) {
-        result = r;
+    QObject::connect(&check, &AccountCheck::finished, &loop, [&](LoginOutcome decided) {
+        outcome = decided;
         loop.exit();
     });
     QObject::connect(&interrupt, &InterruptWatcher::interrupted, &loop, [&] {
@@ -174,15 +175,13 @@ int runAccountSet(const CommandLine &line, const CommandContext &context)
         stopped = true;
         loop.exit();
     });
-    // The site is asked without the spaces around the name and password;
-    // the account is stored as typed.
-    check.start(trimSpaces(line.user), trimSpaces(*password));
+    check.start({line.user, *password});
     loop.exec();
     if (stopped)
         return fail(ExitCode::Interrupted, u"interrupted; nothing was stored"_s);
-    if (result != AccountCheckResult::Accepted)
-        return fail(ExitCode::SiteFailed, accountCheckMessage(result));
-    if (!storeAccount(*context.settings, {line.user, *password}))
+    if (outcome != LoginOutcome::LoggedIn)
+        return fail(ExitCode::SiteFailed, loginOutcomeMessage(outcome));
+    if (!check.isStored())
         return fail(ExitCode::SiteFailed,
                     u"could not write "_s
                         + context.settings->filePath(QString::fromUtf16(SettingsApp)));

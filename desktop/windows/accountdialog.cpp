@@ -5,7 +5,7 @@
 #include "desktop/widgets/typinglimit.h"
 #include "desktop/widgets/widgets.h"
 #include "engine/model/settings.h"
-#include "engine/model/spaces.h"
+#include "engine/texts/messages.h"
 #include "engine/upload/accountcheck.h"
 
 #include <QEvent>
@@ -125,7 +125,8 @@ void AccountDialog::buildWindow()
     m_focusTimer->setInterval(1);
     m_focusTimer->setSingleShot(true);
 
-    m_check = new AccountCheck(m_platform.routes, m_platform.addresses.site, this);
+    m_check =
+        new AccountCheck(*m_platform.settings, m_platform.routes, m_platform.addresses.site, this);
     m_check->setObjectName(u"accountCheck"_s);
 
     connect(m_focusTimer, &QTimer::timeout, this, &AccountDialog::focusUserName);
@@ -215,13 +216,13 @@ void AccountDialog::setFieldColour(QLineEdit *field, const QColor &colour)
 void AccountDialog::checkAndSaveAccount()
 {
     MessageBox &box = *m_platform.messages;
-    if (onlySpaces(userNameEdit->text())) {
-        box.show(tr("Please enter your username."), MsgButtons::Ok, MsgIcon::Critical);
+    if (const std::optional<QString> refusal = AccountCheck::checkUserName(userNameEdit->text())) {
+        box.show(*refusal, MsgButtons::Ok, MsgIcon::Critical);
         selectAndFocus(userNameEdit);
         return;
     }
-    if (onlySpaces(passwordEdit->text())) {
-        box.show(tr("Please enter your password."), MsgButtons::Ok, MsgIcon::Critical);
+    if (const std::optional<QString> refusal = AccountCheck::checkPassword(passwordEdit->text())) {
+        box.show(*refusal, MsgButtons::Ok, MsgIcon::Critical);
         selectAndFocus(passwordEdit);
         return;
     }
@@ -230,17 +231,16 @@ void AccountDialog::checkAndSaveAccount()
     // The fields lie under the busy panel; they keep what was checked.
     userNameEdit->setReadOnly(true);
     passwordEdit->setReadOnly(true);
-    // The site is asked without the spaces around the name and password.
-    m_check->start(trimSpaces(userNameEdit->text()), trimSpaces(passwordEdit->text()));
+    m_check->start({userNameEdit->text(), passwordEdit->text()});
     busyPanel->move(busyPanel->x(), 121);
 }
 
-void AccountDialog::onCheckFinished(AccountCheckResult result)
+void AccountDialog::onCheckFinished(LoginOutcome outcome)
 {
-    if (result == AccountCheckResult::Accepted)
+    if (outcome == LoginOutcome::LoggedIn)
         acceptAccount();
     else
-        rejectAccount(accountCheckMessage(result));
+        rejectAccount(loginOutcomeMessage(outcome));
 }
 
 // A rejection or a connection error: the dialog returns to input with what
@@ -255,12 +255,11 @@ void AccountDialog::rejectAccount(const QString &message)
     selectAndFocus(userNameEdit);
 }
 
-// The site accepted the account: it is stored as typed, and the dialog
-// closes with it.
+// The site accepted the account, and the check has stored it as typed: the
+// dialog closes with it.
 void AccountDialog::acceptAccount()
 {
     m_accepted = {userNameEdit->text(), passwordEdit->text()};
-    storeAccount(*m_platform.settings, m_accepted);
     accept();
 }
 

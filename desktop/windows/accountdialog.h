@@ -18,7 +18,7 @@ class ImageButton;
 class PictureBox;
 class TypingLimit;
 struct Platform;
-enum class AccountCheckResult;
+enum class LoginOutcome;
 
 // The account dialog "My You Tube Account": the user types the site account,
 // the site checks it over the dialog's own connection, and only an accepted
@@ -46,12 +46,12 @@ protected:
 
 private:
     void buildWindow();
-    void loadStoredAccount();                        // Form_Load
-    void focusUserName();                            // Timer1_Timer
-    void checkAndSaveAccount();                      // Label7_Click
-    void onCheckFinished(AccountCheckResult result); // Winsock1_DataArrival, Winsock1_Error
-    void onFieldFocused(QLineEdit *field);           // Text1_GotFocus, Text2_GotFocus
-    void onFieldLeft(QLineEdit *field);              // Text1_LostFocus, Text2_LostFocus
+    void loadStoredAccount();                   // Form_Load
+    void focusUserName();                       // Timer1_Timer
+    void checkAndSaveAccount();                 // Label7_Click
+    void onCheckFinished(LoginOutcome outcome); // Winsock1_DataArrival, Winsock1_Error
+    void onFieldFocused(QLineEdit *field);      // Text1_GotFocus, Text2_GotFocus
+    void onFieldLeft(QLineEdit *field);         // Text1_LostFocus, Text2_LostFocus
     // True when the key is taken: Enter moves to the other field.
     bool onFieldKey(QLineEdit *field, int key); // Text1_KeyPress, Text2_KeyPress
     void rejectAccount(const QString &message);

@@ -1,7 +1,7 @@
 #include "engine/upload/accountcheck.h"
 
-#include "engine/net/connection.h"
-#include "engine/protocol/login.h"
+#include "engine/model/spaces.h"
+#include "engine/upload/loginexchange.h"
 
 #include <QCoreApplication>
 
@@ -9,95 +9,56 @@ using namespace Qt::StringLiterals;
 
 namespace uplark {
 
-QString accountCheckMessage(AccountCheckResult result)
-{
-    switch (result) {
-    case AccountCheckResult::Accepted:
-        return {};
-    case AccountCheckResult::TooManyFailures:
-        return QCoreApplication::translate(
-            "uplark::AccountCheck",
-            "You had too many login failures. Please wait before trying to login again.");
-    case AccountCheckResult::CheckYour:
-        return QCoreApplication::translate("uplark::AccountCheck",
-                                           "Please check your username or password.");
-    case AccountCheckResult::Incorrect:
-        return QCoreApplication::translate("uplark::AccountCheck",
-                                           "Sorry, your login was incorrect.");
-    case AccountCheckResult::ConnectionError:
-        return QCoreApplication::translate("uplark::AccountCheck", "Connection error!");
-    }
-    return {};
-}
-
-AccountCheck::AccountCheck(const RouteTable &routes, QObject *parent)
-    : AccountCheck(routes, defaultSiteAddress(), parent)
-{
-}
-
-AccountCheck::AccountCheck(const RouteTable &routes, const SiteAddress &site, QObject *parent)
+AccountCheck::AccountCheck(SettingsStore &settings, const RouteTable &routes,
+                           const SiteAddress &site, QObject *parent)
     : QObject(parent)
-    , m_connection(new TcpConnection(routes, this))
-    , m_site(site)
+    , m_settings(settings)
+    , m_login(new LoginExchange(routes, site, this))
 {
-    m_connection->setObjectName(u"loginConnection"_s);
-    connect(m_connection, &TcpConnection::connected, this, &AccountCheck::onConnected);
-    connect(m_connection, &TcpConnection::dataArrived, this, &AccountCheck::onLoginAnswer);
-    connect(m_connection, &TcpConnection::failed, this,
-            [this] { finish(AccountCheckResult::ConnectionError); });
-    // A close before the answer has decided can never decide.
-    connect(m_connection, &TcpConnection::closedByPeer, this, [this] {
-        if (m_running)
-            finish(AccountCheckResult::ConnectionError);
-    });
+    connect(m_login, &LoginExchange::decided, this,
+            [this](LoginOutcome outcome) { finish(outcome); });
+    connect(m_login, &LoginExchange::failed, this, [this] { finish(LoginOutcome::NoDecision); });
 }
 
 AccountCheck::~AccountCheck() = default;
 
-void AccountCheck::start(const QString &user, const QString &password)
+std::optional<QString> AccountCheck::checkUserName(const QString &user)
 {
-    m_user = user;
-    m_password = password;
-    m_running = true;
-    m_connection->connectTo(m_site.host, m_site.port);
+    if (!onlySpaces(user))
+        return std::nullopt;
+    return QCoreApplication::translate("uplark::AccountCheck", "Please enter your username.");
+}
+
+std::optional<QString> AccountCheck::checkPassword(const QString &password)
+{
+    if (!onlySpaces(password))
+        return std::nullopt;
+    return QCoreApplication::translate("uplark::AccountCheck", "Please enter your password.");
+}
+
+void AccountCheck::start(const Account &typed)
+{
+    m_typed = typed;
+    m_stored = false;
+    m_login->start({trimSpaces(typed.user), trimSpaces(typed.password)});
 }
 
 void AccountCheck::abort()
 {
-    m_running = false;
-    m_connection->close();
+    m_login->close();
 }
 
-void AccountCheck::onConnected()
+bool AccountCheck::isRunning() const
 {
-    m_connection->send(loginRequest(m_site.authority, m_user, m_password));
+    return m_login->isDeciding();
 }
 
-void AccountCheck::onLoginAnswer()
+void AccountCheck::finish(LoginOutcome outcome)
 {
-    switch (scanLoginAnswer(m_connection->takeReceived())) {
-    case LoginOutcome::NoDecision:
-        return;
-    case LoginOutcome::TooManyFailures:
-        finish(AccountCheckResult::TooManyFailures);
-        return;
-    case LoginOutcome::CheckYour:
-        finish(AccountCheckResult::CheckYour);
-        return;
-    case LoginOutcome::Incorrect:
-        finish(AccountCheckResult::Incorrect);
-        return;
-    case LoginOutcome::LoggedIn:
-        finish(AccountCheckResult::Accepted);
-        return;
-    }
-}
-
-void AccountCheck::finish(AccountCheckResult result)
-{
-    m_running = false;
-    m_connection->close();
-    Q_EMIT finished(result);
+    m_login->close();
+    if (outcome == LoginOutcome::LoggedIn)
+        m_stored = storeAccount(m_settings, m_typed);
+    Q_EMIT finished(outcome);
 }
 
 } // namespace uplark

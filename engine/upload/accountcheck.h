@@ -1,61 +1,56 @@
 #pragma once
 
+#include "engine/model/account.h"
 #include "engine/net/siteaddress.h"
+#include "engine/protocol/login.h"
 
 #include <QObject>
 #include <QString>
 
+#include <optional>
+
 namespace uplark {
 
+class LoginExchange;
 class RouteTable;
-class TcpConnection;
+class SettingsStore;
 
-// What the site said of an account.
-enum class AccountCheckResult {
-    Accepted,
-    TooManyFailures, // "You had too many"
-    CheckYour,       // "Please check your"
-    Incorrect,       // "Sorry, your login was incorrect."
-    ConnectionError,
-};
-
-// The message that tells the user about a rejection or a connection error;
-// empty for an accepted account.
-QString accountCheckMessage(AccountCheckResult result);
-
-// Checks an account against the site with one login exchange on a
-// connection of its own: the login request goes out once the connection is
-// up, and every piece of the answer is scanned until one decides. The
-// connection is closed before `finished` is emitted.
+// Checks a typed account against the site with one login exchange on a
+// connection of its own, and stores it when the site lets it in: the site
+// is asked without the spaces around the name and password, and the account
+// is stored as typed. The connection is closed before `finished` is emitted.
 class AccountCheck : public QObject
 {
     Q_OBJECT
 public:
-    // Checks against the build's site address.
-    explicit AccountCheck(const RouteTable &routes, QObject *parent = nullptr);
-    // Checks against the site at `site`.
-    AccountCheck(const RouteTable &routes, const SiteAddress &site, QObject *parent = nullptr);
+    AccountCheck(SettingsStore &settings, const RouteTable &routes, const SiteAddress &site,
+                 QObject *parent = nullptr);
     ~AccountCheck() override;
 
-    // Connects to the site and sends the login for these exact texts.
-    void start(const QString &user, const QString &password);
+    // Why a typed name or password is not even sent: nothing but spaces.
+    static std::optional<QString> checkUserName(const QString &user);
+    static std::optional<QString> checkPassword(const QString &password);
+
+    // Connects to the site and sends the login.
+    void start(const Account &typed);
     // Ends a check under way; nothing is reported.
     void abort();
-    bool isRunning() const { return m_running; }
+    bool isRunning() const;
+    // After a LoggedIn outcome: false when the settings file could not be written.
+    bool isStored() const { return m_stored; }
 
 Q_SIGNALS:
-    void finished(uplark::AccountCheckResult result);
+    // The site's answer; NoDecision when the connection failed or was closed
+    // before the answer decided.
+    void finished(uplark::LoginOutcome outcome);
 
 private:
-    void onConnected();   // Winsock1_Connect
-    void onLoginAnswer(); // Winsock1_DataArrival
-    void finish(AccountCheckResult result);
+    void finish(LoginOutcome outcome);
 
-    TcpConnection *m_connection; // Winsock1
-    SiteAddress m_site;
-    QString m_user;
-    QString m_password;
-    bool m_running = false;
+    SettingsStore &m_settings;
+    LoginExchange *m_login;
+    Account m_typed;
+    bool m_stored = false;
 };
 
 } // namespace uplark

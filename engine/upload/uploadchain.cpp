@@ -2,11 +2,11 @@
 
 #include "engine/net/connection.h"
 #include "engine/protocol/filepost.h"
-#include "engine/protocol/login.h"
 #include "engine/protocol/metadataform.h"
 #include "engine/protocol/uploadpage.h"
 #include "engine/protocol/uploadresult.h"
 #include "engine/protocol/uploadtarget.h"
+#include "engine/upload/loginexchange.h"
 
 #include <QFileInfo>
 #include <QLocale>
@@ -25,14 +25,13 @@ UploadChain::UploadChain(const RouteTable &routes, QObject *parent)
 
 UploadChain::UploadChain(const RouteTable &routes, const SiteAddress &site, QObject *parent)
     : QObject(parent)
-    , m_login(new TcpConnection(routes, this))
+    , m_login(new LoginExchange(routes, site, this))
     , m_upload(new TcpConnection(routes, this))
     , m_page(new TcpConnection(routes, this))
     , m_form(new TcpConnection(routes, this))
     , m_pause(new QTimer(this))
     , m_site(site)
 {
-    m_login->setObjectName(u"loginConnection"_s);
     m_upload->setObjectName(u"uploadConnection"_s);
     m_page->setObjectName(u"uploadPageConnection"_s);
     m_form->setObjectName(u"metadataConnection"_s);
@@ -42,9 +41,11 @@ UploadChain::UploadChain(const RouteTable &routes, const SiteAddress &site, QObj
     m_pause->setInterval(1000);
     m_pause->setSingleShot(true);
 
-    connect(m_login, &TcpConnection::connected, this, &UploadChain::onLoginConnected);
-    connect(m_login, &TcpConnection::dataArrived, this, &UploadChain::onLoginAnswer);
-    connect(m_login, &TcpConnection::failed, this, &UploadChain::onLoginError);
+    connect(m_login, &LoginExchange::answered, this,
+            [this](const QByteArray &piece) { keepAnswer(m_loginAnswers, piece); });
+    connect(m_login, &LoginExchange::decided, this, &UploadChain::onLoginDecided);
+    // A connection error, or a close before the answer has decided.
+    connect(m_login, &LoginExchange::failed, this, &UploadChain::onLoginError);
     connect(m_page, &TcpConnection::connected, this, &UploadChain::onPageConnected);
     connect(m_page, &TcpConnection::dataArrived, this, &UploadChain::onPageAnswer);
     connect(m_page, &TcpConnection::failed, this, &UploadChain::onPageError);
@@ -55,7 +56,7 @@ UploadChain::UploadChain(const RouteTable &routes, const SiteAddress &site, QObj
     connect(m_upload, &TcpConnection::dataArrived, this, &UploadChain::onUploadAnswer);
     connect(m_upload, &TcpConnection::sendProgress, this, &UploadChain::onSendProgress);
     connect(m_upload, &TcpConnection::failed, this, &UploadChain::onUploadError);
-    for (const TcpConnection *connection : {m_login, m_page, m_form, m_upload}) {
+    for (const TcpConnection *connection : {m_page, m_form, m_upload}) {
         connect(connection, &TcpConnection::closedByPeer, this,
                 [this, connection] { onPeerClosed(connection); });
     }
@@ -98,7 +99,7 @@ void UploadChain::start(const Account &account, const QString &filePath, const V
     Q_EMIT stepChanged(UploadStep::Connecting);
     // A receiver may have cancelled the upload meanwhile.
     if (m_stage == Stage::LoggingIn)
-        m_login->connectTo(m_site.host, m_site.port);
+        m_login->start(m_account);
 }
 
 void UploadChain::cancel()
@@ -120,25 +121,15 @@ void UploadChain::closeAll()
 
 // ---- Login ----
 
-void UploadChain::onLoginConnected()
+void UploadChain::onLoginDecided(LoginOutcome outcome, const QByteArray &cookie)
 {
     if (m_stage != Stage::LoggingIn)
         return;
-    m_login->send(loginRequest(m_site.authority, m_account.user, m_account.password));
-}
-
-void UploadChain::onLoginAnswer()
-{
-    const QByteArray piece = m_login->takeReceived();
-    keepAnswer(m_loginAnswers, piece);
-    if (m_stage != Stage::LoggingIn)
-        return;
-    const LoginOutcome outcome = scanLoginAnswer(piece);
     switch (outcome) {
     case LoginOutcome::NoDecision:
         return;
     case LoginOutcome::LoggedIn:
-        m_loginCookie = scanLoginCookie(piece);
+        m_loginCookie = cookie;
         fetchUploadPage();
         return;
     case LoginOutcome::TooManyFailures:
@@ -332,12 +323,11 @@ void UploadChain::failWithConnectionError()
 // A connection the site closes or resets before its exchange has what it
 // waits for can never deliver it: that is a failure of the exchange like
 // any other error of its connection. After that, a close is the site ending
-// a connection that has done its work.
+// a connection that has done its work. (The login exchange tells a close
+// before its decision as a failure itself.)
 void UploadChain::onPeerClosed(const TcpConnection *connection)
 {
-    if (connection == m_login && m_stage == Stage::LoggingIn)
-        onLoginError();
-    else if (connection == m_page && m_stage == Stage::FetchingPage)
+    if (connection == m_page && m_stage == Stage::FetchingPage)
         onPageError();
     else if (connection == m_form && m_stage == Stage::PostingForm)
         onFormError();

@@ -3,6 +3,7 @@
 #include "engine/model/account.h"
 #include "engine/model/videoinfo.h"
 #include "engine/net/siteaddress.h"
+#include "engine/protocol/login.h"
 #include "engine/texts/progress.h"
 #include "engine/upload/reports.h"
 
@@ -17,6 +18,7 @@ class QTimer;
 namespace uplark {
 
 class FilePostSource;
+class LoginExchange;
 class RouteTable;
 class TcpConnection;
 
@@ -93,8 +95,7 @@ Q_SIGNALS:
 
 private:
     bool isRunning() const;
-    void onLoginConnected();
-    void onLoginAnswer();
+    void onLoginDecided(LoginOutcome outcome, const QByteArray &cookie);
     void fetchUploadPage();
     void onPageConnected();
     void onPageAnswer();
@@ -114,7 +115,7 @@ private:
     void closeAll();
     void failWithConnectionError();
 
-    TcpConnection *m_login;
+    LoginExchange *m_login;
     TcpConnection *m_upload;
     TcpConnection *m_page;
     TcpConnection *m_form;

@@ -4,6 +4,7 @@
 // lines and the watch address carry as given.
 #include "engine/upload/uploadchain.h"
 
+#include "engine/model/settings.h"
 #include "engine/upload/accountcheck.h"
 #include "fakesite.h"
 #include "engine/net/connection.h"
@@ -303,12 +304,17 @@ void TestUploadChain::siteNamedAtRunTime()
     QVERIFY(parseSiteAddress(text, &at, nullptr));
     const QByteArray authority = text.toLatin1();
 
-    AccountCheck check(r.routes, at);
+    // The account check: asked without the spaces around the texts, and
+    // stored as typed once the site lets it in.
+    SettingsStore settings(r.dir.path());
+    AccountCheck check(settings, r.routes, at);
     QSignalSpy checked(&check, &AccountCheck::finished);
-    check.start(u" user "_s, u"p&w"_s); // the texts go out exactly as given
+    check.start({u" user "_s, u" p&w"_s});
     QTRY_COMPARE_WITH_TIMEOUT(checked.size(), 1, 10000);
-    QCOMPARE(checked[0][0].value<AccountCheckResult>(), AccountCheckResult::Accepted);
-    QCOMPARE(r.site.received[FakeSite::Login], loginRequest(authority, u" user "_s, u"p&w"_s));
+    QCOMPARE(checked[0][0].value<LoginOutcome>(), LoginOutcome::LoggedIn);
+    QCOMPARE(r.site.received[FakeSite::Login], loginRequest(authority, u"user"_s, u"p&w"_s));
+    QVERIFY(check.isStored() && !check.isRunning());
+    QCOMPARE(storedAccount(settings).password, u" p&w"_s);
 
     UploadChain chain(r.routes, at);
     chain.setPauseBeforePost(0);
