@@ -24,7 +24,7 @@ enum class LoginOutcome;
 // the site checks it over the dialog's own connection, and only an accepted
 // account is stored. After exec() returns Accepted, account() is what was
 // stored; the caller shows it and tells the user.
-class AccountDialog : public QDialog // Form2
+class AccountDialog : public QDialog
 {
     Q_OBJECT
 public:
@@ -39,21 +39,21 @@ public:
 
     // Closing the dialog in any way ends the check under way with its
     // connection.
-    void done(int result) override; // Label6_Click, Command1_Click
+    void done(int result) override;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildWindow();
-    void loadStoredAccount();                   // Form_Load
-    void focusUserName();                       // Timer1_Timer
-    void checkAndSaveAccount();                 // Label7_Click
-    void onCheckFinished(LoginOutcome outcome); // Winsock1_DataArrival, Winsock1_Error
-    void onFieldFocused(QLineEdit *field);      // Text1_GotFocus, Text2_GotFocus
-    void onFieldLeft(QLineEdit *field);         // Text1_LostFocus, Text2_LostFocus
+    void loadStoredAccount();
+    void focusUserName();
+    void checkAndSaveAccount();
+    void onCheckFinished(LoginOutcome outcome);
+    void onFieldFocused(QLineEdit *field);
+    void onFieldLeft(QLineEdit *field);
     // True when the key is taken: Enter moves to the other field.
-    bool onFieldKey(QLineEdit *field, int key); // Text1_KeyPress, Text2_KeyPress
+    bool onFieldKey(QLineEdit *field, int key);
     void rejectAccount(const QString &message);
     void acceptAccount();
     static void selectAndFocus(QLineEdit *field);
@@ -61,22 +61,22 @@ private:
 
     Platform &m_platform;
 
-    QWidget *headerBand;       // Picture2
-    PictureBox *logo;          // Picture1
-    QLabel *heading;           // Label5
-    QLabel *instructions;      // Label1
-    QLabel *userNameLabel;     // Label2
-    QLineEdit *userNameEdit;   // Text1
-    QLabel *passwordLabel;     // Label3
-    QLineEdit *passwordEdit;   // Text2
-    ImageButton *saveButton;   // Picture5, click area Label7
-    ImageButton *cancelButton; // Picture3, click area Label6
-    QWidget *busyPanel;        // Picture4
-    QFrame *busyBorder;        // Shape1
-    QLabel *busyLabel;         // Label4
-    QPushButton *escapeButton; // Command1
-    QTimer *m_focusTimer;      // Timer1
-    AccountCheck *m_check;     // Winsock1
+    QWidget *headerBand;
+    PictureBox *logo;
+    QLabel *heading;
+    QLabel *instructions;
+    QLabel *userNameLabel;
+    QLineEdit *userNameEdit;
+    QLabel *passwordLabel;
+    QLineEdit *passwordEdit;
+    ImageButton *saveButton;
+    ImageButton *cancelButton;
+    QWidget *busyPanel;
+    QFrame *busyBorder;
+    QLabel *busyLabel;
+    QPushButton *escapeButton;
+    QTimer *m_focusTimer;
+    AccountCheck *m_check;
 
     TypingLimit *m_userNameLimit;
     TypingLimit *m_passwordLimit;

@@ -31,7 +31,7 @@ enum class UploadStep;
 // chosen file, the progress of an upload and its result. The upload job
 // decides what is refused and runs the upload; the window collects the
 // input and decides what to show for each of the job's reports.
-class MainWindow : public QMainWindow // Form1
+class MainWindow : public QMainWindow
 {
     Q_OBJECT
 public:
@@ -75,99 +75,99 @@ private:
     void applyDisplay();
 
     // Start-up, intro, account, ending.
-    void loadSettings();   // Form_Load
-    void focusHelpText();  // Timer2_Timer
-    void stretchPreview(); // Timer1_Timer
+    void loadSettings();
+    void focusHelpText();
+    void stretchPreview();
     MediaPreview &previewPlayer();
-    void dismissIntro();      // Label3_Click
-    void showMainPanel();     // RefreshAccount
-    void openAccountDialog(); // Label10_Click
-    void forgetAccount();     // Label14_Click
-    void endProgram();        // exit_Click, Command1_Click, Form_Unload
+    void dismissIntro();
+    void showMainPanel();
+    void openAccountDialog();
+    void forgetAccount();
+    void endProgram();
 
     // File choice and the video information.
-    void browseFile();           // Label4_Click
-    void clearChosenFile();      // Picture8_Click
-    void restoreFileText();      // Text1_Change
-    void openVideoInformation(); // Label5_Click
+    void browseFile();
+    void clearChosenFile();
+    void restoreFileText();
+    void openVideoInformation();
 
     // The upload and what it reports.
     void startUpload(const VideoInfo &info);
-    void cancelUpload(); // Label12_Click
-    void uploadNew();    // Label21_Click
+    void cancelUpload();
+    void uploadNew();
     void onStepChanged(UploadStep step);
     void onFileAnnounced(const QString &fileName, qint64 fileSize);
-    void onProgress(const UploadProgressView &view); // Winsock2_SendProgress
-    void onUploadFinished(const QString &address);   // Winsock2_DataArrival
+    void onProgress(const UploadProgressView &view);
+    void onUploadFinished(const QString &address);
     void onUploadFailed(UploadFailure failure, const QString &detail);
 
     // The result panel and the links.
-    void copyWatchAddress();    // Picture22_Click
-    void openWatchAddress();    // Picture20_Click
-    void selectWatchAddress();  // Text4_Click, Text4_GotFocus
-    void restoreWatchAddress(); // Text4_Change
-    void openTerms();           // Label13_Click
+    void copyWatchAddress();
+    void openWatchAddress();
+    void selectWatchAddress();
+    void restoreWatchAddress();
+    void openTerms();
     // Opens an address in the default browser, with "http://" in front when
     // it does not begin with "http"; true when the desktop accepted it.
-    bool openInBrowser(QString address); // OpenBrowser
+    bool openInBrowser(QString address);
 
     Platform &m_platform;
     UploadJob *m_job;
 
     // Banners and account button faces.
-    Picture m_connectingBanner; // Picture15
-    Picture m_loggingInBanner;  // Picture14
-    Picture m_uploadingBanner;  // Picture12
-    Picture m_preparingBanner;  // Picture16
-    Picture m_uploadedBanner;   // Picture17
-    Picture m_setAccountFace;   // Picture5
-    Picture m_myAccountFace;    // Picture3
+    Picture m_connectingBanner;
+    Picture m_loggingInBanner;
+    Picture m_uploadingBanner;
+    Picture m_preparingBanner;
+    Picture m_uploadedBanner;
+    Picture m_setAccountFace;
+    Picture m_myAccountFace;
 
-    QWidget *headerBand;             // Picture1
-    PictureBox *logo;                // Picture6
-    ImageButton *accountButton;      // Picture2, click area Label10
-    LinkButton *forgetAccountLink;   // Label14
-    LinkButton *termsLink;           // Label13
-    QLabel *titleLabel;              // Label1
-    QLabel *introHeading;            // Label2
-    QPlainTextEdit *helpText;        // Text5
-    ImageButton *understoodButton;   // Picture7, click area Label3
-    QCheckBox *skipIntroCheck;       // Check1
-    QWidget *mainPanel;              // Picture4
-    QGroupBox *uploadFrame;          // Frame1
-    QLabel *videoFileLabel;          // Label7
-    ImageButton *browseButton;       // Picture9, click area Label4
-    QLineEdit *fileEdit;             // Text1
-    ImageButton *uploadButton;       // Picture10, click area Label5
-    ImageButton *clearFileButton;    // Picture8
-    PictureBox *statusBanner;        // Picture11
-    LinkButton *cancelLink;          // Label12
-    QLabel *statusLine;              // Label6
-    QProgressBar *progressBar;       // ProgressBar1
-    QLabel *kilobyteLine;            // Label9
-    QLabel *percentLabel;            // Label11
-    QWidget *previewBox;             // Picture13
+    QWidget *headerBand;
+    PictureBox *logo;
+    ImageButton *accountButton;
+    LinkButton *forgetAccountLink;
+    LinkButton *termsLink;
+    QLabel *titleLabel;
+    QLabel *introHeading;
+    QPlainTextEdit *helpText;
+    ImageButton *understoodButton;
+    QCheckBox *skipIntroCheck;
+    QWidget *mainPanel;
+    QGroupBox *uploadFrame;
+    QLabel *videoFileLabel;
+    ImageButton *browseButton;
+    QLineEdit *fileEdit;
+    ImageButton *uploadButton;
+    ImageButton *clearFileButton;
+    PictureBox *statusBanner;
+    LinkButton *cancelLink;
+    QLabel *statusLine;
+    QProgressBar *progressBar;
+    QLabel *kilobyteLine;
+    QLabel *percentLabel;
+    QWidget *previewBox;
     QWidget *previewPlaceholder;     // looks like the player until a file is chosen
-    MediaPreview *preview = nullptr; // WindowsMediaPlayer1, made when a file is first chosen
-    QWidget *resultPanel;            // Picture18
-    PictureBox *tickIcon;            // Picture19
-    QLabel *resultText;              // Label8
-    QLabel *myVideosLabel;           // Label17
-    QLabel *watchAddressCaption;     // Label16
-    ImageButton *openAddressButton;  // Picture20
-    QLineEdit *watchAddressEdit;     // Text4
-    ImageButton *copyAddressButton;  // Picture22
-    QLabel *availabilityNote;        // Label19
-    ImageButton *uploadNewButton;    // Picture23, click area Label21
+    MediaPreview *preview = nullptr; // made when a file is first chosen
+    QWidget *resultPanel;
+    PictureBox *tickIcon;
+    QLabel *resultText;
+    QLabel *myVideosLabel;
+    QLabel *watchAddressCaption;
+    ImageButton *openAddressButton;
+    QLineEdit *watchAddressEdit;
+    ImageButton *copyAddressButton;
+    QLabel *availabilityNote;
+    ImageButton *uploadNewButton;
 
-    QTimer *m_stretchTimer;    // Timer1: keeps the preview stretched, every 200 ms
-    QTimer *m_introFocusTimer; // Timer2: focus to the help text at start, once
+    QTimer *m_stretchTimer;    // keeps the preview stretched, every 200 ms
+    QTimer *m_introFocusTimer; // focus to the help text at start, once
 
     Display m_display = Display::Intro;
     bool m_figuresShown = false; // the upload's figures are shown while Uploading
-    QString m_filePath;          // fname
-    QString m_fileText;          // Label20: "name (size MB)"
-    QString m_watchAddress;      // Label18
+    QString m_filePath;
+    QString m_fileText; // "name (size MB)"
+    QString m_watchAddress;
     bool m_ending = false;
 };
 

@@ -28,7 +28,7 @@ struct Platform;
 //
 // Constructed afresh for each opening, with the suggested title:
 // `VideoInfoDialog dialog(platform, name, window); if (dialog.exec()) ...`
-class VideoInfoDialog : public QDialog // Form3
+class VideoInfoDialog : public QDialog
 {
     Q_OBJECT
 public:
@@ -39,7 +39,7 @@ public:
     VideoInfo videoInfo() const { return m_info; }
 
     // Every way of closing the dialog passes here.
-    void done(int result) override; // Form_Unload
+    void done(int result) override;
 
 Q_SIGNALS:
     void conversionStarted();
@@ -50,9 +50,9 @@ protected:
 
 private:
     void buildWindow();
-    void fillCategories(); // Form_Load
-    void confirm();        // Label3_Click
-    void leave();          // Label2_Click, Command1_Click
+    void fillCategories();
+    void confirm();
+    void leave();
     VideoTexts texts() const;
     // Removes "<" and ">" from the boxes for good.
     void removeAngleBracketsFromBoxes();
@@ -60,24 +60,24 @@ private:
     Platform &m_platform;
     UploadJob &m_job;
 
-    QWidget *headerBand;             // Picture4
-    PictureBox *logo;                // Picture5
-    QLabel *heading;                 // Label5
-    PictureBox *textFieldIcon;       // Picture3
-    QLabel *titleLabel;              // Label1
-    QLineEdit *titleEdit;            // RichTextBox1
-    QLabel *descriptionLabel;        // Label6
-    QPlainTextEdit *descriptionEdit; // RichTextBox2
-    QLabel *categoryLabel;           // Label7
-    QComboBox *categoryCombo;        // Combo1
-    QLabel *tagsLabel;               // Label8
-    QLineEdit *tagsEdit;             // RichTextBox3
-    ImageButton *okButton;           // Picture1, click area Label3
-    ImageButton *cancelButton;       // Picture2, click area Label2
-    QPushButton *escapeButton;       // Command1
+    QWidget *headerBand;
+    PictureBox *logo;
+    QLabel *heading;
+    PictureBox *textFieldIcon;
+    QLabel *titleLabel;
+    QLineEdit *titleEdit;
+    QLabel *descriptionLabel;
+    QPlainTextEdit *descriptionEdit;
+    QLabel *categoryLabel;
+    QComboBox *categoryCombo;
+    QLabel *tagsLabel;
+    QLineEdit *tagsEdit;
+    ImageButton *okButton;
+    ImageButton *cancelButton;
+    QPushButton *escapeButton;
 
     VideoInfo m_info;
-    bool m_handedOver = false; // Label4 == "vorn": OK has taken over the upload
+    bool m_handedOver = false; // OK has taken over the upload
 };
 
 } // namespace uplark

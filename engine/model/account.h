@@ -9,8 +9,8 @@ class SettingsStore;
 // The site account the uploads go to, as the user typed it.
 struct Account
 {
-    QString user;     // un
-    QString password; // pw
+    QString user;
+    QString password;
 
     // An account counts as stored when name and password together are longer
     // than one character.

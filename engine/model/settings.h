@@ -17,16 +17,15 @@ public:
     static QString defaultFolder();
 
     // The stored string, "" when the key is absent.
-    QString value(const QString &application, const QString &section, // GetSetting
-                  const QString &key) const;
+    QString value(const QString &application, const QString &section, const QString &key) const;
     // Stores the string, creating the key, the section and the file as needed.
     // Several programs may write the same file at once (the window and the
     // command line): each write holds a lock file next to it while it reads
     // the file, changes the copy and puts the copy in place with one rename,
     // so no write is lost and no reader sees half a file. False when the
     // file could not be written.
-    bool setValue(const QString &application, const QString &section, // SaveSetting
-                  const QString &key, const QString &value);
+    bool setValue(const QString &application, const QString &section, const QString &key,
+                  const QString &value);
 
     QString filePath(const QString &application) const;
 

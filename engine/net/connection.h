@@ -30,29 +30,29 @@ namespace uplark {
 // send were still waiting to go out, the send has failed and `failed`
 // reports it instead. close() on a closed or never-opened connection is
 // harmless, and nothing is reported after it.
-class TcpConnection : public QObject // Winsock
+class TcpConnection : public QObject
 {
     Q_OBJECT
 public:
     explicit TcpConnection(const RouteTable &routes, QObject *parent = nullptr);
     ~TcpConnection() override;
 
-    QString remoteHost() const { return m_remoteHost; } // RemoteHost
-    int remotePort() const { return m_remotePort; }     // RemotePort
+    QString remoteHost() const { return m_remoteHost; }
+    int remotePort() const { return m_remotePort; }
 
     // Opens a connection to host:port (through the route table). An earlier
     // connection of this instance is dropped first.
-    void connectTo(const QString &host, int port); // Connect
+    void connectTo(const QString &host, int port);
     // Opens a connection to the same host and port again.
     void reconnect();
     // Queues `data` to go out once the connection is open.
-    void send(const QByteArray &data); // SendData
+    void send(const QByteArray &data);
     // Queues the bytes of `source` the same way, taken slice by slice.
     void send(std::unique_ptr<SendSource> source);
     // All bytes received and not yet taken.
-    QByteArray takeReceived(); // GetData
+    QByteArray takeReceived();
     // Ends the connection at once; queued bytes are dropped.
-    void close(); // Close
+    void close();
 
     bool isConnected() const;
     // Bytes queued and not yet handed to the network.
@@ -65,10 +65,10 @@ public:
     static constexpr int SourceFailed = -2;
 
 Q_SIGNALS:
-    void connected();                                           // Connect
-    void dataArrived(qint64 bytesAvailable);                    // DataArrival
-    void sendProgress(qint64 bytesSent, qint64 bytesRemaining); // SendProgress
-    void failed(int code, const QString &description);          // Error
+    void connected();
+    void dataArrived(qint64 bytesAvailable);
+    void sendProgress(qint64 bytesSent, qint64 bytesRemaining);
+    void failed(int code, const QString &description);
     void closedByPeer();
 
 private:

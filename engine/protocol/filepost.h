@@ -17,12 +17,12 @@ namespace uplark {
 // The texts of the post, inserted as they are.
 struct FilePostFields
 {
-    QByteArray tags;        // videotags
-    QByteArray title;       // videotitle
-    QByteArray description; // videodscr
-    QByteArray category;    // videocat
-    QByteArray addresser;   // addresser
-    QByteArray loginCookie; // logininfo
+    QByteArray tags;
+    QByteArray title;
+    QByteArray description;
+    QByteArray category;
+    QByteArray addresser;
+    QByteArray loginCookie;
 };
 
 // `"` + the path's bytes + `"`, as the file part names the file.

@@ -73,9 +73,9 @@ private Q_SLOTS:
 
 void TestMainWindow::startUp_data()
 {
-    QTest::addColumn<QString>("check1");
-    QTest::addColumn<QString>("un");
-    QTest::addColumn<QString>("pw");
+    QTest::addColumn<QString>("skipIntro"); // the stored "check1"
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("password");
     QTest::addColumn<bool>("intro");
     QTest::addColumn<bool>("accountSet");
     // The intro is skipped only when the setting is exactly "1".
@@ -88,13 +88,13 @@ void TestMainWindow::startUp_data()
 
 void TestMainWindow::startUp()
 {
-    QFETCH(QString, check1);
-    QFETCH(QString, un);
-    QFETCH(QString, pw);
+    QFETCH(QString, skipIntro);
+    QFETCH(QString, user);
+    QFETCH(QString, password);
     QFETCH(bool, intro);
     QFETCH(bool, accountSet);
     TestPlatform t;
-    storeSettings(t, check1, un, pw);
+    storeSettings(t, skipIntro, user, password);
     MainWindow f(t.platform);
     QCOMPARE(f.display(), intro ? Screen::Intro : Screen::NoFile);
     // The account controls appear only with the main panel.
@@ -104,7 +104,7 @@ void TestMainWindow::startUp()
                                            + u"+browseButton"_s);
     if (!intro)
         QCOMPARE(faceText(f, "accountButton"), accountSet ? u"My account"_s : u"Set account"_s);
-    QCOMPARE(f.account().user, un);
+    QCOMPARE(f.account().user, user);
 }
 
 void TestMainWindow::previewMadeWhenFileFirstChosen()

@@ -30,10 +30,11 @@ using namespace Qt::StringLiterals;
 inline const QString ResultAddress = u"http://localhost/watch?v=abc"_s;
 
 // Stores the intro setting and the account; a null value is left unset.
-inline void storeSettings(TestPlatform &t, const QString &check1, const QString &un = {},
-                          const QString &pw = {})
+inline void storeSettings(TestPlatform &t, const QString &skipIntro, const QString &user = {},
+                          const QString &password = {})
 {
-    for (const auto &[key, value] : {std::pair{u"check1"_s, check1}, {u"un"_s, un}, {u"pw"_s, pw}})
+    for (const auto &[key, value] :
+         {std::pair{u"check1"_s, skipIntro}, {u"un"_s, user}, {u"pw"_s, password}})
         if (!value.isNull())
             t.setSetting(key, value);
 }
