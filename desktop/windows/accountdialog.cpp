@@ -39,8 +39,8 @@ AccountDialog::AccountDialog(Platform &platform, QWidget *parent)
 AccountDialog::~AccountDialog()
 {
     // The fields outlive this part of the dialog while it is taken down.
-    userNameEdit->removeEventFilter(this);
-    passwordEdit->removeEventFilter(this);
+    m_userNameEdit->removeEventFilter(this);
+    m_passwordEdit->removeEventFilter(this);
 }
 
 void AccountDialog::buildWindow()
@@ -50,75 +50,76 @@ void AccountDialog::buildWindow()
     setAutoFillBackground(true);
     setFixedBackground(this, Qt::white);
 
-    headerBand = place(colourBox(this, QColor(64, 64, 64)), "headerBand", -3, 0, 412, 40, true);
-    logo = place(new PictureBox(headerBand), "logo", 4, 1, 127, 39, true);
-    logo->setPicture(logoPicture(QSize(127, 39), QColor(64, 64, 64)));
-    heading = place(new QLabel(tr("Set your YouTube Account"), headerBand), "heading", 200, 5, 198,
-                    18, true);
-    QFont headFont = heading->font();
+    m_headerBand = place(colourBox(this, QColor(64, 64, 64)), "headerBand", -3, 0, 412, 40, true);
+    m_logo = place(new PictureBox(m_headerBand), "logo", 4, 1, 127, 39, true);
+    m_logo->setPicture(logoPicture(QSize(127, 39), QColor(64, 64, 64)));
+    m_heading = place(new QLabel(tr("Set your YouTube Account"), m_headerBand), "heading", 200, 5,
+                      198, 18, true);
+    QFont headFont = m_heading->font();
     headFont.setPointSize(10);
     headFont.setBold(true);
-    heading->setFont(headFont);
-    setTextColour(heading, QColor(0, 192, 0));
+    m_heading->setFont(headFont);
+    setTextColour(m_heading, QColor(0, 192, 0));
 
-    instructions = place(new QLabel(tr("Enter your YouTube account information and click on the "
-                                       "SAVE button. This information will be used whenever you "
-                                       "upload a video to your account."),
-                                    this),
-                         "instructions", 18, 63, 355, 41, true);
-    instructions->setWordWrap(true);
-    instructions->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_instructions = place(new QLabel(tr("Enter your YouTube account information and click on the "
+                                         "SAVE button. This information will be used whenever you "
+                                         "upload a video to your account."),
+                                      this),
+                           "instructions", 18, 63, 355, 41, true);
+    m_instructions->setWordWrap(true);
+    m_instructions->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
-    userNameLabel = place(new QLabel(tr("Your You Tube &Username:"), this), "userNameLabel", 15,
-                          143, 150, 13, true);
-    userNameLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    userNameEdit = place(new QLineEdit(this), "userNameEdit", 173, 139, 211, 20, true);
-    userNameLabel->setBuddy(userNameEdit);
+    m_userNameLabel = place(new QLabel(tr("Your You Tube &Username:"), this), "userNameLabel", 15,
+                            143, 150, 13, true);
+    m_userNameLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_userNameEdit = place(new QLineEdit(this), "userNameEdit", 173, 139, 211, 20, true);
+    m_userNameLabel->setBuddy(m_userNameEdit);
 
-    passwordLabel = place(new QLabel(tr("Your You Tube &Password:"), this), "passwordLabel", 19,
-                          165, 146, 13, true);
-    passwordLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    passwordEdit = place(new QLineEdit(this), "passwordEdit", 173, 161, 211, 20, true);
-    passwordEdit->setEchoMode(QLineEdit::Password);
-    passwordLabel->setBuddy(passwordEdit);
+    m_passwordLabel = place(new QLabel(tr("Your You Tube &Password:"), this), "passwordLabel", 19,
+                            165, 146, 13, true);
+    m_passwordLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_passwordEdit = place(new QLineEdit(this), "passwordEdit", 173, 161, 211, 20, true);
+    m_passwordEdit->setEchoMode(QLineEdit::Password);
+    m_passwordLabel->setBuddy(m_passwordEdit);
 
-    m_userNameLimit = new TypingLimit(userNameEdit, MaxTyped);
-    m_passwordLimit = new TypingLimit(passwordEdit, MaxTyped);
-    m_fieldBackground = userNameEdit->palette().color(QPalette::Base);
+    m_userNameLimit = new TypingLimit(m_userNameEdit, MaxTyped);
+    m_passwordLimit = new TypingLimit(m_passwordEdit, MaxTyped);
+    m_fieldBackground = m_userNameEdit->palette().color(QPalette::Base);
 
-    saveButton =
+    m_saveButton =
         place(new ImageButton(buttonFace(tr("Save"), Faces::BlueGreen), this, QRect(6, 4, 110, 24)),
               "saveButton", 85, 204, 117, 32, true);
-    cancelButton =
+    m_cancelButton =
         place(new ImageButton(buttonFace(tr("Cancel"), Faces::Red), this, QRect(7, 4, 110, 24)),
               "cancelButton", 201, 204, 117, 32, true);
 
-    busyPanel = place(colourBox(this, QColor(255, 192, 192)), "busyPanel", -3, 116, 410, 70, false);
+    m_busyPanel =
+        place(colourBox(this, QColor(255, 192, 192)), "busyPanel", -3, 116, 410, 70, false);
     // The border lies inside the part of the panel the dialog shows.
-    busyBorder = place(new QFrame(busyPanel), "busyBorder", 8, 5, 394, 60, true);
-    busyBorder->setFrameShape(QFrame::Box);
-    busyBorder->setLineWidth(1);
-    setTextColour(busyBorder, QColor(192, 0, 0));
-    busyLabel = place(new QLabel(tr("Please wait... Checking your account"), busyPanel),
-                      "busyLabel", 85, 29, 239, 13, true);
-    QFont bold = busyLabel->font();
+    m_busyBorder = place(new QFrame(m_busyPanel), "busyBorder", 8, 5, 394, 60, true);
+    m_busyBorder->setFrameShape(QFrame::Box);
+    m_busyBorder->setLineWidth(1);
+    setTextColour(m_busyBorder, QColor(192, 0, 0));
+    m_busyLabel = place(new QLabel(tr("Please wait... Checking your account"), m_busyPanel),
+                        "busyLabel", 85, 29, 239, 13, true);
+    QFont bold = m_busyLabel->font();
     bold.setBold(true);
-    busyLabel->setFont(bold);
-    busyLabel->setAlignment(Qt::AlignCenter);
+    m_busyLabel->setFont(bold);
+    m_busyLabel->setAlignment(Qt::AlignCenter);
 
     // Below the client area, so it is never seen; Escape presses it.
-    escapeButton =
+    m_escapeButton =
         place(new QPushButton(tr("Cancel"), this), "escapeButton", 376, 250, 51, 13, true);
-    escapeButton->setFocusPolicy(Qt::NoFocus);
-    escapeButton->setAutoDefault(false);
-    escapeButton->setDefault(false);
-    escapeButton->setShortcut(QKeySequence(Qt::Key_Escape));
+    m_escapeButton->setFocusPolicy(Qt::NoFocus);
+    m_escapeButton->setAutoDefault(false);
+    m_escapeButton->setDefault(false);
+    m_escapeButton->setShortcut(QKeySequence(Qt::Key_Escape));
 
     // Tab goes through the fields, then Save and Cancel; Enter in a field
     // only moves to the other field.
-    setTabOrder(userNameEdit, passwordEdit);
-    setTabOrder(passwordEdit, saveButton);
-    setTabOrder(saveButton, cancelButton);
+    setTabOrder(m_userNameEdit, m_passwordEdit);
+    setTabOrder(m_passwordEdit, m_saveButton);
+    setTabOrder(m_saveButton, m_cancelButton);
 
     m_focusTimer = new QTimer(this);
     m_focusTimer->setObjectName(u"focusTimer"_s);
@@ -130,12 +131,12 @@ void AccountDialog::buildWindow()
     m_check->setObjectName(u"accountCheck"_s);
 
     connect(m_focusTimer, &QTimer::timeout, this, &AccountDialog::focusUserName);
-    connect(saveButton, &ImageButton::clicked, this, &AccountDialog::checkAndSaveAccount);
-    connect(cancelButton, &ImageButton::clicked, this, &AccountDialog::reject);
-    connect(escapeButton, &QPushButton::clicked, this, &AccountDialog::reject);
+    connect(m_saveButton, &ImageButton::clicked, this, &AccountDialog::checkAndSaveAccount);
+    connect(m_cancelButton, &ImageButton::clicked, this, &AccountDialog::reject);
+    connect(m_escapeButton, &QPushButton::clicked, this, &AccountDialog::reject);
     connect(m_check, &AccountCheck::finished, this, &AccountDialog::onCheckFinished);
-    userNameEdit->installEventFilter(this);
-    passwordEdit->installEventFilter(this);
+    m_userNameEdit->installEventFilter(this);
+    m_passwordEdit->installEventFilter(this);
 
     // Centred on the screen rather than over the main window.
     if (const QScreen *s = parentWidget() ? parentWidget()->screen() : screen())
@@ -144,7 +145,7 @@ void AccountDialog::buildWindow()
 
 bool AccountDialog::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == userNameEdit || watched == passwordEdit) {
+    if (watched == m_userNameEdit || watched == m_passwordEdit) {
         auto *field = static_cast<QLineEdit *>(watched);
         switch (event->type()) {
         case QEvent::FocusIn:
@@ -179,7 +180,7 @@ bool AccountDialog::onFieldKey(QLineEdit *field, int key)
     // Enter moves to the other field, selected; it never saves.
     if (key != Qt::Key_Return && key != Qt::Key_Enter)
         return false;
-    selectAndFocus(field == userNameEdit ? passwordEdit : userNameEdit);
+    selectAndFocus(field == m_userNameEdit ? m_passwordEdit : m_userNameEdit);
     return true;
 }
 
@@ -195,7 +196,7 @@ void AccountDialog::loadStoredAccount()
 
 void AccountDialog::focusUserName()
 {
-    selectAndFocus(userNameEdit);
+    selectAndFocus(m_userNameEdit);
 }
 
 void AccountDialog::selectAndFocus(QLineEdit *field)
@@ -216,23 +217,25 @@ void AccountDialog::setFieldColour(QLineEdit *field, const QColor &colour)
 void AccountDialog::checkAndSaveAccount()
 {
     MessageBox &box = *m_platform.messages;
-    if (const std::optional<QString> refusal = AccountCheck::checkUserName(userNameEdit->text())) {
+    if (const std::optional<QString> refusal =
+            AccountCheck::checkUserName(m_userNameEdit->text())) {
         box.show(*refusal, MsgButtons::Ok, MsgIcon::Critical);
-        selectAndFocus(userNameEdit);
+        selectAndFocus(m_userNameEdit);
         return;
     }
-    if (const std::optional<QString> refusal = AccountCheck::checkPassword(passwordEdit->text())) {
+    if (const std::optional<QString> refusal =
+            AccountCheck::checkPassword(m_passwordEdit->text())) {
         box.show(*refusal, MsgButtons::Ok, MsgIcon::Critical);
-        selectAndFocus(passwordEdit);
+        selectAndFocus(m_passwordEdit);
         return;
     }
-    saveButton->setVisible(false);
-    busyPanel->setVisible(true);
+    m_saveButton->setVisible(false);
+    m_busyPanel->setVisible(true);
     // The fields lie under the busy panel; they keep what was checked.
-    userNameEdit->setReadOnly(true);
-    passwordEdit->setReadOnly(true);
-    m_check->start({userNameEdit->text(), passwordEdit->text()});
-    busyPanel->move(busyPanel->x(), 121);
+    m_userNameEdit->setReadOnly(true);
+    m_passwordEdit->setReadOnly(true);
+    m_check->start({m_userNameEdit->text(), m_passwordEdit->text()});
+    m_busyPanel->move(m_busyPanel->x(), 121);
 }
 
 void AccountDialog::onCheckFinished(LoginOutcome outcome)
@@ -248,18 +251,18 @@ void AccountDialog::onCheckFinished(LoginOutcome outcome)
 void AccountDialog::rejectAccount(const QString &message)
 {
     m_platform.messages->show(message, MsgButtons::Ok, MsgIcon::Critical);
-    busyPanel->setVisible(false);
-    saveButton->setVisible(true);
-    userNameEdit->setReadOnly(false);
-    passwordEdit->setReadOnly(false);
-    selectAndFocus(userNameEdit);
+    m_busyPanel->setVisible(false);
+    m_saveButton->setVisible(true);
+    m_userNameEdit->setReadOnly(false);
+    m_passwordEdit->setReadOnly(false);
+    selectAndFocus(m_userNameEdit);
 }
 
 // The site accepted the account, and the check has stored it as typed: the
 // dialog closes with it.
 void AccountDialog::acceptAccount()
 {
-    m_accepted = {userNameEdit->text(), passwordEdit->text()};
+    m_accepted = {m_userNameEdit->text(), m_passwordEdit->text()};
     accept();
 }
 

@@ -61,20 +61,20 @@ private:
 
     Platform &m_platform;
 
-    QWidget *headerBand;
-    PictureBox *logo;
-    QLabel *heading;
-    QLabel *instructions;
-    QLabel *userNameLabel;
-    QLineEdit *userNameEdit;
-    QLabel *passwordLabel;
-    QLineEdit *passwordEdit;
-    ImageButton *saveButton;
-    ImageButton *cancelButton;
-    QWidget *busyPanel;
-    QFrame *busyBorder;
-    QLabel *busyLabel;
-    QPushButton *escapeButton;
+    QWidget *m_headerBand;
+    PictureBox *m_logo;
+    QLabel *m_heading;
+    QLabel *m_instructions;
+    QLabel *m_userNameLabel;
+    QLineEdit *m_userNameEdit;
+    QLabel *m_passwordLabel;
+    QLineEdit *m_passwordEdit;
+    ImageButton *m_saveButton;
+    ImageButton *m_cancelButton;
+    QWidget *m_busyPanel;
+    QFrame *m_busyBorder;
+    QLabel *m_busyLabel;
+    QPushButton *m_escapeButton;
     QTimer *m_focusTimer;
     AccountCheck *m_check;
 

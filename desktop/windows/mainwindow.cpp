@@ -117,43 +117,44 @@ void MainWindow::buildWindow()
     client->setFixedSize(601, 379);
     setCentralWidget(client);
 
-    headerBand = place(colourBox(client, Qt::black), "headerBand", -7, 0, 611, 81, true);
-    logo = place(new PictureBox(headerBand), "logo", 13, 2, 220, 68, true);
-    logo->setPicture(logoPicture(QSize(220, 68), Qt::black));
-    accountButton = place(new ImageButton(m_setAccountFace, headerBand), "accountButton", 488, 8,
-                          117, 32, false);
-    forgetAccountLink =
-        place(new LinkButton(tr("Forget me on this computer"), QColor(128, 128, 255), headerBand),
+    m_headerBand = place(colourBox(client, Qt::black), "headerBand", -7, 0, 611, 81, true);
+    m_logo = place(new PictureBox(m_headerBand), "logo", 13, 2, 220, 68, true);
+    m_logo->setPicture(logoPicture(QSize(220, 68), Qt::black));
+    m_accountButton = place(new ImageButton(m_setAccountFace, m_headerBand), "accountButton", 488,
+                            8, 117, 32, false);
+    m_forgetAccountLink =
+        place(new LinkButton(tr("Forget me on this computer"), QColor(128, 128, 255), m_headerBand),
               "forgetAccountLink", 445, 38, 158, 13, false);
-    termsLink = place(new LinkButton(tr("YouTube Terms of Use"), QColor(128, 255, 128), headerBand),
-                      "termsLink", 475, 64, 129, 13, false);
+    m_termsLink =
+        place(new LinkButton(tr("YouTube Terms of Use"), QColor(128, 255, 128), m_headerBand),
+              "termsLink", 475, 64, 129, 13, false);
 
-    titleLabel = place(new QLabel(tr("Uplark 1.0"), client), "titleLabel", 12, 93, 295, 29, true);
+    m_titleLabel = place(new QLabel(tr("Uplark 1.0"), client), "titleLabel", 12, 93, 295, 29, true);
     QFont titleFont(u"Verdana"_s, 18);
     titleFont.setBold(true);
-    titleLabel->setFont(titleFont);
-    setTextColour(titleLabel, QColor(64, 64, 64));
+    m_titleLabel->setFont(titleFont);
+    setTextColour(m_titleLabel, QColor(64, 64, 64));
 
-    introHeading =
+    m_introHeading =
         place(new QLabel(tr("Please read"), client), "introHeading", 12, 144, 387, 18, true);
-    introHeading->setFont(boldFont(introHeading->font()));
-    setTextColour(introHeading, QColor(192, 0, 0));
+    m_introHeading->setFont(boldFont(m_introHeading->font()));
+    setTextColour(m_introHeading, QColor(192, 0, 0));
 
-    helpText = place(new QPlainTextEdit(client), "helpText", 13, 161, 578, 156, true);
-    helpText->setFont(QFont(u"Verdana"_s, 9));
-    helpText->setPlainText(tr(IntroHelp));
-    helpText->setReadOnly(true);
-    helpText->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
-    helpText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    helpText->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_helpText = place(new QPlainTextEdit(client), "helpText", 13, 161, 578, 156, true);
+    m_helpText->setFont(QFont(u"Verdana"_s, 9));
+    m_helpText->setPlainText(tr(IntroHelp));
+    m_helpText->setReadOnly(true);
+    m_helpText->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
+    m_helpText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_helpText->setLineWrapMode(QPlainTextEdit::NoWrap);
 
-    understoodButton =
+    m_understoodButton =
         place(new ImageButton(buttonFace(tr("Understood sir!"), Faces::Blue), client),
               "understoodButton", 243, 322, 117, 32, true);
-    skipIntroCheck = place(new QCheckBox(tr("I don't want to see that again"), client),
-                           "skipIntroCheck", 12, 356, 265, 19, true);
+    m_skipIntroCheck = place(new QCheckBox(tr("I don't want to see that again"), client),
+                             "skipIntroCheck", 12, 356, 265, 19, true);
 
-    mainPanel = place(colourBox(client, Qt::white), "mainPanel", 7, 127, 606, 250, false);
+    m_mainPanel = place(colourBox(client, Qt::white), "mainPanel", 7, 127, 606, 250, false);
     buildFrame();
 
     m_stretchTimer = new QTimer(this);
@@ -172,9 +173,10 @@ void MainWindow::buildWindow()
     // account button and links; then the upload panel from the top down. The
     // preview stands to the right of the panel, so its controls come last.
     const QList<QWidget *> readingOrder = {
-        helpText,        understoodButton, skipIntroCheck,    accountButton,    forgetAccountLink,
-        termsLink,       browseButton,     uploadNewButton,   fileEdit,         uploadButton,
-        clearFileButton, cancelLink,       openAddressButton, watchAddressEdit, copyAddressButton,
+        m_helpText,          m_understoodButton, m_skipIntroCheck,    m_accountButton,
+        m_forgetAccountLink, m_termsLink,        m_browseButton,      m_uploadNewButton,
+        m_fileEdit,          m_uploadButton,     m_clearFileButton,   m_cancelLink,
+        m_openAddressButton, m_watchAddressEdit, m_copyAddressButton,
     };
     for (qsizetype i = 1; i < readingOrder.size(); ++i)
         setTabOrder(readingOrder[i - 1], readingOrder[i]);
@@ -187,60 +189,62 @@ void MainWindow::buildWindow()
 
 void MainWindow::buildFrame()
 {
-    uploadFrame =
-        place(new QGroupBox(tr("Upload Video"), mainPanel), "uploadFrame", 1, -2, 586, 247, true);
-    uploadFrame->setFont(boldFont(uploadFrame->font()));
+    m_uploadFrame =
+        place(new QGroupBox(tr("Upload Video"), m_mainPanel), "uploadFrame", 1, -2, 586, 247, true);
+    m_uploadFrame->setFont(boldFont(m_uploadFrame->font()));
     // Only the frame's caption is bold.
     QFont plain = font();
     plain.setBold(false);
     plain.setItalic(false);
 
-    videoFileLabel =
-        place(new QLabel(tr("Video file:"), uploadFrame), "videoFileLabel", 11, 26, 58, 13, true);
-    browseButton =
-        place(new ImageButton(buttonFace(tr("Browse file..."), Faces::Blue), uploadFrame),
+    m_videoFileLabel =
+        place(new QLabel(tr("Video file:"), m_uploadFrame), "videoFileLabel", 11, 26, 58, 13, true);
+    m_browseButton =
+        place(new ImageButton(buttonFace(tr("Browse file..."), Faces::Blue), m_uploadFrame),
               "browseButton", 8, 41, 117, 32, true);
-    fileEdit = place(new QLineEdit(uploadFrame), "fileEdit", 12, 43, 340, 19, false);
-    uploadButton = place(new ImageButton(buttonFace(tr("UPLOAD!"), Faces::Orange), uploadFrame),
-                         "uploadButton", 8, 69, 117, 32, false);
-    clearFileButton = place(new ImageButton(redCrossPicture(QSize(27, 25)), uploadFrame),
-                            "clearFileButton", 126, 72, 27, 25, false);
-    clearFileButton->setToolTip(tr("Clear"));
-    statusBanner = place(new PictureBox(uploadFrame), "statusBanner", 11, 75, 377, 25, false);
-    cancelLink = place(new LinkButton(tr("Cancel"), QColor(0, 0, 128), uploadFrame), "cancelLink",
-                       11, 98, 39, 13, false);
-    statusLine = place(new QLabel(u"..."_s, uploadFrame), "statusLine", 11, 129, 12, 13, false);
-    progressBar = place(new QProgressBar(uploadFrame), "progressBar", 11, 146, 339, 25, false);
-    progressBar->setRange(0, 100);
-    progressBar->setValue(0);
-    progressBar->setTextVisible(false);
+    m_fileEdit = place(new QLineEdit(m_uploadFrame), "fileEdit", 12, 43, 340, 19, false);
+    m_uploadButton = place(new ImageButton(buttonFace(tr("UPLOAD!"), Faces::Orange), m_uploadFrame),
+                           "uploadButton", 8, 69, 117, 32, false);
+    m_clearFileButton = place(new ImageButton(redCrossPicture(QSize(27, 25)), m_uploadFrame),
+                              "clearFileButton", 126, 72, 27, 25, false);
+    m_clearFileButton->setToolTip(tr("Clear"));
+    m_statusBanner = place(new PictureBox(m_uploadFrame), "statusBanner", 11, 75, 377, 25, false);
+    m_cancelLink = place(new LinkButton(tr("Cancel"), QColor(0, 0, 128), m_uploadFrame),
+                         "cancelLink", 11, 98, 39, 13, false);
+    m_statusLine = place(new QLabel(u"..."_s, m_uploadFrame), "statusLine", 11, 129, 12, 13, false);
+    m_progressBar = place(new QProgressBar(m_uploadFrame), "progressBar", 11, 146, 339, 25, false);
+    m_progressBar->setRange(0, 100);
+    m_progressBar->setValue(0);
+    m_progressBar->setTextVisible(false);
     // The kilobyte line and the percentage are wide enough for six-digit
     // figures and "100%".
-    kilobyteLine = place(new QLabel(u"0 Kb uploaded so far, remaining 0 Kb"_s, uploadFrame),
-                         "kilobyteLine", 11, 173, 290, 13, false);
-    percentLabel = place(new QLabel(u"0%"_s, uploadFrame), "percentLabel", 307, 173, 42, 13, false);
-    percentLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_kilobyteLine = place(new QLabel(u"0 Kb uploaded so far, remaining 0 Kb"_s, m_uploadFrame),
+                           "kilobyteLine", 11, 173, 290, 13, false);
+    m_percentLabel =
+        place(new QLabel(u"0%"_s, m_uploadFrame), "percentLabel", 307, 173, 42, 13, false);
+    m_percentLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
-    previewBox = place(new QWidget(uploadFrame), "previewBox", 359, 7, 225, 238, true);
+    m_previewBox = place(new QWidget(m_uploadFrame), "previewBox", 359, 7, 225, 238, true);
     // The player loads the media backend: it is made when a file is first
     // chosen, and until then a look-alike stands in its place.
-    previewPlaceholder = createPreviewPlaceholder(previewBox);
-    previewPlaceholder->setObjectName(u"previewPlaceholder"_s);
-    previewPlaceholder->setGeometry(0, 0, 225, 238);
+    m_previewPlaceholder = createPreviewPlaceholder(m_previewBox);
+    m_previewPlaceholder->setObjectName(u"previewPlaceholder"_s);
+    m_previewPlaceholder->setGeometry(0, 0, 225, 238);
 
     buildResultPanel();
 
-    uploadNewButton = place(new ImageButton(buttonFace(tr("Upload New"), Faces::Blue), uploadFrame),
-                            "uploadNewButton", 235, 14, 117, 32, false);
+    m_uploadNewButton =
+        place(new ImageButton(buttonFace(tr("Upload New"), Faces::Blue), m_uploadFrame),
+              "uploadNewButton", 235, 14, 117, 32, false);
 
-    for (QWidget *w : uploadFrame->findChildren<QWidget *>())
+    for (QWidget *w : m_uploadFrame->findChildren<QWidget *>())
         w->setFont(plain);
-    percentLabel->setFont(boldFont(plain));
-    watchAddressCaption->setFont(boldFont(plain));
+    m_percentLabel->setFont(boldFont(plain));
+    m_watchAddressCaption->setFont(boldFont(plain));
     QFont myVideos = boldFont(plain);
     myVideos.setItalic(true);
-    myVideosLabel->setFont(myVideos);
-    setTextColour(myVideosLabel, QColor(0, 0, 192));
+    m_myVideosLabel->setFont(myVideos);
+    setTextColour(m_myVideosLabel, QColor(0, 0, 192));
     placeMyVideos();
 }
 
@@ -252,10 +256,10 @@ void MainWindow::placeMyVideos()
     // never narrower than its designed 18 spaces. Its spaces do not break,
     // so the gap stays on one line; where it falls depends on the widths and
     // on the wrapping, so it is measured, not fixed.
-    const QString words = myVideosLabel->text();
-    const QFontMetricsF wordsMetrics(myVideosLabel->font());
+    const QString words = m_myVideosLabel->text();
+    const QFontMetricsF wordsMetrics(m_myVideosLabel->font());
     const qreal wordsWidth = wordsMetrics.horizontalAdvance(words);
-    const qreal space = QFontMetricsF(resultText->font()).horizontalAdvance(u' ');
+    const qreal space = QFontMetricsF(m_resultText->font()).horizontalAdvance(u' ');
     const qsizetype spaces = qMax<qsizetype>(18, qCeil(wordsWidth / space + 1.5));
 
     QString sentence = tr("Your video has been successfully uploaded to the YouTube server. It is "
@@ -266,16 +270,16 @@ void MainWindow::placeMyVideos()
     if (gap < 0)
         gap = sentence.indexOf(u"%1"_s);
     if (gap < 0) {
-        resultText->setText(sentence);
+        m_resultText->setText(sentence);
         return;
     }
     sentence.replace(gap, placeholder, QString(spaces, QChar::Nbsp));
     spoken.replace(gap, placeholder, u' ' + words + u' ');
-    resultText->setText(sentence);
+    m_resultText->setText(sentence);
     // Screen readers read the sentence whole.
-    resultText->setAccessibleName(spoken);
+    m_resultText->setAccessibleName(spoken);
 
-    QTextLayout layout(sentence, resultText->font());
+    QTextLayout layout(sentence, m_resultText->font());
     QTextOption option;
     option.setWrapMode(QTextOption::WordWrap);
     layout.setTextOption(option);
@@ -283,7 +287,7 @@ void MainWindow::placeMyVideos()
     qreal y = 0;
     QPointF at(-1, -1);
     for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-        line.setLineWidth(resultText->width());
+        line.setLineWidth(m_resultText->width());
         line.setPosition(QPointF(0, y));
         y += line.height();
         if (gap >= line.textStart() && gap < line.textStart() + line.textLength())
@@ -291,39 +295,41 @@ void MainWindow::placeMyVideos()
     }
     layout.endLayout();
     if (at.x() >= 0)
-        myVideosLabel->move(resultText->pos() + at.toPoint());
-    myVideosLabel->resize(qMax(myVideosLabel->width(), qCeil(wordsWidth) + 1),
-                          qMax(myVideosLabel->height(), qCeil(wordsMetrics.height())));
+        m_myVideosLabel->move(m_resultText->pos() + at.toPoint());
+    m_myVideosLabel->resize(qMax(m_myVideosLabel->width(), qCeil(wordsWidth) + 1),
+                            qMax(m_myVideosLabel->height(), qCeil(wordsMetrics.height())));
 }
 
 void MainWindow::buildResultPanel()
 {
-    resultPanel = place(colourBox(uploadFrame, Qt::white), "resultPanel", 9, 102, 346, 135, false);
-    tickIcon = place(new PictureBox(resultPanel), "tickIcon", 10, 4, 13, 13, true);
-    tickIcon->setPicture(tickPicture(QSize(13, 13)));
+    m_resultPanel =
+        place(colourBox(m_uploadFrame, Qt::white), "resultPanel", 9, 102, 346, 135, false);
+    m_tickIcon = place(new PictureBox(m_resultPanel), "tickIcon", 10, 4, 13, 13, true);
+    m_tickIcon->setPicture(tickPicture(QSize(13, 13)));
     // The sentence is made with its gap for "My Videos" by placeMyVideos.
-    resultText = place(new QLabel(resultPanel), "resultText", 28, 2, 301, 49, true);
-    resultText->setWordWrap(true);
-    resultText->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    myVideosLabel =
-        place(new QLabel(tr("My Videos"), resultPanel), "myVideosLabel", 211, 15, 65, 13, true);
-    watchAddressCaption = place(new QLabel(tr("Your video URL:"), resultPanel),
-                                "watchAddressCaption", 28, 53, 102, 13, true);
-    openAddressButton =
-        place(new ImageButton(browserPicture(QSize(16, 16)), resultPanel, QRect(0, 0, 16, 16)),
+    m_resultText = place(new QLabel(m_resultPanel), "resultText", 28, 2, 301, 49, true);
+    m_resultText->setWordWrap(true);
+    m_resultText->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_myVideosLabel =
+        place(new QLabel(tr("My Videos"), m_resultPanel), "myVideosLabel", 211, 15, 65, 13, true);
+    m_watchAddressCaption = place(new QLabel(tr("Your video URL:"), m_resultPanel),
+                                  "watchAddressCaption", 28, 53, 102, 13, true);
+    m_openAddressButton =
+        place(new ImageButton(browserPicture(QSize(16, 16)), m_resultPanel, QRect(0, 0, 16, 16)),
               "openAddressButton", 133, 50, 16, 16, true);
-    openAddressButton->setToolTip(tr("Open in default browser"));
-    watchAddressEdit = place(new QLineEdit(resultPanel), "watchAddressEdit", 28, 69, 291, 19, true);
-    copyAddressButton =
-        place(new ImageButton(copyPicture(QSize(15, 13)), resultPanel, QRect(0, 0, 15, 13)),
+    m_openAddressButton->setToolTip(tr("Open in default browser"));
+    m_watchAddressEdit =
+        place(new QLineEdit(m_resultPanel), "watchAddressEdit", 28, 69, 291, 19, true);
+    m_copyAddressButton =
+        place(new ImageButton(copyPicture(QSize(15, 13)), m_resultPanel, QRect(0, 0, 15, 13)),
               "copyAddressButton", 322, 72, 15, 13, true);
-    copyAddressButton->setToolTip(tr("Copy to memory"));
-    availabilityNote = place(new QLabel(tr("It may take a few minutes before you can reach your "
-                                           "video on YouTube system."),
-                                        resultPanel),
-                             "availabilityNote", 30, 94, 309, 40, true);
-    availabilityNote->setWordWrap(true);
-    availabilityNote->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_copyAddressButton->setToolTip(tr("Copy to memory"));
+    m_availabilityNote = place(new QLabel(tr("It may take a few minutes before you can reach your "
+                                             "video on YouTube system."),
+                                          m_resultPanel),
+                               "availabilityNote", 30, 94, 309, 40, true);
+    m_availabilityNote->setWordWrap(true);
+    m_availabilityNote->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 }
 
 void MainWindow::connectHandlers()
@@ -331,22 +337,22 @@ void MainWindow::connectHandlers()
     connect(m_stretchTimer, &QTimer::timeout, this, &MainWindow::stretchPreview);
     connect(m_introFocusTimer, &QTimer::timeout, this, &MainWindow::focusHelpText);
 
-    connect(understoodButton, &ImageButton::clicked, this, &MainWindow::dismissIntro);
-    connect(accountButton, &ImageButton::clicked, this, &MainWindow::openAccountDialog);
-    connect(forgetAccountLink, &LinkButton::clicked, this, &MainWindow::forgetAccount);
-    connect(termsLink, &LinkButton::clicked, this, &MainWindow::openTerms);
+    connect(m_understoodButton, &ImageButton::clicked, this, &MainWindow::dismissIntro);
+    connect(m_accountButton, &ImageButton::clicked, this, &MainWindow::openAccountDialog);
+    connect(m_forgetAccountLink, &LinkButton::clicked, this, &MainWindow::forgetAccount);
+    connect(m_termsLink, &LinkButton::clicked, this, &MainWindow::openTerms);
 
-    connect(browseButton, &ImageButton::clicked, this, &MainWindow::browseFile);
-    connect(clearFileButton, &ImageButton::clicked, this, &MainWindow::clearChosenFile);
-    connect(fileEdit, &QLineEdit::textChanged, this, &MainWindow::restoreFileText);
-    connect(uploadButton, &ImageButton::clicked, this, &MainWindow::openVideoInformation);
+    connect(m_browseButton, &ImageButton::clicked, this, &MainWindow::browseFile);
+    connect(m_clearFileButton, &ImageButton::clicked, this, &MainWindow::clearChosenFile);
+    connect(m_fileEdit, &QLineEdit::textChanged, this, &MainWindow::restoreFileText);
+    connect(m_uploadButton, &ImageButton::clicked, this, &MainWindow::openVideoInformation);
 
-    connect(cancelLink, &LinkButton::clicked, this, &MainWindow::cancelUpload);
-    connect(uploadNewButton, &ImageButton::clicked, this, &MainWindow::uploadNew);
-    connect(copyAddressButton, &ImageButton::clicked, this, &MainWindow::copyWatchAddress);
-    connect(openAddressButton, &ImageButton::clicked, this, &MainWindow::openWatchAddress);
-    connect(watchAddressEdit, &QLineEdit::textChanged, this, &MainWindow::restoreWatchAddress);
-    watchAddressEdit->installEventFilter(this);
+    connect(m_cancelLink, &LinkButton::clicked, this, &MainWindow::cancelUpload);
+    connect(m_uploadNewButton, &ImageButton::clicked, this, &MainWindow::uploadNew);
+    connect(m_copyAddressButton, &ImageButton::clicked, this, &MainWindow::copyWatchAddress);
+    connect(m_openAddressButton, &ImageButton::clicked, this, &MainWindow::openWatchAddress);
+    connect(m_watchAddressEdit, &QLineEdit::textChanged, this, &MainWindow::restoreWatchAddress);
+    m_watchAddressEdit->installEventFilter(this);
 
     connect(m_job, &UploadJob::stepChanged, this, &MainWindow::onStepChanged);
     connect(m_job, &UploadJob::fileAnnounced, this, &MainWindow::onFileAnnounced);
@@ -359,9 +365,9 @@ void MainWindow::connectHandlers()
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == watchAddressEdit) {
+    if (watched == m_watchAddressEdit) {
         if (event->type() == QEvent::FocusIn)
-            watchAddressEdit->selectAll();
+            m_watchAddressEdit->selectAll();
         else if (event->type() == QEvent::MouseButtonRelease)
             QTimer::singleShot(0, this, &MainWindow::selectWatchAddress);
     }
@@ -382,29 +388,30 @@ void MainWindow::applyDisplay()
 {
     const Display d = m_display;
     const bool intro = d == Display::Intro;
-    helpText->setVisible(intro);
-    understoodButton->setVisible(intro);
-    skipIntroCheck->setVisible(intro);
-    mainPanel->setVisible(!intro);
-    accountButton->setVisible(!intro);
-    termsLink->setVisible(!intro);
-    forgetAccountLink->setVisible(!intro && m_job->hasAccount());
-    accountButton->setPicture(m_job->hasAccount() ? m_myAccountFace : m_setAccountFace);
+    m_helpText->setVisible(intro);
+    m_understoodButton->setVisible(intro);
+    m_skipIntroCheck->setVisible(intro);
+    m_mainPanel->setVisible(!intro);
+    m_accountButton->setVisible(!intro);
+    m_termsLink->setVisible(!intro);
+    m_forgetAccountLink->setVisible(!intro && m_job->hasAccount());
+    m_accountButton->setPicture(m_job->hasAccount() ? m_myAccountFace : m_setAccountFace);
 
-    browseButton->setVisible(d == Display::NoFile);
-    fileEdit->setVisible(d == Display::FileChosen || d == Display::Uploading || d == Display::Sent
-                         || d == Display::Result);
-    uploadButton->setVisible(d == Display::FileChosen);
-    clearFileButton->setVisible(d == Display::FileChosen);
-    statusBanner->setVisible(d == Display::Uploading || d == Display::Sent || d == Display::Result);
-    cancelLink->setVisible(d == Display::Uploading);
+    m_browseButton->setVisible(d == Display::NoFile);
+    m_fileEdit->setVisible(d == Display::FileChosen || d == Display::Uploading || d == Display::Sent
+                           || d == Display::Result);
+    m_uploadButton->setVisible(d == Display::FileChosen);
+    m_clearFileButton->setVisible(d == Display::FileChosen);
+    m_statusBanner->setVisible(d == Display::Uploading || d == Display::Sent
+                               || d == Display::Result);
+    m_cancelLink->setVisible(d == Display::Uploading);
     const bool figures = d == Display::Uploading && m_figuresShown;
-    statusLine->setVisible(figures);
-    progressBar->setVisible(figures);
-    kilobyteLine->setVisible(figures);
-    percentLabel->setVisible(figures);
-    resultPanel->setVisible(d == Display::Result);
-    uploadNewButton->setVisible(d == Display::Result);
+    m_statusLine->setVisible(figures);
+    m_progressBar->setVisible(figures);
+    m_kilobyteLine->setVisible(figures);
+    m_percentLabel->setVisible(figures);
+    m_resultPanel->setVisible(d == Display::Result);
+    m_uploadNewButton->setVisible(d == Display::Result);
 }
 
 void MainWindow::keyPressEvent(QKeyEvent *event)
@@ -414,7 +421,7 @@ void MainWindow::keyPressEvent(QKeyEvent *event)
     if (m_display == Display::Intro
         && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
         event->accept();
-        understoodButton->click();
+        m_understoodButton->click();
         return;
     }
     QMainWindow::keyPressEvent(event);
@@ -436,32 +443,32 @@ void MainWindow::loadSettings()
 void MainWindow::focusHelpText()
 {
     // Does nothing when the help text is hidden.
-    helpText->setFocus();
+    m_helpText->setFocus();
 }
 
 void MainWindow::stretchPreview()
 {
-    if (preview)
-        preview->setStretchToFit(true);
+    if (m_preview)
+        m_preview->setStretchToFit(true);
 }
 
 MediaPreview &MainWindow::previewPlayer()
 {
-    if (!preview) {
-        preview = m_platform.makePreview(previewBox);
-        preview->setObjectName(u"preview"_s);
-        preview->setFont(previewPlaceholder->font());
-        preview->setGeometry(previewPlaceholder->geometry());
-        preview->setStretchToFit(true);
-        preview->show();
-        delete std::exchange(previewPlaceholder, nullptr);
+    if (!m_preview) {
+        m_preview = m_platform.makePreview(m_previewBox);
+        m_preview->setObjectName(u"preview"_s);
+        m_preview->setFont(m_previewPlaceholder->font());
+        m_preview->setGeometry(m_previewPlaceholder->geometry());
+        m_preview->setStretchToFit(true);
+        m_preview->show();
+        delete std::exchange(m_previewPlaceholder, nullptr);
     }
-    return *preview;
+    return *m_preview;
 }
 
 void MainWindow::dismissIntro()
 {
-    setIntroSkipped(*m_platform.settings, skipIntroCheck->isChecked());
+    setIntroSkipped(*m_platform.settings, m_skipIntroCheck->isChecked());
     showMainPanel();
     // The keyboard focus was on the intro; it goes on to the panel's first
     // control.
@@ -547,10 +554,10 @@ void MainWindow::browseFile()
     }
 
     m_fileText = tr("%1 (%2 MB)").arg(info.fileName(), megabytesText(info.size()));
-    fileEdit->setText(m_fileText);
+    m_fileEdit->setText(m_fileText);
     m_filePath = path;
     previewPlayer().setMedia(path);
-    preview->closeMedia();
+    m_preview->closeMedia();
     setDisplay(Display::FileChosen);
 }
 
@@ -562,8 +569,8 @@ void MainWindow::clearChosenFile()
 void MainWindow::restoreFileText()
 {
     // The box shows the chosen file; whatever is typed into it is undone.
-    if (fileEdit->text() != m_fileText)
-        fileEdit->setText(m_fileText);
+    if (m_fileEdit->text() != m_fileText)
+        m_fileEdit->setText(m_fileText);
 }
 
 void MainWindow::openVideoInformation()
@@ -574,7 +581,7 @@ void MainWindow::openVideoInformation()
 
     VideoInfoDialog dialog(m_platform, *m_job, name, this);
     connect(&dialog, &VideoInfoDialog::conversionStarted, this, [this] {
-        statusBanner->setPicture(m_connectingBanner);
+        m_statusBanner->setPicture(m_connectingBanner);
         setDisplay(Display::Uploading);
         repaint();
     });
@@ -590,9 +597,9 @@ void MainWindow::openVideoInformation()
 
 void MainWindow::startUpload(const VideoInfo &info)
 {
-    progressBar->setValue(0);
-    percentLabel->setText(QString());
-    kilobyteLine->setText(QString());
+    m_progressBar->setValue(0);
+    m_percentLabel->setText(QString());
+    m_kilobyteLine->setText(QString());
     m_job->start(m_filePath, info);
 }
 
@@ -612,16 +619,16 @@ void MainWindow::onStepChanged(UploadStep step)
 {
     switch (step) {
     case UploadStep::Connecting:
-        statusBanner->setPicture(m_connectingBanner);
+        m_statusBanner->setPicture(m_connectingBanner);
         return;
     case UploadStep::LoggingIn:
-        statusBanner->setPicture(m_loggingInBanner);
+        m_statusBanner->setPicture(m_loggingInBanner);
         return;
     case UploadStep::Uploading:
-        statusBanner->setPicture(m_uploadingBanner);
+        m_statusBanner->setPicture(m_uploadingBanner);
         return;
     case UploadStep::PreparingAddress:
-        statusBanner->setPicture(m_preparingBanner);
+        m_statusBanner->setPicture(m_preparingBanner);
         setDisplay(Display::Sent);
         return;
     }
@@ -630,31 +637,31 @@ void MainWindow::onStepChanged(UploadStep step)
 void MainWindow::onFileAnnounced(const QString &fileName, qint64 fileSize)
 {
     const QLocale locale;
-    kilobyteLine->setText(startingKilobyteLine(fileSize, locale));
-    statusLine->setText(uploadingLine(fileName, fileSize, locale));
-    statusLine->adjustSize();
+    m_kilobyteLine->setText(startingKilobyteLine(fileSize, locale));
+    m_statusLine->setText(uploadingLine(fileName, fileSize, locale));
+    m_statusLine->adjustSize();
     m_figuresShown = true;
     applyDisplay();
 }
 
 void MainWindow::onProgress(const UploadProgressView &view)
 {
-    progressBar->setValue(view.bar);
-    percentLabel->setText(view.percent);
-    kilobyteLine->setText(view.kilobytes);
+    m_progressBar->setValue(view.bar);
+    m_percentLabel->setText(view.percent);
+    m_kilobyteLine->setText(view.kilobytes);
 }
 
 void MainWindow::onUploadFinished(const QString &address)
 {
-    statusBanner->setPicture(m_uploadedBanner);
+    m_statusBanner->setPicture(m_uploadedBanner);
     setDisplay(Display::Result);
     m_watchAddress = address;
     // The limit first: a shorter limit left from an earlier result would
     // otherwise cut the new address.
-    watchAddressEdit->setMaxLength(int(m_watchAddress.size()));
-    watchAddressEdit->setText(m_watchAddress);
-    watchAddressEdit->setSelection(0, int(watchAddressEdit->text().size()));
-    watchAddressEdit->setFocus();
+    m_watchAddressEdit->setMaxLength(int(m_watchAddress.size()));
+    m_watchAddressEdit->setText(m_watchAddress);
+    m_watchAddressEdit->setSelection(0, int(m_watchAddressEdit->text().size()));
+    m_watchAddressEdit->setFocus();
 }
 
 void MainWindow::onUploadFailed(UploadFailure failure, const QString &detail)
@@ -692,7 +699,7 @@ void MainWindow::onUploadFailed(UploadFailure failure, const QString &detail)
 void MainWindow::copyWatchAddress()
 {
     m_platform.desktop->clearClipboard();
-    m_platform.desktop->setClipboardText(watchAddressEdit->text());
+    m_platform.desktop->setClipboardText(m_watchAddressEdit->text());
     m_platform.messages->show(tr("Your video URL has been copied to your memory."), MsgButtons::Ok,
                               MsgIcon::Information);
 }
@@ -704,15 +711,15 @@ void MainWindow::openWatchAddress()
 
 void MainWindow::selectWatchAddress()
 {
-    watchAddressEdit->selectAll();
-    watchAddressEdit->setFocus();
+    m_watchAddressEdit->selectAll();
+    m_watchAddressEdit->setFocus();
 }
 
 void MainWindow::restoreWatchAddress()
 {
     // The address can be selected and copied, not changed.
-    if (watchAddressEdit->text() != m_watchAddress)
-        watchAddressEdit->setText(m_watchAddress);
+    if (m_watchAddressEdit->text() != m_watchAddress)
+        m_watchAddressEdit->setText(m_watchAddress);
 }
 
 void MainWindow::openTerms()

@@ -123,42 +123,42 @@ private:
     Picture m_setAccountFace;
     Picture m_myAccountFace;
 
-    QWidget *headerBand;
-    PictureBox *logo;
-    ImageButton *accountButton;
-    LinkButton *forgetAccountLink;
-    LinkButton *termsLink;
-    QLabel *titleLabel;
-    QLabel *introHeading;
-    QPlainTextEdit *helpText;
-    ImageButton *understoodButton;
-    QCheckBox *skipIntroCheck;
-    QWidget *mainPanel;
-    QGroupBox *uploadFrame;
-    QLabel *videoFileLabel;
-    ImageButton *browseButton;
-    QLineEdit *fileEdit;
-    ImageButton *uploadButton;
-    ImageButton *clearFileButton;
-    PictureBox *statusBanner;
-    LinkButton *cancelLink;
-    QLabel *statusLine;
-    QProgressBar *progressBar;
-    QLabel *kilobyteLine;
-    QLabel *percentLabel;
-    QWidget *previewBox;
-    QWidget *previewPlaceholder;     // looks like the player until a file is chosen
-    MediaPreview *preview = nullptr; // made when a file is first chosen
-    QWidget *resultPanel;
-    PictureBox *tickIcon;
-    QLabel *resultText;
-    QLabel *myVideosLabel;
-    QLabel *watchAddressCaption;
-    ImageButton *openAddressButton;
-    QLineEdit *watchAddressEdit;
-    ImageButton *copyAddressButton;
-    QLabel *availabilityNote;
-    ImageButton *uploadNewButton;
+    QWidget *m_headerBand;
+    PictureBox *m_logo;
+    ImageButton *m_accountButton;
+    LinkButton *m_forgetAccountLink;
+    LinkButton *m_termsLink;
+    QLabel *m_titleLabel;
+    QLabel *m_introHeading;
+    QPlainTextEdit *m_helpText;
+    ImageButton *m_understoodButton;
+    QCheckBox *m_skipIntroCheck;
+    QWidget *m_mainPanel;
+    QGroupBox *m_uploadFrame;
+    QLabel *m_videoFileLabel;
+    ImageButton *m_browseButton;
+    QLineEdit *m_fileEdit;
+    ImageButton *m_uploadButton;
+    ImageButton *m_clearFileButton;
+    PictureBox *m_statusBanner;
+    LinkButton *m_cancelLink;
+    QLabel *m_statusLine;
+    QProgressBar *m_progressBar;
+    QLabel *m_kilobyteLine;
+    QLabel *m_percentLabel;
+    QWidget *m_previewBox;
+    QWidget *m_previewPlaceholder;     // looks like the player until a file is chosen
+    MediaPreview *m_preview = nullptr; // made when a file is first chosen
+    QWidget *m_resultPanel;
+    PictureBox *m_tickIcon;
+    QLabel *m_resultText;
+    QLabel *m_myVideosLabel;
+    QLabel *m_watchAddressCaption;
+    ImageButton *m_openAddressButton;
+    QLineEdit *m_watchAddressEdit;
+    ImageButton *m_copyAddressButton;
+    QLabel *m_availabilityNote;
+    ImageButton *m_uploadNewButton;
 
     QTimer *m_stretchTimer;    // keeps the preview stretched, every 200 ms
     QTimer *m_introFocusTimer; // focus to the help text at start, once

@@ -106,8 +106,8 @@ VideoInfoDialog::VideoInfoDialog(Platform &platform, UploadJob &job, const QStri
     setObjectName(u"videoInfoDialog"_s);
     buildWindow();
     fillCategories();
-    titleEdit->setText(suggestedTitle);
-    titleEdit->selectAll();
+    m_titleEdit->setText(suggestedTitle);
+    m_titleEdit->selectAll();
 }
 
 VideoInfoDialog::~VideoInfoDialog() = default;
@@ -120,83 +120,83 @@ void VideoInfoDialog::buildWindow()
     setAutoFillBackground(true);
     setFixedBackground(this, Qt::white);
 
-    headerBand = place(colourBox(this, QColor(64, 64, 64)), "headerBand", 0, 0, 440, 58);
-    logo = place(new PictureBox(headerBand), "logo", 6, 4, 160, 50);
-    logo->setPicture(logoPicture(QSize(160, 50), QColor(64, 64, 64)));
-    heading =
-        place(new QLabel(tr("Enter video information"), headerBand), "heading", 170, 20, 218, 20);
+    m_headerBand = place(colourBox(this, QColor(64, 64, 64)), "headerBand", 0, 0, 440, 58);
+    m_logo = place(new PictureBox(m_headerBand), "logo", 6, 4, 160, 50);
+    m_logo->setPicture(logoPicture(QSize(160, 50), QColor(64, 64, 64)));
+    m_heading =
+        place(new QLabel(tr("Enter video information"), m_headerBand), "heading", 170, 20, 218, 20);
     QFont header(u"Verdana"_s, 10);
     header.setBold(true);
-    heading->setFont(header);
-    heading->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    setTextColour(heading, QColor(0, 192, 0));
-    textFieldIcon = place(new PictureBox(this), "textFieldIcon", 396, 13, 32, 32);
-    textFieldIcon->setPicture(textFieldPicture(QSize(32, 32)));
+    m_heading->setFont(header);
+    m_heading->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    setTextColour(m_heading, QColor(0, 192, 0));
+    m_textFieldIcon = place(new PictureBox(this), "textFieldIcon", 396, 13, 32, 32);
+    m_textFieldIcon->setPicture(textFieldPicture(QSize(32, 32)));
 
-    titleLabel =
+    m_titleLabel =
         place(new QLabel(tr("&Title for your video:"), this), "titleLabel", 12, 68, 300, 16);
-    titleEdit = place(new QLineEdit(this), "titleEdit", 12, 86, 416, 22);
-    titleEdit->setMaxLength(TitleLimit);
-    singleLine(titleEdit);
-    titleLabel->setBuddy(titleEdit);
+    m_titleEdit = place(new QLineEdit(this), "titleEdit", 12, 86, 416, 22);
+    m_titleEdit->setMaxLength(TitleLimit);
+    singleLine(m_titleEdit);
+    m_titleLabel->setBuddy(m_titleEdit);
 
-    descriptionLabel =
+    m_descriptionLabel =
         place(new QLabel(tr("&Description:"), this), "descriptionLabel", 12, 116, 300, 16);
-    descriptionEdit = place(new QPlainTextEdit(this), "descriptionEdit", 12, 134, 416, 112);
-    descriptionEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    descriptionEdit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    descriptionEdit->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    descriptionEdit->setTabChangesFocus(true);
-    limitLength(descriptionEdit, DescriptionLimit);
-    descriptionLabel->setBuddy(descriptionEdit);
+    m_descriptionEdit = place(new QPlainTextEdit(this), "descriptionEdit", 12, 134, 416, 112);
+    m_descriptionEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_descriptionEdit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_descriptionEdit->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    m_descriptionEdit->setTabChangesFocus(true);
+    limitLength(m_descriptionEdit, DescriptionLimit);
+    m_descriptionLabel->setBuddy(m_descriptionEdit);
 
-    categoryLabel =
+    m_categoryLabel =
         place(new QLabel(tr("Video &category:"), this), "categoryLabel", 12, 254, 300, 16);
-    categoryCombo = place(new QComboBox(this), "categoryCombo", 12, 272, 220, 22);
-    categoryCombo->setEditable(false);
-    categoryLabel->setBuddy(categoryCombo);
+    m_categoryCombo = place(new QComboBox(this), "categoryCombo", 12, 272, 220, 22);
+    m_categoryCombo->setEditable(false);
+    m_categoryLabel->setBuddy(m_categoryCombo);
 
-    tagsLabel = place(new QLabel(tr("T&ags:"), this), "tagsLabel", 12, 302, 300, 16);
-    tagsEdit = place(new QLineEdit(this), "tagsEdit", 12, 320, 416, 22);
-    tagsEdit->setMaxLength(TagsLimit);
-    singleLine(tagsEdit);
-    tagsLabel->setBuddy(tagsEdit);
+    m_tagsLabel = place(new QLabel(tr("T&ags:"), this), "tagsLabel", 12, 302, 300, 16);
+    m_tagsEdit = place(new QLineEdit(this), "tagsEdit", 12, 320, 416, 22);
+    m_tagsEdit->setMaxLength(TagsLimit);
+    singleLine(m_tagsEdit);
+    m_tagsLabel->setBuddy(m_tagsEdit);
 
-    okButton = place(new ImageButton(buttonFace(tr("OK"), Faces::Green), this), "okButton", 99, 358,
-                     117, 32);
-    cancelButton = place(new ImageButton(buttonFace(tr("Cancel"), Faces::Red), this),
-                         "cancelButton", 224, 358, 117, 32);
+    m_okButton = place(new ImageButton(buttonFace(tr("OK"), Faces::Green), this), "okButton", 99,
+                       358, 117, 32);
+    m_cancelButton = place(new ImageButton(buttonFace(tr("Cancel"), Faces::Red), this),
+                           "cancelButton", 224, 358, 117, 32);
 
-    escapeButton = new QPushButton(tr("Cancel"), this);
-    escapeButton->setObjectName(u"escapeButton"_s);
-    escapeButton->setGeometry(-200, -200, 80, 24);
-    escapeButton->setAutoDefault(false);
-    escapeButton->setFocusPolicy(Qt::NoFocus);
-    escapeButton->setVisible(false);
+    m_escapeButton = new QPushButton(tr("Cancel"), this);
+    m_escapeButton->setObjectName(u"escapeButton"_s);
+    m_escapeButton->setGeometry(-200, -200, 80, 24);
+    m_escapeButton->setAutoDefault(false);
+    m_escapeButton->setFocusPolicy(Qt::NoFocus);
+    m_escapeButton->setVisible(false);
 
-    const QList<QWidget *> captionsAndBoxes = {titleLabel,      titleEdit,     descriptionLabel,
-                                               descriptionEdit, categoryLabel, categoryCombo,
-                                               tagsLabel,       tagsEdit};
+    const QList<QWidget *> captionsAndBoxes = {
+        m_titleLabel,    m_titleEdit,     m_descriptionLabel, m_descriptionEdit,
+        m_categoryLabel, m_categoryCombo, m_tagsLabel,        m_tagsEdit};
     for (QWidget *w : captionsAndBoxes)
         w->setFont(verdana());
 
-    setTabOrder(titleEdit, descriptionEdit);
-    setTabOrder(descriptionEdit, categoryCombo);
-    setTabOrder(categoryCombo, tagsEdit);
-    setTabOrder(tagsEdit, okButton);
-    setTabOrder(okButton, cancelButton);
-    titleEdit->setFocus();
+    setTabOrder(m_titleEdit, m_descriptionEdit);
+    setTabOrder(m_descriptionEdit, m_categoryCombo);
+    setTabOrder(m_categoryCombo, m_tagsEdit);
+    setTabOrder(m_tagsEdit, m_okButton);
+    setTabOrder(m_okButton, m_cancelButton);
+    m_titleEdit->setFocus();
 
-    connect(okButton, &ImageButton::clicked, this, &VideoInfoDialog::confirm);
-    connect(cancelButton, &ImageButton::clicked, this, &VideoInfoDialog::leave);
-    connect(escapeButton, &QPushButton::clicked, this, &VideoInfoDialog::leave);
+    connect(m_okButton, &ImageButton::clicked, this, &VideoInfoDialog::confirm);
+    connect(m_cancelButton, &ImageButton::clicked, this, &VideoInfoDialog::leave);
+    connect(m_escapeButton, &QPushButton::clicked, this, &VideoInfoDialog::leave);
 }
 
 void VideoInfoDialog::fillCategories()
 {
-    categoryCombo->addItem(pleaseSelect());
-    categoryCombo->addItems(categoryNames());
-    categoryCombo->setCurrentText(pleaseSelect());
+    m_categoryCombo->addItem(pleaseSelect());
+    m_categoryCombo->addItems(categoryNames());
+    m_categoryCombo->setCurrentText(pleaseSelect());
 }
 
 void VideoInfoDialog::keyPressEvent(QKeyEvent *event)
@@ -204,7 +204,7 @@ void VideoInfoDialog::keyPressEvent(QKeyEvent *event)
     // Esc presses the cancel button.
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
         event->accept();
-        escapeButton->click();
+        m_escapeButton->click();
         return;
     }
     QDialog::keyPressEvent(event);
@@ -213,8 +213,8 @@ void VideoInfoDialog::keyPressEvent(QKeyEvent *event)
 VideoTexts VideoInfoDialog::texts() const
 {
     // The description box reports line breaks as paragraph separators.
-    return {titleEdit->text(), descriptionEdit->document()->toRawText(),
-            categoryCombo->currentText(), tagsEdit->text()};
+    return {m_titleEdit->text(), m_descriptionEdit->document()->toRawText(),
+            m_categoryCombo->currentText(), m_tagsEdit->text()};
 }
 
 void VideoInfoDialog::confirm()
@@ -224,16 +224,16 @@ void VideoInfoDialog::confirm()
         box.show(problem->message, MsgButtons::Ok, MsgIcon::Critical);
         switch (problem->field) {
         case VideoInfoField::Title:
-            titleEdit->setFocus();
+            m_titleEdit->setFocus();
             break;
         case VideoInfoField::Description:
-            descriptionEdit->setFocus();
+            m_descriptionEdit->setFocus();
             break;
         case VideoInfoField::Category:
-            categoryCombo->setFocus();
+            m_categoryCombo->setFocus();
             break;
         case VideoInfoField::Tags:
-            tagsEdit->setFocus();
+            m_tagsEdit->setFocus();
             break;
         }
         return;
@@ -265,13 +265,13 @@ void VideoInfoDialog::confirm()
 
 void VideoInfoDialog::removeAngleBracketsFromBoxes()
 {
-    for (QLineEdit *line : {titleEdit, tagsEdit}) {
+    for (QLineEdit *line : {m_titleEdit, m_tagsEdit}) {
         if (line->text().contains(u'<') || line->text().contains(u'>'))
             line->setText(removeAngleBrackets(line->text()));
     }
-    const QString description = descriptionEdit->document()->toRawText();
+    const QString description = m_descriptionEdit->document()->toRawText();
     if (description.contains(u'<') || description.contains(u'>'))
-        descriptionEdit->setPlainText(removeAngleBrackets(description));
+        m_descriptionEdit->setPlainText(removeAngleBrackets(description));
 }
 
 void VideoInfoDialog::leave()

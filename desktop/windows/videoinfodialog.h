@@ -60,21 +60,21 @@ private:
     Platform &m_platform;
     UploadJob &m_job;
 
-    QWidget *headerBand;
-    PictureBox *logo;
-    QLabel *heading;
-    PictureBox *textFieldIcon;
-    QLabel *titleLabel;
-    QLineEdit *titleEdit;
-    QLabel *descriptionLabel;
-    QPlainTextEdit *descriptionEdit;
-    QLabel *categoryLabel;
-    QComboBox *categoryCombo;
-    QLabel *tagsLabel;
-    QLineEdit *tagsEdit;
-    ImageButton *okButton;
-    ImageButton *cancelButton;
-    QPushButton *escapeButton;
+    QWidget *m_headerBand;
+    PictureBox *m_logo;
+    QLabel *m_heading;
+    PictureBox *m_textFieldIcon;
+    QLabel *m_titleLabel;
+    QLineEdit *m_titleEdit;
+    QLabel *m_descriptionLabel;
+    QPlainTextEdit *m_descriptionEdit;
+    QLabel *m_categoryLabel;
+    QComboBox *m_categoryCombo;
+    QLabel *m_tagsLabel;
+    QLineEdit *m_tagsEdit;
+    ImageButton *m_okButton;
+    ImageButton *m_cancelButton;
+    QPushButton *m_escapeButton;
 
     VideoInfo m_info;
     bool m_handedOver = false; // OK has taken over the upload
