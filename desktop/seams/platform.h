@@ -9,9 +9,9 @@ class QWidget;
 
 namespace uplark {
 
+class BlockingHttpClient;
 class Desktop;
 class FileDialog;
-class BlockingHttpClient;
 class MediaPreview;
 class MessageBox;
 class SettingsStore;

@@ -8,7 +8,7 @@ namespace uplark {
 // The text conversion: the title, description and tags go to the conversion
 // service with four characters replaced by placeholder tokens, and come back
 // as "%XX" byte escapes between section markers. These functions prepare the
-// request and take the answer apart; the video information dialog calls them.
+// request and take the answer apart; the upload job calls them.
 
 namespace Placeholder {
 inline constexpr char Space[] = "[_ULK-SPACE_]";
