@@ -104,8 +104,6 @@ void TestUploadJob::refusals_data()
         u"The title may have at most 60 characters."_s);
     row("description too long", "texts", u"T|"_s + QString(5000, u'x') + u"|Comedy|G"_s,
         u"The description may have at most 4999 characters."_s);
-    row("tags too long", "texts", u"T|D|Comedy|"_s + QString(121, u'x'),
-        u"The tags may have at most 120 characters."_s);
 }
 
 void TestUploadJob::refusals()
