@@ -253,9 +253,9 @@ void MainWindow::placeMyVideos()
     // "My Videos" covers a gap in the result sentence, so that the two read
     // as one sentence. The gap is as wide as the bold italic words need in
     // the fonts the labels have, with about a space to spare after them, and
-    // never narrower than its designed 18 spaces. Its spaces do not break,
-    // so the gap stays on one line; where it falls depends on the widths and
-    // on the wrapping, so it is measured, not fixed.
+    // never narrower than 18 spaces. Its spaces do not break, so the gap
+    // stays on one line; where it falls depends on the widths and on the
+    // wrapping, so it is measured, not fixed.
     const QString words = m_myVideosLabel->text();
     const QFontMetricsF wordsMetrics(m_myVideosLabel->font());
     const qreal wordsWidth = wordsMetrics.horizontalAdvance(words);
