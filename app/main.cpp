@@ -1,15 +1,15 @@
-#include "account/settings.h"
-#include "app/commandline.h"
-#include "app/commands.h"
-#include "app/mainwindow.h"
-#include "app/terminal.h"
+#include "cli/commandline.h"
+#include "cli/commands.h"
+#include "cli/terminal.h"
 #include "data/appicon.h"
-#include "platform/desktop.h"
-#include "platform/filedialog.h"
-#include "platform/mediapreview.h"
-#include "platform/messagebox.h"
-#include "platform/platform.h"
-#include "site/curlhttp.h"
+#include "desktop/seams/desktop.h"
+#include "desktop/seams/filedialog.h"
+#include "desktop/seams/mediapreview.h"
+#include "desktop/seams/messagebox.h"
+#include "desktop/seams/platform.h"
+#include "desktop/windows/mainwindow.h"
+#include "engine/model/settings.h"
+#include "engine/net/curlhttpclient.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -26,21 +26,21 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QtMessageHandler PreviousMessageHandler = nullptr;
+QtMessageHandler previousMessageHandler = nullptr;
 
 // Qt Multimedia's FFmpeg backend writes ">>>> listing codecs" to the
 // terminal, as a plain debug message, when it is first loaded; that line is
 // dropped, every other message goes where it went.
-void QuietMediaBackend(QtMsgType type, const QMessageLogContext &context, const QString &text)
+void quietMediaBackend(QtMsgType type, const QMessageLogContext &context, const QString &text)
 {
     if (type == QtDebugMsg && text.startsWith(u">>>> listing codecs"_s))
         return;
-    if (PreviousMessageHandler)
-        PreviousMessageHandler(type, context, text);
+    if (previousMessageHandler)
+        previousMessageHandler(type, context, text);
 }
 
 // The window: the only part of the program that needs a display.
-int RunWindow(char *argv[], const SiteAddresses &addresses)
+int runWindow(char *argv[], const SiteAddresses &addresses)
 {
     // Qt Multimedia's FFmpeg backend needs no GStreamer plugins.
     if (qEnvironmentVariableIsEmpty("QT_MEDIA_BACKEND"))
@@ -58,7 +58,7 @@ int RunWindow(char *argv[], const SiteAddresses &addresses)
         return 1;
     }
 
-    PreviousMessageHandler = qInstallMessageHandler(QuietMediaBackend);
+    previousMessageHandler = qInstallMessageHandler(quietMediaBackend);
 
     // QApplication is given the program name alone: the command line has
     // been read already.
@@ -86,9 +86,9 @@ int RunWindow(char *argv[], const SiteAddresses &addresses)
     platform.desktop = &desktop;
     platform.settings = &settings;
     platform.addresses = addresses;
-    CurlHttpRequest http(platform.routes);
+    CurlHttpClient http(platform.routes);
     platform.http = &http;
-    platform.makePreview = CreateMultimediaPreview;
+    platform.makePreview = createMultimediaPreview;
     platform.endProgram = [] {
         QApplication::closeAllWindows();
         QCoreApplication::exit(0);
@@ -100,7 +100,7 @@ int RunWindow(char *argv[], const SiteAddresses &addresses)
 }
 
 // The commands: no display, no GUI objects at all.
-int RunCommand(char *argv[], const CommandLine &line)
+int runCommand(char *argv[], const CommandLine &line)
 {
     int appArgc = 1;
     QCoreApplication app(appArgc, argv);
@@ -108,17 +108,17 @@ int RunCommand(char *argv[], const CommandLine &line)
 
     SettingsStore settings(SettingsStore::defaultFolder());
     RouteTable routes;
-    CurlHttpRequest http(routes);
+    CurlHttpClient http(routes);
     CommandContext context{&settings, &routes, &http, line.addresses};
     switch (line.action) {
     case CommandLine::Action::Upload:
-        return RunUpload(line, context);
+        return runUpload(line, context);
     case CommandLine::Action::AccountSet:
-        return RunAccountSet(line, context);
+        return runAccountSet(line, context);
     case CommandLine::Action::AccountForget:
-        return RunAccountForget(context);
+        return runAccountForget(context);
     case CommandLine::Action::AccountShow:
-        return RunAccountShow(context);
+        return runAccountShow(context);
     default:
         return ExitCode::BadUsage;
     }
@@ -131,17 +131,17 @@ int main(int argc, char *argv[])
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
-    const CommandLine line = ParseCommandLine(arguments);
+    const CommandLine line = parseCommandLine(arguments);
     if (!line.error.isEmpty()) {
-        WriteErr(u"uplark: "_s + line.error + u'\n');
+        writeErr(u"uplark: "_s + line.error + u'\n');
         return ExitCode::BadUsage;
     }
     switch (line.action) {
     case CommandLine::Action::Help:
-        WriteOut(HelpText());
+        writeOut(helpText());
         return ExitCode::Success;
     case CommandLine::Action::Version:
-        WriteOut(VersionText());
+        writeOut(versionText());
         return ExitCode::Success;
     default:
         break;
@@ -150,8 +150,8 @@ int main(int argc, char *argv[])
     // The text conversion request uses libcurl; it is set up once, before
     // any other thread runs.
     curl_global_init(CURL_GLOBAL_DEFAULT);
-    const int status = line.action == CommandLine::Action::Window ? RunWindow(argv, line.addresses)
-                                                                  : RunCommand(argv, line);
+    const int status = line.action == CommandLine::Action::Window ? runWindow(argv, line.addresses)
+                                                                  : runCommand(argv, line);
     curl_global_cleanup();
     return status;
 }

@@ -5,8 +5,8 @@
 // from a 5 ms timer meanwhile, and the peak memory above the idle program.
 //
 //   uplark_bench FILE PORT   (the sink listens on 127.0.0.1:PORT)
-#include "site/connection.h"
-#include "site/filepost.h"
+#include "engine/net/connection.h"
+#include "engine/protocol/filepost.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -86,7 +86,7 @@ int main(int argc, char *argv[])
     QString error;
     const QByteArray address = "http://127.0.0.1:" + QByteArray::number(port) + "/my_videos_post";
     std::unique_ptr<FilePostSource> post = FilePostSource::open(
-        path, QuotedPath(path), SplitURL(address),
+        path, quotedPath(path), splitUrl(address),
         {"bench", "Benchmark", "A benchmark upload", "22", "addr", "LOGIN_INFO=x"}, &error);
     if (!post) {
         std::fprintf(stderr, "uplark_bench: %s\n", qPrintable(error));

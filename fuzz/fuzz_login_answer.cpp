@@ -1,6 +1,6 @@
 // The login answer: its scan for the decision and the cookie taken from it.
 // Input: one piece of the answer as the connection reads it.
-#include "site/login.h"
+#include "engine/protocol/login.h"
 #include "fuzz/check.h"
 
 namespace uplark {
@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const bool cookie = piece.contains("LOGIN_INFO");
     // The rejections win over the cookie, in their order; no marker means
     // waiting for more.
-    switch (ScanLoginAnswer(piece)) {
+    switch (scanLoginAnswer(piece)) {
     case LoginOutcome::TooManyFailures:
         FUZZ_CHECK(tooMany);
         break;
@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         break;
     }
 
-    const QByteArray value = LoginCookie(piece);
+    const QByteArray value = scanLoginCookie(piece);
     if (cookie) {
         // "LOGIN_INFO" and what followed it in the answer, up to a line's
         // end: the cookie goes into later request heads as it is.

@@ -1,7 +1,7 @@
 // Marker splitting, the base of every answer scanner. Input: a marker, a NUL,
-// the text (a second NUL adds a closing marker for CutBetween).
+// the text (a second NUL adds a closing marker for cutBetween).
+#include "engine/protocol/markers.h"
 #include "fuzz/check.h"
-#include "site/markers.h"
 
 namespace uplark {
 }
@@ -11,7 +11,7 @@ namespace {
 
 // Occurrences of marker in text, counted left to right without overlap, as
 // the pieces are cut.
-int CountMarkers(const QByteArray &text, const QByteArray &marker)
+int countMarkers(const QByteArray &text, const QByteArray &marker)
 {
     int count = 0;
     for (qsizetype at = text.indexOf(marker); at >= 0;
@@ -20,14 +20,14 @@ int CountMarkers(const QByteArray &text, const QByteArray &marker)
     return count;
 }
 
-void CheckPieces(const QByteArray &text, const QByteArray &marker)
+void checkPieces(const QByteArray &text, const QByteArray &marker)
 {
     if (marker.isEmpty()) {
-        FUZZ_CHECK(SplitPiece(text, marker, 0) == text);
-        FUZZ_CHECK(SplitPiece(text, marker, 1).isEmpty());
+        FUZZ_CHECK(splitPiece(text, marker, 0) == text);
+        FUZZ_CHECK(splitPiece(text, marker, 1).isEmpty());
         return;
     }
-    const int count = CountMarkers(text, marker);
+    const int count = countMarkers(text, marker);
     // Joined with the marker, the pieces give back the text; none holds the
     // marker; the pieces after the last are empty. Past 64 pieces only the
     // first and last few are looked at, to keep each run short.
@@ -35,7 +35,7 @@ void CheckPieces(const QByteArray &text, const QByteArray &marker)
     for (int i = 0; i <= count; ++i) {
         if (count > 64 && i == 4)
             i = count - 3;
-        const QByteArray piece = SplitPiece(text, marker, i);
+        const QByteArray piece = splitPiece(text, marker, i);
         FUZZ_CHECK(!piece.contains(marker));
         FUZZ_CHECK(text.contains(piece));
         if (count <= 64)
@@ -43,7 +43,7 @@ void CheckPieces(const QByteArray &text, const QByteArray &marker)
     }
     if (count <= 64)
         FUZZ_CHECK(joined == text);
-    FUZZ_CHECK(SplitPiece(text, marker, count + 1).isEmpty());
+    FUZZ_CHECK(splitPiece(text, marker, count + 1).isEmpty());
 }
 
 } // namespace
@@ -52,9 +52,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const auto [marker, rest] = SplitAtNul(FuzzBytes(data, size));
     const auto [text, close] = SplitAtNul(rest);
-    CheckPieces(text, marker);
+    checkPieces(text, marker);
 
-    const QByteArray between = CutBetween(text, marker, close);
+    const QByteArray between = cutBetween(text, marker, close);
     FUZZ_CHECK(text.contains(between));
     if (!marker.isEmpty() && !text.contains(marker))
         FUZZ_CHECK(between.isEmpty());

@@ -1,6 +1,6 @@
 // The split of the upload form's action address. Input: the address.
+#include "engine/protocol/uploadtarget.h"
 #include "fuzz/check.h"
-#include "site/uploadtarget.h"
 
 namespace uplark {
 }
@@ -9,35 +9,35 @@ using namespace uplark;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArray address = FuzzBytes(data, size);
-    const URLParts parts = SplitURL(address);
+    const UrlParts parts = splitUrl(address);
 
     // A port the connection can use, or none; a port the address spells out
     // (leading zeros aside).
-    FUZZ_CHECK(parts.Port >= 0 && parts.Port <= 65535);
-    if (parts.Port != 0)
-        FUZZ_CHECK(address.contains(':' + QByteArray::number(parts.Port))
+    FUZZ_CHECK(parts.port >= 0 && parts.port <= 65535);
+    if (parts.port != 0)
+        FUZZ_CHECK(address.contains(':' + QByteArray::number(parts.port))
                    || address.contains(":0"));
 
     const qsizetype schemeEnd = address.indexOf("://");
     if (schemeEnd >= 0)
-        FUZZ_CHECK(parts.Scheme == address.left(schemeEnd));
+        FUZZ_CHECK(parts.scheme == address.left(schemeEnd));
     else
-        FUZZ_CHECK(parts.Scheme.isEmpty());
+        FUZZ_CHECK(parts.scheme.isEmpty());
 
     // After the scheme: the host first, then from the first slash the path
     // and the query, exactly as they stood.
     const QByteArray rest = schemeEnd >= 0 ? address.mid(schemeEnd + 3) : address;
-    FUZZ_CHECK(rest.startsWith(parts.Host));
-    FUZZ_CHECK(parts.Path.startsWith('/'));
-    FUZZ_CHECK(!parts.Path.contains('?'));
+    FUZZ_CHECK(rest.startsWith(parts.host));
+    FUZZ_CHECK(parts.path.startsWith('/'));
+    FUZZ_CHECK(!parts.path.contains('?'));
     const qsizetype slash = rest.indexOf('/');
     if (slash >= 0) {
-        FUZZ_CHECK(!parts.Host.contains('/'));
+        FUZZ_CHECK(!parts.host.contains('/'));
         const QByteArray tail = rest.mid(slash);
-        FUZZ_CHECK(tail == (tail.contains('?') ? parts.Path + '?' + parts.Query : parts.Path));
+        FUZZ_CHECK(tail == (tail.contains('?') ? parts.path + '?' + parts.query : parts.path));
     } else {
-        FUZZ_CHECK(parts.Host == rest && parts.Path == "/" && parts.Query.isEmpty()
-                   && parts.Port == 0);
+        FUZZ_CHECK(parts.host == rest && parts.path == "/" && parts.query.isEmpty()
+                   && parts.port == 0);
     }
     return 0;
 }

@@ -1,7 +1,7 @@
 // The upload form scans: the "addresser" value and the form's action address.
 // Input: one chunk of the form page.
+#include "engine/protocol/metadataform.h"
 #include "fuzz/check.h"
-#include "site/metadataform.h"
 
 namespace uplark {
 }
@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QByteArray stretch =
         name < 0 ? QByteArray() : chunk.mid(name + 9, stretchEnd < 0 ? -1 : stretchEnd - name - 9);
     const qsizetype value = stretch.indexOf("value=\"");
-    const std::optional<QByteArray> addresser = UploadFormAddresser(chunk);
+    const std::optional<QByteArray> addresser = uploadFormAddresser(chunk);
     FUZZ_CHECK(addresser.has_value() == (name >= 0 && value >= 0));
     if (addresser) {
         FUZZ_CHECK(stretch.mid(value + 7).startsWith(*addresser));
@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
 
     static const QByteArray form = QByteArrayLiteral("multipart/form-data\" action=\"");
-    const std::optional<QByteArray> action = UploadFormAction(chunk);
+    const std::optional<QByteArray> action = uploadFormAction(chunk);
     const qsizetype at = chunk.indexOf(form);
     FUZZ_CHECK(action.has_value() == (at >= 0));
     if (action) {

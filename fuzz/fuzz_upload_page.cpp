@@ -1,7 +1,7 @@
 // The upload page scan for the anti-forgery token. Input: one chunk of the
 // page.
+#include "engine/protocol/uploadpage.h"
 #include "fuzz/check.h"
-#include "site/uploadpage.h"
 
 namespace uplark {
 }
@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QByteArray chunk = FuzzBytes(data, size);
     static const QByteArray opening = QByteArrayLiteral("var gXSRF_token = '");
 
-    const std::optional<QByteArray> token = UploadPageToken(chunk);
+    const std::optional<QByteArray> token = uploadPageToken(chunk);
     const qsizetype at = chunk.indexOf(opening);
     FUZZ_CHECK(token.has_value() == (at >= 0));
     if (token) {

@@ -1,7 +1,7 @@
 // The upload server's answer scan for the video id. Input: one chunk of the
 // answer.
+#include "engine/protocol/uploadresult.h"
 #include "fuzz/check.h"
-#include "site/uploadresult.h"
 
 namespace uplark {
 }
@@ -11,7 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArray chunk = FuzzBytes(data, size);
 
-    const std::optional<QByteArray> id = ScanVideoId(chunk);
+    const std::optional<QByteArray> id = scanVideoId(chunk);
     const qsizetype at = chunk.indexOf("video_id=");
     FUZZ_CHECK(id.has_value() == (at >= 0));
     if (id) {

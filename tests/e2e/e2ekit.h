@@ -9,7 +9,7 @@
 #include <QSqlQuery>
 
 // A video file whose bytes include CR, LF, NUL and the multipart boundary.
-inline QByteArray VideoBytes(qsizetype size, quint32 seed)
+inline QByteArray videoBytes(qsizetype size, quint32 seed)
 {
     QByteArray bytes(size, Qt::Uninitialized);
     QRandomGenerator(seed).fillRange(reinterpret_cast<quint32 *>(bytes.data()), size / 4);
@@ -20,14 +20,14 @@ inline QByteArray VideoBytes(qsizetype size, quint32 seed)
 }
 
 // Writes `bytes` to a new file at `path`; returns `path`, or empty on failure.
-inline QString WriteFile(const QString &path, const QByteArray &bytes)
+inline QString writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() ? path : QString();
 }
 
 // The site's stored videos in upload order: id, "title|description|tags|category" and file.
-inline QList<QByteArrayList> StoredVideos(const SiteProcess &site)
+inline QList<QByteArrayList> storedVideos(const SiteProcess &site)
 {
     using namespace Qt::StringLiterals;
     QList<QByteArrayList> videos;

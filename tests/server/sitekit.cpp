@@ -2,10 +2,10 @@
 
 #include "siteprocess.h"
 
-#include "site/login.h"
-#include "site/filepost.h"
-#include "site/markers.h"
-#include "site/metadataform.h"
+#include "engine/protocol/login.h"
+#include "engine/protocol/filepost.h"
+#include "engine/protocol/markers.h"
+#include "engine/protocol/metadataform.h"
 #include "uplark_config.h"
 
 #include <QDeadlineTimer>
@@ -37,10 +37,10 @@ QByteArray filePost(const QByteArray &cookie, const QByteArray &addresser, const
     fields.category = "22";
     fields.addresser = addresser;
     fields.loginCookie = cookie;
-    URLParts target;
-    target.Host = "localhost";
-    return BuildFilePost(file, target,
-                         QuotedPath(QStringLiteral("/home/someone/My Videos/holiday clip.wmv")),
+    UrlParts target;
+    target.host = "localhost";
+    return buildFilePost(file, target,
+                         quotedPath(QStringLiteral("/home/someone/My Videos/holiday clip.wmv")),
                          fields);
 }
 
@@ -81,19 +81,19 @@ Answer get(quint16 port, const QByteArray &path, const QByteArray &extraHeaders)
 
 QByteArray login(const SiteProcess &site, const QString &user, const QString &password)
 {
-    const QByteArray piece = firstRead(site.sitePort(), LoginRequest(SiteHost, user, password));
-    return ScanLoginAnswer(piece) == LoginOutcome::LoggedIn ? LoginCookie(piece) : QByteArray();
+    const QByteArray piece = firstRead(site.sitePort(), loginRequest(SiteHost, user, password));
+    return scanLoginAnswer(piece) == LoginOutcome::LoggedIn ? scanLoginCookie(piece) : QByteArray();
 }
 
 QByteArray ticket(const SiteProcess &site, const QByteArray &cookie)
 {
-    return UploadFormAddresser(firstRead(site.sitePort(), MetadataRequest(SiteHost, cookie)))
+    return uploadFormAddresser(firstRead(site.sitePort(), metadataRequest(SiteHost, cookie)))
         .value_or(QByteArray());
 }
 
 QByteArray videoId(const QByteArray &piece)
 {
-    return CutBetween(piece, "video_id=", "&");
+    return cutBetween(piece, "video_id=", "&");
 }
 
 } // namespace SiteKit

@@ -6,7 +6,7 @@
 #include "sitekit.h"
 #include "siteprocess.h"
 
-#include "site/login.h"
+#include "engine/protocol/login.h"
 #include "uplark_config.h"
 
 #include <QDeadlineTimer>
@@ -221,7 +221,7 @@ void TestServerAttacks::loginsAtOnce()
             answers[i] += socket->readAll();
         });
         socket->write(i == Logins ? "GET / HTTP/1.1\r\nHost: localhost\r\n\r\n"
-                                  : uplark::LoginRequest(
+                                  : uplark::loginRequest(
                                       SiteHost, i == 0 ? u"ann"_s : u"nobody%1"_s.arg(i), u"pw"_s));
     }
     QTRY_COMPARE_WITH_TIMEOUT(order.size(), Logins + 1, 60000);

@@ -6,11 +6,11 @@
 #include "sitekit.h"
 #include "siteprocess.h"
 
-#include "site/login.h"
-#include "site/metadataform.h"
-#include "site/uploadpage.h"
+#include "engine/protocol/login.h"
+#include "engine/protocol/metadataform.h"
+#include "engine/protocol/uploadpage.h"
 #include "uplark_config.h"
-#include "videoinfo/conversion.h"
+#include "engine/protocol/textconversion.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -85,14 +85,14 @@ void TestServerSite::uploaderExchanges_data()
 {
     QTest::addColumn<QByteArray>("request");
     QTest::addColumn<QByteArrayList>("markers");
-    QTest::newRow("login") << LoginRequest(SiteHost, u"other"_s, u"pw2"_s)
+    QTest::newRow("login") << loginRequest(SiteHost, u"other"_s, u"pw2"_s)
                            << QByteArrayList{"\r\nSet-Cookie: LOGIN_INFO="};
-    QTest::newRow("upload page") << UploadPageRequest(SiteHost, m_cookie)
+    QTest::newRow("upload page") << uploadPageRequest(SiteHost, m_cookie)
                                  << QByteArrayList{"var gXSRF_token = '"};
     const QByteArray action =
         "http://localhost:" + QByteArray::number(m_site.uploadPort()) + "/my_videos_post";
     QTest::newRow("metadata form")
-        << MetadataRequest(SiteHost, m_cookie)
+        << metadataRequest(SiteHost, m_cookie)
         << QByteArrayList{"name=\"addresser\" value=\"",
                           "multipart/form-data\" action=\"" + action + "\" name="};
 }
@@ -121,9 +121,9 @@ void TestServerSite::loginRefusals()
     // The page must not echo the cookie's name, not even from the next path.
     const auto attempt = [this](const QString &user, const QString &password) {
         const QByteArray piece = SiteKit::firstRead(
-            m_site.sitePort(), LoginRequest(SiteHost, user, password)
+            m_site.sitePort(), loginRequest(SiteHost, user, password)
                                    .replace("?next=/my_account", "?next=/LOGIN_INFO"));
-        return piece.contains("LOGIN_INFO") ? std::nullopt : std::optional(ScanLoginAnswer(piece));
+        return piece.contains("LOGIN_INFO") ? std::nullopt : std::optional(scanLoginAnswer(piece));
     };
     QVERIFY(attempt(u"other"_s, QString()) == LoginOutcome::CheckYour);
     // Five failures lock the name, even for the right password; the lock's
@@ -242,7 +242,7 @@ void TestServerSite::conversion()
     // The body exactly as the uploader prepares it; the texts with line
     // breaks and UTF-8 go through the site in the end-to-end tests.
     const QString title = u"50% off & more"_s;
-    const QByteArray body = ConversionBody(EncodePlaceholders(title), QString(), u"x"_s);
+    const QByteArray body = conversionBody(encodePlaceholders(title), QString(), u"x"_s);
     const SiteKit::Answer reply = SiteKit::fetch(
         m_site.sitePort(),
         "POST " + QByteArray(ConversionPath) + " HTTP/1.1\r\nHost: localhost\r\nContent-Type: "
@@ -252,7 +252,7 @@ void TestServerSite::conversion()
     QCOMPARE(reply.body,
              QByteArray("<TITLE>50[_ULK-PERCENT_][_ULK-SPACE_]off[_ULK-SPACE_][_ULK-AMP_]"
                         "[_ULK-SPACE_]more</TITLE><DSCR></DSCR><TAGS>x</TAGS>"));
-    QCOMPARE(ReadConversionAnswer(reply.body).title, title.toUtf8());
+    QCOMPARE(readConversionAnswer(reply.body).title, title.toUtf8());
 }
 
 QTEST_GUILESS_MAIN(TestServerSite)

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "account/settings.h"
-#include "platform/desktop.h"
-#include "platform/filedialog.h"
-#include "platform/mediapreview.h"
-#include "platform/messagebox.h"
-#include "platform/platform.h"
-#include "platform/widgets.h"
-#include "site/httprequest.h"
+#include "desktop/seams/desktop.h"
+#include "desktop/seams/filedialog.h"
+#include "desktop/seams/mediapreview.h"
+#include "desktop/seams/messagebox.h"
+#include "desktop/seams/platform.h"
+#include "desktop/widgets/widgets.h"
+#include "engine/model/settings.h"
+#include "engine/net/blockinghttpclient.h"
 
 #include <QList>
 #include <QTest>
@@ -81,7 +81,7 @@ public:
 };
 
 // Answers every request with `reply` and keeps what was asked.
-class ScriptedHttp : public HttpRequest
+class ScriptedHttp : public BlockingHttpClient
 {
 public:
     HttpReply post(const QByteArray &url, const QByteArray &, const QByteArray &body) override
@@ -117,7 +117,7 @@ struct TestPlatform
 
 // The child of `root` with this object name; the test stops when there is none.
 template<typename T>
-T *Child(const QObject &root, const char *name)
+T *child(const QObject &root, const char *name)
 {
     T *child = root.findChild<T *>(QString::fromLatin1(name));
     if (!child)
@@ -127,9 +127,9 @@ T *Child(const QObject &root, const char *name)
 
 // A left click on the image button of this name, in the middle of its
 // click area.
-inline void ClickButton(const QObject &root, const char *name)
+inline void clickButton(const QObject &root, const char *name)
 {
-    ImageButton *button = Child<ImageButton>(root, name);
+    ImageButton *button = child<ImageButton>(root, name);
     QTest::mouseClick(button, Qt::LeftButton, {}, button->hotspot().center());
 }
 

@@ -1,6 +1,6 @@
 #include "fakesite.h"
 
-#include "site/routes.h"
+#include "engine/net/routes.h"
 
 #include "uplark_config.h"
 

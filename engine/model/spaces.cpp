@@ -1,0 +1,21 @@
+#include "engine/model/spaces.h"
+
+namespace uplark {
+
+bool onlySpaces(const QString &text)
+{
+    return QString(text).remove(u' ').isEmpty();
+}
+
+QString trimSpaces(const QString &text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text.at(begin) == u' ')
+        ++begin;
+    while (end > begin && text.at(end - 1) == u' ')
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+} // namespace uplark

@@ -1,0 +1,87 @@
+#pragma once
+
+#include "engine/net/routes.h"
+#include "engine/net/sendsource.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <deque>
+#include <memory>
+
+class QTcpSocket;
+
+namespace uplark {
+
+// An asynchronous TCP client connection: open, send, take what arrived,
+// close; with events for the connection being up, data arriving, bytes
+// going out and failures.
+//
+// send() keeps the buffer or source it is given (a buffer without a copy:
+// QByteArray is shared) and feeds the socket from it in slices as earlier
+// slices are written, with one sendProgress per write the socket reports; a
+// source is asked for each slice only then, so a long request is never held
+// whole. A source that fails to produce its bytes ends the connection at
+// once, before any later byte goes out, and `failed` reports it with the
+// code SourceFailed. A peer that closes or resets the connection is reported
+// by `closedByPeer`, after anything that arrived with it; when bytes of a
+// send were still waiting to go out, the send has failed and `failed`
+// reports it instead. close() on a closed or never-opened connection is
+// harmless, and nothing is reported after it.
+class TcpConnection : public QObject
+{
+    Q_OBJECT
+public:
+    explicit TcpConnection(const RouteTable &routes, QObject *parent = nullptr);
+    ~TcpConnection() override;
+
+    QString remoteHost() const { return m_remoteHost; }
+    int remotePort() const { return m_remotePort; }
+
+    // Opens a connection to host:port (through the route table). An earlier
+    // connection of this instance is dropped first.
+    void connectTo(const QString &host, int port);
+    // Opens a connection to the same host and port again.
+    void reconnect();
+    // Queues `data` to go out once the connection is open.
+    void send(const QByteArray &data);
+    // Queues the bytes of `source` the same way, taken slice by slice.
+    void send(std::unique_ptr<SendSource> source);
+    // All bytes received and not yet taken.
+    QByteArray takeReceived();
+    // Ends the connection at once; queued bytes are dropped.
+    void close();
+
+    bool isConnected() const;
+    // Bytes queued and not yet handed to the network.
+    qint64 bytesPending() const;
+
+    // Size of one slice fed to the socket.
+    static constexpr qint64 SliceSize = 256 * 1024;
+    // The code of `failed` when a source could not produce its bytes (not a
+    // socket error code).
+    static constexpr int SourceFailed = -2;
+
+Q_SIGNALS:
+    void connected();
+    void dataArrived(qint64 bytesAvailable);
+    void sendProgress(qint64 bytesSent, qint64 bytesRemaining);
+    void failed(int code, const QString &description);
+    void closedByPeer();
+
+private:
+    void feed();
+    void onBytesWritten(qint64 bytes);
+    void dropSocket();
+    void failSource(const QString &description);
+
+    const RouteTable &m_routes;
+    QString m_remoteHost;
+    int m_remotePort = 0;
+    QPointer<QTcpSocket> m_socket;
+    std::deque<std::unique_ptr<SendSource>> m_queue; // what send() was given, front first
+};
+
+} // namespace uplark

@@ -1,0 +1,26 @@
+#include "engine/net/routes.h"
+
+namespace uplark {
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QString keyOf(const QString &host, quint16 port)
+{
+    return host.toLower() + u':' + QString::number(port);
+}
+
+} // namespace
+
+void RouteTable::add(const QString &host, quint16 port, const QString &toHost, quint16 toPort)
+{
+    m_routes.insert(keyOf(host, port), Endpoint{toHost, toPort});
+}
+
+Endpoint RouteTable::resolve(const QString &host, quint16 port) const
+{
+    return m_routes.value(keyOf(host, port), Endpoint{host, port});
+}
+
+} // namespace uplark

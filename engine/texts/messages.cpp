@@ -1,0 +1,75 @@
+#include "engine/texts/messages.h"
+
+#include <QCoreApplication>
+
+namespace uplark {
+
+namespace {
+
+QString translate(const char *text)
+{
+    return QCoreApplication::translate("uplark::Messages", text);
+}
+
+} // namespace
+
+QString uploadStepText(UploadStep step)
+{
+    switch (step) {
+    case UploadStep::Connecting:
+        return translate("Connecting to YouTube server...");
+    case UploadStep::LoggingIn:
+        return translate("Logging in...");
+    case UploadStep::Uploading:
+        return translate("Uploading... Please wait");
+    case UploadStep::PreparingAddress:
+        return translate("Preparing your video address...");
+    }
+    return {};
+}
+
+QString uploadFailureMessage(UploadFailure failure, const QString &detail)
+{
+    switch (failure) {
+    case UploadFailure::AccountRejected:
+    case UploadFailure::TooManyLoginFailures:
+        return translate("Either your username or password is wrong. Please check them and set "
+                         "your account again.");
+    case UploadFailure::ConnectionError:
+        return translate("Connection error!");
+    case UploadFailure::UnreadableFile:
+        return detail;
+    case UploadFailure::InvalidHost:
+        return translate("Invalid Host");
+    case UploadFailure::NoVideoId:
+        return translate("An error occured. Please re-run the program. Please revise your video "
+                         "description and eliminate the unwanted special characters. Sorry for "
+                         "that!");
+    }
+    return {};
+}
+
+QString loginOutcomeMessage(LoginOutcome outcome)
+{
+    switch (outcome) {
+    case LoginOutcome::LoggedIn:
+        return {};
+    case LoginOutcome::TooManyFailures:
+        return translate(
+            "You had too many login failures. Please wait before trying to login again.");
+    case LoginOutcome::CheckYour:
+        return translate("Please check your username or password.");
+    case LoginOutcome::Incorrect:
+        return translate("Sorry, your login was incorrect.");
+    case LoginOutcome::NoDecision:
+        return uploadFailureMessage(UploadFailure::ConnectionError);
+    }
+    return {};
+}
+
+QString accountRemovedMessage()
+{
+    return translate("We removed your YouTube account information on this computer.");
+}
+
+} // namespace uplark

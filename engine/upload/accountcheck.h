@@ -1,0 +1,56 @@
+#pragma once
+
+#include "engine/model/account.h"
+#include "engine/net/siteaddress.h"
+#include "engine/protocol/login.h"
+
+#include <QObject>
+#include <QString>
+
+#include <optional>
+
+namespace uplark {
+
+class LoginExchange;
+class RouteTable;
+class SettingsStore;
+
+// Checks a typed account against the site with one login exchange on a
+// connection of its own, and stores it when the site lets it in: the site
+// is asked without the spaces around the name and password, and the account
+// is stored as typed. The connection is closed before `finished` is emitted.
+class AccountCheck : public QObject
+{
+    Q_OBJECT
+public:
+    AccountCheck(SettingsStore &settings, const RouteTable &routes, const SiteAddress &site,
+                 QObject *parent = nullptr);
+    ~AccountCheck() override;
+
+    // Why a typed name or password is not even sent: nothing but spaces.
+    static std::optional<QString> checkUserName(const QString &user);
+    static std::optional<QString> checkPassword(const QString &password);
+
+    // Connects to the site and sends the login.
+    void start(const Account &typed);
+    // Ends a check under way; nothing is reported.
+    void abort();
+    bool isRunning() const;
+    // After a LoggedIn outcome: false when the settings file could not be written.
+    bool isStored() const { return m_stored; }
+
+Q_SIGNALS:
+    // The site's answer; NoDecision when the connection failed or was closed
+    // before the answer decided.
+    void finished(uplark::LoginOutcome outcome);
+
+private:
+    void finish(LoginOutcome outcome);
+
+    SettingsStore &m_settings;
+    LoginExchange *m_login;
+    Account m_typed;
+    bool m_stored = false;
+};
+
+} // namespace uplark

@@ -1,0 +1,91 @@
+#pragma once
+
+#include "engine/model/account.h"
+#include "engine/model/videoinfo.h"
+#include "engine/net/siteaddress.h"
+#include "engine/texts/progress.h"
+#include "engine/upload/reports.h"
+
+#include <QObject>
+#include <QString>
+
+#include <optional>
+
+namespace uplark {
+
+class BlockingHttpClient;
+class RouteTable;
+class SettingsStore;
+class UploadChain;
+
+// One upload with every rule that decides it, for whichever front end
+// collects the input. The front end asks at each step, in this order, shows
+// what the job refuses and displays what the job reports:
+//
+//   checkAccount()     an account must be stored;
+//   checkFileSize()    the file may have at most 100 MB;
+//   checkVideoTexts()  no text of nothing but spaces, a category, and no
+//                      text longer than its limit;
+//   convertTexts()     the texts become the bytes the site is sent, through
+//                      the conversion service (one request that blocks);
+//   start()            the chain of exchanges with the site.
+//
+// A rejected account is forgotten, here and in the settings store, once the
+// failure has been reported. After "too many login failures" it is kept:
+// the site then refuses every login for a while, the right one too.
+class UploadJob : public QObject
+{
+    Q_OBJECT
+public:
+    // `http` may be null: every conversion then fails.
+    UploadJob(SettingsStore &settings, BlockingHttpClient *http, const RouteTable &routes,
+              const SiteAddresses &addresses, QObject *parent = nullptr);
+    ~UploadJob() override;
+
+    // The account the uploads go to.
+    Account account() const { return m_account; }
+    bool hasAccount() const { return m_account.isSet(); }
+    // Takes the account from the settings store.
+    void loadAccount();
+    // Takes an account the site has accepted (and that is stored).
+    void setAccount(const Account &account);
+    // Forgets the account, here and in the settings store.
+    void forgetAccount();
+
+    std::optional<QString> checkAccount() const;
+    std::optional<QString> checkFileSize(qint64 bytes) const;
+    std::optional<VideoInfoProblem> checkVideoTexts(const VideoTexts &texts) const;
+    // The information the site is sent for texts that passed the checks;
+    // nothing when the service gave no usable answer. No event is handled
+    // while the request runs.
+    std::optional<VideoInfo> convertTexts(const VideoTexts &texts);
+
+    // Uploads the file at `filePath` to the account with this information;
+    // an upload under way is dropped first.
+    void start(const QString &filePath, const VideoInfo &info);
+    // Stops whatever runs: every connection closed, no post pending.
+    void cancel();
+
+    UploadChain &chain() const { return *m_chain; }
+
+Q_SIGNALS:
+    // The chain's reports.
+    void stepChanged(uplark::UploadStep step);
+    void fileAnnounced(const QString &fileName, qint64 fileSize);
+    void progressed(const uplark::UploadProgressView &view);
+    void finished(const QString &watchAddress);
+    void failed(uplark::UploadFailure failure, const QString &detail);
+    // After a rejection's failure: the account is forgotten.
+    void accountForgotten();
+
+private:
+    void onChainFailed(UploadFailure failure, const QString &detail);
+
+    SettingsStore &m_settings;
+    BlockingHttpClient *m_http;
+    SiteAddresses m_addresses;
+    UploadChain *m_chain;
+    Account m_account;
+};
+
+} // namespace uplark

@@ -1,0 +1,164 @@
+// The command line as the program reads it: the commands, their options and
+// the site addresses, with what each malformed value is refused for.
+#include "cli/commandline.h"
+
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using namespace uplark;
+
+using Action = CommandLine::Action;
+Q_DECLARE_METATYPE(uplark::CommandLine::Action)
+
+class TestCommandLine : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void siteAddress_data();
+    void siteAddress();
+    void commands_data();
+    void commands();
+    void refused_data();
+    void refused();
+};
+
+void TestCommandLine::siteAddress_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("parsed"); // "host port authority"; empty when refused
+    QTest::newRow("host alone") << u"localhost"_s << u"localhost 80 localhost"_s;
+    QTest::newRow("host and port") << u"localhost:8000"_s << u"localhost 8000 localhost:8000"_s;
+    QTest::newRow("IPv6 with port") << u"[::1]:8000"_s << u"::1 8000 [::1]:8000"_s;
+    QTest::newRow("refused") << u"localhost:0"_s << QString();
+}
+
+void TestCommandLine::siteAddress()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, parsed);
+    SiteAddress address{u"unchanged"_s, 1, "unchanged"};
+    QString error;
+    QCOMPARE(parseSiteAddress(text, &address, &error), !parsed.isEmpty());
+    if (parsed.isEmpty()) {
+        // A one-line reason, and the address left as it was.
+        QVERIFY(!error.isEmpty() && !error.contains(u'\n'));
+        QCOMPARE(address.host, u"unchanged"_s);
+        return;
+    }
+    QCOMPARE(u"%1 %2 %3"_s.arg(address.host)
+                 .arg(address.port)
+                 .arg(QString::fromLatin1(address.authority)),
+             parsed);
+}
+
+void TestCommandLine::commands_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<Action>("action");
+    // "field=value" pairs the parsed line must hold.
+    QTest::addColumn<QStringList>("fields");
+
+    QTest::newRow("nothing: window") << QStringList{} << Action::Window << QStringList{};
+    QTest::newRow("window with addresses")
+        << QStringList{u"--site"_s, u"localhost:8000"_s, u"--conversion-host=localhost:8001"_s}
+        << Action::Window << QStringList{u"site=localhost:8000"_s, u"conversion=localhost:8001"_s};
+    QTest::newRow("help") << QStringList{u"--help"_s} << Action::Help << QStringList{};
+    QTest::newRow("version") << QStringList{u"--version"_s} << Action::Version << QStringList{};
+    QTest::newRow("upload, every option")
+        << QStringList{u"upload"_s,        u"v.mpg"_s,    u"--title"_s,    u"caf\u00e9"_s,
+                       u"--description"_s, u"Line one"_s, u"--category"_s, u"Music"_s,
+                       u"--tags"_s,        u"a b"_s,      u"--site"_s,     u"127.0.0.1:9"_s}
+        << Action::Upload
+        << QStringList{u"file=v.mpg"_s,          u"title=caf\u00e9"_s, u"description=Line one"_s,
+                       u"category=Music"_s,      u"tags=a b"_s,        u"site=127.0.0.1:9"_s,
+                       u"conversion=localhost"_s};
+    QTest::newRow("upload, options first, description file")
+        << QStringList{u"--description-file"_s, u"d.txt"_s,  u"--title=t"_s,   u"--category=19"_s,
+                       u"--tags=x"_s,           u"upload"_s, u"my video.avi"_s}
+        << Action::Upload
+        << QStringList{u"file=my video.avi"_s, u"descriptionFile=d.txt"_s, u"description="_s,
+                       u"category=19"_s};
+    QTest::newRow("upload, file after --")
+        << QStringList{u"upload"_s, u"--title=t"_s, u"--"_s, u"--odd name"_s} << Action::Upload
+        << QStringList{u"file=--odd name"_s};
+    QTest::newRow("account set") << QStringList{u"account"_s, u"set"_s, u" alice "_s}
+                                 << Action::AccountSet << QStringList{u"user= alice "_s};
+    QTest::newRow("account show: the build's addresses")
+        << QStringList{u"account"_s, u"show"_s} << Action::AccountShow
+        << QStringList{u"site="_s + QString::fromLatin1(defaultSiteAddress().authority),
+                       u"conversion="_s
+                           + QString::fromLatin1(defaultConversionAddress().authority)};
+    QTest::newRow("account forget")
+        << QStringList{u"account"_s, u"forget"_s} << Action::AccountForget << QStringList{};
+    QTest::newRow("account show, other site")
+        << QStringList{u"account"_s, u"show"_s, u"--site=example.org"_s} << Action::AccountShow
+        << QStringList{u"site=example.org"_s};
+}
+
+void TestCommandLine::commands()
+{
+    QFETCH(QStringList, args);
+    QFETCH(Action, action);
+    QFETCH(QStringList, fields);
+    const CommandLine line = parseCommandLine(QStringList{u"uplark"_s} + args);
+    QCOMPARE(line.error, QString());
+    QCOMPARE(line.action, action);
+    for (const QString &field : fields) {
+        const QString name = field.section(u'=', 0, 0);
+        const QString want = field.section(u'=', 1);
+        const QHash<QString, QString> have{
+            {u"file"_s, line.filePath},
+            {u"title"_s, line.title},
+            {u"description"_s, line.description},
+            {u"descriptionFile"_s, line.descriptionFile},
+            {u"category"_s, line.category},
+            {u"tags"_s, line.tags},
+            {u"user"_s, line.user},
+            {u"site"_s, QString::fromLatin1(line.addresses.site.authority)},
+            {u"conversion"_s, QString::fromLatin1(line.addresses.conversion.authority)},
+        };
+        QVERIFY2(have.contains(name), qPrintable(name));
+        QCOMPARE(have.value(name), want);
+    }
+}
+
+void TestCommandLine::refused_data()
+{
+    QTest::addColumn<QStringList>("args");
+    // A piece of the one-line message.
+    QTest::addColumn<QString>("says");
+
+    QTest::newRow("unknown option") << QStringList{u"--frobnicate"_s} << u"frobnicate"_s;
+    QTest::newRow("unknown command") << QStringList{u"download"_s} << u"download"_s;
+    QTest::newRow("option without value") << QStringList{u"--site"_s} << u"site"_s;
+    // Site addresses: nothing, no host, zero, too big or signed port, a
+    // scheme, path or user part, a bare or unclosed IPv6 address.
+    const QString addresses = u"|:8000|localhost:0|localhost:65536|localhost:+80|http://localhost|"
+                              "localhost/videos|me@localhost|::1|[::1:8000"_s;
+    for (const QString &address : addresses.split(u'|'))
+        QTest::addRow("site '%s'", qPrintable(address))
+            << QStringList{u"--site="_s + address} << u"--site"_s;
+    QTest::newRow("conversion port too big")
+        << QStringList{u"--conversion-host"_s, u"localhost:65536"_s} << u"--conversion-host"_s;
+    QTest::newRow("option twice") << QStringList{u"--site=a"_s, u"--site=b"_s} << u"once"_s;
+    QTest::newRow("upload without file") << QStringList{u"upload"_s} << u"one file"_s;
+    QTest::newRow("both descriptions")
+        << QStringList{u"upload"_s, u"f"_s, u"--description=a"_s, u"--description-file=b"_s}
+        << u"not both"_s;
+    QTest::newRow("upload options without upload")
+        << QStringList{u"--title"_s, u"t"_s} << u"upload command"_s;
+    QTest::newRow("account set without user")
+        << QStringList{u"account"_s, u"set"_s} << u"set USER"_s;
+}
+
+void TestCommandLine::refused()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, says);
+    const CommandLine line = parseCommandLine(QStringList{u"uplark"_s} + args);
+    QVERIFY2(line.error.contains(says), qPrintable(line.error));
+    QVERIFY(!line.error.contains(u'\n'));
+}
+
+QTEST_GUILESS_MAIN(TestCommandLine)
+#include "tst_commandline.moc"

@@ -1,0 +1,432 @@
+// The main window: start-up, the intro, the account, the choice of a file,
+// the hand-over to and from the dialogs, and which display shows for each
+// report of the upload engine.
+#include "desktop/windows/accountdialog.h"
+#include "windowrig.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLocale>
+#include <QProgressBar>
+
+using namespace Qt::StringLiterals;
+using namespace uplark;
+using namespace uplark::test;
+
+using Screen = MainWindow::Display;
+Q_DECLARE_METATYPE(MainWindow::Display)
+
+namespace {
+
+bool isShown(const MainWindow &w, const char *name)
+{
+    return !child<QWidget>(w, name)->isHidden();
+}
+
+QString faceText(const MainWindow &w, const char *name)
+{
+    if (auto *button = qobject_cast<ImageButton *>(child<QWidget>(w, name)))
+        return button->pictureText();
+    return child<PictureBox>(w, name)->pictureText();
+}
+
+// The controls that the displays show or hide, those shown as a "+"-joined
+// list in a fixed order.
+QString shownControls(const MainWindow &w)
+{
+    QStringList shown;
+    for (const char *name :
+         {"helpText", "understoodButton", "mainPanel", "accountButton", "forgetAccountLink",
+          "browseButton", "fileEdit", "uploadButton", "clearFileButton", "statusBanner",
+          "cancelLink", "statusLine", "progressBar", "kilobyteLine", "percentLabel", "resultPanel",
+          "uploadNewButton"}) {
+        if (isShown(w, name))
+            shown << QString::fromLatin1(name);
+    }
+    return shown.join(u'+');
+}
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void startUp_data();
+    void startUp();
+    void previewMadeWhenFileFirstChosen();
+    void understood_data();
+    void understood();
+    void accountDialogHandOver();
+    void forgetMe_data();
+    void forgetMe();
+    void ending_data();
+    void ending();
+    void browse_data();
+    void browse();
+    void videoInformationHandOver();
+    void engineReports_data();
+    void engineReports();
+    void result();
+};
+
+void TestMainWindow::startUp_data()
+{
+    QTest::addColumn<QString>("skipIntro"); // the stored "check1"
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<bool>("intro");
+    QTest::addColumn<bool>("accountSet");
+    // The intro is skipped only when the setting is exactly "1".
+    QTest::newRow("check1 absent") << QString() << u"someone"_s << QString() << true << true;
+    QTest::newRow("check1 0") << u"0"_s << u"someone"_s << QString() << true << true;
+    QTest::newRow("check1 1 with a space") << u" 1"_s << u"someone"_s << QString() << true << true;
+    QTest::newRow("nothing stored") << u"1"_s << QString() << QString() << false << false;
+    QTest::newRow("an account") << u"1"_s << u"a"_s << u"b"_s << false << true;
+}
+
+void TestMainWindow::startUp()
+{
+    QFETCH(QString, skipIntro);
+    QFETCH(QString, user);
+    QFETCH(QString, password);
+    QFETCH(bool, intro);
+    QFETCH(bool, accountSet);
+    TestPlatform t;
+    storeSettings(t, skipIntro, user, password);
+    MainWindow f(t.platform);
+    QCOMPARE(f.display(), intro ? Screen::Intro : Screen::NoFile);
+    // The account controls appear only with the main panel.
+    QCOMPARE(shownControls(f), intro ? u"helpText+understoodButton"_s
+                                     : u"mainPanel+accountButton"_s
+                                           + (accountSet ? u"+forgetAccountLink"_s : u""_s)
+                                           + u"+browseButton"_s);
+    if (!intro)
+        QCOMPARE(faceText(f, "accountButton"), accountSet ? u"My account"_s : u"Set account"_s);
+    QCOMPARE(f.account().user, user);
+}
+
+void TestMainWindow::previewMadeWhenFileFirstChosen()
+{
+    Rig r(u"no file"_s);
+    // Until a file is chosen a look-alike fills the preview's box, and no
+    // player (nor the media backend) is made.
+    QTest::qWait(100);
+    QVERIFY(!r.t.preview);
+    QVERIFY(child<QWidget>(*r.w, "previewPlaceholder")->isVisible());
+
+    r.chooseFile();
+    RecordingPreview *first = r.t.preview;
+    QVERIFY(first && first->isVisible());
+    QVERIFY(!r.w->findChild<QWidget *>(u"previewPlaceholder"_s));
+    QCOMPARE(first->calls, QStringList({u"media:"_s + r.path, u"close"_s}));
+
+    // Later choices use the same player.
+    clickButton(*r.w, "clearFileButton");
+    r.chooseFile();
+    QCOMPARE(r.t.preview, first);
+    QCOMPARE(first->calls.size(), 4);
+}
+
+void TestMainWindow::understood_data()
+{
+    QTest::addColumn<bool>("ticked");
+    QTest::newRow("ticked") << true;
+    QTest::newRow("not ticked") << false;
+}
+
+void TestMainWindow::understood()
+{
+    QFETCH(bool, ticked);
+    TestPlatform t;
+    storeSettings(t, {}, u"ab"_s);
+    {
+        MainWindow f(t.platform);
+        child<QCheckBox>(f, "skipIntroCheck")->setChecked(ticked);
+        clickButton(f, "understoodButton");
+        QCOMPARE(t.setting(u"check1"_s), ticked ? u"1"_s : u"0"_s);
+        QCOMPARE(shownControls(f), u"mainPanel+accountButton+forgetAccountLink+browseButton"_s);
+    }
+    MainWindow next(t.platform);
+    QCOMPARE(next.display(), ticked ? Screen::NoFile : Screen::Intro);
+}
+
+void TestMainWindow::accountDialogHandOver()
+{
+    Rig r(u"no account"_s);
+    r.site.scripts[FakeSite::Login].silent = false; // its login answer carries a cookie
+    TestPlatform &t = r.t;
+    MainWindow &f = *r.w;
+    // What has happened by the time the success message shows.
+    QStringList seen;
+    t.messages.onShow = [&](const RecordingMessageBox::Shown &) {
+        seen << t.setting(u"un"_s) << faceText(f, "accountButton")
+             << (QApplication::activeModalWidget() ? u"dialog open"_s : u"dialog closed"_s);
+    };
+    whenDialog<AccountDialog>(&f, [](AccountDialog &d) {
+        child<QLineEdit>(d, "userNameEdit")->setText(u"  demo  "_s);
+        child<QLineEdit>(d, "passwordEdit")->setText(u" pw x "_s);
+        clickButton(d, "saveButton");
+    });
+    clickButton(f, "accountButton");
+    QCOMPARE(t.messages.texts(),
+             QStringList{u"Your YouTube account information has been successfully set on this "
+                         "program. You can start uploading videos to your account now."_s});
+    QCOMPARE(seen, (QStringList{u"  demo  "_s, u"My account"_s, u"dialog closed"_s}));
+    // The window takes the account afterwards; Browse no longer asks for one.
+    QCOMPARE(f.account().password, u" pw x "_s);
+    clickButton(f, "browseButton");
+    QCOMPARE(t.files.filters.size(), 1);
+}
+
+void TestMainWindow::forgetMe_data()
+{
+    QTest::addColumn<bool>("yes");
+    QTest::newRow("answered No") << false;
+    QTest::newRow("answered Yes") << true;
+}
+
+void TestMainWindow::forgetMe()
+{
+    QFETCH(bool, yes);
+    TestPlatform t;
+    storeSettings(t, u"1"_s, u"user"_s, u"pass"_s);
+    MainWindow f(t.platform);
+    t.messages.answers = {yes ? MsgAnswer::Yes : MsgAnswer::No};
+    QTest::mouseClick(child<QWidget>(f, "forgetAccountLink"), Qt::LeftButton);
+
+    QCOMPARE(t.messages.shown[0].buttons, MsgButtons::YesNo);
+    QCOMPARE(t.messages.shown.size() == 2
+                 && t.messages.shown[1].text
+                        == u"We removed your YouTube account information on this computer."_s,
+             yes);
+    QCOMPARE(t.setting(u"pw"_s), yes ? QString() : u"pass"_s);
+    QCOMPARE(!isShown(f, "forgetAccountLink"), yes);
+    QCOMPARE(faceText(f, "accountButton"), yes ? u"Set account"_s : u"My account"_s);
+    QCOMPARE(f.account().user, yes ? QString() : u"user"_s);
+}
+
+void TestMainWindow::ending_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("Esc") << u"esc"_s;
+    QTest::newRow("menu") << u"menu"_s;
+    QTest::newRow("close box") << u"close"_s;
+}
+
+void TestMainWindow::ending()
+{
+    QFETCH(QString, how);
+    TestPlatform t;
+    storeSettings(t, u"1"_s);
+    MainWindow f(t.platform);
+    activate(f);
+    if (how == u"esc")
+        QTest::keyClick(&f, Qt::Key_Escape);
+    else if (how == u"menu")
+        child<QAction>(f, "exitAction")->trigger();
+    else
+        f.close();
+    QCOMPARE(t.endRequests, 1);
+    QVERIFY(t.messages.shown.isEmpty());
+}
+
+void TestMainWindow::browse_data()
+{
+    QTest::addColumn<bool>("account");
+    QTest::addColumn<qint64>("size"); // -1: the file dialog is cancelled
+    QTest::addColumn<QString>("megabytes");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("exactly 100 MB") << true << qint64(104857600) << u"100"_s << true;
+    QTest::newRow("rounds up to 100.01") << true << qint64(104862843) << u"100.01"_s << false;
+    QTest::newRow("file dialog cancelled") << true << qint64(-1) << QString() << false;
+    QTest::newRow("no account: no file dialog") << false << qint64(10) << QString() << false;
+}
+
+void TestMainWindow::browse()
+{
+    QFETCH(bool, account);
+    QFETCH(qint64, size);
+    QFETCH(QString, megabytes);
+    QFETCH(bool, accepted);
+    QTemporaryDir dir;
+    QFile file(dir.filePath(u"Holiday clip.MPG"_s));
+    if (size >= 0 && (!file.open(QIODevice::WriteOnly) || !file.resize(size))) // sparse
+        QSKIP("The temporary folder cannot hold a file of this size.");
+    megabytes.replace(u'.', QLocale::system().decimalPoint());
+    TestPlatform t;
+    storeSettings(t, u"1"_s, account ? u"someone"_s : QString(), account ? u"secret"_s : QString());
+    if (size >= 0)
+        t.files.paths = {file.fileName()};
+    MainWindow f(t.platform);
+    clickButton(f, "browseButton");
+
+    QCOMPARE(t.files.filters, account ? QStringList{MainWindow::fileFilter()} : QStringList());
+    QStringList messages;
+    if (!account)
+        messages << u"You must set your YouTube account first."_s;
+    else if (!megabytes.isEmpty() && !accepted)
+        messages << u"This file is "_s + megabytes
+                        + u" MB in size. YouTube allows maximum 100 MB."_s;
+    QCOMPARE(t.messages.texts(), messages);
+    if (!accepted) {
+        // Nothing chosen, nothing previewed, "Browse file..." still offered.
+        QCOMPARE(f.display(), Screen::NoFile);
+        QVERIFY(f.chosenFile().isEmpty() && !t.preview);
+        return;
+    }
+    const QString display = u"Holiday clip.MPG ("_s + megabytes + u" MB)"_s;
+    QCOMPARE(f.chosenFile(), file.fileName());
+    QCOMPARE(f.display(), Screen::FileChosen);
+    QCOMPARE(child<QLineEdit>(f, "fileEdit")->text(), display);
+    // The red X takes the file back.
+    clickButton(f, "clearFileButton");
+    QCOMPARE(f.display(), Screen::NoFile);
+}
+
+void TestMainWindow::videoInformationHandOver()
+{
+    Rig r(u"file chosen"_s);
+    MainWindow &w = *r.w;
+    // Opened with the file's name as the title, and left by Cancel: File chosen again.
+    QString title;
+    whenDialog<VideoInfoDialog>(&w, [&](VideoInfoDialog &d) {
+        title = child<QLineEdit>(d, "titleEdit")->text();
+        clickButton(d, "cancelButton");
+    });
+    clickButton(w, "uploadButton");
+    QCOMPARE(title, u"clip.wmv"_s);
+    QCOMPARE(w.display(), Screen::FileChosen);
+    QVERIFY(r.http.requests.isEmpty());
+
+    // A conversion that fails leaves the dialog open on File chosen.
+    r.http.reply = {};
+    bool fileChosenWhileOpen = false;
+    whenDialog<VideoInfoDialog>(&w, [&](VideoInfoDialog &d) {
+        fillVideoInfo(d);
+        fileChosenWhileOpen = d.isVisible() && w.display() == Screen::FileChosen;
+        d.reject();
+    });
+    clickButton(w, "uploadButton");
+    QVERIFY(fileChosenWhileOpen);
+    QCOMPARE(r.t.messages.texts(), QStringList{u"Connection error!"_s});
+
+    // OK with a conversion: the upload starts with the converted texts.
+    r.http.reply = {true, 200, "<TITLE>T</TITLE><DSCR>D</DSCR><TAGS>G</TAGS>", {}};
+    r.upload();
+    QCOMPARE(w.display(), Screen::Uploading);
+    QCOMPARE(faceText(w, "statusBanner"), u"Connecting to YouTube server..."_s);
+    QTRY_COMPARE_WITH_TIMEOUT(r.site.complete[FakeSite::Login], 1, 10000);
+}
+
+void TestMainWindow::engineReports_data()
+{
+    QTest::addColumn<QString>("reports"); // what the engine says, in order
+    QTest::addColumn<Screen>("display");
+    QTest::addColumn<QString>("banner");
+    QTest::addColumn<QString>("message");  // "title: text"
+    QTest::addColumn<QString>("controls"); // shown besides the panel and account controls
+    const QString wrongAccount = u"Uplark: Either your username or password is wrong. Please "
+                                 "check them and set your account again."_s;
+    const QString chosen = u"+forgetAccountLink+fileEdit+uploadButton+clearFileButton"_s;
+    const QString sent = u"+forgetAccountLink+fileEdit+statusBanner"_s;
+    const QString uploading = sent + u"+cancelLink"_s;
+    const QString figures = uploading + u"+statusLine+progressBar+kilobyteLine+percentLabel"_s;
+    QTest::newRow("logging in") << u"logging in"_s << Screen::Uploading << u"Logging in..."_s
+                                << QString() << uploading;
+    QTest::newRow("upload form: the figures")
+        << u"announced,uploading,progress"_s << Screen::Uploading << u"Uploading... Please wait"_s
+        << QString() << figures;
+    QTest::newRow("all sent") << u"announced,uploading,progress,preparing"_s << Screen::Sent
+                              << u"Preparing your video address..."_s << QString() << sent;
+    QTest::newRow("address") << u"announced,preparing,finished"_s << Screen::Result
+                             << u"Video successfully uploaded."_s << QString()
+                             << sent + u"+resultPanel+uploadNewButton"_s;
+    QTest::newRow("connection error after the figures")
+        << u"announced,uploading,ConnectionError"_s << Screen::FileChosen << QString()
+        << u"Uplark: Connection error!"_s << chosen;
+    QTest::newRow("account rejected: forgotten, no file")
+        << u"AccountRejected"_s << Screen::NoFile << QString() << wrongAccount
+        << u"+browseButton"_s;
+    QTest::newRow("invalid host: the upload stays on show")
+        << u"announced,uploading,InvalidHost"_s << Screen::Uploading
+        << u"Uploading... Please wait"_s << u"ERROR: Invalid Host"_s << figures;
+    QTest::newRow("no video id: the program ends")
+        << u"preparing,NoVideoId"_s << Screen::Sent << u"Preparing your video address..."_s
+        << u"Uplark: An error occured. Please re-run the program. Please revise your video "
+           "description and eliminate the unwanted special characters. Sorry for that!"_s
+        << sent;
+}
+
+void TestMainWindow::engineReports()
+{
+    QFETCH(QString, reports);
+    QFETCH(Screen, display);
+    QFETCH(QString, banner);
+    QFETCH(QString, message);
+    QFETCH(QString, controls);
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    Rig r(u"uploading"_s);
+    MainWindow &w = *r.w;
+    QCOMPARE(w.display(), Screen::Uploading);
+    UploadChain &s = w.job().chain();
+    using F = UploadFailure;
+    const QHash<QString, F> failures{{u"ConnectionError"_s, F::ConnectionError},
+                                     {u"AccountRejected"_s, F::AccountRejected},
+                                     {u"InvalidHost"_s, F::InvalidHost},
+                                     {u"NoVideoId"_s, F::NoVideoId}};
+    for (const QString &report : reports.split(u',')) {
+        if (report == u"logging in")
+            Q_EMIT s.stepChanged(UploadStep::LoggingIn);
+        else if (report == u"announced")
+            Q_EMIT s.fileAnnounced(u"clip.wmv"_s, 3000000);
+        else if (report == u"uploading")
+            Q_EMIT s.stepChanged(UploadStep::Uploading);
+        else if (report == u"progress")
+            Q_EMIT s.progressed(uploadProgress(1500000, 3000000, 0, QLocale()));
+        else if (report == u"preparing")
+            Q_EMIT s.stepChanged(UploadStep::PreparingAddress);
+        else if (report == u"finished")
+            Q_EMIT s.finished(ResultAddress);
+        else if (failures.contains(report))
+            Q_EMIT s.failed(failures.value(report), {});
+        else
+            QFAIL(qPrintable(u"no such report: "_s + report));
+    }
+    QCOMPARE(w.display(), display);
+    if (!banner.isEmpty())
+        QCOMPARE(faceText(w, "statusBanner"), banner);
+    QCOMPARE(r.t.messages.shown.size(), message.isEmpty() ? 0 : 1);
+    if (!message.isEmpty())
+        QCOMPARE(r.t.messages.shown[0].title + u": "_s + r.t.messages.shown[0].text, message);
+    QCOMPARE(r.t.endRequests, reports.endsWith(u"NoVideoId"_s) ? 1 : 0);
+    QCOMPARE(shownControls(w), u"mainPanel+accountButton"_s + controls);
+    if (reports.endsWith(u"progress"_s)) {
+        QCOMPARE(child<QLabel>(w, "statusLine")->text(), u"Uploading 2.86 MB video 'clip.wmv'"_s);
+        QCOMPARE(child<QProgressBar>(w, "progressBar")->value(), 50);
+    }
+    // Once the job has forgotten a rejected account, the window asks for one.
+    QCOMPARE(faceText(w, "accountButton"),
+             display == Screen::NoFile ? u"Set account"_s : u"My account"_s);
+    QLocale::setDefault(QLocale::c());
+}
+
+void TestMainWindow::result()
+{
+    // The address is shown selected, to be opened or copied; Upload New
+    // closes every connection and offers Browse again.
+    Rig r(u"result"_s);
+    QCOMPARE(child<QLineEdit>(*r.w, "watchAddressEdit")->selectedText(), ResultAddress);
+    clickButton(*r.w, "openAddressButton");
+    QCOMPARE(r.t.desktop.opened, QStringList{ResultAddress});
+    clickButton(*r.w, "copyAddressButton");
+    QCOMPARE(r.t.desktop.clipboard, ResultAddress);
+    QCOMPARE(r.t.messages.texts(),
+             QStringList{u"Your video URL has been copied to your memory."_s});
+    clickButton(*r.w, "uploadNewButton");
+    QCOMPARE(r.w->display(), Screen::NoFile);
+    QVERIFY(r.w->job().chain().allConnectionsClosed());
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"

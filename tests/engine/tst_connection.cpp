@@ -1,0 +1,276 @@
+// The connection: answers, a peer's close, a refused port, closing, and the
+// file post streamed from disk through it in slices: the same bytes as the
+// request built whole in memory, and a file that changes its length while it
+// goes out cuts the request off instead of completing it wrongly. And the
+// request libcurl sends for the text conversion.
+#include "engine/net/connection.h"
+
+#include "engine/net/curlhttpclient.h"
+#include "engine/net/routes.h"
+#include "engine/protocol/filepost.h"
+#include "engine/protocol/uploadtarget.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <curl/curl.h>
+
+#include <future>
+
+using namespace Qt::StringLiterals;
+using namespace uplark;
+
+namespace {
+
+const UrlParts Target = splitUrl("http://up.example:8080/my_videos_post");
+const FilePostFields Fields{"tag1 tag2", "My clip", "one\r\ntwo",
+                            "22",        "addr77",  "LOGIN_INFO=c00kie"};
+
+// Bytes that show a slice out of place or repeated.
+QByteArray pattern(qsizetype size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (qsizetype i = 0; i < size; ++i)
+        bytes[i] = char((i * 7 + i / 251) % 256);
+    return bytes;
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile out(path);
+    return out.open(QIODevice::WriteOnly | QIODevice::Truncate) && out.write(bytes) == bytes.size();
+}
+
+// A local server that keeps every accepted connection and what it received.
+struct Peer : QObject
+{
+    Peer()
+    {
+        QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+        connect(&server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket *s = server.nextPendingConnection()) {
+                sockets.append(s);
+                connect(s, &QTcpSocket::readyRead, this, [this, s] { received += s->readAll(); });
+                connect(s, &QTcpSocket::disconnected, this, [this] { closed = true; });
+            }
+        });
+    }
+
+    QTcpServer server;
+    QList<QTcpSocket *> sockets;
+    QByteArray received;
+    bool closed = false;
+};
+
+} // namespace
+
+class TestConnection : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase() { curl_global_init(CURL_GLOBAL_DEFAULT); }
+    void cleanupTestCase() { curl_global_cleanup(); }
+    void streamedEqualsWhole_data();
+    void streamedEqualsWhole();
+    void changedWhileSent_data();
+    void changedWhileSent();
+    void essentials();
+    void curlRequestBytes();
+
+private:
+    QTemporaryDir m_dir;
+    RouteTable m_routes;
+};
+
+void TestConnection::streamedEqualsWhole_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QByteArray>("quotedPath");
+    // The worked example's length, its texts all empty; -1: texts given, length not checked.
+    QTest::addColumn<qint64>("contentLength");
+    const qsizetype slice = qsizetype(TcpConnection::SliceSize);
+    const auto row = [](const char *name, const QByteArray &file) {
+        QTest::newRow(name) << file << QByteArray("\"/v/a.wmv\"") << qint64(-1);
+    };
+    // A quoted path of 20 characters, 1000 bytes of file.
+    QTest::newRow("worked example")
+        << pattern(1000) << QByteArray("\"/videos/clip01.wmv\"") << qint64(2654);
+    row("empty file", QByteArray());
+    row("CR, LF, NUL and the boundary", QByteArray("\r\n--Xu02=$\r\n\0\0\r--Xu02=$--\n\r\n\0", 28));
+    row("one byte below a slice", pattern(slice - 1));
+    row("exactly a slice", pattern(slice));
+    row("one byte above a slice", pattern(slice + 1));
+}
+
+void TestConnection::streamedEqualsWhole()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QByteArray, quotedPath);
+    QFETCH(qint64, contentLength);
+    const QString path = m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()));
+    QVERIFY(writeFile(path, file));
+    const FilePostFields fields =
+        contentLength >= 0 ? FilePostFields{{}, {}, {}, {}, {}, "LOGIN_INFO=x"} : Fields;
+    const QByteArray whole = buildFilePost(file, Target, quotedPath, fields);
+    if (contentLength >= 0)
+        QVERIFY(
+            whole.contains("\r\nContent-Length: " + QByteArray::number(contentLength) + "\r\n"));
+
+    QString error;
+    std::unique_ptr<FilePostSource> post =
+        FilePostSource::open(path, quotedPath, Target, fields, &error);
+    QVERIFY2(post, qPrintable(error));
+    QCOMPARE(post->fileSize(), qint64(file.size()));
+    QCOMPARE(post->size(), qint64(whole.size()));
+
+    // On the wire, through the connection's slices.
+    Peer peer;
+    m_routes.add(u"up.example"_s, 8080, u"127.0.0.1"_s, peer.server.serverPort());
+    TcpConnection connection(m_routes);
+    qint64 progressTotal = 0;
+    bool addsUp = true; // at every event, sent so far + remaining = the whole request
+    connect(&connection, &TcpConnection::sendProgress, this, [&](qint64 sent, qint64 remaining) {
+        progressTotal += sent;
+        addsUp = addsUp && progressTotal + remaining == whole.size();
+    });
+    connect(&connection, &TcpConnection::connected, this,
+            [&] { connection.send(std::move(post)); });
+    QSignalSpy errors(&connection, &TcpConnection::failed);
+    connection.connectTo(u"up.example"_s, 8080);
+    QTRY_COMPARE_WITH_TIMEOUT(peer.received.size(), whole.size(), 20000);
+    QVERIFY(peer.received == whole);
+    QTRY_COMPARE(progressTotal, qint64(whole.size()));
+    QVERIFY(addsUp);
+    QCOMPARE(errors.size(), 0);
+}
+
+void TestConnection::changedWhileSent_data()
+{
+    QTest::addColumn<qint64>("newSize"); // the file's length once the send is under way
+    QTest::addColumn<QString>("message");
+    const qint64 size = 16 * TcpConnection::SliceSize;
+    QTest::newRow("truncated") << size / 2 << u"shorter"_s;
+    QTest::newRow("extended by a byte") << size + 1 << u"longer"_s;
+}
+
+void TestConnection::changedWhileSent()
+{
+    QFETCH(qint64, newSize);
+    QFETCH(QString, message);
+    const QByteArray file = pattern(16 * TcpConnection::SliceSize);
+    const QString path = m_dir.filePath(u"changing.wmv"_s);
+    QVERIFY(writeFile(path, file));
+    const QByteArray whole = buildFilePost(file, Target, "\"/v/c.wmv\"", Fields);
+    QString error;
+    std::unique_ptr<FilePostSource> post =
+        FilePostSource::open(path, "\"/v/c.wmv\"", Target, Fields, &error);
+    QVERIFY2(post, qPrintable(error));
+
+    Peer peer;
+    TcpConnection connection(m_routes);
+    // Once the first bytes have gone out (two slices at most have been read),
+    // the file changes its length.
+    bool changed = false;
+    connect(&connection, &TcpConnection::sendProgress, this, [&] {
+        if (!changed)
+            QVERIFY(QFile::resize(path, newSize));
+        changed = true;
+    });
+    connect(&connection, &TcpConnection::connected, this,
+            [&] { connection.send(std::move(post)); });
+    QSignalSpy errors(&connection, &TcpConnection::failed);
+    connection.connectTo(u"127.0.0.1"_s, peer.server.serverPort());
+    QTRY_COMPARE_WITH_TIMEOUT(errors.size(), 1, 20000);
+    QCOMPARE(errors.at(0).at(0).toInt(), TcpConnection::SourceFailed);
+    QVERIFY2(errors.at(0).at(1).toString().contains(message),
+             qPrintable(errors.at(0).at(1).toString()));
+    QVERIFY(!connection.isConnected());
+
+    // The peer sees the start of the right request end before its declared
+    // length, never a body of another length.
+    QTRY_VERIFY(peer.closed);
+    QVERIFY(whole.startsWith(peer.received));
+    QVERIFY(peer.received.indexOf("\r\n\r\n") > 0 && peer.received.size() < whole.size());
+    QCOMPARE(errors.size(), 1);
+}
+
+void TestConnection::essentials()
+{
+    // A refused port is an error, and nothing connects.
+    Peer peer, gone;
+    const quint16 closedPort = gone.server.serverPort();
+    gone.server.close();
+    TcpConnection w(m_routes);
+    w.close(); // never opened: harmless
+    QSignalSpy errors(&w, &TcpConnection::failed);
+    QSignalSpy connects(&w, &TcpConnection::connected);
+    w.connectTo(u"127.0.0.1"_s, closedPort);
+    QTRY_COMPARE(errors.size(), 1);
+    QCOMPARE(errors.at(0).at(0).toInt(), int(QAbstractSocket::ConnectionRefusedError));
+    QCOMPARE(connects.size(), 0);
+    errors.clear();
+
+    // An answer arrives whole, and the peer's close after it is no error.
+    QByteArray got;
+    connect(&w, &TcpConnection::dataArrived, this, [&] { got += w.takeReceived(); });
+    w.connectTo(u"127.0.0.1"_s, peer.server.serverPort());
+    QTRY_COMPARE(peer.sockets.size(), 1);
+    peer.sockets[0]->write("HTTP/1.1 200 OK\r\n\r\nvideo_id=abc&x");
+    peer.sockets[0]->disconnectFromHost();
+    QTRY_COMPARE(got, QByteArray("HTTP/1.1 200 OK\r\n\r\nvideo_id=abc&x"));
+    QCOMPARE(w.takeReceived(), QByteArray());
+
+    // Closed twice; whatever the peer still sends is not reported; reconnect
+    // goes to the same host and port again.
+    w.reconnect();
+    QTRY_COMPARE(peer.sockets.size(), 2);
+    QTRY_VERIFY(w.isConnected());
+    w.close();
+    w.close();
+    QVERIFY(!w.isConnected());
+    got.clear();
+    peer.sockets[1]->write("late answer");
+    QTest::qWait(200);
+    QCOMPARE(got, QByteArray());
+    QCOMPARE(errors.size(), 0);
+}
+
+void TestConnection::curlRequestBytes()
+{
+    const QByteArray ContentType = "application/x-www-form-urlencoded;charset=utf-8";
+    // The synchronous POST of the text conversion goes through libcurl.
+    // Above 1 MiB libcurl would ask "Expect: 100-continue" unless told not to, and wait.
+    const QByteArray body = "title=caf\xC3\xA9&dscr=" + QByteArray(1200 * 1024, 'd') + "&tags=a+b";
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+    m_routes.add(u"conversion.example"_s, 80, u"127.0.0.1"_s, server.serverPort());
+    CurlHttpClient http(m_routes);
+    // The request blocks its caller, so it runs on a thread of its own.
+    auto reply = std::async(std::launch::async, [&] {
+        return http.post("http://conversion.example/conversions/str.asp", ContentType, body);
+    });
+
+    // The request names the host it was asked for, not where it was routed.
+    const QByteArray expected = "POST /conversions/str.asp HTTP/1.1\r\nHost: conversion.example\r\n"
+                                "Accept: */*\r\nContent-Type: "
+                                + ContentType + "\r\nContent-Length: "
+                                + QByteArray::number(body.size()) + "\r\n\r\n" + body;
+    QByteArray request;
+    QVERIFY(server.waitForNewConnection(5000));
+    QTcpSocket *peer = server.nextPendingConnection();
+    while (request.size() < expected.size() && peer->waitForReadyRead(3000))
+        request += peer->readAll();
+    peer->write("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n");
+    peer->waitForBytesWritten(3000);
+    peer->disconnectFromHost();
+
+    QVERIFY(reply.get().ok);
+    QCOMPARE(request, expected);
+}
+
+QTEST_GUILESS_MAIN(TestConnection)
+#include "tst_connection.moc"
