@@ -4,7 +4,7 @@
 // without a file sink. Input: the body; when it starts with "--", its first
 // line names the boundary, otherwise it is Uplark's.
 #include "fuzz/check.h"
-#include "server/multipart.h"
+#include "videosite/http/multipart.h"
 
 #include <functional>
 

@@ -2,8 +2,8 @@
 // header look-up, cookies, query items, keep-alive, the multipart boundary.
 // Input: the start of what a client sent on a connection.
 #include "fuzz/check.h"
-#include "server/httprequest.h"
-#include "server/multipart.h"
+#include "videosite/http/httprequest.h"
+#include "videosite/http/multipart.h"
 
 namespace videosite {
 }

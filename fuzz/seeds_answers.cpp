@@ -1,9 +1,9 @@
 // Seeds for Uplark's answer scanners: the stand-in site's own pages and
 // answers, as they come over the wire.
 #include "fuzz/seedfiles.h"
-#include "server/conversion.h"
-#include "server/httpresponse.h"
-#include "server/pages.h"
+#include "videosite/http/httpresponse.h"
+#include "videosite/site/conversionservice.h"
+#include "videosite/site/pages.h"
 
 namespace videosite {
 }

@@ -23,7 +23,7 @@ if [[ ! -w "$data" ]]; then
     echo "uplark: the site's data folder $data is not writable by $(id -un)" >&2
     exit 1
 fi
-site=(build/server/videosite --data "$data")
+site=(build/videosite/videosite --data "$data")
 "${site[@]}" add-account demo demo1234 >/dev/null
 
 log=$(mktemp)

@@ -1,0 +1,429 @@
+#include "videosite/site/store.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+#include <atomic>
+
+using namespace Qt::StringLiterals;
+
+namespace videosite {
+
+namespace {
+
+const QString VideoSuffix = u".video"_s;
+const QString PartSuffix = u".part"_s;
+
+QString nextConnectionName()
+{
+    static std::atomic<int> counter = 0;
+    return u"videosite-store-%1"_s.arg(counter++);
+}
+
+} // namespace
+
+Store::Store(const QString &dataDir)
+    : m_dataDir(dataDir)
+    , m_connection(nextConnectionName())
+{
+}
+
+Store::~Store()
+{
+    if (QSqlDatabase::contains(m_connection)) {
+        QSqlDatabase::database(m_connection, false).close();
+        QSqlDatabase::removeDatabase(m_connection);
+    }
+}
+
+bool Store::open()
+{
+    if (!QDir().mkpath(videoDir())) {
+        m_error = u"cannot create %1"_s.arg(videoDir());
+        return false;
+    }
+    QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, m_connection);
+    db.setDatabaseName(QDir(m_dataDir).filePath(u"videosite.sqlite"_s));
+    // add-account may write while a server runs on the same folder.
+    db.setConnectOptions(u"QSQLITE_BUSY_TIMEOUT=10000"_s);
+    if (!db.open()) {
+        m_error = db.lastError().text();
+        return false;
+    }
+    const QStringList schema = {
+        u"PRAGMA journal_mode = WAL"_s,
+        u"PRAGMA foreign_keys = ON"_s,
+        u"CREATE TABLE IF NOT EXISTS accounts ("
+        " id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE, salt BLOB NOT NULL,"
+        " hash BLOB NOT NULL, rounds INTEGER NOT NULL, created INTEGER NOT NULL)"_s,
+        // Failures and locks used to be kept per name alone; they are
+        // short-lived, so the old tables simply go.
+        u"DROP TABLE IF EXISTS login_failures"_s,
+        u"DROP TABLE IF EXISTS login_locks"_s,
+        u"CREATE TABLE IF NOT EXISTS failed_logins ("
+        " name TEXT NOT NULL, address TEXT NOT NULL, at INTEGER NOT NULL)"_s,
+        u"CREATE INDEX IF NOT EXISTS failed_logins_key ON failed_logins (name, address, at)"_s,
+        u"CREATE INDEX IF NOT EXISTS failed_logins_at ON failed_logins (at)"_s,
+        u"CREATE TABLE IF NOT EXISTS locked_logins ("
+        " name TEXT NOT NULL, address TEXT NOT NULL, until INTEGER NOT NULL, PRIMARY KEY (name, address))"_s,
+        u"CREATE TABLE IF NOT EXISTS sessions ("
+        " key TEXT PRIMARY KEY, account INTEGER NOT NULL REFERENCES accounts (id) ON DELETE "
+        "CASCADE,"
+        " created INTEGER NOT NULL, expires INTEGER NOT NULL)"_s,
+        u"CREATE TABLE IF NOT EXISTS upload_tickets ("
+        " ticket TEXT PRIMARY KEY, session TEXT NOT NULL, created INTEGER NOT NULL,"
+        " used INTEGER NOT NULL DEFAULT 0)"_s,
+        u"CREATE TABLE IF NOT EXISTS videos ("
+        " id TEXT PRIMARY KEY, owner INTEGER NOT NULL REFERENCES accounts (id),"
+        " title BLOB NOT NULL, description BLOB NOT NULL, tags BLOB NOT NULL,"
+        " category TEXT NOT NULL, size INTEGER NOT NULL, created INTEGER NOT NULL)"_s,
+        u"CREATE INDEX IF NOT EXISTS videos_created ON videos (created)"_s,
+        u"CREATE INDEX IF NOT EXISTS videos_owner ON videos (owner, created)"_s,
+    };
+    for (const QString &statement : schema) {
+        QSqlQuery query(db);
+        if (!query.exec(statement)) {
+            m_error = query.lastError().text();
+            return false;
+        }
+    }
+    return true;
+}
+
+bool Store::exec(QSqlQuery &query)
+{
+    if (query.exec())
+        return true;
+    m_error = query.lastError().text();
+    qWarning("videosite: database: %s", qPrintable(m_error));
+    return false;
+}
+
+QString Store::videoDir() const
+{
+    return QDir(m_dataDir).filePath(u"videos"_s);
+}
+
+QString Store::videoPath(QByteArrayView id) const
+{
+    return QDir(videoDir()).filePath(QString::fromLatin1(id) + VideoSuffix);
+}
+
+QString Store::newTemporaryPath() const
+{
+    return QDir(videoDir())
+        .filePath(u"upload-"_s + QString::fromLatin1(randomToken(12)) + PartSuffix);
+}
+
+QStringList Store::removeStrayFiles()
+{
+    QStringList removed;
+    const QDir dir(videoDir());
+    const QFileInfoList files = dir.entryInfoList(QDir::Files | QDir::Hidden);
+    for (const QFileInfo &file : files) {
+        const QString name = file.fileName();
+        bool stray = name.endsWith(PartSuffix);
+        if (!stray && name.endsWith(VideoSuffix))
+            stray = !videoIdTaken(name.chopped(VideoSuffix.size()).toLatin1());
+        if (stray && QFile::remove(file.filePath()))
+            removed.append(file.filePath());
+    }
+    return removed;
+}
+
+bool Store::setAccount(const QString &name, QByteArrayView password, qint64 now, int rounds)
+{
+    const PasswordHash hashed = hashPassword(password, rounds);
+    QSqlDatabase db = QSqlDatabase::database(m_connection);
+    db.transaction();
+    QSqlQuery query(db);
+    query.prepare(u"INSERT INTO accounts (name, salt, hash, rounds, created) VALUES (?, ?, ?, ?, ?)"
+                  " ON CONFLICT (name) DO UPDATE SET salt = excluded.salt, hash = excluded.hash,"
+                  " rounds = excluded.rounds"_s);
+    query.addBindValue(name);
+    query.addBindValue(hashed.salt);
+    query.addBindValue(hashed.hash);
+    query.addBindValue(hashed.rounds);
+    query.addBindValue(now);
+    QSqlQuery endSessions(db);
+    endSessions.prepare(
+        u"DELETE FROM sessions WHERE account = (SELECT id FROM accounts WHERE name = ?)"_s);
+    endSessions.addBindValue(name);
+    if (!exec(query) || !exec(endSessions)) {
+        db.rollback();
+        return false;
+    }
+    return db.commit();
+}
+
+std::optional<Account> Store::account(const QString &name)
+{
+    QSqlQuery query(QSqlDatabase::database(m_connection));
+    query.prepare(u"SELECT id, name, salt, hash, rounds FROM accounts WHERE name = ?"_s);
+    query.addBindValue(name);
+    if (!exec(query) || !query.next())
+        return std::nullopt;
+    Account account;
+    account.id = query.value(0).toLongLong();
+    account.name = query.value(1).toString();
+    account.password.salt = query.value(2).toByteArray();
+    account.password.hash = query.value(3).toByteArray();
+    account.password.rounds = query.value(4).toInt();
+    return account;
+}
+
+void Store::addLoginFailure(const QString &name, const QString &address, qint64 now)
+{
+    QSqlQuery query(QSqlDatabase::database(m_connection));
+    query.prepare(u"INSERT INTO failed_logins (name, address, at) VALUES (?, ?, ?)"_s);
+    query.addBindValue(name);
+    query.addBindValue(address);
+    query.addBindValue(now);
+    exec(query);
+}
+
+int Store::loginFailuresSince(const QString &name, const QString &address, qint64 since)
+{
+    QSqlQuery query(QSqlDatabase::database(m_connection));
+    query.prepare(
+        u"SELECT COUNT(*) FROM failed_logins WHERE name = ? AND address = ? AND at > ?"_s);
+    query.addBindValue(name);
+    query.addBindValue(address);
+    query.addBindValue(since);
+    return exec(query) && query.next() ? query.value(0).toInt() : 0;
+}
+
+void Store::clearLoginFailures(const QString &name, const QString &address)
+{
+    QSqlQuery query(QSqlDatabase::database(m_connection));
+    query.prepare(u"DELETE FROM failed_logins WHERE name = ? AND address = ?"_s);
+    query.addBindValue(name);
+    query.addBindValue(address);
+    exec(query);
+}
+
+void Store::lockLogin(const QString &name, const QString &address, qint64 until)
+{
+    QSqlQuery query(QSqlDatabase::database(m_connection));
+    query.prepare(u"INSERT INTO locked_logins (name, address, until) VALUES (?, ?, ?)"
+                  " ON CONFLICT (name, address) DO UPDATE SET until = excluded.until"_s);
+    query.addBindValue(name);
+    query.addBindValue(address);
+    query.addBindValue(until);
+    exec(query);
+}
+
+qint64 Store::loginLockedUntil(const QString &name, const QString &address)
+{
+    QSqlQuery query(QSqlDatabase::database(m_connection));
+    query.prepare(u"SELECT until FROM locked_logins WHERE name = ? AND address = ?"_s);
+    query.addBindValue(name);
+    query.addBindValue(address);
+    return exec(query) && query.next() ? query.value(0).toLongLong() : 0;
+}
+
+void Store::forgetLoginFailuresBefore(qint64 before, qint64 now)
+{
+    QSqlQuery failures(QSqlDatabase::database(m_connection));
+    failures.prepare(u"DELETE FROM failed_logins WHERE at <= ?"_s);
+    failures.addBindValue(before);
+    exec(failures);
+    QSqlQuery locks(QSqlDatabase::database(m_connection));
+    locks.prepare(u"DELETE FROM locked_logins WHERE until <= ?"_s);
+    locks.addBindValue(now);
+    exec(locks);
+}
+
+QByteArray Store::createSession(qint64 accountId, qint64 now, qint64 lifetime)
+{
+    const QByteArray cookie = randomToken(32);
+    QSqlQuery query(QSqlDatabase::database(m_connection));
+    query.prepare(u"INSERT INTO sessions (key, account, created, expires) VALUES (?, ?, ?, ?)"_s);
+    query.addBindValue(QString::fromLatin1(tokenDigest(cookie)));
+    query.addBindValue(accountId);
+    query.addBindValue(now);
+    query.addBindValue(now + lifetime);
+    return exec(query) ? cookie : QByteArray();
+}
+
+std::optional<Session> Store::session(QByteArrayView cookieValue, qint64 now)
+{
+    if (cookieValue.isEmpty())
+        return std::nullopt;
+    const QByteArray key = tokenDigest(cookieValue);
+    QSqlQuery query(QSqlDatabase::database(m_connection));
+    query.prepare(u"SELECT sessions.account, accounts.name FROM sessions"
+                  " JOIN accounts ON accounts.id = sessions.account"
+                  " WHERE sessions.key = ? AND sessions.expires > ?"_s);
+    query.addBindValue(QString::fromLatin1(key));
+    query.addBindValue(now);
+    if (!exec(query) || !query.next())
+        return std::nullopt;
+    return Session{key, query.value(0).toLongLong(), query.value(1).toString()};
+}
+
+void Store::endSession(QByteArrayView cookieValue)
+{
+    QSqlQuery query(QSqlDatabase::database(m_connection));
+    query.prepare(u"DELETE FROM sessions WHERE key = ?"_s);
+    query.addBindValue(QString::fromLatin1(tokenDigest(cookieValue)));
+    exec(query);
+}
+
+QByteArray Store::createTicket(const Session &session, qint64 now)
+{
+    const QByteArray ticket = randomToken(24);
+    QSqlQuery query(QSqlDatabase::database(m_connection));
+    query.prepare(u"INSERT INTO upload_tickets (ticket, session, created) VALUES (?, ?, ?)"_s);
+    query.addBindValue(QString::fromLatin1(ticket));
+    query.addBindValue(QString::fromLatin1(session.key));
+    query.addBindValue(now);
+    return exec(query) ? ticket : QByteArray();
+}
+
+TicketState Store::ticketState(QByteArrayView ticket, const Session &session, qint64 now,
+                               qint64 lifetime)
+{
+    QSqlQuery query(QSqlDatabase::database(m_connection));
+    query.prepare(u"SELECT session, created, used FROM upload_tickets WHERE ticket = ?"_s);
+    query.addBindValue(QString::fromUtf8(ticket));
+    if (ticket.isEmpty() || !exec(query) || !query.next())
+        return TicketState::Unknown;
+    if (query.value(0).toString().toLatin1() != session.key)
+        return TicketState::OtherSession;
+    if (query.value(2).toInt() != 0)
+        return TicketState::Used;
+    if (query.value(1).toLongLong() + lifetime < now)
+        return TicketState::Expired;
+    return TicketState::Usable;
+}
+
+bool Store::addVideo(const Video &video, QByteArrayView ticket, const Session &session,
+                     qint64 issuedAfter)
+{
+    QSqlDatabase db = QSqlDatabase::database(m_connection);
+    if (!db.transaction()) {
+        m_error = db.lastError().text();
+        return false;
+    }
+    QSqlQuery take(db);
+    take.prepare(u"UPDATE upload_tickets SET used = 1"
+                 " WHERE ticket = ? AND session = ? AND used = 0 AND created >= ?"_s);
+    take.addBindValue(QString::fromUtf8(ticket));
+    take.addBindValue(QString::fromLatin1(session.key));
+    take.addBindValue(issuedAfter);
+    if (!exec(take) || take.numRowsAffected() != 1) {
+        db.rollback();
+        return false;
+    }
+    QSqlQuery insert(db);
+    insert.prepare(
+        u"INSERT INTO videos (id, owner, title, description, tags, category, size, created)"
+        " VALUES (?, ?, ?, ?, ?, ?, ?, ?)"_s);
+    insert.addBindValue(QString::fromLatin1(video.id));
+    insert.addBindValue(video.ownerId);
+    // Bound as blobs: the texts are kept byte for byte, whatever they hold.
+    // (A null array would be bound as SQL NULL.)
+    const auto blob = [](const QByteArray &bytes) {
+        return bytes.isNull() ? QByteArray("") : bytes;
+    };
+    insert.addBindValue(blob(video.title));
+    insert.addBindValue(blob(video.description));
+    insert.addBindValue(blob(video.tags));
+    insert.addBindValue(QString::fromLatin1(blob(video.category)));
+    insert.addBindValue(video.size);
+    insert.addBindValue(video.created);
+    if (!exec(insert)) {
+        db.rollback();
+        return false;
+    }
+    if (!db.commit()) {
+        m_error = db.lastError().text();
+        db.rollback();
+        return false;
+    }
+    return true;
+}
+
+bool Store::videoIdTaken(QByteArrayView id)
+{
+    QSqlQuery query(QSqlDatabase::database(m_connection));
+    query.prepare(u"SELECT 1 FROM videos WHERE id = ?"_s);
+    query.addBindValue(QString::fromLatin1(id));
+    // When the database cannot answer, count the id as taken: a stray file is
+    // better kept than a stored video lost.
+    return !exec(query) || query.next();
+}
+
+QList<Video> Store::readVideos(QSqlQuery &query)
+{
+    QList<Video> videos;
+    if (!exec(query))
+        return videos;
+    while (query.next()) {
+        Video video;
+        video.id = query.value(0).toString().toLatin1();
+        video.ownerId = query.value(1).toLongLong();
+        video.ownerName = query.value(2).toString();
+        video.title = query.value(3).toByteArray();
+        video.description = query.value(4).toByteArray();
+        video.tags = query.value(5).toByteArray();
+        video.category = query.value(6).toString().toLatin1();
+        video.size = query.value(7).toLongLong();
+        video.created = query.value(8).toLongLong();
+        videos.append(video);
+    }
+    return videos;
+}
+
+static const QString VideoColumns =
+    u"SELECT videos.id, videos.owner, accounts.name, videos.title, videos.description,"
+    " videos.tags, videos.category, videos.size, videos.created"
+    " FROM videos JOIN accounts ON accounts.id = videos.owner "_s;
+
+std::optional<Video> Store::video(QByteArrayView id)
+{
+    QSqlQuery query(QSqlDatabase::database(m_connection));
+    query.prepare(VideoColumns + u"WHERE videos.id = ?"_s);
+    query.addBindValue(QString::fromLatin1(id));
+    const QList<Video> videos = readVideos(query);
+    if (videos.isEmpty())
+        return std::nullopt;
+    return videos.first();
+}
+
+QList<Video> Store::recentVideos(int limit)
+{
+    QSqlQuery query(QSqlDatabase::database(m_connection));
+    query.prepare(VideoColumns + u"ORDER BY videos.created DESC, videos.rowid DESC LIMIT ?"_s);
+    query.addBindValue(limit);
+    return readVideos(query);
+}
+
+QList<Video> Store::videosOf(qint64 accountId)
+{
+    QSqlQuery query(QSqlDatabase::database(m_connection));
+    query.prepare(VideoColumns
+                  + u"WHERE videos.owner = ? ORDER BY videos.created DESC, videos.rowid DESC"_s);
+    query.addBindValue(accountId);
+    return readVideos(query);
+}
+
+bool isVideoId(QByteArrayView text)
+{
+    if (text.isEmpty() || text.size() > 32)
+        return false;
+    for (const char c : text) {
+        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')
+                        || c == '-' || c == '_';
+        if (!ok)
+            return false;
+    }
+    return true;
+}
+
+} // namespace videosite

@@ -1,0 +1,115 @@
+#pragma once
+
+#include "videosite/site/credentials.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+class QSqlQuery;
+
+namespace videosite {
+
+struct Account
+{
+    qint64 id = 0;
+    QString name;
+    PasswordHash password;
+};
+
+struct Session
+{
+    QByteArray key; // digest of the cookie value
+    qint64 accountId = 0;
+    QString accountName;
+};
+
+struct Video
+{
+    QByteArray id;
+    qint64 ownerId = 0;
+    QString ownerName;
+    // As the uploader sent them (UTF-8 bytes).
+    QByteArray title;
+    QByteArray description;
+    QByteArray tags;
+    QByteArray category;
+    qint64 size = 0;
+    qint64 created = 0;
+};
+
+enum class TicketState { Usable, Unknown, Used, Expired, OtherSession };
+
+// The site's data in its folder: an SQLite database (accounts, sessions,
+// failed logins, upload tickets, videos) and the video files in "videos/".
+// Times are seconds since the epoch, passed in by the caller.
+class Store
+{
+public:
+    explicit Store(const QString &dataDir);
+    ~Store();
+    Store(const Store &) = delete;
+    Store &operator=(const Store &) = delete;
+
+    bool open();
+    QString errorString() const { return m_error; }
+
+    QString videoDir() const;
+    QString videoPath(QByteArrayView id) const;
+    // A fresh name for an upload in progress, in the video folder.
+    QString newTemporaryPath() const;
+    // Removes what a server stopped in the middle of an upload left behind:
+    // unfinished uploads and video files that never got their row. Returns
+    // the removed paths.
+    QStringList removeStrayFiles();
+
+    // Adds the account, or gives an existing one a new password (which also
+    // ends its sessions).
+    bool setAccount(const QString &name, QByteArrayView password, qint64 now,
+                    int rounds = PasswordRounds);
+    std::optional<Account> account(const QString &name);
+
+    // Failed logins per user name and client address, and the locks a run
+    // of them leads to.
+    void addLoginFailure(const QString &name, const QString &address, qint64 now);
+    int loginFailuresSince(const QString &name, const QString &address, qint64 since);
+    void clearLoginFailures(const QString &name, const QString &address);
+    void lockLogin(const QString &name, const QString &address, qint64 until);
+    qint64 loginLockedUntil(const QString &name, const QString &address);
+    // Drops failures from before `before` and locks that ended by `now`.
+    void forgetLoginFailuresBefore(qint64 before, qint64 now);
+
+    // Returns the cookie value; only its digest is kept.
+    QByteArray createSession(qint64 accountId, qint64 now, qint64 lifetime);
+    std::optional<Session> session(QByteArrayView cookieValue, qint64 now);
+    void endSession(QByteArrayView cookieValue);
+
+    QByteArray createTicket(const Session &session, qint64 now);
+    TicketState ticketState(QByteArrayView ticket, const Session &session, qint64 now,
+                            qint64 lifetime);
+    // Uses up the ticket and records the video in one transaction; nothing
+    // changes when the ticket is no longer usable. The file must already be
+    // in place under videoPath(video.id).
+    bool addVideo(const Video &video, QByteArrayView ticket, const Session &session,
+                  qint64 issuedAfter);
+    bool videoIdTaken(QByteArrayView id);
+    std::optional<Video> video(QByteArrayView id);
+    QList<Video> recentVideos(int limit);
+    QList<Video> videosOf(qint64 accountId);
+
+private:
+    bool exec(QSqlQuery &query);
+    QList<Video> readVideos(QSqlQuery &query);
+
+    QString m_dataDir;
+    QString m_connection;
+    QString m_error;
+};
+
+// Video ids are made by the server from base64url letters; anything else in
+// an address is not an id (and never reaches a file path).
+bool isVideoId(QByteArrayView text);
+
+} // namespace videosite

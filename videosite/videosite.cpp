@@ -1,0 +1,86 @@
+#include "videosite/videosite.h"
+
+using namespace Qt::StringLiterals;
+
+namespace videosite {
+
+namespace {
+
+SiteConfig configFrom(const ServerOptions &options)
+{
+    SiteConfig config;
+    config.publicHost = options.publicHost;
+    config.login.windowSeconds = options.lockoutSeconds;
+    config.ticketLifetime = options.ticketLifetimeSeconds;
+    return config;
+}
+
+HttpLimits limitsFrom(const ServerOptions &options)
+{
+    HttpLimits limits;
+    limits.idleTimeoutMs = options.idleTimeoutSeconds * 1000;
+    limits.headTimeoutMs = options.headTimeoutSeconds * 1000;
+    limits.bodyWindowMs = options.headTimeoutSeconds * 1000;
+    limits.maxConnections = options.maxConnections;
+    limits.maxConnectionsPerAddress = options.connectionsPerAddress;
+    return limits;
+}
+
+} // namespace
+
+VideoSite::VideoSite(const ServerOptions &options, QObject *parent)
+    : QObject(parent)
+    , m_options(options)
+    , m_config(configFrom(options))
+    , m_store(options.dataDir)
+    , m_siteHandler(m_store, m_config)
+    , m_uploadHandler(m_store, m_config)
+    , m_site(new HttpServer(&m_siteHandler, limitsFrom(options), this))
+    , m_upload(new HttpServer(&m_uploadHandler, limitsFrom(options), this))
+{
+}
+
+// The servers (and their connections, with any upload in progress) go first,
+// while the store they use still exists.
+VideoSite::~VideoSite()
+{
+    delete m_site;
+    delete m_upload;
+}
+
+bool VideoSite::start()
+{
+    if (!m_store.open()) {
+        m_error = u"cannot open the data folder: "_s + m_store.errorString();
+        return false;
+    }
+    for (const QString &path : m_store.removeStrayFiles())
+        qInfo("videosite: removed unfinished upload %s", qPrintable(path));
+
+    if (!m_site->listen(m_options.site.host, m_options.site.port)) {
+        m_error = u"cannot listen on "_s + formatAddress(m_options.site.host, m_options.site.port)
+                  + u": "_s + m_site->errorString();
+        return false;
+    }
+    if (!m_upload->listen(m_options.upload.host, m_options.upload.port)) {
+        m_error = u"cannot listen on "_s
+                  + formatAddress(m_options.upload.host, m_options.upload.port) + u": "_s
+                  + m_upload->errorString();
+        return false;
+    }
+    m_config.sitePort = m_site->port();
+    m_config.uploadPort = m_upload->port();
+    return true;
+}
+
+QString VideoSite::siteAddress() const
+{
+    return formatAddress(m_site->address(), m_site->port());
+}
+
+QString VideoSite::uploadAddress() const
+{
+    return formatAddress(m_upload->address(), m_upload->port());
+}
+
+} // namespace videosite
