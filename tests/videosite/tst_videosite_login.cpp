@@ -11,17 +11,17 @@
 
 using namespace Qt::StringLiterals;
 using videosite::LoginGuard;
-using videosite::LoginOutcome;
 using videosite::LoginResult;
+using videosite::LoginVerdict;
 
 namespace {
 
 constexpr qint64 Window = 100;
 
-// The outcomes as the steps below name them.
-QString outcomeName(LoginOutcome outcome)
+// The verdicts as the steps below name them.
+QString verdictName(LoginVerdict verdict)
 {
-    return QStringList{u"in"_s, u"check"_s, u"wrong"_s, u"wait"_s}.value(int(outcome));
+    return QStringList{u"in"_s, u"check"_s, u"wrong"_s, u"wait"_s}.value(int(verdict));
 }
 
 // A store with the accounts ann/right and bob/pw, a guard on it with a window
@@ -98,9 +98,9 @@ void TestVideositeLogin::rules()
         site.guard.attempt(field(words[2]), field(words[3]).toUtf8(), words[1],
                            [&result](const LoginResult &r) { result = r; });
         QTRY_VERIFY_WITH_TIMEOUT(result.has_value(), 20000);
-        QVERIFY2(outcomeName(result->outcome) == words[4],
-                 qPrintable(step + u" -> "_s + outcomeName(result->outcome)));
-        QCOMPARE(result->sessionCookie.isEmpty(), result->outcome != LoginOutcome::LoggedIn);
+        QVERIFY2(verdictName(result->verdict) == words[4],
+                 qPrintable(step + u" -> "_s + verdictName(result->verdict)));
+        QCOMPARE(result->sessionCookie.isEmpty(), result->verdict != LoginVerdict::LoggedIn);
     }
 }
 
@@ -113,7 +113,7 @@ void TestVideositeLogin::guessesAtOnce()
     QStringList outcomes;
     const auto attempt = [&](const QByteArray &password, const QString &address) {
         site.guard.attempt(u"ann"_s, password, address, [&outcomes, address](const LoginResult &r) {
-            outcomes.append(address + u':' + outcomeName(r.outcome));
+            outcomes.append(address + u':' + verdictName(r.verdict));
         });
     };
     for (int i = 0; i < 8; ++i)

@@ -6,21 +6,22 @@ ConversionFields splitConversionRequest(QByteArrayView body)
 {
     ConversionFields fields;
     const QByteArrayView titlePrefix("title=");
-    const QByteArrayView dscrMarker("&dscr=");
+    const QByteArrayView descriptionMarker("&dscr=");
     const QByteArrayView tagsMarker("&tags=");
 
     qsizetype titleStart = 0;
     if (body.startsWith(titlePrefix))
         titleStart = titlePrefix.size();
-    const qsizetype dscr = body.indexOf(dscrMarker, titleStart);
-    const qsizetype tags =
-        body.indexOf(tagsMarker, dscr < 0 ? titleStart : dscr + dscrMarker.size());
+    const qsizetype descriptionAt = body.indexOf(descriptionMarker, titleStart);
+    const qsizetype tags = body.indexOf(
+        tagsMarker, descriptionAt < 0 ? titleStart : descriptionAt + descriptionMarker.size());
 
-    const qsizetype titleEnd = dscr >= 0 ? dscr : (tags >= 0 ? tags : body.size());
+    const qsizetype titleEnd =
+        descriptionAt >= 0 ? descriptionAt : (tags >= 0 ? tags : body.size());
     if (titleStart > 0)
         fields.title = body.sliced(titleStart, titleEnd - titleStart).toByteArray();
-    if (dscr >= 0) {
-        const qsizetype start = dscr + dscrMarker.size();
+    if (descriptionAt >= 0) {
+        const qsizetype start = descriptionAt + descriptionMarker.size();
         fields.description =
             body.sliced(start, (tags >= 0 ? tags : body.size()) - start).toByteArray();
     }

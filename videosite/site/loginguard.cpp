@@ -18,7 +18,7 @@ void LoginGuard::attempt(const QString &name, const QByteArray &password,
                          const QString &clientAddress, Done done)
 {
     if (name.isEmpty() || password.isEmpty()) {
-        done({LoginOutcome::MissingField, {}});
+        done({LoginVerdict::MissingField, {}});
         return;
     }
     const Key key(name, clientAddress);
@@ -42,10 +42,10 @@ void LoginGuard::decideNext(const Key &key)
         if (m_store.loginLockedUntil(name, address) > m_clock()) {
             const Done done = std::move(found->first().done);
             found->removeFirst();
-            done({LoginOutcome::TooManyFailures, {}});
+            done({LoginVerdict::TooManyFailures, {}});
             continue;
         }
-        const std::optional<Account> account = m_store.account(name);
+        const std::optional<AccountRecord> account = m_store.account(name);
         m_checker.check(found->first().password,
                         account ? std::optional(account->password) : std::nullopt,
                         [this, key, accountId = account ? account->id : 0](bool correct) {
@@ -71,11 +71,11 @@ LoginResult LoginGuard::conclude(const Key &key, qint64 accountId, bool correct)
             m_store.lockLogin(name, address, now + m_policy.windowSeconds);
             m_store.clearLoginFailures(name, address);
         }
-        return {LoginOutcome::Incorrect, {}};
+        return {LoginVerdict::Incorrect, {}};
     }
     m_store.clearLoginFailures(name, address);
     const QByteArray cookie = m_store.createSession(accountId, now, m_policy.sessionLifetime);
-    return {cookie.isEmpty() ? LoginOutcome::Incorrect : LoginOutcome::LoggedIn, cookie};
+    return {cookie.isEmpty() ? LoginVerdict::Incorrect : LoginVerdict::LoggedIn, cookie};
 }
 
 } // namespace videosite

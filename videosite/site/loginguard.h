@@ -23,11 +23,11 @@ struct LoginPolicy
     qint64 sessionLifetime = 14 * 24 * 3600;
 };
 
-enum class LoginOutcome { LoggedIn, MissingField, Incorrect, TooManyFailures };
+enum class LoginVerdict { LoggedIn, MissingField, Incorrect, TooManyFailures };
 
 struct LoginResult
 {
-    LoginOutcome outcome = LoginOutcome::Incorrect;
+    LoginVerdict verdict = LoginVerdict::Incorrect;
     QByteArray sessionCookie; // when logged in
 };
 

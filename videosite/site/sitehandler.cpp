@@ -60,8 +60,8 @@ QByteArray formField(const std::optional<QList<MultipartPart>> &parts, const For
 // The uploader tells the outcome by the cookie line or by the message texts.
 HttpResponse loginAnswer(const LoginResult &result, const QByteArray &next)
 {
-    switch (result.outcome) {
-    case LoginOutcome::LoggedIn: {
+    switch (result.verdict) {
+    case LoginVerdict::LoggedIn: {
         // The cookie line comes first: nothing before it names the cookie.
         HttpResponse response;
         response.status = 302;
@@ -73,12 +73,12 @@ HttpResponse loginAnswer(const LoginResult &result, const QByteArray &next)
         response.body = Pages::signedIn(next);
         return response;
     }
-    case LoginOutcome::MissingField:
+    case LoginVerdict::MissingField:
         return HttpResponse::html(
             200, Pages::signIn(u"Please check your username and password."_s, next));
-    case LoginOutcome::Incorrect:
+    case LoginVerdict::Incorrect:
         return HttpResponse::html(200, Pages::signIn(u"Sorry, your login was incorrect."_s, next));
-    case LoginOutcome::TooManyFailures:
+    case LoginVerdict::TooManyFailures:
         return HttpResponse::html(
             200,
             Pages::signIn(

@@ -160,14 +160,14 @@ bool Store::setAccount(const QString &name, QByteArrayView password, qint64 now,
     return db.commit();
 }
 
-std::optional<Account> Store::account(const QString &name)
+std::optional<AccountRecord> Store::account(const QString &name)
 {
     QSqlQuery query(QSqlDatabase::database(m_connection));
     query.prepare(u"SELECT id, name, salt, hash, rounds FROM accounts WHERE name = ?"_s);
     query.addBindValue(name);
     if (!exec(query) || !query.next())
         return std::nullopt;
-    Account account;
+    AccountRecord account;
     account.id = query.value(0).toLongLong();
     account.name = query.value(1).toString();
     account.password.salt = query.value(2).toByteArray();

@@ -12,7 +12,7 @@ class QSqlQuery;
 
 namespace videosite {
 
-struct Account
+struct AccountRecord
 {
     qint64 id = 0;
     QString name;
@@ -69,7 +69,7 @@ public:
     // ends its sessions).
     bool setAccount(const QString &name, QByteArrayView password, qint64 now,
                     int rounds = PasswordRounds);
-    std::optional<Account> account(const QString &name);
+    std::optional<AccountRecord> account(const QString &name);
 
     // Failed logins per user name and client address, and the locks a run
     // of them leads to.
