@@ -3,6 +3,8 @@
 #include <QPointer>
 #include <QTcpSocket>
 
+#include <sys/socket.h>
+
 namespace videosite {
 
 namespace {
@@ -62,6 +64,23 @@ void HttpConnection::finish()
     Q_EMIT closed();
 }
 
+void HttpConnection::refuse(const HttpResponse &response)
+{
+    m_keepAlive = false;
+    m_socket->write(serializeResponse(response, false, false));
+    closeAfterWrite();
+}
+
+bool HttpConnection::isAwaitingRequest() const
+{
+    return !m_finished && m_state == State::ReadingHead && m_input.isEmpty() && !m_headClockStarted;
+}
+
+void HttpConnection::evict()
+{
+    closeNow();
+}
+
 void HttpConnection::closeNow()
 {
     m_socket->abort();
@@ -74,11 +93,14 @@ void HttpConnection::readInput()
         if (m_socket->bytesAvailable() <= 0)
             return;
         switch (m_state) {
-        case State::Closing:
+        case State::Closing: {
             // Read and dropped: unread bytes at the close would make the
             // kernel reset the connection, and the answer could be lost.
-            m_socket->skip(m_socket->bytesAvailable());
+            m_lingerLeft -= m_socket->skip(m_socket->bytesAvailable());
+            if (m_sendingStopped && m_lingerLeft <= 0)
+                closeNow();
             return;
+        }
         case State::Responding:
         case State::Sending:
         case State::SendingFile:
@@ -115,7 +137,10 @@ void HttpConnection::onBytesWritten()
         }
         break;
     case State::Closing:
-        m_timer.start(m_limits.idleTimeoutMs);
+        if (m_socket->bytesToWrite() == 0)
+            stopSending();
+        else
+            m_timer.start(m_limits.idleTimeoutMs);
         break;
     default:
         break;
@@ -137,6 +162,7 @@ void HttpConnection::onTimeout()
 
 void HttpConnection::waitForRequest()
 {
+    m_idleSince.start();
     m_state = State::ReadingHead;
     m_headScanned = 0;
     m_headClockStarted = false;
@@ -406,9 +432,27 @@ void HttpConnection::closeAfterWrite()
     m_input.clear();
     m_receiver.reset();
     releaseBody();
+    m_lingerLeft = m_limits.lingerDrain;
     startSendClock(State::Closing);
-    // Sends what is queued, then closes.
-    m_socket->disconnectFromHost();
+    m_socket->flush();
+    if (m_socket->bytesToWrite() == 0)
+        stopSending();
+}
+
+// Closing a socket with unread input makes the kernel answer with a reset,
+// which may reach the client before it has read the answer, or while it is
+// still sending, and the client then sees the reset instead of the answer.
+// So the end of the answer is marked with a FIN alone, and the connection
+// stays open, reading and dropping, until the client closes its side (or
+// the linger runs out).
+void HttpConnection::stopSending()
+{
+    if (m_sendingStopped)
+        return;
+    m_sendingStopped = true;
+    ::shutdown(int(m_socket->socketDescriptor()), SHUT_WR);
+    m_timer.start(m_limits.lingerMs);
+    QMetaObject::invokeMethod(this, &HttpConnection::readInput, Qt::QueuedConnection);
 }
 
 } // namespace videosite

@@ -4,6 +4,7 @@
 #include "videosite/http/httprequest.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QObject>
 #include <QString>
@@ -60,6 +61,17 @@ public:
                    BodyBudget *budget, QObject *parent = nullptr);
     ~HttpConnection() override;
 
+    // Answers at once, before any request, and closes: for a connection the
+    // server has no room for.
+    void refuse(const HttpResponse &response);
+    // Whether the connection waits for a request of which no byte has come,
+    // and for how long it has waited; such a connection may be closed to make
+    // room for a new one.
+    bool isAwaitingRequest() const;
+    qint64 idleMs() const { return m_idleSince.elapsed(); }
+    // Closes at once.
+    void evict();
+
     static constexpr qint64 SocketReadBuffer = 16 * 1024;
     // A file answer is topped up while less than this waits to be sent.
     static constexpr qint64 FileWriteWindow = 128 * 1024;
@@ -102,7 +114,10 @@ private:
     void startBodyClock(State state);
     void startSendClock(State state);
     void releaseBody();
+    // Sends what is queued, then stops sending and lingers, reading and
+    // dropping what the client still sends, before the close.
     void closeAfterWrite();
+    void stopSending();
     void closeNow();
     void finish();
 
@@ -131,6 +146,9 @@ private:
     qint64 m_fileLeft = 0;
     bool m_keepAlive = true;
     bool m_finished = false;
+    QElapsedTimer m_idleSince;
+    bool m_sendingStopped = false;
+    qint64 m_lingerLeft = 0;
 };
 
 } // namespace videosite

@@ -91,9 +91,15 @@ struct HttpLimits
     // server, and one that does not fit is answered with 503.
     qint64 smallBodySize = 64 * 1024;
     qint64 bodyBudget = 32 * 1024 * 1024;
-    // Beyond either limit a new connection is answered with 503 and closed.
+    // Beyond either limit a new connection is answered with 503 and closed;
+    // at the first, a connection that waits for a request makes room first.
     int maxConnections = 512;
     int maxConnectionsPerAddress = 32;
+    // After an answer that ends its connection, the server stops sending
+    // and reads what the client still sends, up to this much and this long,
+    // so that closing does not reset the connection under the answer.
+    qint64 lingerDrain = 1024 * 1024;
+    int lingerMs = 2000;
 };
 
 } // namespace videosite

@@ -80,6 +80,8 @@ QByteArray reasonPhrase(int status)
         return "Service Unavailable";
     case 505:
         return "HTTP Version Not Supported";
+    case 507:
+        return "Insufficient Storage";
     default:
         return "Status";
     }

@@ -3,16 +3,23 @@
 #include "videosite/http/httpconnection.h"
 #include "videosite/http/httphandler.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QHostAddress>
 #include <QObject>
+#include <QSet>
 #include <QTcpServer>
+#include <QTimer>
+
+class QSocketNotifier;
 
 namespace videosite {
 
 // Listens on one address and runs an HttpConnection for each client, all
-// answered by the same handler. A client beyond the connection limits (in
-// all, or from its address) is answered with 503 and closed.
+// answered by the same handler. At the limit of connections in all, a new
+// client takes the place of the connection that has waited longest for a
+// request of which nothing has come; when there is none, and beyond the
+// limit for one address, the new client is answered with 503 and closed.
 class HttpServer : public QObject
 {
     Q_OBJECT
@@ -23,25 +30,37 @@ public:
     ~HttpServer() override;
 
     bool listen(const QHostAddress &address, quint16 port);
-    QString errorString() const { return m_server.errorString(); }
-    QHostAddress address() const { return m_server.serverAddress(); }
-    quint16 port() const { return m_server.serverPort(); }
-    int connectionCount() const { return m_connections; }
+    QString errorString() const { return m_listener.errorString(); }
+    QHostAddress address() const { return m_listener.serverAddress(); }
+    quint16 port() const { return m_listener.serverPort(); }
+    int connectionCount() const { return int(m_connections.size()); }
 
     // Refused connections still being told so; more are dropped without a word.
     static constexpr int MaxRefusing = 64;
+    // How long accepting waits when the process has no descriptor left and
+    // no idle connection to close for one.
+    static constexpr int DescriptorWaitMs = 250;
 
 private:
     void acceptConnections();
+    void serve(QTcpSocket *socket);
     void refuse(QTcpSocket *socket);
+    bool evictIdleConnection();
+    void waitForDescriptors(int error);
 
-    QTcpServer m_server;
+    // Binds and listens; the accepting is done here, so that a failed
+    // accept is seen (QTcpServer retries one at once, for ever).
+    QTcpServer m_listener;
+    QSocketNotifier *m_acceptNotifier = nullptr;
+    QTimer m_resumeTimer;
+    bool m_descriptorsShort = false;
+    QElapsedTimer m_sinceDescriptorsShort;
     HttpHandler *m_handler;
     HttpLimits m_limits;
     BodyBudget m_budget;
-    int m_connections = 0;
+    QSet<HttpConnection *> m_connections;
     QHash<QHostAddress, int> m_perAddress;
-    // Parent of the sockets being refused.
+    // Parent of the connections being refused.
     QObject m_refusals;
 };
 
