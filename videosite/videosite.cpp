@@ -38,6 +38,7 @@ VideoSite::VideoSite(const ServerOptions &options, QObject *parent)
     , m_site(new HttpServer(&m_siteHandler, limitsFrom(options), this))
     , m_upload(new HttpServer(&m_uploadHandler, limitsFrom(options), this))
 {
+    connect(&m_purgeTimer, &QTimer::timeout, this, [this] { m_siteHandler.purgeExpired(); });
 }
 
 // The servers (and their connections, with any upload in progress) go first,
@@ -54,8 +55,17 @@ bool VideoSite::start()
         m_error = u"cannot open the data folder: "_s + m_store.errorString();
         return false;
     }
-    for (const QString &path : m_store.removeStrayFiles())
+    const Store::CleanUp cleanUp = m_store.removeUnfinishedUploads();
+    for (const QString &path : cleanUp.removed)
         qInfo("videosite: removed unfinished upload %s", qPrintable(path));
+    for (const QString &path : cleanUp.unknown)
+        qWarning("videosite: %s has no record in the database; kept", qPrintable(path));
+
+    // Expired sessions, tickets and login failures are deleted now, then
+    // every ten minutes, or once a ticket lifetime when that is shorter.
+    m_siteHandler.purgeExpired();
+    m_purgeTimer.start(int(qBound<qint64>(1, m_config.ticketLifetime, MaxPurgeIntervalSeconds))
+                       * 1000);
 
     if (!m_site->listen(m_options.site.host, m_options.site.port)) {
         m_error = u"cannot listen on "_s + formatAddress(m_options.site.host, m_options.site.port)

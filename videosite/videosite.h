@@ -8,6 +8,7 @@
 #include "videosite/site/uploadhandler.h"
 
 #include <QObject>
+#include <QTimer>
 
 namespace videosite {
 
@@ -28,6 +29,8 @@ public:
     QString siteAddress() const;
     QString uploadAddress() const;
 
+    static constexpr qint64 MaxPurgeIntervalSeconds = 10 * 60;
+
 private:
     ServerOptions m_options;
     SiteConfig m_config;
@@ -36,6 +39,7 @@ private:
     UploadHandler m_uploadHandler;
     HttpServer *m_site;
     HttpServer *m_upload;
+    QTimer m_purgeTimer;
     QString m_error;
 };
 

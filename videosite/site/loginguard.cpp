@@ -3,6 +3,8 @@
 #include "videosite/site/passwordchecker.h"
 #include "videosite/site/store.h"
 
+#include <algorithm>
+
 namespace videosite {
 
 LoginGuard::LoginGuard(Store &store, const LoginPolicy &policy, PasswordChecker &checker,
@@ -30,7 +32,7 @@ void LoginGuard::attempt(const QString &name, const QByteArray &password,
 
 void LoginGuard::decideNext(const Key &key)
 {
-    const auto &[name, address] = key;
+    const auto &name = key.first;
     for (;;) {
         const auto found = m_waiting.find(key);
         if (found == m_waiting.end())
@@ -39,13 +41,19 @@ void LoginGuard::decideNext(const Key &key)
             m_waiting.erase(found);
             return;
         }
-        if (m_store.loginLockedUntil(name, address) > m_clock()) {
+        if (lockedUntil(key) > m_clock()) {
             const Done done = std::move(found->first().done);
             found->removeFirst();
             done({LoginVerdict::TooManyFailures, {}});
             continue;
         }
         const std::optional<AccountRecord> account = m_store.account(name);
+        if (m_store.status() != Store::Status::Ok) {
+            const Done done = std::move(found->first().done);
+            found->removeFirst();
+            done(storeFailed());
+            continue;
+        }
         m_checker.check(found->first().password,
                         account ? std::optional(account->password) : std::nullopt,
                         [this, key, accountId = account ? account->id : 0](bool correct) {
@@ -59,23 +67,70 @@ void LoginGuard::decideNext(const Key &key)
     }
 }
 
+LoginResult LoginGuard::storeFailed() const
+{
+    return {LoginVerdict::StoreFailed, {}, m_store.status() == Store::Status::DiskFull};
+}
+
+qint64 LoginGuard::lockedUntil(const Key &key)
+{
+    const qint64 stored = m_store.loginLockedUntil(key.first, key.second);
+    return qMax(stored, m_unrecorded.value(key).lockedUntil);
+}
+
+void LoginGuard::countFailure(const Key &key, qint64 now)
+{
+    const auto &[name, address] = key;
+    const qint64 windowStart = now - m_policy.windowSeconds;
+    m_store.forgetLoginFailuresBefore(windowStart, now);
+    m_store.addLoginFailure(name, address, now);
+    if (m_store.status() != Store::Status::Ok)
+        m_unrecorded[key].failures.append(now);
+    int failures = m_store.loginFailuresSince(name, address, windowStart);
+    if (const auto unrecorded = m_unrecorded.constFind(key); unrecorded != m_unrecorded.cend()) {
+        failures += int(std::count_if(unrecorded->failures.cbegin(), unrecorded->failures.cend(),
+                                      [windowStart](qint64 at) { return at > windowStart; }));
+    }
+    if (failures < m_policy.maxFailures)
+        return;
+    const qint64 until = now + m_policy.windowSeconds;
+    m_store.lockLogin(name, address, until);
+    if (m_store.status() != Store::Status::Ok)
+        m_unrecorded[key].lockedUntil = until;
+    m_store.clearLoginFailures(name, address);
+    if (const auto unrecorded = m_unrecorded.find(key); unrecorded != m_unrecorded.end())
+        unrecorded->failures.clear();
+}
+
 LoginResult LoginGuard::conclude(const Key &key, qint64 accountId, bool correct)
 {
     const auto &[name, address] = key;
     const qint64 now = m_clock();
     if (!correct) {
-        m_store.forgetLoginFailuresBefore(now - m_policy.windowSeconds, now);
-        m_store.addLoginFailure(name, address, now);
-        if (m_store.loginFailuresSince(name, address, now - m_policy.windowSeconds)
-            >= m_policy.maxFailures) {
-            m_store.lockLogin(name, address, now + m_policy.windowSeconds);
-            m_store.clearLoginFailures(name, address);
-        }
+        countFailure(key, now);
         return {LoginVerdict::Incorrect, {}};
     }
     m_store.clearLoginFailures(name, address);
+    if (const auto unrecorded = m_unrecorded.find(key); unrecorded != m_unrecorded.end())
+        unrecorded->failures.clear();
     const QByteArray cookie = m_store.createSession(accountId, now, m_policy.sessionLifetime);
-    return {cookie.isEmpty() ? LoginVerdict::Incorrect : LoginVerdict::LoggedIn, cookie};
+    if (cookie.isEmpty())
+        return storeFailed();
+    return {LoginVerdict::LoggedIn, cookie};
+}
+
+void LoginGuard::forgetExpired()
+{
+    const qint64 now = m_clock();
+    const qint64 windowStart = now - m_policy.windowSeconds;
+    m_store.forgetLoginFailuresBefore(windowStart, now);
+    for (auto it = m_unrecorded.begin(); it != m_unrecorded.end();) {
+        it->failures.removeIf([windowStart](qint64 at) { return at <= windowStart; });
+        if (it->failures.isEmpty() && it->lockedUntil <= now)
+            it = m_unrecorded.erase(it);
+        else
+            ++it;
+    }
 }
 
 } // namespace videosite

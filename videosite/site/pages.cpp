@@ -149,6 +149,12 @@ QByteArray error(int status)
     case 413:
         text = u"The request is too large."_s;
         break;
+    case 500:
+        text = u"The site could not handle the request. Please try again later."_s;
+        break;
+    case 507:
+        text = u"The site has no room left to store data. Please try again later."_s;
+        break;
     default:
         text = u"The request could not be handled."_s;
         break;

@@ -57,7 +57,15 @@ QByteArray formField(const std::optional<QList<MultipartPart>> &parts, const For
     return formValue(urlFields, name);
 }
 
-// The uploader tells the outcome by the cookie line or by the message texts.
+HttpResponse storeFailurePage(bool diskFull)
+{
+    const int status = diskFull ? 507 : 500;
+    return HttpResponse::html(status, Pages::error(status));
+}
+
+// The uploader tells the outcome by the cookie line or by the message texts;
+// a failure of the site itself carries none of them, so that it is never
+// taken for a rejected account.
 HttpResponse loginAnswer(const LoginResult &result, const QByteArray &next)
 {
     switch (result.verdict) {
@@ -84,6 +92,8 @@ HttpResponse loginAnswer(const LoginResult &result, const QByteArray &next)
             Pages::signIn(
                 u"You had too many login failures. Please wait before trying to login again."_s,
                 next));
+    case LoginVerdict::StoreFailed:
+        return storeFailurePage(result.diskFull);
     }
     return HttpResponse::html(500, Pages::error(500));
 }
@@ -112,6 +122,22 @@ qint64 SiteHandler::bodyLimit(const HttpRequest &request) const
 std::optional<Session> SiteHandler::sessionOf(const HttpRequest &request)
 {
     return m_store.session(request.cookie("LOGIN_INFO"), currentTime());
+}
+
+bool SiteHandler::storeFailed() const
+{
+    return m_store.status() != Store::Status::Ok;
+}
+
+HttpResponse SiteHandler::storeFailure() const
+{
+    return storeFailurePage(m_store.status() == Store::Status::DiskFull);
+}
+
+void SiteHandler::purgeExpired()
+{
+    m_guard.forgetExpired();
+    m_store.purgeExpired(currentTime(), m_config.ticketLifetime);
 }
 
 void SiteHandler::respond(HttpRequest &request, BodyReceiver *receiver, const Reply &reply)
@@ -147,6 +173,8 @@ HttpResponse SiteHandler::answer(const HttpRequest &request)
     }
 
     const std::optional<Session> session = sessionOf(request);
+    if (storeFailed())
+        return storeFailure();
     const bool signedIn = session.has_value();
 
     if (path == "/my_videos_upload") {
@@ -160,8 +188,11 @@ HttpResponse SiteHandler::answer(const HttpRequest &request)
     if (!isGet(request))
         return methodNotAllowed("GET, HEAD");
 
-    if (path == "/")
-        return HttpResponse::html(200, Pages::home(m_store.recentVideos(30), signedIn));
+    if (path == "/") {
+        const QList<Video> videos = m_store.recentVideos(30);
+        return storeFailed() ? storeFailure()
+                             : HttpResponse::html(200, Pages::home(videos, signedIn));
+    }
     if (path == "/watch")
         return watch(request, signedIn);
     if (path.startsWith("/videos/"))
@@ -169,15 +200,18 @@ HttpResponse SiteHandler::answer(const HttpRequest &request)
     if (path == "/my_videos") {
         if (!session)
             return HttpResponse::html(200, Pages::signInForMyVideos());
-        return HttpResponse::html(
-            200, Pages::myVideos(session->accountName, m_store.videosOf(session->accountId)));
+        const QList<Video> videos = m_store.videosOf(session->accountId);
+        return storeFailed()
+                   ? storeFailure()
+                   : HttpResponse::html(200, Pages::myVideos(session->accountName, videos));
     }
     if (path == "/my_account") {
         if (!session)
             return HttpResponse::html(200, Pages::signIn({}, "/my_account"));
-        return HttpResponse::html(
-            200,
-            Pages::account(session->accountName, int(m_store.videosOf(session->accountId).size())));
+        const qsizetype videos = m_store.videosOf(session->accountId).size();
+        return storeFailed()
+                   ? storeFailure()
+                   : HttpResponse::html(200, Pages::account(session->accountName, int(videos)));
     }
     if (path == "/t/terms")
         return HttpResponse::html(200, Pages::terms(signedIn));
@@ -208,8 +242,11 @@ void SiteHandler::login(const HttpRequest &request, const Reply &reply)
 HttpResponse SiteHandler::signOut(const HttpRequest &request)
 {
     const QByteArray cookie = request.cookie("LOGIN_INFO");
-    if (!cookie.isEmpty())
+    if (!cookie.isEmpty()) {
         m_store.endSession(cookie);
+        if (storeFailed())
+            return storeFailure();
+    }
     HttpResponse response = HttpResponse::redirect(303, "/", Pages::signedOut());
     response.addHeader("Set-Cookie", "LOGIN_INFO=; path=/; Max-Age=0");
     return response;
@@ -219,6 +256,8 @@ HttpResponse SiteHandler::watch(const HttpRequest &request, bool signedIn)
 {
     const QByteArray id = request.queryItem("v");
     const std::optional<Video> video = isVideoId(id) ? m_store.video(id) : std::nullopt;
+    if (storeFailed())
+        return storeFailure();
     if (!video)
         return HttpResponse::html(404, Pages::error(404));
     return HttpResponse::html(200, Pages::watch(*video, signedIn));
@@ -227,7 +266,10 @@ HttpResponse SiteHandler::watch(const HttpRequest &request, bool signedIn)
 HttpResponse SiteHandler::videoFile(const HttpRequest &request)
 {
     const QByteArray id = request.path.mid(int(qstrlen("/videos/")));
-    if (!isVideoId(id) || !m_store.video(id))
+    const bool known = isVideoId(id) && m_store.video(id);
+    if (storeFailed())
+        return storeFailure();
+    if (!known)
         return HttpResponse::html(404, Pages::error(404));
     const QString path = m_store.videoPath(id);
     QFile file(path);
@@ -272,6 +314,8 @@ HttpResponse SiteHandler::uploadPage(const HttpRequest &request,
     const QByteArray uploadedId = request.queryItem("video_id");
     if (isVideoId(uploadedId)) {
         uploaded = m_store.video(uploadedId);
+        if (storeFailed())
+            return storeFailure();
         if (uploaded && uploaded->ownerId != session->accountId)
             uploaded.reset();
     }
@@ -306,7 +350,7 @@ HttpResponse SiteHandler::metadataForm(const HttpRequest &request,
 
     const QByteArray ticket = m_store.createTicket(*session, currentTime());
     if (ticket.isEmpty())
-        return HttpResponse::html(500, Pages::error(500));
+        return storeFailure();
     HttpResponse response =
         HttpResponse::html(200, Pages::uploadForm(m_config.uploadAction(), ticket, details));
     response.addHeader("Cache-Control", "no-store");

@@ -22,10 +22,16 @@ public:
     void respond(HttpRequest &request, BodyReceiver *receiver, const Reply &reply) override;
     HttpResponse errorPage(int status) const override;
 
+    // Deletes expired sessions, tickets and login failures.
+    void purgeExpired();
+
     static constexpr qint64 MaxBodySize = 1024 * 1024;
 
 private:
     std::optional<Session> sessionOf(const HttpRequest &request);
+    // Whether the store's last call failed, and the answer that says so.
+    bool storeFailed() const;
+    HttpResponse storeFailure() const;
     HttpResponse answer(const HttpRequest &request);
     void login(const HttpRequest &request, const Reply &reply);
     HttpResponse signOut(const HttpRequest &request);

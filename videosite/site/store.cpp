@@ -1,6 +1,7 @@
 #include "videosite/site/store.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -8,6 +9,7 @@
 #include <QVariant>
 
 #include <atomic>
+#include <cerrno>
 
 using namespace Qt::StringLiterals;
 
@@ -17,6 +19,20 @@ namespace {
 
 const QString VideoSuffix = u".video"_s;
 const QString PartSuffix = u".part"_s;
+const QString DatabaseName = u"videosite.sqlite"_s;
+
+// SQLite's primary result code for "database or disk is full".
+constexpr int SqliteFull = 13;
+
+constexpr QFile::Permissions OwnerOnlyFolder =
+    QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
+constexpr QFile::Permissions OwnerOnlyFile = QFile::ReadOwner | QFile::WriteOwner;
+
+bool isFull(const QSqlError &error)
+{
+    // The primary result code is the low byte of an extended one.
+    return (error.nativeErrorCode().toInt() & 0xff) == SqliteFull;
+}
 
 QString nextConnectionName()
 {
@@ -25,6 +41,11 @@ QString nextConnectionName()
 }
 
 } // namespace
+
+bool isDiskFull(int error)
+{
+    return error == ENOSPC || error == EDQUOT;
+}
 
 Store::Store(const QString &dataDir)
     : m_dataDir(dataDir)
@@ -40,20 +61,66 @@ Store::~Store()
     }
 }
 
-bool Store::open()
+QString Store::databasePath() const
+{
+    return QDir(m_dataDir).filePath(DatabaseName);
+}
+
+bool Store::checkBeforeOpening()
 {
     if (!QDir().mkpath(videoDir())) {
         m_error = u"cannot create %1"_s.arg(videoDir());
         return false;
     }
+    if (!QFile::setPermissions(m_dataDir, OwnerOnlyFolder)) {
+        m_error = u"cannot make %1 private to its owner"_s.arg(m_dataDir);
+        return false;
+    }
+    // A database that is missing or empty while videos are stored has been
+    // lost or replaced: starting afresh on it would orphan every video.
+    const QFileInfo database(databasePath());
+    if (database.exists() && database.size() > 0)
+        return true;
+    const qsizetype videos =
+        QDir(videoDir()).entryList({u"*"_s + VideoSuffix}, QDir::Files | QDir::Hidden).size();
+    if (videos == 0)
+        return true;
+    m_error = u"the database %1 is %2, but %3 holds stored video files (%4); restore the "
+              "database, or move the videos away to start afresh"_s
+                  .arg(databasePath(), database.exists() ? u"empty"_s : u"missing"_s, videoDir())
+                  .arg(videos);
+    return false;
+}
+
+bool Store::open()
+{
+    if (!checkBeforeOpening())
+        return false;
     QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, m_connection);
-    db.setDatabaseName(QDir(m_dataDir).filePath(u"videosite.sqlite"_s));
+    db.setDatabaseName(databasePath());
     // add-account may write while a server runs on the same folder.
     db.setConnectOptions(u"QSQLITE_BUSY_TIMEOUT=10000"_s);
     if (!db.open()) {
         m_error = db.lastError().text();
         return false;
     }
+    // SQLite gives the journal files it makes the database's permissions;
+    // those of an older run are set here too.
+    for (const QString &suffix : {QString(), u"-wal"_s, u"-shm"_s}) {
+        if (QFile::exists(databasePath() + suffix))
+            QFile::setPermissions(databasePath() + suffix, OwnerOnlyFile);
+    }
+    // A damaged database is refused before anything else reads or changes it.
+    QSqlQuery check(db);
+    if (!check.exec(u"PRAGMA quick_check"_s) || !check.next()
+        || check.value(0).toString() != u"ok"_s) {
+        const QString problem =
+            check.isActive() ? check.value(0).toString() : check.lastError().text();
+        m_error = u"the database %1 is damaged (%2); restore it from a copy"_s.arg(databasePath(),
+                                                                                   problem);
+        return false;
+    }
+    check.finish();
     const QStringList schema = {
         u"PRAGMA journal_mode = WAL"_s,
         u"PRAGMA foreign_keys = ON"_s,
@@ -74,15 +141,18 @@ bool Store::open()
         " key TEXT PRIMARY KEY, account INTEGER NOT NULL REFERENCES accounts (id) ON DELETE "
         "CASCADE,"
         " created INTEGER NOT NULL, expires INTEGER NOT NULL)"_s,
+        u"CREATE INDEX IF NOT EXISTS sessions_expires ON sessions (expires)"_s,
         u"CREATE TABLE IF NOT EXISTS upload_tickets ("
         " ticket TEXT PRIMARY KEY, session TEXT NOT NULL, created INTEGER NOT NULL,"
         " used INTEGER NOT NULL DEFAULT 0)"_s,
+        u"CREATE INDEX IF NOT EXISTS upload_tickets_created ON upload_tickets (created)"_s,
         u"CREATE TABLE IF NOT EXISTS videos ("
         " id TEXT PRIMARY KEY, owner INTEGER NOT NULL REFERENCES accounts (id),"
         " title BLOB NOT NULL, description BLOB NOT NULL, tags BLOB NOT NULL,"
         " category TEXT NOT NULL, size INTEGER NOT NULL, created INTEGER NOT NULL)"_s,
         u"CREATE INDEX IF NOT EXISTS videos_created ON videos (created)"_s,
         u"CREATE INDEX IF NOT EXISTS videos_owner ON videos (owner, created)"_s,
+        u"CREATE TABLE IF NOT EXISTS placing_videos (id TEXT PRIMARY KEY)"_s,
     };
     for (const QString &statement : schema) {
         QSqlQuery query(db);
@@ -94,12 +164,19 @@ bool Store::open()
     return true;
 }
 
+void Store::fail(const QString &error, bool diskFull)
+{
+    m_error = error;
+    m_status = diskFull ? Status::DiskFull : Status::Failed;
+    qWarning("videosite: database: %s", qPrintable(m_error));
+}
+
 bool Store::exec(QSqlQuery &query)
 {
+    m_status = Status::Ok;
     if (query.exec())
         return true;
-    m_error = query.lastError().text();
-    qWarning("videosite: database: %s", qPrintable(m_error));
+    fail(query.lastError().text(), isFull(query.lastError()));
     return false;
 }
 
@@ -119,20 +196,35 @@ QString Store::newTemporaryPath() const
         .filePath(u"upload-"_s + QString::fromLatin1(randomToken(12)) + PartSuffix);
 }
 
-QStringList Store::removeStrayFiles()
+Store::CleanUp Store::removeUnfinishedUploads()
 {
-    QStringList removed;
-    const QDir dir(videoDir());
-    const QFileInfoList files = dir.entryInfoList(QDir::Files | QDir::Hidden);
+    CleanUp cleanUp;
+    const auto remove = [&cleanUp](const QString &path) {
+        if (QFile::remove(path))
+            cleanUp.removed.append(path);
+    };
+    QSqlQuery placing(QSqlDatabase::database(m_connection));
+    placing.prepare(u"SELECT id FROM placing_videos"_s);
+    if (exec(placing)) {
+        QByteArrayList ids;
+        while (placing.next())
+            ids.append(placing.value(0).toString().toLatin1());
+        for (const QByteArray &id : std::as_const(ids)) {
+            if (!videoIdTaken(id))
+                remove(videoPath(id));
+            endPlacing(id);
+        }
+    }
+    const QFileInfoList files = QDir(videoDir()).entryInfoList(QDir::Files | QDir::Hidden);
     for (const QFileInfo &file : files) {
         const QString name = file.fileName();
-        bool stray = name.endsWith(PartSuffix);
-        if (!stray && name.endsWith(VideoSuffix))
-            stray = !videoIdTaken(name.chopped(VideoSuffix.size()).toLatin1());
-        if (stray && QFile::remove(file.filePath()))
-            removed.append(file.filePath());
+        if (name.startsWith(u"upload-"_s) && name.endsWith(PartSuffix))
+            remove(file.filePath());
+        else if (name.endsWith(VideoSuffix)
+                 && !videoIdTaken(name.chopped(VideoSuffix.size()).toLatin1()))
+            cleanUp.unknown.append(file.filePath());
     }
-    return removed;
+    return cleanUp;
 }
 
 bool Store::setAccount(const QString &name, QByteArrayView password, qint64 now, int rounds)
@@ -157,7 +249,11 @@ bool Store::setAccount(const QString &name, QByteArrayView password, qint64 now,
         db.rollback();
         return false;
     }
-    return db.commit();
+    if (!db.commit()) {
+        fail(db.lastError().text(), isFull(db.lastError()));
+        return false;
+    }
+    return true;
 }
 
 std::optional<AccountRecord> Store::account(const QString &name)
@@ -231,7 +327,8 @@ void Store::forgetLoginFailuresBefore(qint64 before, qint64 now)
     QSqlQuery failures(QSqlDatabase::database(m_connection));
     failures.prepare(u"DELETE FROM failed_logins WHERE at <= ?"_s);
     failures.addBindValue(before);
-    exec(failures);
+    if (!exec(failures))
+        return;
     QSqlQuery locks(QSqlDatabase::database(m_connection));
     locks.prepare(u"DELETE FROM locked_logins WHERE until <= ?"_s);
     locks.addBindValue(now);
@@ -252,6 +349,7 @@ QByteArray Store::createSession(qint64 accountId, qint64 now, qint64 lifetime)
 
 std::optional<Session> Store::session(QByteArrayView cookieValue, qint64 now)
 {
+    m_status = Status::Ok;
     if (cookieValue.isEmpty())
         return std::nullopt;
     const QByteArray key = tokenDigest(cookieValue);
@@ -288,10 +386,13 @@ QByteArray Store::createTicket(const Session &session, qint64 now)
 TicketState Store::ticketState(QByteArrayView ticket, const Session &session, qint64 now,
                                qint64 lifetime)
 {
+    m_status = Status::Ok;
+    if (ticket.isEmpty())
+        return TicketState::Unknown;
     QSqlQuery query(QSqlDatabase::database(m_connection));
     query.prepare(u"SELECT session, created, used FROM upload_tickets WHERE ticket = ?"_s);
     query.addBindValue(QString::fromUtf8(ticket));
-    if (ticket.isEmpty() || !exec(query) || !query.next())
+    if (!exec(query) || !query.next())
         return TicketState::Unknown;
     if (query.value(0).toString().toLatin1() != session.key)
         return TicketState::OtherSession;
@@ -302,12 +403,28 @@ TicketState Store::ticketState(QByteArrayView ticket, const Session &session, qi
     return TicketState::Usable;
 }
 
+bool Store::beginPlacing(QByteArrayView id)
+{
+    QSqlQuery query(QSqlDatabase::database(m_connection));
+    query.prepare(u"INSERT INTO placing_videos (id) VALUES (?)"_s);
+    query.addBindValue(QString::fromLatin1(id));
+    return exec(query);
+}
+
+void Store::endPlacing(QByteArrayView id)
+{
+    QSqlQuery query(QSqlDatabase::database(m_connection));
+    query.prepare(u"DELETE FROM placing_videos WHERE id = ?"_s);
+    query.addBindValue(QString::fromLatin1(id));
+    exec(query);
+}
+
 bool Store::addVideo(const Video &video, QByteArrayView ticket, const Session &session,
                      qint64 issuedAfter)
 {
     QSqlDatabase db = QSqlDatabase::database(m_connection);
     if (!db.transaction()) {
-        m_error = db.lastError().text();
+        fail(db.lastError().text(), false);
         return false;
     }
     QSqlQuery take(db);
@@ -337,12 +454,15 @@ bool Store::addVideo(const Video &video, QByteArrayView ticket, const Session &s
     insert.addBindValue(QString::fromLatin1(blob(video.category)));
     insert.addBindValue(video.size);
     insert.addBindValue(video.created);
-    if (!exec(insert)) {
+    QSqlQuery placed(db);
+    placed.prepare(u"DELETE FROM placing_videos WHERE id = ?"_s);
+    placed.addBindValue(QString::fromLatin1(video.id));
+    if (!exec(insert) || !exec(placed)) {
         db.rollback();
         return false;
     }
     if (!db.commit()) {
-        m_error = db.lastError().text();
+        fail(db.lastError().text(), isFull(db.lastError()));
         db.rollback();
         return false;
     }
@@ -411,6 +531,20 @@ QList<Video> Store::videosOf(qint64 accountId)
                   + u"WHERE videos.owner = ? ORDER BY videos.created DESC, videos.rowid DESC"_s);
     query.addBindValue(accountId);
     return readVideos(query);
+}
+
+void Store::purgeExpired(qint64 now, qint64 ticketLifetime)
+{
+    QSqlQuery sessions(QSqlDatabase::database(m_connection));
+    sessions.prepare(u"DELETE FROM sessions WHERE expires <= ?"_s);
+    sessions.addBindValue(now);
+    if (!exec(sessions))
+        return;
+    QSqlQuery tickets(QSqlDatabase::database(m_connection));
+    tickets.prepare(u"DELETE FROM upload_tickets WHERE created + ? < ?"_s);
+    tickets.addBindValue(ticketLifetime);
+    tickets.addBindValue(now);
+    exec(tickets);
 }
 
 bool isVideoId(QByteArrayView text)

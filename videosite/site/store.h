@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -44,31 +45,55 @@ enum class TicketState { Usable, Unknown, Used, Expired, OtherSession };
 
 // The site's data in its folder: an SQLite database (accounts, sessions,
 // failed logins, upload tickets, videos) and the video files in "videos/".
-// Times are seconds since the epoch, passed in by the caller.
+// Times are seconds since the epoch, passed in by the caller. The folder is
+// kept to its owner (0700, the database 0600): it holds password hashes.
+//
+// A call that finds nothing (no such account, no session) and a call the
+// database or the disk could not answer are told apart by status(), which
+// tells how the last call went.
 class Store
 {
 public:
+    enum class Status {
+        Ok,
+        Failed,   // the database could not answer
+        DiskFull, // no room left on the data folder's disk
+    };
+
     explicit Store(const QString &dataDir);
     ~Store();
     Store(const Store &) = delete;
     Store &operator=(const Store &) = delete;
 
+    // Opens the database, after checking that it is readable and that it
+    // is not empty while the video folder holds videos (a database lost or
+    // replaced): then the folder is left untouched and open() fails.
     bool open();
     QString errorString() const { return m_error; }
+    Status status() const { return m_status; }
 
+    QString databasePath() const;
     QString videoDir() const;
     QString videoPath(QByteArrayView id) const;
     // A fresh name for an upload in progress, in the video folder.
     QString newTemporaryPath() const;
+
+    struct CleanUp
+    {
+        QStringList removed; // unfinished uploads
+        QStringList unknown; // video files the database has no record of; kept
+    };
     // Removes what a server stopped in the middle of an upload left behind:
-    // unfinished uploads and video files that never got their row. Returns
-    // the removed paths.
-    QStringList removeStrayFiles();
+    // its temporary files, and a file being moved into place when it
+    // stopped (see beginPlacing()). Nothing else is removed.
+    CleanUp removeUnfinishedUploads();
 
     // Adds the account, or gives an existing one a new password (which also
     // ends its sessions).
     bool setAccount(const QString &name, QByteArrayView password, qint64 now,
                     int rounds = PasswordRounds);
+    // Empty when there is no such account, or when status() says the
+    // database failed.
     std::optional<AccountRecord> account(const QString &name);
 
     // Failed logins per user name and client address, and the locks a run
@@ -89,9 +114,14 @@ public:
     QByteArray createTicket(const Session &session, qint64 now);
     TicketState ticketState(QByteArrayView ticket, const Session &session, qint64 now,
                             qint64 lifetime);
-    // Uses up the ticket and records the video in one transaction; nothing
-    // changes when the ticket is no longer usable. The file must already be
-    // in place under videoPath(video.id).
+    // Records that a video's file is being moved into place under
+    // videoPath(id): should the server stop before addVideo(), the next start
+    // knows the file for an unfinished upload and removes it.
+    bool beginPlacing(QByteArrayView id);
+    void endPlacing(QByteArrayView id);
+    // Uses up the ticket, records the video and ends its placing in one
+    // transaction; nothing changes when the ticket is no longer usable. The
+    // file must already be in place under videoPath(video.id).
     bool addVideo(const Video &video, QByteArrayView ticket, const Session &session,
                   qint64 issuedAfter);
     bool videoIdTaken(QByteArrayView id);
@@ -99,14 +129,24 @@ public:
     QList<Video> recentVideos(int limit);
     QList<Video> videosOf(qint64 accountId);
 
+    // Deletes the sessions that have expired and the tickets older than
+    // ticketLifetime.
+    void purgeExpired(qint64 now, qint64 ticketLifetime);
+
 private:
     bool exec(QSqlQuery &query);
+    void fail(const QString &error, bool diskFull);
+    bool checkBeforeOpening();
     QList<Video> readVideos(QSqlQuery &query);
 
     QString m_dataDir;
     QString m_connection;
     QString m_error;
+    Status m_status = Status::Ok;
 };
+
+// Whether a failed file operation's errno means the disk is full.
+bool isDiskFull(int error);
 
 // Video ids are made by the server from base64url letters; anything else in
 // an address is not an id (and never reaches a file path).

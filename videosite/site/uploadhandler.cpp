@@ -4,11 +4,26 @@
 #include "videosite/site/credentials.h"
 #include "videosite/site/pages.h"
 
+#include <cerrno>
+#include <cstring>
+
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
 namespace videosite {
+
+namespace {
+
+// Why a store failure stops an upload: 507 when the disk is full, 500 otherwise.
+std::pair<int, QString> storeProblem(Store::Status status)
+{
+    if (status == Store::Status::DiskFull)
+        return {507, u"There is no room left on the site to store the video."_s};
+    return {500, u"The site could not store the video."_s};
+}
+
+} // namespace
 
 UploadHandler::UploadHandler(Store &store, const SiteConfig &config)
     : m_store(store)
@@ -45,7 +60,12 @@ std::optional<HttpResponse> UploadHandler::precheck(const HttpRequest &request)
         return HttpResponse::html(411, Pages::error(411));
     if (multipartBoundary(request.header("Content-Type")).isEmpty())
         return refused(400, u"The upload is not a multipart form."_s);
-    if (!m_store.session(request.cookie("LOGIN_INFO"), currentTime()))
+    const bool signedIn = m_store.session(request.cookie("LOGIN_INFO"), currentTime()).has_value();
+    if (m_store.status() != Store::Status::Ok) {
+        const auto [status, reason] = storeProblem(m_store.status());
+        return refused(status, reason);
+    }
+    if (!signedIn)
         return refused(403, u"You are not signed in, or your session has ended."_s);
     return std::nullopt;
 }
@@ -82,10 +102,10 @@ UploadReceiver::UploadReceiver(Store &store, const std::optional<Session> &sessi
     , m_ticketLifetime(ticketLifetime)
     , m_parser(boundary)
 {
-    if (!m_session) {
-        m_refusal = 403;
-        m_refusalReason = u"You are not signed in, or your session has ended."_s;
-    }
+    if (m_store.status() != Store::Status::Ok)
+        refuseForStore();
+    else if (!m_session)
+        refuse(403, u"You are not signed in, or your session has ended."_s);
     m_parser.setFileSink([this](const MultipartPart &part) { return startFile(part); },
                          [this](QByteArrayView data) { return writeFile(data); });
 }
@@ -128,19 +148,21 @@ bool UploadReceiver::startFile(const MultipartPart &part)
     m_fileStartedAt = currentTime();
     const TicketState state =
         m_store.ticketState(ticket, *m_session, m_fileStartedAt, m_ticketLifetime);
+    if (m_store.status() != Store::Status::Ok) {
+        refuseForStore();
+        return false;
+    }
     if (state != TicketState::Usable) {
-        m_refusal = 403;
-        m_refusalReason = ticketProblem(state);
+        refuse(403, ticketProblem(state));
         return false;
     }
     m_tempPath = m_store.newTemporaryPath();
     m_file.setFileName(m_tempPath);
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
         qWarning("videosite: cannot create %s: %s", qPrintable(m_tempPath),
                  qPrintable(m_file.errorString()));
         m_tempPath.clear();
-        m_refusal = 500;
-        m_refusalReason = u"The video could not be stored."_s;
+        refuse(500, u"The video could not be stored."_s);
         return false;
     }
     return true;
@@ -148,13 +170,39 @@ bool UploadReceiver::startFile(const MultipartPart &part)
 
 bool UploadReceiver::writeFile(QByteArrayView data)
 {
-    if (m_file.write(data.data(), data.size()) == data.size())
-        return true;
-    qWarning("videosite: cannot write %s: %s", qPrintable(m_tempPath),
-             qPrintable(m_file.errorString()));
-    m_refusal = 500;
-    m_refusalReason = u"The video could not be stored."_s;
-    return false;
+    while (!data.isEmpty()) {
+        const ssize_t written = ::write(m_file.handle(), data.data(), size_t(data.size()));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0) {
+            fileFailed("write", written < 0 ? errno : ENOSPC);
+            return false;
+        }
+        data = data.sliced(written);
+    }
+    return true;
+}
+
+void UploadReceiver::fileFailed(const char *operation, int error)
+{
+    // The system's reason, so that a full disk reads as one.
+    qWarning("videosite: cannot %s %s: %s", operation, qPrintable(m_tempPath),
+             std::strerror(error));
+    const auto [status, reason] =
+        storeProblem(isDiskFull(error) ? Store::Status::DiskFull : Store::Status::Failed);
+    refuse(status, reason);
+}
+
+void UploadReceiver::refuse(int status, const QString &reason)
+{
+    m_refusal = status;
+    m_refusalReason = reason;
+}
+
+void UploadReceiver::refuseForStore()
+{
+    const auto [status, reason] = storeProblem(m_store.status());
+    refuse(status, reason);
 }
 
 UploadReceiver::Result UploadReceiver::failure(int status, const QString &reason)
@@ -178,8 +226,10 @@ UploadReceiver::Result UploadReceiver::complete()
         return failure(400, u"The upload holds no video file."_s);
 
     // The file is complete on disk before it gets its final name.
-    if (!m_file.flush() || ::fdatasync(m_file.handle()) != 0)
-        return failure(500, u"The video could not be stored."_s);
+    if (::fdatasync(m_file.handle()) != 0) {
+        fileFailed("sync", errno);
+        return failure(m_refusal, m_refusalReason);
+    }
     m_file.close();
 
     // The ticket had to be valid when the file began to arrive, however long
@@ -188,17 +238,31 @@ UploadReceiver::Result UploadReceiver::complete()
     const QByteArray ticket = m_parser.fieldValue("addresser");
     const TicketState state =
         m_store.ticketState(ticket, *m_session, m_fileStartedAt, m_ticketLifetime);
+    if (m_store.status() != Store::Status::Ok)
+        return storeFailure();
     if (state != TicketState::Usable)
         return failure(403, ticketProblem(state));
 
     QByteArray id;
-    do {
+    for (;;) {
         id = randomToken(8);
-    } while (m_store.videoIdTaken(id) || QFile::exists(m_store.videoPath(id)));
+        const bool taken = m_store.videoIdTaken(id);
+        if (m_store.status() != Store::Status::Ok)
+            return storeFailure();
+        if (!taken && !QFile::exists(m_store.videoPath(id)))
+            break;
+    }
+    if (!m_store.beginPlacing(id))
+        return storeFailure();
 
     const QString finalPath = m_store.videoPath(id);
-    if (!QFile::rename(m_tempPath, finalPath))
-        return failure(500, u"The video could not be stored."_s);
+    if (::rename(QFile::encodeName(m_tempPath).constData(),
+                 QFile::encodeName(finalPath).constData())
+        != 0) {
+        fileFailed("rename", errno);
+        m_store.endPlacing(id);
+        return failure(m_refusal, m_refusalReason);
+    }
     m_tempPath.clear();
 
     Video video;
@@ -213,10 +277,21 @@ UploadReceiver::Result UploadReceiver::complete()
     // The row is committed only now that the file is in place; a server
     // stopped in between leaves a file without a row, removed at the next start.
     if (!m_store.addVideo(video, ticket, *m_session, m_fileStartedAt - m_ticketLifetime)) {
+        const Store::Status status = m_store.status();
         QFile::remove(finalPath);
-        return Result{500, u"The video could not be recorded."_s, {}};
+        m_store.endPlacing(id);
+        if (status == Store::Status::Ok) // the ticket was used meanwhile
+            return Result{403, ticketProblem(TicketState::Used), {}};
+        const auto [code, reason] = storeProblem(status);
+        return Result{code, reason, {}};
     }
     return Result{0, {}, id};
+}
+
+UploadReceiver::Result UploadReceiver::storeFailure()
+{
+    const auto [status, reason] = storeProblem(m_store.status());
+    return failure(status, reason);
 }
 
 } // namespace videosite

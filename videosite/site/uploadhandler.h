@@ -61,7 +61,12 @@ public:
 private:
     bool startFile(const MultipartPart &part);
     bool writeFile(QByteArrayView data);
+    // Logs a failed file operation with the system's reason and refuses the upload.
+    void fileFailed(const char *operation, int error);
+    void refuse(int status, const QString &reason);
+    void refuseForStore();
     Result failure(int status, const QString &reason);
+    Result storeFailure();
     QString ticketProblem(TicketState state) const;
 
     Store &m_store;
