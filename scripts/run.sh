@@ -24,7 +24,7 @@ if [[ ! -w "$data" ]]; then
     exit 1
 fi
 site=(build/videosite/videosite --data "$data")
-"${site[@]}" add-account demo demo1234 >/dev/null
+printf '%s\n' demo1234 | "${site[@]}" add-account demo >/dev/null
 
 log=$(mktemp)
 server=

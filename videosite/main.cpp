@@ -5,25 +5,71 @@
 #include "videosite/videosite.h"
 
 #include <QCoreApplication>
+#include <QFile>
 
 #include <csignal>
 #include <cstdio>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 using namespace videosite;
 
 namespace {
 
+// The first line of the file, or of standard input; on a terminal it is
+// asked for without echo. Null when it cannot be read.
+QByteArray readPassword(const ServerOptions &options)
+{
+    QFile file;
+    if (!options.passwordFile.isEmpty()) {
+        file.setFileName(options.passwordFile);
+        if (!file.open(QIODevice::ReadOnly)) {
+            std::fprintf(stderr, "videosite: %s: %s\n", qPrintable(options.passwordFile),
+                         qPrintable(file.errorString()));
+            return {};
+        }
+    } else if (!file.open(stdin, QIODevice::ReadOnly)) {
+        return {};
+    }
+    const bool terminal = options.passwordFile.isEmpty() && ::isatty(STDIN_FILENO);
+    termios saved{};
+    if (terminal) {
+        std::fprintf(stderr, "Password for %s: ", qPrintable(options.accountName));
+        std::fflush(stderr);
+        ::tcgetattr(STDIN_FILENO, &saved);
+        termios quiet = saved;
+        quiet.c_lflag &= ~tcflag_t(ECHO);
+        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+    }
+    QByteArray line = file.readLine(64 * 1024);
+    if (terminal) {
+        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+        std::fputc('\n', stderr);
+    }
+    if (line.endsWith('\n'))
+        line.chop(1);
+    if (line.endsWith('\r'))
+        line.chop(1);
+    return line;
+}
+
 int addAccount(const ServerOptions &options)
 {
+    const QByteArray password = readPassword(options);
+    if (password.isEmpty()) {
+        std::fprintf(stderr, "videosite: add-account needs a password\n");
+        return 2;
+    }
     Store store(options.dataDir);
     if (!store.open()) {
         std::fprintf(stderr, "videosite: %s\n", qPrintable(store.errorString()));
         return 1;
     }
-    if (!store.setAccount(options.accountName, options.accountPassword.toUtf8(), currentTime())) {
+    if (!store.setAccount(options.accountName, password, currentTime())) {
         std::fprintf(stderr, "videosite: cannot store the account: %s\n",
                      qPrintable(store.errorString()));
         return 1;
@@ -46,6 +92,9 @@ void raiseDescriptorLimit()
 
 int main(int argc, char *argv[])
 {
+    // What the site writes (its database holds password hashes) is for its
+    // owner only.
+    ::umask(077);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(u"videosite"_s);
 

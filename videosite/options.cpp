@@ -25,7 +25,7 @@ QString usageText()
            "            [--public-host NAME] [--lockout-seconds N] [--idle-timeout N]\n"
            "            [--head-timeout N] [--max-connections N] [--connections-per-address N]\n"
            "            [--ticket-lifetime N]\n"
-           "  videosite --data DIR add-account NAME PASSWORD\n"
+           "  videosite --data DIR [--password-file FILE] add-account NAME\n"
            "\n"
            "Serves the video site and the text conversion service on --listen\n"
            "(default 127.0.0.1:80) and the upload server on --upload-listen\n"
@@ -38,7 +38,10 @@ QString usageText()
            "  --max-connections N    connections served at once; more are answered with 503 (512)\n"
            "  --connections-per-address N\n"
            "                         connections served at once for one client address (32)\n"
-           "  --ticket-lifetime N    seconds an upload form stays valid (21600)\n"_s;
+           "  --ticket-lifetime N    seconds an upload form stays valid (21600)\n"
+           "\n"
+           "add-account adds the account NAME, or gives it a new password, read from the\n"
+           "first line of standard input (without echo on a terminal) or of --password-file.\n"_s;
 }
 
 bool parseListenAddress(const QString &text, ListenAddress *address)
@@ -130,6 +133,8 @@ ParsedOptions parseOptions(const QStringList &arguments)
                 options.connectionsPerAddress = int(number);
             else
                 parsed.error = u"bad number for --connections-per-address: "_s + value;
+        } else if (arg == u"--password-file"_s) {
+            options.passwordFile = value;
         } else if (arg == u"--ticket-lifetime"_s) {
             if (readNumber(value, 1, 30 * 24 * 3600, &number))
                 options.ticketLifetimeSeconds = number;
@@ -152,13 +157,18 @@ ParsedOptions parseOptions(const QStringList &arguments)
         parsed.error = u"unknown command "_s + positional.first();
         return parsed;
     }
-    if (positional.size() != 3 || positional.at(1).isEmpty() || positional.at(2).isEmpty()) {
-        parsed.error = u"add-account needs a user name and a password"_s;
+    if (positional.size() > 2) {
+        // Every user of the machine can read a command line.
+        parsed.error = u"add-account takes no password on the command line; give it on standard "
+                       "input or with --password-file FILE"_s;
+        return parsed;
+    }
+    if (positional.size() != 2 || positional.at(1).isEmpty()) {
+        parsed.error = u"add-account needs a user name"_s;
         return parsed;
     }
     options.command = ServerOptions::Command::AddAccount;
     options.accountName = positional.at(1);
-    options.accountPassword = positional.at(2);
     return parsed;
 }
 

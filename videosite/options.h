@@ -28,7 +28,9 @@ struct ServerOptions
     int connectionsPerAddress = 32;
     qint64 ticketLifetimeSeconds = 6 * 3600;
     QString accountName;
-    QString accountPassword;
+    // add-account reads the password from this file, or from standard
+    // input when it is empty.
+    QString passwordFile;
 };
 
 struct ParsedOptions
@@ -38,7 +40,8 @@ struct ParsedOptions
 };
 
 // Reads "videosite --data DIR [options]" and
-// "videosite --data DIR add-account NAME PASSWORD" (arguments[0] is the program).
+// "videosite --data DIR [--password-file FILE] add-account NAME" (arguments[0]
+// is the program).
 ParsedOptions parseOptions(const QStringList &arguments);
 
 // "HOST:PORT"; HOST an IP address (IPv6 in brackets) or "localhost".
