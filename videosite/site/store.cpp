@@ -171,6 +171,17 @@ void Store::fail(const QString &error, bool diskFull)
     qWarning("videosite: database: %s", qPrintable(m_error));
 }
 
+std::optional<QSqlQuery> Store::run(const QString &statement, const QVariantList &values)
+{
+    QSqlQuery query(QSqlDatabase::database(m_connection));
+    query.prepare(statement);
+    for (const QVariant &value : values)
+        query.addBindValue(value);
+    if (!exec(query))
+        return std::nullopt;
+    return query;
+}
+
 bool Store::exec(QSqlQuery &query)
 {
     m_status = Status::Ok;
@@ -203,12 +214,10 @@ Store::CleanUp Store::removeUnfinishedUploads()
         if (QFile::remove(path))
             cleanUp.removed.append(path);
     };
-    QSqlQuery placing(QSqlDatabase::database(m_connection));
-    placing.prepare(u"SELECT id FROM placing_videos"_s);
-    if (exec(placing)) {
+    if (std::optional<QSqlQuery> placing = run(u"SELECT id FROM placing_videos"_s)) {
         QByteArrayList ids;
-        while (placing.next())
-            ids.append(placing.value(0).toString().toLatin1());
+        while (placing->next())
+            ids.append(placing->value(0).toString().toLatin1());
         for (const QByteArray &id : std::as_const(ids)) {
             if (!videoIdTaken(id))
                 remove(videoPath(id));
@@ -232,119 +241,88 @@ bool Store::setAccount(const QString &name, QByteArrayView password, qint64 now,
     const PasswordHash hashed = hashPassword(password, rounds);
     QSqlDatabase db = QSqlDatabase::database(m_connection);
     db.transaction();
-    QSqlQuery query(db);
-    query.prepare(u"INSERT INTO accounts (name, salt, hash, rounds, created) VALUES (?, ?, ?, ?, ?)"
-                  " ON CONFLICT (name) DO UPDATE SET salt = excluded.salt, hash = excluded.hash,"
-                  " rounds = excluded.rounds"_s);
-    query.addBindValue(name);
-    query.addBindValue(hashed.salt);
-    query.addBindValue(hashed.hash);
-    query.addBindValue(hashed.rounds);
-    query.addBindValue(now);
-    QSqlQuery endSessions(db);
-    endSessions.prepare(
-        u"DELETE FROM sessions WHERE account = (SELECT id FROM accounts WHERE name = ?)"_s);
-    endSessions.addBindValue(name);
-    if (!exec(query) || !exec(endSessions)) {
+    if (!run(u"INSERT INTO accounts (name, salt, hash, rounds, created) VALUES (?, ?, ?, ?, ?)"
+             " ON CONFLICT (name) DO UPDATE SET salt = excluded.salt, hash = excluded.hash,"
+             " rounds = excluded.rounds"_s,
+             {name, hashed.salt, hashed.hash, hashed.rounds, now})
+        || !run(u"DELETE FROM sessions WHERE account = (SELECT id FROM accounts WHERE name = ?)"_s,
+                {name})) {
         db.rollback();
         return false;
     }
-    if (!db.commit()) {
-        fail(db.lastError().text(), isFull(db.lastError()));
-        return false;
-    }
-    return true;
+    return commit(db);
+}
+
+bool Store::commit(QSqlDatabase &db)
+{
+    if (db.commit())
+        return true;
+    fail(db.lastError().text(), isFull(db.lastError()));
+    db.rollback();
+    return false;
 }
 
 std::optional<AccountRecord> Store::account(const QString &name)
 {
-    QSqlQuery query(QSqlDatabase::database(m_connection));
-    query.prepare(u"SELECT id, name, salt, hash, rounds FROM accounts WHERE name = ?"_s);
-    query.addBindValue(name);
-    if (!exec(query) || !query.next())
+    std::optional<QSqlQuery> query =
+        run(u"SELECT id, name, salt, hash, rounds FROM accounts WHERE name = ?"_s, {name});
+    if (!query || !query->next())
         return std::nullopt;
     AccountRecord account;
-    account.id = query.value(0).toLongLong();
-    account.name = query.value(1).toString();
-    account.password.salt = query.value(2).toByteArray();
-    account.password.hash = query.value(3).toByteArray();
-    account.password.rounds = query.value(4).toInt();
+    account.id = query->value(0).toLongLong();
+    account.name = query->value(1).toString();
+    account.password.salt = query->value(2).toByteArray();
+    account.password.hash = query->value(3).toByteArray();
+    account.password.rounds = query->value(4).toInt();
     return account;
 }
 
 void Store::addLoginFailure(const QString &name, const QString &address, qint64 now)
 {
-    QSqlQuery query(QSqlDatabase::database(m_connection));
-    query.prepare(u"INSERT INTO failed_logins (name, address, at) VALUES (?, ?, ?)"_s);
-    query.addBindValue(name);
-    query.addBindValue(address);
-    query.addBindValue(now);
-    exec(query);
+    run(u"INSERT INTO failed_logins (name, address, at) VALUES (?, ?, ?)"_s, {name, address, now});
 }
 
 int Store::loginFailuresSince(const QString &name, const QString &address, qint64 since)
 {
-    QSqlQuery query(QSqlDatabase::database(m_connection));
-    query.prepare(
-        u"SELECT COUNT(*) FROM failed_logins WHERE name = ? AND address = ? AND at > ?"_s);
-    query.addBindValue(name);
-    query.addBindValue(address);
-    query.addBindValue(since);
-    return exec(query) && query.next() ? query.value(0).toInt() : 0;
+    std::optional<QSqlQuery> query =
+        run(u"SELECT COUNT(*) FROM failed_logins WHERE name = ? AND address = ? AND at > ?"_s,
+            {name, address, since});
+    return query && query->next() ? query->value(0).toInt() : 0;
 }
 
 void Store::clearLoginFailures(const QString &name, const QString &address)
 {
-    QSqlQuery query(QSqlDatabase::database(m_connection));
-    query.prepare(u"DELETE FROM failed_logins WHERE name = ? AND address = ?"_s);
-    query.addBindValue(name);
-    query.addBindValue(address);
-    exec(query);
+    run(u"DELETE FROM failed_logins WHERE name = ? AND address = ?"_s, {name, address});
 }
 
 void Store::lockLogin(const QString &name, const QString &address, qint64 until)
 {
-    QSqlQuery query(QSqlDatabase::database(m_connection));
-    query.prepare(u"INSERT INTO locked_logins (name, address, until) VALUES (?, ?, ?)"
-                  " ON CONFLICT (name, address) DO UPDATE SET until = excluded.until"_s);
-    query.addBindValue(name);
-    query.addBindValue(address);
-    query.addBindValue(until);
-    exec(query);
+    run(u"INSERT INTO locked_logins (name, address, until) VALUES (?, ?, ?)"
+        " ON CONFLICT (name, address) DO UPDATE SET until = excluded.until"_s,
+        {name, address, until});
 }
 
 qint64 Store::loginLockedUntil(const QString &name, const QString &address)
 {
-    QSqlQuery query(QSqlDatabase::database(m_connection));
-    query.prepare(u"SELECT until FROM locked_logins WHERE name = ? AND address = ?"_s);
-    query.addBindValue(name);
-    query.addBindValue(address);
-    return exec(query) && query.next() ? query.value(0).toLongLong() : 0;
+    std::optional<QSqlQuery> query =
+        run(u"SELECT until FROM locked_logins WHERE name = ? AND address = ?"_s, {name, address});
+    return query && query->next() ? query->value(0).toLongLong() : 0;
 }
 
 void Store::forgetLoginFailuresBefore(qint64 before, qint64 now)
 {
-    QSqlQuery failures(QSqlDatabase::database(m_connection));
-    failures.prepare(u"DELETE FROM failed_logins WHERE at <= ?"_s);
-    failures.addBindValue(before);
-    if (!exec(failures))
-        return;
-    QSqlQuery locks(QSqlDatabase::database(m_connection));
-    locks.prepare(u"DELETE FROM locked_logins WHERE until <= ?"_s);
-    locks.addBindValue(now);
-    exec(locks);
+    if (run(u"DELETE FROM failed_logins WHERE at <= ?"_s, {before}))
+        run(u"DELETE FROM locked_logins WHERE until <= ?"_s, {now});
 }
 
 QByteArray Store::createSession(qint64 accountId, qint64 now, qint64 lifetime)
 {
     const QByteArray cookie = randomToken(32);
-    QSqlQuery query(QSqlDatabase::database(m_connection));
-    query.prepare(u"INSERT INTO sessions (key, account, created, expires) VALUES (?, ?, ?, ?)"_s);
-    query.addBindValue(QString::fromLatin1(tokenDigest(cookie)));
-    query.addBindValue(accountId);
-    query.addBindValue(now);
-    query.addBindValue(now + lifetime);
-    return exec(query) ? cookie : QByteArray();
+    const bool stored =
+        run(u"INSERT INTO sessions (key, account, created, expires) VALUES (?, ?, ?, ?)"_s,
+            {QString::fromLatin1(tokenDigest(cookie)), accountId, now, now + lifetime})
+            .has_value();
+    return stored ? cookie : QByteArray();
 }
 
 std::optional<Session> Store::session(QByteArrayView cookieValue, qint64 now)
@@ -353,34 +331,28 @@ std::optional<Session> Store::session(QByteArrayView cookieValue, qint64 now)
     if (cookieValue.isEmpty())
         return std::nullopt;
     const QByteArray key = tokenDigest(cookieValue);
-    QSqlQuery query(QSqlDatabase::database(m_connection));
-    query.prepare(u"SELECT sessions.account, accounts.name FROM sessions"
-                  " JOIN accounts ON accounts.id = sessions.account"
-                  " WHERE sessions.key = ? AND sessions.expires > ?"_s);
-    query.addBindValue(QString::fromLatin1(key));
-    query.addBindValue(now);
-    if (!exec(query) || !query.next())
+    std::optional<QSqlQuery> query = run(u"SELECT sessions.account, accounts.name FROM sessions"
+                                         " JOIN accounts ON accounts.id = sessions.account"
+                                         " WHERE sessions.key = ? AND sessions.expires > ?"_s,
+                                         {QString::fromLatin1(key), now});
+    if (!query || !query->next())
         return std::nullopt;
-    return Session{key, query.value(0).toLongLong(), query.value(1).toString()};
+    return Session{key, query->value(0).toLongLong(), query->value(1).toString()};
 }
 
 void Store::endSession(QByteArrayView cookieValue)
 {
-    QSqlQuery query(QSqlDatabase::database(m_connection));
-    query.prepare(u"DELETE FROM sessions WHERE key = ?"_s);
-    query.addBindValue(QString::fromLatin1(tokenDigest(cookieValue)));
-    exec(query);
+    run(u"DELETE FROM sessions WHERE key = ?"_s, {QString::fromLatin1(tokenDigest(cookieValue))});
 }
 
 QByteArray Store::createTicket(const Session &session, qint64 now)
 {
     const QByteArray ticket = randomToken(24);
-    QSqlQuery query(QSqlDatabase::database(m_connection));
-    query.prepare(u"INSERT INTO upload_tickets (ticket, session, created) VALUES (?, ?, ?)"_s);
-    query.addBindValue(QString::fromLatin1(ticket));
-    query.addBindValue(QString::fromLatin1(session.key));
-    query.addBindValue(now);
-    return exec(query) ? ticket : QByteArray();
+    const bool stored =
+        run(u"INSERT INTO upload_tickets (ticket, session, created) VALUES (?, ?, ?)"_s,
+            {QString::fromLatin1(ticket), QString::fromLatin1(session.key), now})
+            .has_value();
+    return stored ? ticket : QByteArray();
 }
 
 TicketState Store::ticketState(QByteArrayView ticket, const Session &session, qint64 now,
@@ -389,34 +361,29 @@ TicketState Store::ticketState(QByteArrayView ticket, const Session &session, qi
     m_status = Status::Ok;
     if (ticket.isEmpty())
         return TicketState::Unknown;
-    QSqlQuery query(QSqlDatabase::database(m_connection));
-    query.prepare(u"SELECT session, created, used FROM upload_tickets WHERE ticket = ?"_s);
-    query.addBindValue(QString::fromUtf8(ticket));
-    if (!exec(query) || !query.next())
+    std::optional<QSqlQuery> query =
+        run(u"SELECT session, created, used FROM upload_tickets WHERE ticket = ?"_s,
+            {QString::fromUtf8(ticket)});
+    if (!query || !query->next())
         return TicketState::Unknown;
-    if (query.value(0).toString().toLatin1() != session.key)
+    if (query->value(0).toString().toLatin1() != session.key)
         return TicketState::OtherSession;
-    if (query.value(2).toInt() != 0)
+    if (query->value(2).toInt() != 0)
         return TicketState::Used;
-    if (query.value(1).toLongLong() + lifetime < now)
+    if (query->value(1).toLongLong() + lifetime < now)
         return TicketState::Expired;
     return TicketState::Usable;
 }
 
 bool Store::beginPlacing(QByteArrayView id)
 {
-    QSqlQuery query(QSqlDatabase::database(m_connection));
-    query.prepare(u"INSERT INTO placing_videos (id) VALUES (?)"_s);
-    query.addBindValue(QString::fromLatin1(id));
-    return exec(query);
+    return run(u"INSERT INTO placing_videos (id) VALUES (?)"_s, {QString::fromLatin1(id)})
+        .has_value();
 }
 
 void Store::endPlacing(QByteArrayView id)
 {
-    QSqlQuery query(QSqlDatabase::database(m_connection));
-    query.prepare(u"DELETE FROM placing_videos WHERE id = ?"_s);
-    query.addBindValue(QString::fromLatin1(id));
-    exec(query);
+    run(u"DELETE FROM placing_videos WHERE id = ?"_s, {QString::fromLatin1(id)});
 }
 
 bool Store::addVideo(const Video &video, QByteArrayView ticket, const Session &session,
@@ -427,90 +394,68 @@ bool Store::addVideo(const Video &video, QByteArrayView ticket, const Session &s
         fail(db.lastError().text(), false);
         return false;
     }
-    QSqlQuery take(db);
-    take.prepare(u"UPDATE upload_tickets SET used = 1"
-                 " WHERE ticket = ? AND session = ? AND used = 0 AND created >= ?"_s);
-    take.addBindValue(QString::fromUtf8(ticket));
-    take.addBindValue(QString::fromLatin1(session.key));
-    take.addBindValue(issuedAfter);
-    if (!exec(take) || take.numRowsAffected() != 1) {
+    std::optional<QSqlQuery> take =
+        run(u"UPDATE upload_tickets SET used = 1"
+            " WHERE ticket = ? AND session = ? AND used = 0 AND created >= ?"_s,
+            {QString::fromUtf8(ticket), QString::fromLatin1(session.key), issuedAfter});
+    if (!take || take->numRowsAffected() != 1) {
         db.rollback();
         return false;
     }
-    QSqlQuery insert(db);
-    insert.prepare(
-        u"INSERT INTO videos (id, owner, title, description, tags, category, size, created)"
-        " VALUES (?, ?, ?, ?, ?, ?, ?, ?)"_s);
-    insert.addBindValue(QString::fromLatin1(video.id));
-    insert.addBindValue(video.ownerId);
-    // Bound as blobs: the texts are kept byte for byte, whatever they hold.
-    // (A null array would be bound as SQL NULL.)
+    // The texts are bound as blobs and kept byte for byte, whatever they
+    // hold. (A null array would be bound as SQL NULL.)
     const auto blob = [](const QByteArray &bytes) {
         return bytes.isNull() ? QByteArray("") : bytes;
     };
-    insert.addBindValue(blob(video.title));
-    insert.addBindValue(blob(video.description));
-    insert.addBindValue(blob(video.tags));
-    insert.addBindValue(QString::fromLatin1(blob(video.category)));
-    insert.addBindValue(video.size);
-    insert.addBindValue(video.created);
-    QSqlQuery placed(db);
-    placed.prepare(u"DELETE FROM placing_videos WHERE id = ?"_s);
-    placed.addBindValue(QString::fromLatin1(video.id));
-    if (!exec(insert) || !exec(placed)) {
+    const QString id = QString::fromLatin1(video.id);
+    if (!run(u"INSERT INTO videos (id, owner, title, description, tags, category, size, created)"
+             " VALUES (?, ?, ?, ?, ?, ?, ?, ?)"_s,
+             {id, video.ownerId, blob(video.title), blob(video.description), blob(video.tags),
+              QString::fromLatin1(blob(video.category)), video.size, video.created})
+        || !run(u"DELETE FROM placing_videos WHERE id = ?"_s, {id})) {
         db.rollback();
         return false;
     }
-    if (!db.commit()) {
-        fail(db.lastError().text(), isFull(db.lastError()));
-        db.rollback();
-        return false;
-    }
-    return true;
+    return commit(db);
 }
 
 bool Store::videoIdTaken(QByteArrayView id)
 {
-    QSqlQuery query(QSqlDatabase::database(m_connection));
-    query.prepare(u"SELECT 1 FROM videos WHERE id = ?"_s);
-    query.addBindValue(QString::fromLatin1(id));
+    std::optional<QSqlQuery> query =
+        run(u"SELECT 1 FROM videos WHERE id = ?"_s, {QString::fromLatin1(id)});
     // When the database cannot answer, count the id as taken: a stray file is
     // better kept than a stored video lost.
-    return !exec(query) || query.next();
+    return !query || query->next();
 }
 
-QList<Video> Store::readVideos(QSqlQuery &query)
+QList<Video> Store::readVideos(const QString &condition, const QVariantList &values)
 {
     QList<Video> videos;
-    if (!exec(query))
-        return videos;
-    while (query.next()) {
+    std::optional<QSqlQuery> query =
+        run(u"SELECT videos.id, videos.owner, accounts.name, videos.title, videos.description,"
+            " videos.tags, videos.category, videos.size, videos.created"
+            " FROM videos JOIN accounts ON accounts.id = videos.owner "_s
+                + condition,
+            values);
+    while (query && query->next()) {
         Video video;
-        video.id = query.value(0).toString().toLatin1();
-        video.ownerId = query.value(1).toLongLong();
-        video.ownerName = query.value(2).toString();
-        video.title = query.value(3).toByteArray();
-        video.description = query.value(4).toByteArray();
-        video.tags = query.value(5).toByteArray();
-        video.category = query.value(6).toString().toLatin1();
-        video.size = query.value(7).toLongLong();
-        video.created = query.value(8).toLongLong();
+        video.id = query->value(0).toString().toLatin1();
+        video.ownerId = query->value(1).toLongLong();
+        video.ownerName = query->value(2).toString();
+        video.title = query->value(3).toByteArray();
+        video.description = query->value(4).toByteArray();
+        video.tags = query->value(5).toByteArray();
+        video.category = query->value(6).toString().toLatin1();
+        video.size = query->value(7).toLongLong();
+        video.created = query->value(8).toLongLong();
         videos.append(video);
     }
     return videos;
 }
 
-static const QString VideoColumns =
-    u"SELECT videos.id, videos.owner, accounts.name, videos.title, videos.description,"
-    " videos.tags, videos.category, videos.size, videos.created"
-    " FROM videos JOIN accounts ON accounts.id = videos.owner "_s;
-
 std::optional<Video> Store::video(QByteArrayView id)
 {
-    QSqlQuery query(QSqlDatabase::database(m_connection));
-    query.prepare(VideoColumns + u"WHERE videos.id = ?"_s);
-    query.addBindValue(QString::fromLatin1(id));
-    const QList<Video> videos = readVideos(query);
+    const QList<Video> videos = readVideos(u"WHERE videos.id = ?"_s, {QString::fromLatin1(id)});
     if (videos.isEmpty())
         return std::nullopt;
     return videos.first();
@@ -518,33 +463,19 @@ std::optional<Video> Store::video(QByteArrayView id)
 
 QList<Video> Store::recentVideos(int limit)
 {
-    QSqlQuery query(QSqlDatabase::database(m_connection));
-    query.prepare(VideoColumns + u"ORDER BY videos.created DESC, videos.rowid DESC LIMIT ?"_s);
-    query.addBindValue(limit);
-    return readVideos(query);
+    return readVideos(u"ORDER BY videos.created DESC, videos.rowid DESC LIMIT ?"_s, {limit});
 }
 
 QList<Video> Store::videosOf(qint64 accountId)
 {
-    QSqlQuery query(QSqlDatabase::database(m_connection));
-    query.prepare(VideoColumns
-                  + u"WHERE videos.owner = ? ORDER BY videos.created DESC, videos.rowid DESC"_s);
-    query.addBindValue(accountId);
-    return readVideos(query);
+    return readVideos(u"WHERE videos.owner = ? ORDER BY videos.created DESC, videos.rowid DESC"_s,
+                      {accountId});
 }
 
 void Store::purgeExpired(qint64 now, qint64 ticketLifetime)
 {
-    QSqlQuery sessions(QSqlDatabase::database(m_connection));
-    sessions.prepare(u"DELETE FROM sessions WHERE expires <= ?"_s);
-    sessions.addBindValue(now);
-    if (!exec(sessions))
-        return;
-    QSqlQuery tickets(QSqlDatabase::database(m_connection));
-    tickets.prepare(u"DELETE FROM upload_tickets WHERE created + ? < ?"_s);
-    tickets.addBindValue(ticketLifetime);
-    tickets.addBindValue(now);
-    exec(tickets);
+    if (run(u"DELETE FROM sessions WHERE expires <= ?"_s, {now}))
+        run(u"DELETE FROM upload_tickets WHERE created + ? < ?"_s, {ticketLifetime, now});
 }
 
 bool isVideoId(QByteArrayView text)

@@ -4,12 +4,13 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QString>
 #include <QStringList>
+#include <QVariantList>
 
 #include <optional>
-
-class QSqlQuery;
 
 namespace videosite {
 
@@ -134,10 +135,13 @@ public:
     void purgeExpired(qint64 now, qint64 ticketLifetime);
 
 private:
+    // Runs one statement with the values bound in order; empty when it failed.
+    std::optional<QSqlQuery> run(const QString &statement, const QVariantList &values = {});
     bool exec(QSqlQuery &query);
+    bool commit(QSqlDatabase &db);
     void fail(const QString &error, bool diskFull);
     bool checkBeforeOpening();
-    QList<Video> readVideos(QSqlQuery &query);
+    QList<Video> readVideos(const QString &condition, const QVariantList &values);
 
     QString m_dataDir;
     QString m_connection;
