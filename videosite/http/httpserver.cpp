@@ -38,7 +38,6 @@ HttpServer::~HttpServer()
 {
     delete m_acceptNotifier;
     qDeleteAll(findChildren<HttpConnection *>(Qt::FindDirectChildrenOnly));
-    qDeleteAll(m_refusals.children());
 }
 
 bool HttpServer::listen(const QHostAddress &address, quint16 port)
@@ -134,15 +133,17 @@ bool HttpServer::evictIdleConnection()
 
 void HttpServer::refuse(QTcpSocket *socket)
 {
-    if (m_refusals.children().size() >= MaxRefusing) {
-        socket->abort();
-        delete socket;
-        return;
-    }
+    // The refusal that has lingered longest has had its answer the longest.
+    if (m_refusals.size() >= MaxRefusing)
+        m_refusals.first()->evict();
     HttpResponse busy = m_handler->errorPage(503);
     busy.addHeader("Retry-After", "10");
-    auto *refusal = new HttpConnection(socket, m_handler, m_limits, &m_budget, &m_refusals);
-    connect(refusal, &HttpConnection::closed, refusal, &QObject::deleteLater);
+    auto *refusal = new HttpConnection(socket, m_handler, m_limits, &m_budget, this);
+    m_refusals.append(refusal);
+    connect(refusal, &HttpConnection::closed, this, [this, refusal] {
+        m_refusals.removeOne(refusal);
+        refusal->deleteLater();
+    });
     refusal->refuse(busy);
 }
 

@@ -35,7 +35,8 @@ public:
     quint16 port() const { return m_listener.serverPort(); }
     int connectionCount() const { return int(m_connections.size()); }
 
-    // Refused connections still being told so; more are dropped without a word.
+    // Refused connections still being told so; beyond this, the one told
+    // first is closed.
     static constexpr int MaxRefusing = 64;
     // How long accepting waits when the process has no descriptor left and
     // no idle connection to close for one.
@@ -60,8 +61,8 @@ private:
     BodyBudget m_budget;
     QSet<HttpConnection *> m_connections;
     QHash<QHostAddress, int> m_perAddress;
-    // Parent of the connections being refused.
-    QObject m_refusals;
+    // The connections being refused, oldest first.
+    QList<HttpConnection *> m_refusals;
 };
 
 } // namespace videosite
