@@ -102,6 +102,7 @@ UploadReceiver::UploadReceiver(Store &store, const std::optional<Session> &sessi
     , m_ticketLifetime(ticketLifetime)
     , m_parser(boundary)
 {
+    // The store's status is that of the look-up that found the session.
     if (m_store.status() != Store::Status::Ok)
         refuseForStore();
     else if (!m_session)

@@ -41,7 +41,8 @@ class UploadReceiver : public BodyReceiver
 {
 public:
     // Without a session (it ended after the request was first checked) the
-    // upload is refused with 403 at its first byte.
+    // upload is refused with 403 at its first byte; when the store failed to
+    // look the session up, with 500 or 507.
     UploadReceiver(Store &store, const std::optional<Session> &session, const QByteArray &boundary,
                    qint64 ticketLifetime);
     // Removes the temporary file of an upload that did not complete.
