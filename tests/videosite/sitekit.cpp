@@ -44,6 +44,14 @@ QByteArray filePost(const QByteArray &cookie, const QByteArray &addresser, const
                          fields);
 }
 
+std::unique_ptr<QTcpSocket> connectFrom(int octet, quint16 port)
+{
+    auto socket = std::make_unique<QTcpSocket>();
+    socket->bind(QHostAddress(QStringLiteral("127.0.0.%1").arg(octet)), 0);
+    socket->connectToHost(QHostAddress::LocalHost, port);
+    return socket;
+}
+
 QByteArray firstRead(quint16 port, const QByteArray &request)
 {
     QTcpSocket socket;

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QTcpSocket>
+
+#include <memory>
 
 class SiteProcess;
 
@@ -14,6 +17,10 @@ QByteArray trickyFile(int size, int seed = 0);
 // The uploader's file post of `file`, in category 22.
 QByteArray filePost(const QByteArray &cookie, const QByteArray &addresser, const QByteArray &file,
                     const QByteArray &title = "clip", const QByteArray &description = {});
+
+// A connection to the port from 127.0.0.<octet>: the server tells clients
+// apart by address.
+std::unique_ptr<QTcpSocket> connectFrom(int octet, quint16 port);
 
 // Writes the request and returns the first piece of the answer: all the
 // uploader reads before it looks for its marker.

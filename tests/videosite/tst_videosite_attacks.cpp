@@ -37,15 +37,6 @@ const QStringList ShortLimits = {u"--head-timeout"_s, u"4"_s, u"--idle-timeout"_
 
 using Sockets = std::vector<std::unique_ptr<QTcpSocket>>;
 
-// A connection from 127.0.0.<octet>: the server tells clients apart by address.
-std::unique_ptr<QTcpSocket> connectFrom(int octet, quint16 port)
-{
-    auto socket = std::make_unique<QTcpSocket>();
-    socket->bind(QHostAddress(u"127.0.0.%1"_s.arg(octet)), 0);
-    socket->connectToHost(QHostAddress::LocalHost, port);
-    return socket;
-}
-
 // Resident and peak resident memory of the server, in KiB.
 qint64 memoryOf(SiteProcess &site, QByteArrayView field)
 {
@@ -90,7 +81,7 @@ void TestVideositeAttacks::idleAndSlowClients()
         "GET / HTTP/1.1\r\nHost: localhost\r\nUser-Agent: one byte at a time\r\n";
     Sockets attackers;
     for (int i = 0; i < 300; ++i)
-        attackers.push_back(connectFrom(10 + i % 10, site.sitePort()));
+        attackers.push_back(SiteKit::connectFrom(10 + i % 10, site.sitePort()));
     int sentBytes = 0;
     QTimer trickleTimer;
     connect(&trickleTimer, &QTimer::timeout, this, [&] {
@@ -175,7 +166,7 @@ void TestVideositeAttacks::bodiesHeldOpen()
     Sockets clients;
     std::vector<QByteArray> answers(Clients);
     for (int i = 0; i < Clients; ++i) {
-        clients.push_back(connectFrom(10 + i % 10, site.sitePort()));
+        clients.push_back(SiteKit::connectFrom(10 + i % 10, site.sitePort()));
         QTcpSocket *socket = clients.back().get();
         connect(socket, &QTcpSocket::readyRead, this,
                 [&answers, i, socket] { answers[i] += socket->readAll(); });
@@ -213,7 +204,7 @@ void TestVideositeAttacks::loginsAtOnce()
     std::vector<QByteArray> answers(Logins + 1);
     QStringList order;
     for (int i = 0; i <= Logins; ++i) {
-        sockets.push_back(connectFrom(1, site.sitePort()));
+        sockets.push_back(SiteKit::connectFrom(1, site.sitePort()));
         QTcpSocket *socket = sockets.back().get();
         connect(socket, &QTcpSocket::readyRead, this, [&, i, socket] {
             if (answers[i].isEmpty())

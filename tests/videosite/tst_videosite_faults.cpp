@@ -202,14 +202,6 @@ struct RawClient
     ~RawClient() { ::close(fd); }
 };
 
-std::unique_ptr<QTcpSocket> connectFrom(int octet, quint16 port)
-{
-    auto socket = std::make_unique<QTcpSocket>();
-    socket->bind(QHostAddress(u"127.0.0.%1"_s.arg(octet)), 0);
-    socket->connectToHost(QHostAddress::LocalHost, port);
-    return socket;
-}
-
 // CPU seconds the process has used.
 double cpuSeconds(qint64 pid)
 {
@@ -377,7 +369,7 @@ void TestVideositeFaults::idleFlood()
     std::vector<std::unique_ptr<QTcpSocket>> flood;
     for (int round = 0; round < 4; ++round) {
         for (int i = 0; i < 40; ++i)
-            flood.push_back(connectFrom(10 + i % 20, site.sitePort()));
+            flood.push_back(SiteKit::connectFrom(10 + i % 20, site.sitePort()));
         QTRY_VERIFY_WITH_TIMEOUT(std::none_of(flood.begin(), flood.end(),
                                               [](const auto &socket) {
                                                   return socket->state()
@@ -445,7 +437,7 @@ void TestVideositeFaults::descriptorsRunOut()
     QVERIFY2(site.start(), qPrintable(site.errorString()));
     std::vector<std::unique_ptr<QTcpSocket>> idle;
     for (int i = 0; i < 80; ++i)
-        idle.push_back(connectFrom(10 + i % 4, site.sitePort()));
+        idle.push_back(SiteKit::connectFrom(10 + i % 4, site.sitePort()));
     QTest::qWait(1000);
 
     // No busy retrying while the descriptors are out...
