@@ -1,7 +1,10 @@
 #include "videosite/http/httpconnection.h"
 
 #include <QPointer>
+#include <QSslSocket>
 #include <QTcpSocket>
+
+#include <utility>
 
 #include <sys/socket.h>
 
@@ -40,6 +43,18 @@ HttpConnection::HttpConnection(QTcpSocket *socket, HttpHandler *handler, const H
         if (m_socket->state() == QAbstractSocket::UnconnectedState)
             finish();
     });
+    m_idleSince.start();
+    auto *tls = qobject_cast<QSslSocket *>(m_socket);
+    if (tls) {
+        connect(tls, &QSslSocket::encryptedBytesWritten, this, &HttpConnection::onBytesWritten);
+        connect(tls, &QSslSocket::encrypted, this, &HttpConnection::onEncrypted);
+    }
+    if (tls && !tls->isEncrypted()) {
+        // A handshake that does not end in time is a head that does not.
+        m_state = State::Handshaking;
+        m_timer.start(m_limits.headTimeoutMs);
+        return;
+    }
     waitForRequest();
     // Bytes may have arrived before the signals were connected.
     if (m_socket->bytesAvailable() > 0)
@@ -64,8 +79,36 @@ void HttpConnection::finish()
     Q_EMIT closed();
 }
 
+void HttpConnection::onEncrypted()
+{
+    if (m_finished || m_state != State::Handshaking)
+        return;
+    waitForRequest();
+    if (m_refusal) {
+        refuse(*std::exchange(m_refusal, std::nullopt));
+        return;
+    }
+    readInput();
+}
+
+bool HttpConnection::writeOut()
+{
+    // QSslSocket::flush() hides QAbstractSocket's: only it encrypts what
+    // waits and hands it on.
+    if (auto *tls = qobject_cast<QSslSocket *>(m_socket)) {
+        tls->flush();
+        return tls->bytesToWrite() == 0 && tls->encryptedBytesToWrite() == 0;
+    }
+    m_socket->flush();
+    return m_socket->bytesToWrite() == 0;
+}
+
 void HttpConnection::refuse(const HttpResponse &response)
 {
+    if (m_state == State::Handshaking) {
+        m_refusal = response;
+        return;
+    }
     m_keepAlive = false;
     m_socket->write(serializeResponse(response, false, false));
     closeAfterWrite();
@@ -73,7 +116,9 @@ void HttpConnection::refuse(const HttpResponse &response)
 
 bool HttpConnection::isAwaitingRequest() const
 {
-    return !m_finished && m_state == State::ReadingHead && m_input.isEmpty() && !m_headClockStarted;
+    return !m_finished
+           && (m_state == State::Handshaking
+               || (m_state == State::ReadingHead && m_input.isEmpty() && !m_headClockStarted));
 }
 
 void HttpConnection::evict()
@@ -101,6 +146,7 @@ void HttpConnection::readInput()
                 closeNow();
             return;
         }
+        case State::Handshaking:
         case State::Responding:
         case State::Sending:
         case State::SendingFile:
@@ -137,7 +183,7 @@ void HttpConnection::onBytesWritten()
         }
         break;
     case State::Closing:
-        if (m_socket->bytesToWrite() == 0)
+        if (writeOut())
             stopSending();
         else
             m_timer.start(m_limits.idleTimeoutMs);
@@ -197,6 +243,7 @@ void HttpConnection::processInput()
         case State::Draining:
             drainInput();
             return;
+        case State::Handshaking:
         case State::Responding:
         case State::Sending:
         case State::SendingFile:
@@ -380,7 +427,7 @@ void HttpConnection::answerEarly(HttpResponse response, qint64 unreadBody, qint6
     m_receiver.reset();
     releaseBody();
     m_socket->write(serializeResponse(response, false, m_request.method == "HEAD"));
-    m_socket->flush();
+    writeOut();
     m_drainLeft = unreadBody;
     m_drainBudget = drainBudget;
     if (m_drainLeft <= 0) {
@@ -434,8 +481,7 @@ void HttpConnection::closeAfterWrite()
     releaseBody();
     m_lingerLeft = m_limits.lingerDrain;
     startSendClock(State::Closing);
-    m_socket->flush();
-    if (m_socket->bytesToWrite() == 0)
+    if (writeOut())
         stopSending();
 }
 

@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include <memory>
+#include <optional>
 
 class QTcpSocket;
 
@@ -41,6 +42,7 @@ private:
 };
 
 // One client connection of an HttpServer: reads requests one after another,
+// after the TLS handshake on a QSslSocket (under the head deadline),
 // hands them to the handler, and writes the answers. Request bodies reach the
 // handler's BodyReceiver as they arrive, so a large upload is never held in
 // memory. Answers held in memory go out in a single write; file answers are
@@ -82,6 +84,7 @@ Q_SIGNALS:
 
 private:
     enum class State {
+        Handshaking, // TLS, before any request
         ReadingHead,
         ReadingBody,
         Draining,
@@ -91,8 +94,12 @@ private:
         Closing
     };
 
+    void onEncrypted();
     void readInput();
     void onBytesWritten();
+    // Hands what waits to the kernel (encrypted, under TLS); true when all
+    // of it has gone.
+    bool writeOut();
     void onTimeout();
     void processInput();
     // True when a request head was complete (and the request begun or refused).
@@ -149,6 +156,8 @@ private:
     QElapsedTimer m_idleSince;
     bool m_sendingStopped = false;
     qint64 m_lingerLeft = 0;
+    // A refusal waiting for the TLS handshake to end.
+    std::optional<HttpResponse> m_refusal;
 };
 
 } // namespace videosite

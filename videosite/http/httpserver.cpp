@@ -1,6 +1,7 @@
 #include "videosite/http/httpserver.h"
 
 #include <QSocketNotifier>
+#include <QSslSocket>
 #include <QTcpSocket>
 
 #include <cerrno>
@@ -40,6 +41,11 @@ HttpServer::~HttpServer()
     qDeleteAll(findChildren<HttpConnection *>(Qt::FindDirectChildrenOnly));
 }
 
+void HttpServer::setTlsConfiguration(const QSslConfiguration &configuration)
+{
+    m_tls = configuration;
+}
+
 bool HttpServer::listen(const QHostAddress &address, quint16 port)
 {
     // Room for a burst of new connections, so that they are taken (or
@@ -74,12 +80,18 @@ void HttpServer::acceptConnections()
         }
         if (m_descriptorsShort && m_sinceDescriptorsShort.elapsed() > ShortageOverMs)
             m_descriptorsShort = false;
-        auto *socket = new QTcpSocket;
+        QSslSocket *tls = m_tls ? new QSslSocket : nullptr;
+        QTcpSocket *socket = tls ? tls : new QTcpSocket;
+        if (tls)
+            tls->setSslConfiguration(*m_tls);
         if (!socket->setSocketDescriptor(descriptor)) {
             ::close(descriptor);
             delete socket;
             continue;
         }
+        // The handshake runs under the connection's head deadline.
+        if (tls)
+            tls->startServerEncryption();
         serve(socket);
     }
 }

@@ -8,8 +8,11 @@
 #include <QHostAddress>
 #include <QObject>
 #include <QSet>
+#include <QSslConfiguration>
 #include <QTcpServer>
 #include <QTimer>
+
+#include <optional>
 
 class QSocketNotifier;
 
@@ -20,6 +23,7 @@ namespace videosite {
 // client takes the place of the connection that has waited longest for a
 // request of which nothing has come; when there is none, and beyond the
 // limit for one address, the new client is answered with 503 and closed.
+// With a TLS configuration every connection is a TLS one.
 class HttpServer : public QObject
 {
     Q_OBJECT
@@ -29,6 +33,8 @@ public:
     // Ends the connections while the budget they give back to still exists.
     ~HttpServer() override;
 
+    // Makes every connection a TLS one, from then on.
+    void setTlsConfiguration(const QSslConfiguration &configuration);
     bool listen(const QHostAddress &address, quint16 port);
     QString errorString() const { return m_listener.errorString(); }
     QHostAddress address() const { return m_listener.serverAddress(); }
@@ -56,6 +62,7 @@ private:
     QTimer m_resumeTimer;
     bool m_descriptorsShort = false;
     QElapsedTimer m_sinceDescriptorsShort;
+    std::optional<QSslConfiguration> m_tls;
     HttpHandler *m_handler;
     HttpLimits m_limits;
     BodyBudget m_budget;
