@@ -24,7 +24,7 @@ QString usageText()
            "  videosite --data DIR [--listen HOST:PORT] [--upload-listen HOST:PORT]\n"
            "            [--public-host NAME] [--lockout-seconds N] [--idle-timeout N]\n"
            "            [--head-timeout N] [--max-connections N] [--connections-per-address N]\n"
-           "            [--ticket-lifetime N]\n"
+           "            [--ticket-lifetime N] [--tls-cert FILE --tls-key FILE]\n"
            "  videosite --data DIR [--password-file FILE] add-account NAME\n"
            "\n"
            "Serves the video site and the text conversion service on --listen\n"
@@ -39,6 +39,9 @@ QString usageText()
            "  --connections-per-address N\n"
            "                         connections served at once for one client address (32)\n"
            "  --ticket-lifetime N    seconds an upload form stays valid (21600)\n"
+           "  --tls-cert FILE, --tls-key FILE\n"
+           "                         serve both over HTTPS with this certificate chain and\n"
+           "                         private key (PEM); the addresses given out use https://\n"
            "\n"
            "add-account adds the account NAME, or gives it a new password, read from the\n"
            "first line of standard input (without echo on a terminal) or of --password-file.\n"_s;
@@ -133,6 +136,10 @@ ParsedOptions parseOptions(const QStringList &arguments)
                 options.connectionsPerAddress = int(number);
             else
                 parsed.error = u"bad number for --connections-per-address: "_s + value;
+        } else if (arg == u"--tls-cert"_s) {
+            options.tlsCertificate = value;
+        } else if (arg == u"--tls-key"_s) {
+            options.tlsKey = value;
         } else if (arg == u"--password-file"_s) {
             options.passwordFile = value;
         } else if (arg == u"--ticket-lifetime"_s) {
@@ -149,6 +156,10 @@ ParsedOptions parseOptions(const QStringList &arguments)
 
     if (options.dataDir.isEmpty()) {
         parsed.error = u"--data DIR is required"_s;
+        return parsed;
+    }
+    if (options.tlsCertificate.isEmpty() != options.tlsKey.isEmpty()) {
+        parsed.error = u"--tls-cert and --tls-key go together"_s;
         return parsed;
     }
     if (positional.isEmpty())

@@ -27,6 +27,10 @@ struct ServerOptions
     int maxConnections = 512;
     int connectionsPerAddress = 32;
     qint64 ticketLifetimeSeconds = 6 * 3600;
+    // Both set: the two servers speak HTTPS with this certificate (PEM,
+    // followed by any intermediate ones) and its private key (PEM).
+    QString tlsCertificate;
+    QString tlsKey;
     QString accountName;
     // add-account reads the password from this file, or from standard
     // input when it is empty.

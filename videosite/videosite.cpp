@@ -1,5 +1,11 @@
 #include "videosite/videosite.h"
 
+#include <QFile>
+#include <QSslKey>
+#include <QSslSocket>
+
+#include <optional>
+
 using namespace Qt::StringLiterals;
 
 namespace videosite {
@@ -10,6 +16,7 @@ SiteConfig configFrom(const ServerOptions &options)
 {
     SiteConfig config;
     config.publicHost = options.publicHost;
+    config.tls = !options.tlsCertificate.isEmpty();
     config.login.windowSeconds = options.lockoutSeconds;
     config.ticketLifetime = options.ticketLifetimeSeconds;
     return config;
@@ -24,6 +31,42 @@ HttpLimits limitsFrom(const ServerOptions &options)
     limits.maxConnections = options.maxConnections;
     limits.maxConnectionsPerAddress = options.connectionsPerAddress;
     return limits;
+}
+
+// The servers' side of TLS: the certificate chain and its key, from PEM files.
+std::optional<QSslConfiguration> tlsConfiguration(const ServerOptions &options, QString *error)
+{
+    if (!QSslSocket::supportsSsl()) {
+        *error = u"TLS is not available: "_s + QSslSocket::sslLibraryVersionString();
+        return std::nullopt;
+    }
+    const QList<QSslCertificate> chain = QSslCertificate::fromPath(options.tlsCertificate);
+    if (chain.isEmpty() || chain.first().isNull()) {
+        *error = u"no PEM certificate in "_s + options.tlsCertificate;
+        return std::nullopt;
+    }
+    QFile keyFile(options.tlsKey);
+    if (!keyFile.open(QIODevice::ReadOnly)) {
+        *error = options.tlsKey + u": "_s + keyFile.errorString();
+        return std::nullopt;
+    }
+    const QByteArray pem = keyFile.readAll();
+    QSslKey key;
+    for (const QSsl::KeyAlgorithm algorithm : {QSsl::Rsa, QSsl::Ec, QSsl::Dsa}) {
+        key = QSslKey(pem, algorithm, QSsl::Pem, QSsl::PrivateKey);
+        if (!key.isNull())
+            break;
+    }
+    if (key.isNull()) {
+        *error = u"no unencrypted PEM private key in "_s + options.tlsKey;
+        return std::nullopt;
+    }
+    QSslConfiguration config = QSslConfiguration::defaultConfiguration();
+    config.setLocalCertificateChain(chain);
+    config.setPrivateKey(key);
+    config.setPeerVerifyMode(QSslSocket::VerifyNone);
+    config.setProtocol(QSsl::TlsV1_2OrLater);
+    return config;
 }
 
 } // namespace
@@ -51,6 +94,13 @@ VideoSite::~VideoSite()
 
 bool VideoSite::start()
 {
+    if (m_config.tls) {
+        const std::optional<QSslConfiguration> tls = tlsConfiguration(m_options, &m_error);
+        if (!tls)
+            return false;
+        m_site->setTlsConfiguration(*tls);
+        m_upload->setTlsConfiguration(*tls);
+    }
     if (!m_store.open()) {
         m_error = u"cannot open the data folder: "_s + m_store.errorString();
         return false;

@@ -12,6 +12,8 @@ struct SiteConfig
 {
     // The host name that pages and answers put into absolute addresses.
     QByteArray publicHost = "localhost";
+    // Both servers speak HTTPS: the addresses given out are https ones.
+    bool tls = false;
     quint16 sitePort = 0;
     quint16 uploadPort = 0;
     LoginPolicy login;
@@ -20,17 +22,18 @@ struct SiteConfig
     // How long an upload form's ticket may wait before its file post starts.
     qint64 ticketLifetime = 6 * 3600;
 
-    // "http://host" and the port unless it is 80.
+    // "http://host" and the port unless it is 80 ("https://", 443 with TLS).
     QByteArray siteAddress() const
     {
-        return "http://" + publicHost
-               + (sitePort == 80 ? QByteArray() : ':' + QByteArray::number(sitePort));
+        return scheme() + publicHost
+               + (sitePort == (tls ? 443 : 80) ? QByteArray() : ':' + QByteArray::number(sitePort));
     }
     // The upload form's action: always with the port.
     QByteArray uploadAction() const
     {
-        return "http://" + publicHost + ':' + QByteArray::number(uploadPort) + "/my_videos_post";
+        return scheme() + publicHost + ':' + QByteArray::number(uploadPort) + "/my_videos_post";
     }
+    QByteArray scheme() const { return tls ? "https://" : "http://"; }
 };
 
 } // namespace videosite
