@@ -9,6 +9,8 @@
 #include "uplark_config.h"
 
 #include <QDeadlineTimer>
+#include <QSslConfiguration>
+#include <QSslSocket>
 #include <QTcpSocket>
 
 using namespace uplark;
@@ -52,23 +54,37 @@ std::unique_ptr<QTcpSocket> connectFrom(int octet, quint16 port)
     return socket;
 }
 
-QByteArray firstRead(quint16 port, const QByteArray &request)
+std::unique_ptr<QTcpSocket> connectTo(quint16 port, const QSslCertificate &authority)
 {
-    QTcpSocket socket;
-    socket.connectToHost(QHostAddress::LocalHost, port);
-    if (!socket.waitForConnected(5000))
-        return {};
-    socket.write(request);
-    // waitForReadyRead also sends what is still queued.
-    return socket.waitForReadyRead(30000) ? socket.readAll() : QByteArray();
+    if (authority.isNull()) {
+        auto socket = std::make_unique<QTcpSocket>();
+        socket->connectToHost(QHostAddress::LocalHost, port);
+        return socket->waitForConnected(5000) ? std::move(socket) : nullptr;
+    }
+    auto socket = std::make_unique<QSslSocket>();
+    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+    tls.setCaCertificates({authority});
+    socket->setSslConfiguration(tls);
+    socket->connectToHostEncrypted(QStringLiteral("localhost"), port);
+    return socket->waitForEncrypted(10000) ? std::move(socket) : nullptr;
 }
 
-Answer fetch(quint16 port, const QByteArray &request)
+QByteArray firstRead(quint16 port, const QByteArray &request, const QSslCertificate &authority)
 {
-    QTcpSocket socket;
-    socket.connectToHost(QHostAddress::LocalHost, port);
-    if (!socket.waitForConnected(5000))
+    const std::unique_ptr<QTcpSocket> socket = connectTo(port, authority);
+    if (!socket)
         return {};
+    socket->write(request);
+    // waitForReadyRead also sends what is still queued.
+    return socket->waitForReadyRead(30000) ? socket->readAll() : QByteArray();
+}
+
+Answer fetch(quint16 port, const QByteArray &request, const QSslCertificate &authority)
+{
+    const std::unique_ptr<QTcpSocket> owned = connectTo(port, authority);
+    if (!owned)
+        return {};
+    QTcpSocket &socket = *owned;
     socket.write(request);
     QByteArray wire;
     QDeadlineTimer deadline(30000);
@@ -81,21 +97,28 @@ Answer fetch(quint16 port, const QByteArray &request)
     return {wire.mid(9, 3).toInt(), wire.left(end), end < 0 ? QByteArray() : wire.mid(end + 4)};
 }
 
-Answer get(quint16 port, const QByteArray &path, const QByteArray &extraHeaders)
+Answer get(quint16 port, const QByteArray &path, const QByteArray &extraHeaders,
+           const QSslCertificate &authority)
 {
-    return fetch(port, "GET " + path + " HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\n"
-                           + extraHeaders + "\r\n");
+    return fetch(port,
+                 "GET " + path + " HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\n"
+                     + extraHeaders + "\r\n",
+                 authority);
 }
 
-QByteArray login(const SiteProcess &site, const QString &user, const QString &password)
+QByteArray login(const SiteProcess &site, const QString &user, const QString &password,
+                 const QSslCertificate &authority)
 {
-    const QByteArray piece = firstRead(site.sitePort(), LoginRequest(SiteHost, user, password));
+    const QByteArray piece =
+        firstRead(site.sitePort(), LoginRequest(SiteHost, user, password), authority);
     return ScanLoginAnswer(piece) == LoginOutcome::LoggedIn ? LoginCookie(piece) : QByteArray();
 }
 
-QByteArray ticket(const SiteProcess &site, const QByteArray &cookie)
+QByteArray ticket(const SiteProcess &site, const QByteArray &cookie,
+                  const QSslCertificate &authority)
 {
-    return UploadFormAddresser(firstRead(site.sitePort(), MetadataRequest(SiteHost, cookie)))
+    return UploadFormAddresser(
+               firstRead(site.sitePort(), MetadataRequest(SiteHost, cookie), authority))
         .value_or(QByteArray());
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QSslCertificate>
 #include <QTcpSocket>
 
 #include <memory>
@@ -22,9 +23,15 @@ QByteArray filePost(const QByteArray &cookie, const QByteArray &addresser, const
 // apart by address.
 std::unique_ptr<QTcpSocket> connectFrom(int octet, quint16 port);
 
+// A connection to the port, over TLS to "localhost" when an authority is
+// given (trusting it alone); null when it could not be made.
+std::unique_ptr<QTcpSocket> connectTo(quint16 port,
+                                      const QSslCertificate &authority = QSslCertificate());
+
 // Writes the request and returns the first piece of the answer: all the
 // uploader reads before it looks for its marker.
-QByteArray firstRead(quint16 port, const QByteArray &request);
+QByteArray firstRead(quint16 port, const QByteArray &request,
+                     const QSslCertificate &authority = QSslCertificate());
 
 struct Answer
 {
@@ -33,13 +40,17 @@ struct Answer
     QByteArray body;
 };
 // Writes the request and reads until the server closes.
-Answer fetch(quint16 port, const QByteArray &request);
+Answer fetch(quint16 port, const QByteArray &request,
+             const QSslCertificate &authority = QSslCertificate());
 // GET with "Connection: close".
-Answer get(quint16 port, const QByteArray &path, const QByteArray &extraHeaders = {});
+Answer get(quint16 port, const QByteArray &path, const QByteArray &extraHeaders = {},
+           const QSslCertificate &authority = QSslCertificate());
 
 // The uploader's steps; each returns what it took from the answer, or empty.
-QByteArray login(const SiteProcess &site, const QString &user, const QString &password);
-QByteArray ticket(const SiteProcess &site, const QByteArray &cookie);
+QByteArray login(const SiteProcess &site, const QString &user, const QString &password,
+                 const QSslCertificate &authority = QSslCertificate());
+QByteArray ticket(const SiteProcess &site, const QByteArray &cookie,
+                  const QSslCertificate &authority = QSslCertificate());
 QByteArray videoId(const QByteArray &piece);
 
 } // namespace SiteKit
