@@ -9,6 +9,7 @@
 #include "uplark_config.h"
 
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QSslConfiguration>
 #include <QSslSocket>
 #include <QTcpSocket>
@@ -67,6 +68,18 @@ std::unique_ptr<QTcpSocket> connectTo(quint16 port, const QSslCertificate &autho
     socket->setSslConfiguration(tls);
     socket->connectToHostEncrypted(QStringLiteral("localhost"), port);
     return socket->waitForEncrypted(10000) ? std::move(socket) : nullptr;
+}
+
+qint64 memoryOf(SiteProcess &site, QByteArrayView field)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(site.process().processId()));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(field))
+            return line.mid(field.size()).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
 }
 
 QByteArray firstRead(quint16 port, const QByteArray &request, const QSslCertificate &authority)

@@ -39,6 +39,16 @@ struct Answer
     QByteArray head;
     QByteArray body;
 };
+// Under AddressSanitizer redzones and the quarantine swamp the server's own
+// buffers: memory bounds are checked in plain builds only.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool MemoryMeasured = false;
+#else
+constexpr bool MemoryMeasured = true;
+#endif
+// A field of the server's /proc status ("VmRSS:", "VmHWM:"), in KiB.
+qint64 memoryOf(SiteProcess &site, QByteArrayView field);
+
 // Writes the request and reads until the server closes.
 Answer fetch(quint16 port, const QByteArray &request,
              const QSslCertificate &authority = QSslCertificate());

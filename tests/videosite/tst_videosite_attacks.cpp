@@ -22,33 +22,12 @@
 
 using namespace Qt::StringLiterals;
 
-// Under AddressSanitizer redzones and the quarantine swamp the server's own
-// buffers: memory bounds are checked in plain builds only.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool MemoryMeasured = false;
-#else
-constexpr bool MemoryMeasured = true;
-#endif
-
 namespace {
 
 // Short limits, so that the server's closing of attackers is seen in a test.
 const QStringList ShortLimits = {u"--head-timeout"_s, u"4"_s, u"--idle-timeout"_s, u"6"_s};
 
 using Sockets = std::vector<std::unique_ptr<QTcpSocket>>;
-
-// Resident and peak resident memory of the server, in KiB.
-qint64 memoryOf(SiteProcess &site, QByteArrayView field)
-{
-    QFile status(u"/proc/%1/status"_s.arg(site.process().processId()));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(field))
-            return line.mid(field.size()).trimmed().split(' ').value(0).toLongLong();
-    }
-    return -1;
-}
 
 bool allClosed(const Sockets &sockets)
 {
@@ -112,7 +91,7 @@ void TestVideositeAttacks::answersNeverRead()
 {
     SiteProcess site;
     QVERIFY2(site.start(ShortLimits), qPrintable(site.errorString()));
-    const qint64 rssBefore = memoryOf(site, "VmRSS:");
+    const qint64 rssBefore = SiteKit::memoryOf(site, "VmRSS:");
 
     // The client takes nothing from its socket and keeps requesting pages
     // back to back until the connection has taken nothing more for two seconds.
@@ -137,11 +116,11 @@ void TestVideositeAttacks::answersNeverRead()
             sinceProgress.restart();
     }
     const qint64 taken = written - socket.bytesToWrite();
-    const qint64 rssAfter = memoryOf(site, "VmRSS:");
+    const qint64 rssAfter = SiteKit::memoryOf(site, "VmRSS:");
     qInfo("the connection took %lld KiB; server memory %lld KiB before, %lld KiB after",
           taken / 1024, rssBefore, rssAfter);
     QVERIFY2(taken < 64 * 1024 * 1024, "the server kept reading");
-    if (MemoryMeasured)
+    if (SiteKit::MemoryMeasured)
         QVERIFY(rssAfter - rssBefore < 32 * 1024);
     QCOMPARE(SiteKit::get(site.sitePort(), "/").status, 200);
     QVERIFY(site.stop());
@@ -154,7 +133,7 @@ void TestVideositeAttacks::bodiesHeldOpen()
     // place in the budget freed) while the others are still being sent.
     SiteProcess site;
     QVERIFY2(site.start({u"--head-timeout"_s, u"8"_s}), qPrintable(site.errorString()));
-    const qint64 rssBefore = memoryOf(site, "VmRSS:");
+    const qint64 rssBefore = SiteKit::memoryOf(site, "VmRSS:");
 
     // Every body but its last byte; spread over 10 addresses.
     constexpr int Clients = 250;
@@ -181,11 +160,11 @@ void TestVideositeAttacks::bodiesHeldOpen()
         QVERIFY2(answer.isEmpty() || answer.startsWith("HTTP/1.1 503 "), answer.constData());
         refused += answer.isEmpty() ? 0 : 1;
     }
-    const qint64 peak = memoryOf(site, "VmHWM:");
+    const qint64 peak = SiteKit::memoryOf(site, "VmHWM:");
     qInfo("%d answered 503; server memory %lld KiB before, peak %lld KiB", refused, rssBefore,
           peak);
     QVERIFY(refused >= Clients - 32);
-    if (MemoryMeasured)
+    if (SiteKit::MemoryMeasured)
         QVERIFY(peak - rssBefore < 64 * 1024);
     QVERIFY(site.stop());
 }

@@ -118,7 +118,7 @@ void TestVideositeTls::uploadOverTls()
     QVERIFY2(form.contains("action=\"https://localhost:" + QByteArray::number(site.uploadPort())
                            + "/my_videos_post\""),
              form.constData());
-    const QByteArray file = SiteKit::trickyFile(300000);
+    const QByteArray file = SiteKit::trickyFile(16 * 1024 * 1024);
     const QByteArray answer = SiteKit::firstRead(
         site.uploadPort(), SiteKit::filePost(cookie, SiteKit::ticket(site, cookie, ca), file), ca);
     const QByteArray id = SiteKit::videoId(answer);
@@ -126,6 +126,17 @@ void TestVideositeTls::uploadOverTls()
     QVERIFY(answer.contains("https://localhost:" + QByteArray::number(site.sitePort())
                             + "/watch?v=" + id));
     QVERIFY(SiteKit::get(site.sitePort(), "/videos/" + id, {}, ca).body == file);
+    // A client that never reads the video holds the server to a window of
+    // it, encrypted or not.
+    const qint64 memoryBefore = SiteKit::memoryOf(site, "VmRSS:");
+    const std::unique_ptr<QTcpSocket> reader = SiteKit::connectTo(site.sitePort(), ca);
+    QVERIFY(reader);
+    reader->setReadBufferSize(1);
+    reader->write("GET /videos/" + id + " HTTP/1.1\r\nHost: localhost\r\n\r\n");
+    QTest::qWait(2000);
+    const qint64 grown = SiteKit::memoryOf(site, "VmRSS:") - memoryBefore;
+    if (SiteKit::MemoryMeasured)
+        QVERIFY2(grown < 8 * 1024, qPrintable(QString::number(grown)));
     // Plain HTTP on the same port gets no page.
     QVERIFY(!SiteKit::firstRead(site.sitePort(), "GET / HTTP/1.1\r\nHost: localhost\r\n\r\n")
                  .startsWith("HTTP/"));

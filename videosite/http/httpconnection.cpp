@@ -91,16 +91,23 @@ void HttpConnection::onEncrypted()
     readInput();
 }
 
+qint64 HttpConnection::bytesToSend() const
+{
+    // Under TLS, what is encrypted waits in the socket below, and
+    // bytesWritten() tells only that it was encrypted.
+    const auto *tls = qobject_cast<const QSslSocket *>(m_socket);
+    return m_socket->bytesToWrite() + (tls ? tls->encryptedBytesToWrite() : 0);
+}
+
 bool HttpConnection::writeOut()
 {
     // QSslSocket::flush() hides QAbstractSocket's: only it encrypts what
     // waits and hands it on.
-    if (auto *tls = qobject_cast<QSslSocket *>(m_socket)) {
+    if (auto *tls = qobject_cast<QSslSocket *>(m_socket))
         tls->flush();
-        return tls->bytesToWrite() == 0 && tls->encryptedBytesToWrite() == 0;
-    }
-    m_socket->flush();
-    return m_socket->bytesToWrite() == 0;
+    else
+        m_socket->flush();
+    return bytesToSend() == 0;
 }
 
 void HttpConnection::refuse(const HttpResponse &response)
@@ -176,7 +183,7 @@ void HttpConnection::onBytesWritten()
     case State::Sending:
         m_timer.start(m_limits.idleTimeoutMs);
         // The next request is read once the answer has gone out entirely.
-        if (m_socket->bytesToWrite() == 0) {
+        if (bytesToSend() == 0) {
             waitForRequest();
             processInput();
             readInput();
@@ -451,7 +458,7 @@ void HttpConnection::drainInput()
 
 void HttpConnection::sendFileChunk()
 {
-    while (m_fileLeft > 0 && m_socket->bytesToWrite() < FileWriteWindow) {
+    while (m_fileLeft > 0 && bytesToSend() < FileWriteWindow) {
         const QByteArray chunk = m_file.read(qMin(FileChunkSize, m_fileLeft));
         if (chunk.isEmpty()) {
             // The file shrank under us: the promised length cannot be kept.
@@ -470,7 +477,7 @@ void HttpConnection::sendFileChunk()
     }
     // The rest goes out as the client takes it; then the next request.
     startSendClock(State::Sending);
-    if (m_socket->bytesToWrite() == 0)
+    if (bytesToSend() == 0)
         onBytesWritten();
 }
 

@@ -97,6 +97,8 @@ private:
     void onEncrypted();
     void readInput();
     void onBytesWritten();
+    // What waits to go to the kernel, encrypted or not.
+    qint64 bytesToSend() const;
     // Hands what waits to the kernel (encrypted, under TLS); true when all
     // of it has gone.
     bool writeOut();
