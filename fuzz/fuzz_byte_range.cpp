@@ -1,7 +1,7 @@
 // The site's Range header reading. Input: eight bytes of resource size, then
 // the header value.
 #include "fuzz/check.h"
-#include "server/byterange.h"
+#include "videosite/http/byterange.h"
 
 #include <cstring>
 

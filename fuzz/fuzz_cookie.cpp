@@ -2,8 +2,8 @@
 // Cookie fields. Input: a cookie name, a NUL, the header value (further NULs
 // start further Cookie fields).
 #include "fuzz/check.h"
-#include "server/formencoding.h"
-#include "server/httprequest.h"
+#include "videosite/http/formencoding.h"
+#include "videosite/http/httprequest.h"
 
 namespace videosite {
 }

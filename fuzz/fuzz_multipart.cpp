@@ -4,7 +4,7 @@
 // without a file sink. Input: the body; when it starts with "--", its first
 // line names the boundary, otherwise it is Uplark's.
 #include "fuzz/check.h"
-#include "server/multipart.h"
+#include "videosite/http/multipart.h"
 
 #include <functional>
 
@@ -23,25 +23,25 @@ struct Outcome
     int fileStarts = 0;
 };
 
-bool SamePart(const MultipartPart &a, const MultipartPart &b)
+bool samePart(const MultipartPart &a, const MultipartPart &b)
 {
     return a.name == b.name && a.fileName == b.fileName && a.contentType == b.contentType
            && a.value == b.value && a.isFile == b.isFile && a.hasBody == b.hasBody;
 }
 
-bool SameParts(const QList<MultipartPart> &a, const QList<MultipartPart> &b)
+bool sameParts(const QList<MultipartPart> &a, const QList<MultipartPart> &b)
 {
     if (a.size() != b.size())
         return false;
     for (qsizetype i = 0; i < a.size(); ++i) {
-        if (!SamePart(a.at(i), b.at(i)))
+        if (!samePart(a.at(i), b.at(i)))
             return false;
     }
     return true;
 }
 
 // Feeds the body in pieces whose sizes come from nextSize (0 means the rest).
-Outcome Parse(const QByteArray &boundary, QByteArrayView body, bool withSink,
+Outcome parse(const QByteArray &boundary, QByteArrayView body, bool withSink,
               const std::function<qsizetype()> &nextSize)
 {
     Outcome outcome;
@@ -100,12 +100,12 @@ struct SizeStream
     }
 };
 
-void CheckSame(const Outcome &whole, const Outcome &pieces)
+void checkSame(const Outcome &whole, const Outcome &pieces)
 {
     FUZZ_CHECK(whole.ok == pieces.ok);
     if (!whole.ok)
         return;
-    FUZZ_CHECK(SameParts(whole.parts, pieces.parts));
+    FUZZ_CHECK(sameParts(whole.parts, pieces.parts));
     FUZZ_CHECK(whole.fileSize == pieces.fileSize);
     FUZZ_CHECK(whole.sunkFile == pieces.sunkFile);
     FUZZ_CHECK(whole.fileStarts == pieces.fileStarts);
@@ -132,10 +132,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const auto onePiece = [] { return qsizetype(0); };
     const auto byteByByte = [] { return qsizetype(1); };
     for (const bool withSink : {false, true}) {
-        const Outcome whole = Parse(boundary, body, withSink, onePiece);
-        CheckSame(whole, Parse(boundary, body, withSink, SizeStream{seed}));
+        const Outcome whole = parse(boundary, body, withSink, onePiece);
+        checkSame(whole, parse(boundary, body, withSink, SizeStream{seed}));
         if (body.size() <= 1024)
-            CheckSame(whole, Parse(boundary, body, withSink, byteByByte));
+            checkSame(whole, parse(boundary, body, withSink, byteByByte));
 
         if (whole.ok) {
             // At most one file part with a body, and it is the last; its
@@ -159,9 +159,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     // The whole-body helper agrees with the parser.
     const std::optional<QList<MultipartPart>> parsed = parseMultipart(body, boundary);
-    const Outcome whole = Parse(boundary, body, false, onePiece);
+    const Outcome whole = parse(boundary, body, false, onePiece);
     FUZZ_CHECK(parsed.has_value() == whole.ok);
     if (parsed)
-        FUZZ_CHECK(SameParts(*parsed, whole.parts));
+        FUZZ_CHECK(sameParts(*parsed, whole.parts));
     return 0;
 }

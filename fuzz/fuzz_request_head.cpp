@@ -2,8 +2,8 @@
 // header look-up, cookies, query items, keep-alive, the multipart boundary.
 // Input: the start of what a client sent on a connection.
 #include "fuzz/check.h"
-#include "server/httprequest.h"
-#include "server/multipart.h"
+#include "videosite/http/httprequest.h"
+#include "videosite/http/multipart.h"
 
 namespace videosite {
 }
@@ -17,7 +17,7 @@ using Status = RequestHeadResult::Status;
 constexpr qsizetype LargeHead = 16 * 1024;
 constexpr qsizetype SmallHead = 64;
 
-void CheckHead(QByteArrayView buffer, qsizetype maxHeadSize)
+void checkHead(QByteArrayView buffer, qsizetype maxHeadSize)
 {
     const RequestHeadResult result = parseRequestHead(buffer, maxHeadSize);
     FUZZ_CHECK(result.consumed >= 0 && result.consumed <= buffer.size());
@@ -75,7 +75,7 @@ void CheckHead(QByteArrayView buffer, qsizetype maxHeadSize)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArray buffer = FuzzBytes(data, size);
-    CheckHead(buffer, LargeHead);
-    CheckHead(buffer, SmallHead);
+    checkHead(buffer, LargeHead);
+    checkHead(buffer, SmallHead);
     return 0;
 }

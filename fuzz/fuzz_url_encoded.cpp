@@ -1,8 +1,8 @@
 // The site's form decoding: request bodies and queries in
 // application/x-www-form-urlencoded form. Input: the encoded text.
-#include "fuzz/check.h"
 #include "common/percentcoding.h"
-#include "server/formencoding.h"
+#include "fuzz/check.h"
+#include "videosite/http/formencoding.h"
 
 namespace videosite {
 }

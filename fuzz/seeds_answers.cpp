@@ -1,9 +1,9 @@
 // Seeds for Uplark's answer scanners: the stand-in site's own pages and
 // answers, as they come over the wire.
 #include "fuzz/seedfiles.h"
-#include "server/conversion.h"
-#include "server/httpresponse.h"
-#include "server/pages.h"
+#include "videosite/http/httpresponse.h"
+#include "videosite/site/conversionservice.h"
+#include "videosite/site/pages.h"
 
 namespace videosite {
 }
@@ -12,14 +12,14 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QByteArray Wire(const HttpResponse &response)
+QByteArray wireBytes(const HttpResponse &response)
 {
     return serializeResponse(response, true, false);
 }
 
-QByteArray SignInAnswer(const QString &message)
+QByteArray signInAnswer(const QString &message)
 {
-    return Wire(HttpResponse::html(200, Pages::signIn(message, "/my_account")));
+    return wireBytes(HttpResponse::html(200, Pages::signIn(message, "/my_account")));
 }
 
 } // namespace
@@ -34,18 +34,18 @@ int main(int argc, char **argv)
     loggedIn.addHeader("Location", "/my_account");
     loggedIn.addHeader("Content-Type", "text/html; charset=utf-8");
     loggedIn.body = Pages::signedIn("/my_account");
-    const QByteArray loginAnswer = Wire(loggedIn);
+    const QByteArray loginAnswer = wireBytes(loggedIn);
     WriteSeed(root, "fuzz_login_answer", "logged_in", loginAnswer);
     WriteSeed(root, "fuzz_login_answer", "incorrect",
-              SignInAnswer(u"Sorry, your login was incorrect."_s));
+              signInAnswer(u"Sorry, your login was incorrect."_s));
     WriteSeed(root, "fuzz_login_answer", "check_your",
-              SignInAnswer(u"Please check your username and password."_s));
+              signInAnswer(u"Please check your username and password."_s));
     WriteSeed(root, "fuzz_login_answer", "too_many",
-              SignInAnswer(
+              signInAnswer(
                   u"You had too many login failures. Please wait before trying to login again."_s));
 
     const QByteArray uploadPage =
-        Wire(HttpResponse::html(200, Pages::uploadStart("c0ffee42d00d", nullptr)));
+        wireBytes(HttpResponse::html(200, Pages::uploadStart("c0ffee42d00d", nullptr)));
     WriteSeed(root, "fuzz_upload_page", "upload_page", uploadPage);
 
     Pages::UploadDetails details;
@@ -55,12 +55,12 @@ int main(int argc, char **argv)
     details.tags = "tag one";
     const QByteArray action = "http://localhost:8080/upload?session=1";
     const QByteArray uploadForm =
-        Wire(HttpResponse::html(200, Pages::uploadForm(action, "ticket-5be1", details)));
+        wireBytes(HttpResponse::html(200, Pages::uploadForm(action, "ticket-5be1", details)));
     WriteSeed(root, "fuzz_upload_form", "upload_form", uploadForm);
 
     const QByteArray result = "http://localhost/my_videos_upload?video_id=Qx7Rk2&status=ok";
     WriteSeed(root, "fuzz_upload_result", "upload_done",
-              Wire(HttpResponse::redirect(
+              wireBytes(HttpResponse::redirect(
                   303, result, Pages::uploadDone(result, "http://localhost/watch?v=Qx7Rk2"))));
 
     WriteSeed(root, "fuzz_split_url", "action", action);

@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev qt6-multimedia-dev libqt6multimediawidgets6
     libqt6sql6-sqlite
     libcurl4-openssl-dev libgl-dev
-    fonts-dejavu-core fonts-liberation2 curl
+    fonts-dejavu-core fonts-liberation2 curl openssl
     xvfb xauth
     desktop-file-utils appstream lintian man-db python3-debian
     clang libclang-rt-14-dev

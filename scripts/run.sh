@@ -23,8 +23,8 @@ if [[ ! -w "$data" ]]; then
     echo "uplark: the site's data folder $data is not writable by $(id -un)" >&2
     exit 1
 fi
-site=(build/server/videosite --data "$data")
-"${site[@]}" add-account demo demo1234 >/dev/null
+site=(build/videosite/videosite --data "$data")
+printf '%s\n' demo1234 | "${site[@]}" add-account demo >/dev/null
 
 log=$(mktemp)
 server=

@@ -75,7 +75,9 @@ bool SiteProcess::stop()
 bool SiteProcess::addAccount(const QString &name, const QString &password)
 {
     QProcess p;
-    p.start(executable(), {u"--data"_s, m_data.path(), u"add-account"_s, name, password});
+    p.start(executable(), {u"--data"_s, m_data.path(), u"add-account"_s, name});
+    p.write(password.toUtf8() + '\n');
+    p.closeWriteChannel();
     return p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 

@@ -1,0 +1,143 @@
+#include "sitekit.h"
+
+#include "siteprocess.h"
+
+#include "engine/protocol/login.h"
+#include "engine/protocol/filepost.h"
+#include "engine/protocol/markers.h"
+#include "engine/protocol/metadataform.h"
+#include "uplark_config.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QSslConfiguration>
+#include <QSslSocket>
+#include <QTcpSocket>
+
+using namespace uplark;
+
+namespace SiteKit {
+
+QByteArray trickyFile(int size, int seed)
+{
+    QByteArray file(size, Qt::Uninitialized);
+    for (int i = 0; i < size; ++i)
+        file[i] = char((uint(i) * 131 + uint(seed) * 7 + uint(i) / 251) % 256);
+    const QByteArray trap("\0\r\n"
+                          "--Xu02=$\r\n\r\n\0--Xu02=$--\r\n",
+                          28);
+    for (int at : {0, size / 2, size - 28})
+        file.replace(at, trap.size(), trap);
+    return file;
+}
+
+QByteArray filePost(const QByteArray &cookie, const QByteArray &addresser, const QByteArray &file,
+                    const QByteArray &title, const QByteArray &description)
+{
+    FilePostFields fields;
+    fields.title = title;
+    fields.description = description;
+    fields.category = "22";
+    fields.addresser = addresser;
+    fields.loginCookie = cookie;
+    UrlParts target;
+    target.host = "localhost";
+    return buildFilePost(file, target,
+                         quotedPath(QStringLiteral("/home/someone/My Videos/holiday clip.wmv")),
+                         fields);
+}
+
+std::unique_ptr<QTcpSocket> connectFrom(int octet, quint16 port)
+{
+    auto socket = std::make_unique<QTcpSocket>();
+    socket->bind(QHostAddress(QStringLiteral("127.0.0.%1").arg(octet)), 0);
+    socket->connectToHost(QHostAddress::LocalHost, port);
+    return socket;
+}
+
+std::unique_ptr<QTcpSocket> connectTo(quint16 port, const QSslCertificate &authority)
+{
+    if (authority.isNull()) {
+        auto socket = std::make_unique<QTcpSocket>();
+        socket->connectToHost(QHostAddress::LocalHost, port);
+        return socket->waitForConnected(5000) ? std::move(socket) : nullptr;
+    }
+    auto socket = std::make_unique<QSslSocket>();
+    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+    tls.setCaCertificates({authority});
+    socket->setSslConfiguration(tls);
+    socket->connectToHostEncrypted(QStringLiteral("localhost"), port);
+    return socket->waitForEncrypted(10000) ? std::move(socket) : nullptr;
+}
+
+qint64 memoryOf(SiteProcess &site, QByteArrayView field)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(site.process().processId()));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(field))
+            return line.mid(field.size()).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+QByteArray firstRead(quint16 port, const QByteArray &request, const QSslCertificate &authority)
+{
+    const std::unique_ptr<QTcpSocket> socket = connectTo(port, authority);
+    if (!socket)
+        return {};
+    socket->write(request);
+    // waitForReadyRead also sends what is still queued.
+    return socket->waitForReadyRead(30000) ? socket->readAll() : QByteArray();
+}
+
+Answer fetch(quint16 port, const QByteArray &request, const QSslCertificate &authority)
+{
+    const std::unique_ptr<QTcpSocket> owned = connectTo(port, authority);
+    if (!owned)
+        return {};
+    QTcpSocket &socket = *owned;
+    socket.write(request);
+    QByteArray wire;
+    QDeadlineTimer deadline(30000);
+    while (socket.state() == QAbstractSocket::ConnectedState && !deadline.hasExpired()) {
+        socket.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())));
+        wire += socket.readAll();
+    }
+    wire += socket.readAll();
+    const qsizetype end = wire.indexOf("\r\n\r\n");
+    return {wire.mid(9, 3).toInt(), wire.left(end), end < 0 ? QByteArray() : wire.mid(end + 4)};
+}
+
+Answer get(quint16 port, const QByteArray &path, const QByteArray &extraHeaders,
+           const QSslCertificate &authority)
+{
+    return fetch(port,
+                 "GET " + path + " HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\n"
+                     + extraHeaders + "\r\n",
+                 authority);
+}
+
+QByteArray login(const SiteProcess &site, const QString &user, const QString &password,
+                 const QSslCertificate &authority)
+{
+    const QByteArray piece =
+        firstRead(site.sitePort(), loginRequest(SiteHost, user, password), authority);
+    return scanLoginAnswer(piece) == LoginOutcome::LoggedIn ? scanLoginCookie(piece) : QByteArray();
+}
+
+QByteArray ticket(const SiteProcess &site, const QByteArray &cookie,
+                  const QSslCertificate &authority)
+{
+    return uploadFormAddresser(
+               firstRead(site.sitePort(), metadataRequest(SiteHost, cookie), authority))
+        .value_or(QByteArray());
+}
+
+QByteArray videoId(const QByteArray &piece)
+{
+    return cutBetween(piece, "video_id=", "&");
+}
+
+} // namespace SiteKit
