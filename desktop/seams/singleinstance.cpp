@@ -63,15 +63,16 @@ InstanceServer::~InstanceServer() = default;
 
 bool InstanceServer::listen(const QString &name)
 {
-    if (m_server->listen(name))
-        return true;
-    if (m_server->serverError() != QAbstractSocket::AddressInUseError)
-        return false;
-    // In use: by a running window, or left over by one that crashed.
+    // A window that listens there answers a connection. A socket left over
+    // by one that crashed does not, and is replaced. (Listening alone would
+    // not tell: a server made for its owner alone replaces any socket file
+    // in its place, a live one too.)
     QLocalSocket probe;
     probe.connectToServer(name);
-    if (probe.waitForConnected(1000))
+    if (probe.waitForConnected(1000)) {
+        probe.abort();
         return false;
+    }
     QLocalServer::removeServer(name);
     return m_server->listen(name);
 }
