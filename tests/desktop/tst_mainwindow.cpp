@@ -1,6 +1,7 @@
 // The main window: start-up, the intro, the account, the choice of a file,
 // the hand-over to and from the dialogs, and which display shows for each
 // report of the upload engine.
+#include "desktop/seams/filedialog.h"
 #include "desktop/windows/accountdialog.h"
 #include "windowrig.h"
 
@@ -94,6 +95,7 @@ private Q_SLOTS:
     void browse();
     void fileFromOutside_data();
     void fileFromOutside();
+    void fileDialogFilters();
     void videoInformationHandOver();
     void engineReports_data();
     void engineReports();
@@ -354,6 +356,22 @@ void TestMainWindow::browse()
     // The red X takes the file back.
     clickButton(f, "clearFileButton");
     QCOMPARE(f.display(), Screen::NoFile);
+}
+
+void TestMainWindow::fileDialogFilters()
+{
+    // The video filter first, with the common containers beside the classic
+    // formats, each pattern in both cases; "All files" last.
+    const QStringList filters = nameFiltersFromPipeFilter(MainWindow::fileFilter());
+    QCOMPARE(filters.size(), 6);
+    const QString video = filters.first();
+    QVERIFY2(video.startsWith(u"Video files (*.mpg *.MPG *.mpeg *.MPEG "_s), qPrintable(video));
+    for (const char *type : {"mp4", "m4v", "webm", "mkv", "ogv", "3gp", "flv", "wmv", "avi", "mov"})
+        QVERIFY2(video.contains(u"*."_s + QString::fromLatin1(type) + u" *."_s
+                                + QString::fromLatin1(type).toUpper()),
+                 type);
+    QCOMPARE(filters.at(1), u"MPG files (*.mpg,*.mpeg) (*.mpg *.MPG *.mpeg *.MPEG)"_s);
+    QCOMPARE(filters.last(), u"All files (*.*) (*.*)"_s);
 }
 
 void TestMainWindow::fileFromOutside_data()
