@@ -111,7 +111,8 @@ int runWindow(char *argv[], const CommandLine &line)
         QCoreApplication::exit(0);
     };
 
-    DBusNotifier notifier(QDBusConnection::sessionBus(), QApplication::desktopFileName());
+    DBusNotifier notifier([] { return QDBusConnection::sessionBus(); },
+                          QApplication::desktopFileName());
     platform.notifier = &notifier;
 
     MainWindow window(platform);

@@ -5,6 +5,8 @@
 #include <QDBusPendingReply>
 #include <QVariantMap>
 
+#include <utility>
+
 namespace uplark {
 
 using namespace Qt::StringLiterals;
@@ -16,23 +18,30 @@ const QString NotificationsPath = u"/org/freedesktop/Notifications"_s;
 
 } // namespace
 
-DBusNotifier::DBusNotifier(const QDBusConnection &bus, const QString &desktopEntry,
-                           QObject *parent)
+DBusNotifier::DBusNotifier(Connect connect, const QString &desktopEntry, QObject *parent)
     : Notifier(parent)
-    , m_bus(bus)
+    , m_connect(std::move(connect))
     , m_desktopEntry(desktopEntry)
 {
-    if (!m_bus.isConnected())
-        return;
-    m_bus.connect(NotificationsService, NotificationsPath, NotificationsService,
-                  u"ActionInvoked"_s, this, SLOT(onActionInvoked(uint, QString)));
-    m_bus.connect(NotificationsService, NotificationsPath, NotificationsService,
-                  u"NotificationClosed"_s, this, SLOT(onClosed(uint, uint)));
+}
+
+bool DBusNotifier::connected()
+{
+    if (m_connect) {
+        m_bus = std::exchange(m_connect, nullptr)();
+        if (m_bus.isConnected()) {
+            m_bus.connect(NotificationsService, NotificationsPath, NotificationsService,
+                          u"ActionInvoked"_s, this, SLOT(onActionInvoked(uint, QString)));
+            m_bus.connect(NotificationsService, NotificationsPath, NotificationsService,
+                          u"NotificationClosed"_s, this, SLOT(onClosed(uint, uint)));
+        }
+    }
+    return m_bus.isConnected();
 }
 
 void DBusNotifier::notify(const QString &summary, const QString &body)
 {
-    if (!m_bus.isConnected())
+    if (!connected())
         return;
     QDBusMessage call = QDBusMessage::createMethodCall(NotificationsService, NotificationsPath,
                                                        NotificationsService, u"Notify"_s);
@@ -54,7 +63,7 @@ void DBusNotifier::notify(const QString &summary, const QString &body)
 
 void DBusNotifier::setProgress(std::optional<double> fraction)
 {
-    if (!m_bus.isConnected())
+    if (!connected())
         return;
     QDBusMessage update = QDBusMessage::createSignal(
         u"/com/canonical/unity/launcherentry/uplark"_s, u"com.canonical.Unity.LauncherEntry"_s,

@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 namespace uplark {
@@ -27,14 +28,15 @@ Q_SIGNALS:
     void activated();
 };
 
-// The desktop's notification server and launcher on the session bus.
+// The desktop's notification server and launcher on the session bus. The
+// bus is connected to when first needed, not at start.
 class DBusNotifier : public Notifier
 {
     Q_OBJECT
 public:
+    using Connect = std::function<QDBusConnection()>;
     // `desktopEntry` is the desktop entry's file name without ".desktop".
-    DBusNotifier(const QDBusConnection &bus, const QString &desktopEntry,
-                 QObject *parent = nullptr);
+    DBusNotifier(Connect connect, const QString &desktopEntry, QObject *parent = nullptr);
 
     void notify(const QString &summary, const QString &body) override;
     void setProgress(std::optional<double> fraction) override;
@@ -44,7 +46,11 @@ private Q_SLOTS:
     void onClosed(uint id, uint reason);
 
 private:
-    QDBusConnection m_bus;
+    // The bus, connected on the first call; false where there is none.
+    bool connected();
+
+    Connect m_connect;
+    QDBusConnection m_bus{QString()};
     QString m_desktopEntry;
     uint m_shown = 0; // the id of the notification on show, 0 for none
 };

@@ -848,7 +848,7 @@ void MainWindow::onUploadFailed(UploadFailure failure, const QString &detail)
         return;
     case UploadFailure::NoVideoId:
         box.show(message, MsgButtons::Ok, MsgIcon::Critical);
-        m_platform.endProgram();
+        endProgram(); // without asking: the upload has ended
         return;
     }
 }

@@ -217,7 +217,7 @@ void TestWindowServices::notifications()
                               u"com.canonical.Unity.LauncherEntry"_s, u"Update"_s, &launcher,
                               SLOT(update(QString, QVariantMap))));
 
-    DBusNotifier notifier(windowBus, u"uplark"_s);
+    DBusNotifier notifier([windowBus] { return windowBus; }, u"uplark"_s);
     Rig r(u"uploading"_s, &notifier);
     MainWindow &w = *r.w;
     UploadChain &chain = w.job().chain();
