@@ -1,6 +1,7 @@
 #include "desktop/seams/singleinstance.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QStandardPaths>
@@ -36,6 +37,15 @@ QString displayName()
 }
 
 const QByteArray AnswerWords[] = {"raised", "opening", "busy"};
+
+// True when the socket at `name` is the user's own: in the shared temporary
+// folder another user could have put one there first, to be handed paths
+// and to keep this user's window from opening.
+bool ownSocket(const QString &name)
+{
+    const QFileInfo socket(QDir::isAbsolutePath(name) ? name : QDir::temp().filePath(name));
+    return socket.exists() && socket.ownerId() == getuid();
+}
 
 } // namespace
 
@@ -105,6 +115,8 @@ void InstanceServer::onConnection()
 std::optional<HandOverAnswer> handOverToRunningWindow(const QString &name, const QString &path,
                                                   int timeoutMs)
 {
+    if (!ownSocket(name))
+        return std::nullopt;
     QLocalSocket socket;
     socket.connectToServer(name);
     if (!socket.waitForConnected(timeoutMs))

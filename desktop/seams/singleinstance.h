@@ -49,8 +49,9 @@ private:
 };
 
 // A later start's side: hands the request to the window listening on
-// `name` and returns its answer; nothing when no window listens (or it does
-// not answer within `timeoutMs`). It blocks, and is meant for start-up,
+// `name` and returns its answer; nothing when no window listens, when the
+// socket there is another user's, or when it does not answer within
+// `timeoutMs`. It blocks, and is meant for start-up,
 // before any window of the program exists.
 std::optional<HandOverAnswer> handOverToRunningWindow(const QString &name, const QString &path,
                                                   int timeoutMs = 5000);
