@@ -91,8 +91,8 @@ QString helpText()
     const qsizetype optionsAt = generated.indexOf(u"Options:"_s);
     text += optionsAt < 0 ? generated : generated.mid(optionsAt);
     text += u"\nCategories:\n"_s + categoryList();
-    text += u"\nExit codes: 0 done; 1 the site or the network failed; 2 bad usage or bad input;\n"
-            "130 interrupted (Ctrl+C).\n"_s;
+    text += u"\nExit codes: 0 done; 1 the site or the network failed, or the open window was\n"
+            "busy and took no FILE; 2 bad usage or bad input; 130 interrupted (Ctrl+C).\n"_s;
     return text;
 }
 
