@@ -6,15 +6,19 @@
 #include "desktop/seams/filedialog.h"
 #include "desktop/seams/mediapreview.h"
 #include "desktop/seams/messagebox.h"
+#include "desktop/seams/notifier.h"
 #include "desktop/seams/platform.h"
+#include "desktop/seams/singleinstance.h"
 #include "desktop/windows/mainwindow.h"
 #include "engine/model/settings.h"
 #include "engine/net/curlhttpclient.h"
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDBusConnection>
 #include <QFile>
 #include <QFont>
+#include <QTimer>
 
 #include <curl/curl.h>
 
@@ -39,8 +43,9 @@ void quietMediaBackend(QtMsgType type, const QMessageLogContext &context, const 
         previousMessageHandler(type, context, text);
 }
 
-// The window: the only part of the program that needs a display.
-int runWindow(char *argv[], const SiteAddresses &addresses)
+// The window: the only part of the program that needs a display. One
+// window per user and display: when one runs, it is handed the request.
+int runWindow(char *argv[], const CommandLine &line)
 {
     // Qt Multimedia's FFmpeg backend needs no GStreamer plugins.
     if (qEnvironmentVariableIsEmpty("QT_MEDIA_BACKEND"))
@@ -65,6 +70,17 @@ int runWindow(char *argv[], const SiteAddresses &addresses)
     int appArgc = 1;
     QApplication app(appArgc, argv);
     QApplication::setApplicationName(u"Uplark"_s);
+
+    const QString socketName = instanceSocketName();
+    if (const std::optional<HandOverAnswer> answer =
+            handOverToRunningWindow(socketName, line.filePath)) {
+        if (*answer != HandOverAnswer::Busy)
+            return 0;
+        writeErr(u"uplark: the open Uplark window is busy (an upload or a dialog); %1 was not "
+                 "opened\n"_s.arg(line.filePath));
+        return 1;
+    }
+
     QApplication::setWindowIcon(ApplicationIcon());
     // The desktop entry uplark.desktop: the desktop matches the window to it.
     QApplication::setDesktopFileName(u"uplark"_s);
@@ -85,17 +101,28 @@ int runWindow(char *argv[], const SiteAddresses &addresses)
     platform.files = &files;
     platform.desktop = &desktop;
     platform.settings = &settings;
-    platform.addresses = addresses;
+    platform.addresses = line.addresses;
     CurlHttpClient http(platform.routes);
     platform.http = &http;
-    platform.makePreview = createMultimediaPreview;
+    platform.makePreview =
+        previewFromLibrary(previewLibraryCandidates(QCoreApplication::applicationDirPath()));
     platform.endProgram = [] {
         QApplication::closeAllWindows();
         QCoreApplication::exit(0);
     };
 
+    DBusNotifier notifier([] { return QDBusConnection::sessionBus(); },
+                          QApplication::desktopFileName());
+    platform.notifier = &notifier;
+
     MainWindow window(platform);
+    InstanceServer instance([&window](const QString &path) { return window.handOver(path); });
+    // Where a second window started at the same moment listens already,
+    // this one runs on without taking requests.
+    instance.listen(socketName);
     window.show();
+    if (!line.filePath.isEmpty())
+        QTimer::singleShot(0, &window, [&window, &line] { window.offerFile(line.filePath); });
     return app.exec();
 }
 
@@ -150,7 +177,7 @@ int main(int argc, char *argv[])
     // The text conversion request uses libcurl; it is set up once, before
     // any other thread runs.
     curl_global_init(CURL_GLOBAL_DEFAULT);
-    const int status = line.action == CommandLine::Action::Window ? runWindow(argv, line.addresses)
+    const int status = line.action == CommandLine::Action::Window ? runWindow(argv, line)
                                                                   : runCommand(argv, line);
     curl_global_cleanup();
     return status;

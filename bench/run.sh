@@ -24,8 +24,10 @@ rounds=${2:-7}
 if [[ ${BENCH_STARTUP:-} == 1 ]]; then
     home=$(mktemp -d)
     trap 'rm -rf "$home"' EXIT
-    # Uplark with no settings yet: its first start, the intro shown.
-    export XDG_CONFIG_HOME=$home QT_QPA_PLATFORM=xcb
+    # Uplark with no settings yet: its first start, the intro shown; its
+    # one-window socket in a folder of its own, so that no window of the
+    # user's takes the start over.
+    export XDG_CONFIG_HOME=$home XDG_RUNTIME_DIR=$home QT_QPA_PLATFORM=xcb
     for ((i = 1; i <= rounds; i++)); do
         echo "uplark $("$build/bench/bench_launch" "$build/app/uplark" 2>/dev/null)"
         echo "plain $("$build/bench/bench_launch" "$build/bench/bench_plain_window" 2>/dev/null)"

@@ -4,6 +4,7 @@
 #include "engine/model/categories.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 
 using namespace Qt::StringLiterals;
 
@@ -68,22 +69,21 @@ QString helpText()
     Options options;
     options.addTo(parser);
     QString text = u"Usage:\n"
-                   "  uplark [--site HOST[:PORT]] [--conversion-host HOST[:PORT]]\n"
+                   "  uplark [FILE] [--site HOST[:PORT]] [--conversion-host HOST[:PORT]]\n"
                    "  uplark upload FILE --title TEXT [--description TEXT | --description-file "
                    "PATH]\n"
                    "                --category NAME-OR-NUMBER --tags TEXT [--site ...]\n"
                    "  uplark account set USER | account forget | account show [--site ...]\n"
                    "  uplark --help | --version\n"
                    "\n"
-                   "Without a command Uplark opens its window. \"upload\" sends one video "
-                   "file of at\n"
-                   "most 100 MB to the stored account and prints its watch address. \"account "
-                   "set\"\n"
-                   "reads the password from the terminal (or from standard input), checks it "
-                   "with\n"
-                   "the site and stores it when the site accepts it; \"account forget\" removes "
-                   "it;\n"
-                   "\"account show\" prints the stored user name.\n"
+                   "Without a command Uplark opens its window; with FILE, with that file chosen\n"
+                   "as Browse would choose it (a file named like a command: ./upload). When the\n"
+                   "window is open already, a new start raises it and hands it FILE instead.\n"
+                   "\"upload\" sends one video file of at most 100 MB to the stored account and\n"
+                   "prints its watch address. \"account set\" reads the password from the\n"
+                   "terminal (or from standard input), checks it with the site and stores it\n"
+                   "when the site accepts it; \"account forget\" removes it; \"account show\"\n"
+                   "prints the stored user name.\n"
                    "\n"_s;
     // The option list as QCommandLineParser lays it out, without its own
     // usage line.
@@ -91,8 +91,8 @@ QString helpText()
     const qsizetype optionsAt = generated.indexOf(u"Options:"_s);
     text += optionsAt < 0 ? generated : generated.mid(optionsAt);
     text += u"\nCategories:\n"_s + categoryList();
-    text += u"\nExit codes: 0 done; 1 the site or the network failed; 2 bad usage or bad input;\n"
-            "130 interrupted (Ctrl+C).\n"_s;
+    text += u"\nExit codes: 0 done; 1 the site or the network failed, or the open window was\n"
+            "busy and took no FILE; 2 bad usage or bad input; 130 interrupted (Ctrl+C).\n"_s;
     return text;
 }
 
@@ -192,7 +192,19 @@ CommandLine parseCommandLine(const QStringList &arguments)
         return line;
     }
 
-    line.error = u"unknown command \"%1\" (try uplark --help)"_s.arg(command);
+    // Anything else names the file the window opens with ("Open with" from
+    // a file manager). The commands come first: a file called "upload" is
+    // opened as ./upload.
+    const QFileInfo file(command);
+    if (!file.exists()) {
+        line.error = u"no such command or file \"%1\" (try uplark --help)"_s.arg(command);
+    } else if (!file.isFile()) {
+        line.error = u"\"%1\" is not a file"_s.arg(command);
+    } else if (positional.size() > 1) {
+        line.error = u"the window opens one file at a time"_s;
+    } else {
+        line.filePath = file.absoluteFilePath();
+    }
     return line;
 }
 

@@ -19,7 +19,7 @@ inline constexpr int Interrupted = 130; // Ctrl+C
 struct CommandLine
 {
     enum class Action {
-        Window,        // no command: the window opens
+        Window,        // no command, or a file: the window opens (with that file)
         Help,          // --help
         Version,       // --version
         Upload,        // upload FILE ...
@@ -30,7 +30,7 @@ struct CommandLine
     Action action = Action::Window;
     SiteAddresses addresses;
 
-    // upload
+    // upload's FILE; or the file the window opens with, as an absolute path
     QString filePath;
     QString title;
     QString description;     // --description, or empty with a file named

@@ -10,6 +10,7 @@ packages=(
     libcurl4-openssl-dev libgl-dev
     fonts-dejavu-core fonts-liberation2 curl openssl
     xvfb xauth
+    ffmpeg dbus at-spi2-core python3-pyatspi
     desktop-file-utils appstream lintian man-db python3-debian
     clang libclang-rt-14-dev
 )

@@ -1,8 +1,15 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Uplark and the stand-in video site, starts
-# the site on this machine for the current user and opens Uplark against it.
+# the site on this machine for the current user and opens Uplark against it
+# (with FILE chosen: bash scripts/run.sh FILE).
 # The site stops when Uplark exits. Only installing packages needs root.
 set -euo pipefail
+# A file given (bash scripts/run.sh FILE) opens with the window; its path is
+# taken before the folder changes.
+args=()
+for arg in "$@"; do
+    if [[ -e $arg ]]; then args+=("$(realpath -- "$arg")"); else args+=("$arg"); fi
+done
 cd "$(dirname "$0")/.."
 
 if [[ -z "${DISPLAY:-}" && -z "${WAYLAND_DISPLAY:-}" ]]; then
@@ -74,4 +81,4 @@ address="localhost:$site_port"
 echo "uplark: stand-in site at http://$address/ (upload server on port $upload_port;" \
     "account demo, password demo1234)"
 
-build/app/uplark --site "$address" --conversion-host "$address"
+build/app/uplark --site "$address" --conversion-host "$address" ${args[@]+"${args[@]}"}

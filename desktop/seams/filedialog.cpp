@@ -15,7 +15,13 @@ QStringList nameFiltersFromPipeFilter(const QString &filter)
         const QString &description = fields.at(i);
         if (description.isEmpty())
             break;
-        QStringList patterns = fields.at(i + 1).split(u';', Qt::SkipEmptyParts);
+        // Each pattern in lower and in upper case: some desktops' dialogs
+        // match names with regard to case.
+        QStringList patterns;
+        for (const QString &pattern : fields.at(i + 1).split(u';', Qt::SkipEmptyParts))
+            for (const QString &variant : {pattern.toLower(), pattern.toUpper()})
+                if (!patterns.contains(variant))
+                    patterns.append(variant);
         result.append(description + u" ("_s + patterns.join(u' ') + u')');
     }
     return result;
@@ -26,8 +32,8 @@ QString QtFileDialog::openFile(const QString &filter)
     QFileDialog dialog(QApplication::activeWindow());
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    // Qt's own dialog matches name filters without regard to case.
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    // The desktop's own dialog where the platform theme provides one, Qt's
+    // elsewhere.
     const QStringList filters = nameFiltersFromPipeFilter(filter);
     dialog.setNameFilters(filters);
     if (!filters.isEmpty())

@@ -16,7 +16,8 @@ public:
     virtual QString openFile(const QString &filter) = 0;
 };
 
-// Qt name filters for a "|"-separated filter: "Description (pattern pattern)".
+// Qt name filters for a "|"-separated filter: "Description (pattern pattern)",
+// each pattern in lower and in upper case ("*.mpg *.MPG").
 QStringList nameFiltersFromPipeFilter(const QString &filter);
 
 class QtFileDialog : public FileDialog

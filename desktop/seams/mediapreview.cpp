@@ -1,123 +1,45 @@
 #include "desktop/seams/mediapreview.h"
 
-#include <QAudioOutput>
-#include <QHBoxLayout>
-#include <QMediaPlayer>
+#include "desktop/seams/previewbar.h"
+
+#include <QDir>
+#include <QLibrary>
 #include <QPalette>
-#include <QSlider>
-#include <QStyle>
-#include <QToolButton>
-#include <QUrl>
-#include <QVBoxLayout>
-#include <QVideoWidget>
+
+#include <memory>
 
 namespace uplark {
 
-namespace {
+using namespace Qt::StringLiterals;
 
-// The control bar of a preview.
-struct PreviewControls
+PreviewMaker previewFromLibrary(const QStringList &candidates)
 {
-    QToolButton *play;
-    QToolButton *stop;
-    QSlider *position;
-};
-
-// Lays out a preview in `box`: the picture area on top, below it the play
-// and stop buttons and the position slider. The player and its placeholder
-// share it, so that they look alike.
-PreviewControls layOutPreview(QWidget *box, QWidget *picture)
-{
-    PreviewControls c{new QToolButton(box), new QToolButton(box), new QSlider(Qt::Horizontal, box)};
-    c.play->setIcon(box->style()->standardIcon(QStyle::SP_MediaPlay));
-    c.stop->setIcon(box->style()->standardIcon(QStyle::SP_MediaStop));
-    c.position->setRange(0, 0);
-    // Names for screen readers; the buttons show only icons.
-    c.play->setAccessibleName(MediaPreview::tr("Play"));
-    c.play->setToolTip(MediaPreview::tr("Play"));
-    c.stop->setAccessibleName(MediaPreview::tr("Stop"));
-    c.stop->setToolTip(MediaPreview::tr("Stop"));
-    c.position->setAccessibleName(MediaPreview::tr("Position"));
-
-    auto *bar = new QHBoxLayout;
-    bar->setContentsMargins(2, 2, 2, 2);
-    bar->addWidget(c.play);
-    bar->addWidget(c.stop);
-    bar->addWidget(c.position, 1);
-    auto *layout = new QVBoxLayout(box);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addWidget(picture, 1);
-    layout->addLayout(bar);
-    return c;
+    using Create = MediaPreview *(*)(QWidget *);
+    // Loaded once, on the first call, and never unloaded: the players it
+    // makes run its code for as long as they live.
+    auto create = std::make_shared<Create>(nullptr);
+    auto tried = std::make_shared<bool>(false);
+    return [candidates, create, tried](QWidget *parent) -> MediaPreview * {
+        if (!*tried) {
+            *tried = true;
+            for (const QString &path : candidates) {
+                QLibrary library(path);
+                library.setLoadHints(QLibrary::PreventUnloadHint);
+                if (auto f = reinterpret_cast<Create>(library.resolve("uplarkCreatePreview"))) {
+                    *create = f;
+                    break;
+                }
+            }
+        }
+        return *create ? (*create)(parent) : nullptr;
+    };
 }
 
-class MultimediaPreview : public MediaPreview
+QStringList previewLibraryCandidates(const QString &programFolder)
 {
-public:
-    explicit MultimediaPreview(QWidget *parent)
-        : MediaPreview(parent)
-        , m_player(new QMediaPlayer(this))
-        , m_audio(new QAudioOutput(this))
-        , m_video(new QVideoWidget(this))
-    {
-        m_player->setAudioOutput(m_audio);
-        m_player->setVideoOutput(m_video);
-        m_video->setAspectRatioMode(Qt::KeepAspectRatio);
-        const PreviewControls controls = layOutPreview(this, m_video);
-        m_play = controls.play;
-        m_stop = controls.stop;
-        m_position = controls.position;
-
-        connect(m_play, &QToolButton::clicked, this, [this] {
-            if (m_player->playbackState() == QMediaPlayer::PlayingState)
-                m_player->pause();
-            else
-                m_player->play();
-        });
-        connect(m_stop, &QToolButton::clicked, m_player, &QMediaPlayer::stop);
-        connect(m_player, &QMediaPlayer::playbackStateChanged, this,
-                [this](QMediaPlayer::PlaybackState state) {
-                    const bool playing = state == QMediaPlayer::PlayingState;
-                    m_play->setIcon(style()->standardIcon(playing ? QStyle::SP_MediaPause
-                                                                  : QStyle::SP_MediaPlay));
-                    m_play->setAccessibleName(playing ? tr("Pause") : tr("Play"));
-                    m_play->setToolTip(m_play->accessibleName());
-                });
-        connect(m_player, &QMediaPlayer::durationChanged, this,
-                [this](qint64 duration) { m_position->setRange(0, int(duration)); });
-        connect(m_player, &QMediaPlayer::positionChanged, this, [this](qint64 position) {
-            if (!m_position->isSliderDown())
-                m_position->setValue(int(position));
-        });
-        connect(m_position, &QSlider::sliderMoved, m_player,
-                [this](int position) { m_player->setPosition(position); });
-    }
-
-    void setMedia(const QString &path) override { m_player->setSource(QUrl::fromLocalFile(path)); }
-
-    // Stops playback; the file stays loaded so that play starts it again.
-    void closeMedia() override { m_player->stop(); }
-
-    void setStretchToFit(bool stretch) override
-    {
-        m_video->setAspectRatioMode(stretch ? Qt::IgnoreAspectRatio : Qt::KeepAspectRatio);
-    }
-
-private:
-    QMediaPlayer *m_player;
-    QAudioOutput *m_audio;
-    QVideoWidget *m_video;
-    QToolButton *m_play;
-    QToolButton *m_stop;
-    QSlider *m_position;
-};
-
-} // namespace
-
-MediaPreview *createMultimediaPreview(QWidget *parent)
-{
-    return new MultimediaPreview(parent);
+    const QString name = QStringLiteral(UPLARK_PREVIEW_LIBRARY);
+    return {QDir(programFolder).filePath(name),
+            QDir(programFolder).filePath(QStringLiteral(UPLARK_PREVIEW_INSTALL_DIR) + u'/' + name)};
 }
 
 QWidget *createPreviewPlaceholder(QWidget *parent)

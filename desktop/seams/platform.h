@@ -14,6 +14,7 @@ class Desktop;
 class FileDialog;
 class MediaPreview;
 class MessageBox;
+class Notifier;
 class SettingsStore;
 
 // What the desktop provides to the windows. The composition root fills it
@@ -25,8 +26,10 @@ struct Platform
     Desktop *desktop = nullptr;
     BlockingHttpClient *http = nullptr;
     SettingsStore *settings = nullptr;
+    // Notifications and the launcher's progress; null: none.
+    Notifier *notifier = nullptr;
     // Makes the preview player that the main window embeds.
-    std::function<MediaPreview *(QWidget *parent)> makePreview;
+    std::function<MediaPreview *(QWidget *parent)> makePreview; // may return null
     // Ends the program at once: every window closes, nothing is saved.
     std::function<void()> endProgram;
     // Where connections really go; empty (identity) in the program.

@@ -2,10 +2,13 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QDialog>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOption>
+
+#include <algorithm>
 
 namespace uplark {
 
@@ -101,6 +104,67 @@ QAccessibleInterface *linkAccessibleFactory(const QString &className, QObject *o
     if (className == u"uplark::LinkButton"_s)
         if (auto *link = qobject_cast<LinkButton *>(object))
             return new LinkAccessible(link);
+    return nullptr;
+}
+
+const char *const HiddenFromAssistiveTools = "uplarkHiddenFromAssistiveTools";
+
+bool isHiddenFromAssistiveTools(const QObject *object)
+{
+    return object->property(HiddenFromAssistiveTools).toBool();
+}
+
+// A dialog or panel as Qt presents it, without its children marked hidden.
+class ContainerAccessible : public QAccessibleWidget
+{
+public:
+    using QAccessibleWidget::QAccessibleWidget;
+
+    int childCount() const override { return int(shownChildren().size()); }
+
+    QAccessibleInterface *child(int index) const override
+    {
+        const QList<QWidget *> children = shownChildren();
+        return index >= 0 && index < children.size()
+                   ? QAccessible::queryAccessibleInterface(children.at(index))
+                   : nullptr;
+    }
+
+    int indexOfChild(const QAccessibleInterface *child) const override
+    {
+        return int(shownChildren().indexOf(qobject_cast<QWidget *>(child->object())));
+    }
+
+private:
+    // The children Qt's own interface lists (no windows, no menus), less
+    // the hidden ones.
+    QList<QWidget *> shownChildren() const
+    {
+        QList<QWidget *> result;
+        for (QObject *o : widget()->children()) {
+            auto *w = qobject_cast<QWidget *>(o);
+            if (w && !w->isWindow() && !w->inherits("QMenu") && !w->inherits("QFocusFrame")
+                && !isHiddenFromAssistiveTools(w))
+                result.append(w);
+        }
+        return result;
+    }
+};
+
+QAccessibleInterface *containerAccessibleFactory(const QString &className, QObject *object)
+{
+    auto *widget = qobject_cast<QWidget *>(object);
+    // Only for the class the object is of (the first name asked for) and
+    // only where a child is hidden.
+    if (!widget || className != QLatin1StringView(object->metaObject()->className()))
+        return nullptr;
+    const QList<QWidget *> children = widget->findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
+    if (std::none_of(children.begin(), children.end(), isHiddenFromAssistiveTools))
+        return nullptr;
+    if (qobject_cast<QDialog *>(widget))
+        return new ContainerAccessible(widget, QAccessible::Dialog);
+    if (widget->metaObject() == &QWidget::staticMetaObject)
+        return new ContainerAccessible(widget, QAccessible::Client);
     return nullptr;
 }
 
@@ -245,6 +309,16 @@ void setFixedBackground(QWidget *widget, const QColor &colour)
         fixed.setColor(group, QPalette::Window, colour);
     }
     widget->setPalette(fixed);
+}
+
+void hideFromAssistiveTools(QWidget *widget)
+{
+    static const bool installed = [] {
+        QAccessible::installFactory(containerAccessibleFactory);
+        return true;
+    }();
+    Q_UNUSED(installed);
+    widget->setProperty(HiddenFromAssistiveTools, true);
 }
 
 void setTextColour(QWidget *widget, const QColor &colour)

@@ -98,4 +98,9 @@ void setFixedBackground(QWidget *widget, const QColor &colour);
 
 void setTextColour(QWidget *widget, const QColor &colour);
 
+// Leaves a widget out of what assistive tools see: a decoration, or a
+// control that is never on screen. Its parent must be a dialog or a plain
+// widget (a panel), and the widget is marked before either is first shown.
+void hideFromAssistiveTools(QWidget *widget);
+
 } // namespace uplark

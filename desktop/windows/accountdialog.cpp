@@ -114,6 +114,7 @@ void AccountDialog::buildWindow()
     m_escapeButton->setAutoDefault(false);
     m_escapeButton->setDefault(false);
     m_escapeButton->setShortcut(QKeySequence(Qt::Key_Escape));
+    hideFromAssistiveTools(m_escapeButton);
 
     // Tab goes through the fields, then Save and Cancel; Enter in a field
     // only moves to the other field.

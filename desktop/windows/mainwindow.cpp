@@ -4,6 +4,7 @@
 #include "desktop/seams/filedialog.h"
 #include "desktop/seams/mediapreview.h"
 #include "desktop/seams/messagebox.h"
+#include "desktop/seams/notifier.h"
 #include "desktop/seams/platform.h"
 #include "desktop/widgets/widgets.h"
 #include "desktop/windows/accountdialog.h"
@@ -15,8 +16,11 @@
 #include "engine/texts/progress.h"
 #include "engine/upload/uploadjob.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QFontMetricsF>
 #include <QGroupBox>
@@ -25,12 +29,14 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QScreen>
 #include <QShortcut>
 #include <QTextLayout>
 #include <QTimer>
+#include <QUrl>
 #include <QtMath>
 
 #include <utility>
@@ -66,11 +72,26 @@ QFont boldFont(QFont font)
     return font;
 }
 
+// The local files a drag carries; empty when it carries anything else.
+QStringList draggedFiles(const QMimeData *mime)
+{
+    QStringList files;
+    if (!mime || !mime->hasUrls())
+        return files;
+    for (const QUrl &url : mime->urls()) {
+        if (!url.isLocalFile())
+            return {};
+        files.append(url.toLocalFile());
+    }
+    return files;
+}
+
 } // namespace
 
 QString MainWindow::fileFilter()
 {
-    return tr("Video files|*.MPG;*.MPEG;*.WMV;*.AVI;*.MOV|MPG files (*.mpg,*.mpeg)|*.MPG;*.MPEG|"
+    return tr("Video files|*.MPG;*.MPEG;*.WMV;*.AVI;*.MOV;*.MP4;*.M4V;*.WEBM;*.MKV;*.OGV;*.3GP;"
+              "*.FLV|MPG files (*.mpg,*.mpeg)|*.MPG;*.MPEG|"
               "WMV files (*.wmv)|*.WMV|AVI files (*.avi)|*.AVI|MOV files (*.mov)|*.MOV|"
               "All files (*.*)|*.*|");
 }
@@ -110,7 +131,7 @@ void MainWindow::buildWindow()
     file->setObjectName(u"fileMenu"_s);
     QAction *exit = file->addAction(tr("E&xit (esc)"));
     exit->setObjectName(u"exitAction"_s);
-    connect(exit, &QAction::triggered, this, &MainWindow::endProgram);
+    connect(exit, &QAction::triggered, this, &MainWindow::exitProgram);
 
     auto *client = colourBox(nullptr, Qt::white);
     client->setObjectName(u"client"_s);
@@ -147,6 +168,7 @@ void MainWindow::buildWindow()
     m_helpText->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
     m_helpText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_helpText->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_helpText->setAccessibleName(tr("Introduction"));
 
     m_understoodButton =
         place(new ImageButton(buttonFace(tr("Understood sir!"), Faces::Blue), client),
@@ -167,7 +189,14 @@ void MainWindow::buildWindow()
 
     auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     escape->setObjectName(u"escapeShortcut"_s);
-    connect(escape, &QShortcut::activated, this, &MainWindow::endProgram);
+    connect(escape, &QShortcut::activated, this, &MainWindow::exitProgram);
+
+    // A video file dropped anywhere on the window is taken as Browse takes
+    // one. The read-only boxes pass drops on to the window.
+    setAcceptDrops(true);
+    for (QWidget *box : {static_cast<QWidget *>(m_fileEdit), static_cast<QWidget *>(m_helpText),
+                         m_helpText->viewport(), static_cast<QWidget *>(m_watchAddressEdit)})
+        box->setAcceptDrops(false);
 
     // Tab follows the reading order of each display: the intro; the header's
     // account button and links; then the upload panel from the top down. The
@@ -203,6 +232,10 @@ void MainWindow::buildFrame()
         place(new ImageButton(buttonFace(tr("Browse file..."), Faces::Blue), m_uploadFrame),
               "browseButton", 8, 41, 117, 32, true);
     m_fileEdit = place(new QLineEdit(m_uploadFrame), "fileEdit", 12, 43, 340, 19, false);
+    // Shows the chosen file; it cannot be changed, so that a screen reader
+    // announces it as read-only.
+    m_fileEdit->setReadOnly(true);
+    m_fileEdit->setAccessibleName(tr("Video file"));
     m_uploadButton = place(new ImageButton(buttonFace(tr("UPLOAD!"), Faces::Orange), m_uploadFrame),
                            "uploadButton", 8, 69, 117, 32, false);
     m_clearFileButton = place(new ImageButton(redCrossPicture(QSize(27, 25)), m_uploadFrame),
@@ -216,6 +249,7 @@ void MainWindow::buildFrame()
     m_progressBar->setRange(0, 100);
     m_progressBar->setValue(0);
     m_progressBar->setTextVisible(false);
+    m_progressBar->setAccessibleName(tr("Upload progress"));
     // The kilobyte line and the percentage are wide enough for six-digit
     // figures and "100%".
     m_kilobyteLine = place(new QLabel(u"0 Kb uploaded so far, remaining 0 Kb"_s, m_uploadFrame),
@@ -306,6 +340,7 @@ void MainWindow::buildResultPanel()
         place(colourBox(m_uploadFrame, Qt::white), "resultPanel", 9, 102, 346, 135, false);
     m_tickIcon = place(new PictureBox(m_resultPanel), "tickIcon", 10, 4, 13, 13, true);
     m_tickIcon->setPicture(tickPicture(QSize(13, 13)));
+    hideFromAssistiveTools(m_tickIcon); // a decoration beside the sentence
     // The sentence is made with its gap for "My Videos" by placeMyVideos.
     m_resultText = place(new QLabel(m_resultPanel), "resultText", 28, 2, 301, 49, true);
     m_resultText->setWordWrap(true);
@@ -320,6 +355,8 @@ void MainWindow::buildResultPanel()
     m_openAddressButton->setToolTip(tr("Open in default browser"));
     m_watchAddressEdit =
         place(new QLineEdit(m_resultPanel), "watchAddressEdit", 28, 69, 291, 19, true);
+    m_watchAddressEdit->setReadOnly(true);
+    m_watchAddressEdit->setAccessibleName(tr("Your video URL"));
     m_copyAddressButton =
         place(new ImageButton(copyPicture(QSize(15, 13)), m_resultPanel, QRect(0, 0, 15, 13)),
               "copyAddressButton", 322, 72, 15, 13, true);
@@ -361,6 +398,8 @@ void MainWindow::connectHandlers()
     connect(m_job, &UploadJob::failed, this, &MainWindow::onUploadFailed);
     // Browse asks for the account again.
     connect(m_job, &UploadJob::accountForgotten, this, [this] { setDisplay(Display::NoFile); });
+    if (m_platform.notifier)
+        connect(m_platform.notifier, &Notifier::activated, this, &MainWindow::bringToFront);
 }
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
@@ -379,8 +418,15 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 void MainWindow::setDisplay(Display display)
 {
     m_display = display;
-    if (display != Display::Uploading)
+    if (display != Display::Uploading) {
         m_figuresShown = false;
+        // The progress shown in the title and on the launcher ends with the upload.
+        if (windowTitle() != tr("Uplark")) {
+            setWindowTitle(tr("Uplark"));
+            if (m_platform.notifier)
+                m_platform.notifier->setProgress(std::nullopt);
+        }
+    }
     applyDisplay();
 }
 
@@ -452,10 +498,13 @@ void MainWindow::stretchPreview()
         m_preview->setStretchToFit(true);
 }
 
-MediaPreview &MainWindow::previewPlayer()
+MediaPreview *MainWindow::previewPlayer()
 {
-    if (!m_preview) {
+    if (!m_preview && m_previewPlaceholder) {
         m_preview = m_platform.makePreview(m_previewBox);
+        // Without a player (its library missing) the look-alike stays.
+        if (!m_preview)
+            return nullptr;
         m_preview->setObjectName(u"preview"_s);
         m_preview->setFont(m_previewPlaceholder->font());
         m_preview->setGeometry(m_previewPlaceholder->geometry());
@@ -463,7 +512,7 @@ MediaPreview &MainWindow::previewPlayer()
         m_preview->show();
         delete std::exchange(m_previewPlaceholder, nullptr);
     }
-    return *m_preview;
+    return m_preview;
 }
 
 void MainWindow::dismissIntro()
@@ -474,6 +523,8 @@ void MainWindow::dismissIntro()
     // control.
     if (!focusWidget() || !focusWidget()->isVisible())
         focusNextChild();
+    if (!m_pendingFile.isEmpty())
+        offerFile(std::exchange(m_pendingFile, QString()));
 }
 
 void MainWindow::showMainPanel()
@@ -520,8 +571,44 @@ void MainWindow::forgetAccount()
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    if (!m_ending && !confirmLeaving()) {
+        event->ignore();
+        return;
+    }
     event->accept();
     endProgram();
+}
+
+void MainWindow::exitProgram()
+{
+    if (confirmLeaving())
+        endProgram();
+}
+
+bool MainWindow::confirmLeaving()
+{
+    if (!uploadUnderWay())
+        return true;
+    const MsgAnswer answer = m_platform.messages->show(
+        tr("An upload is under way. Do you want to cancel it and quit?"), MsgButtons::YesNo,
+        MsgIcon::Question);
+    if (answer != MsgAnswer::Yes)
+        return false;
+    m_job->cancel();
+    return true;
+}
+
+bool MainWindow::uploadUnderWay() const
+{
+    return m_display == Display::Uploading || m_display == Display::Sent;
+}
+
+void MainWindow::bringToFront()
+{
+    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    show();
+    raise();
+    activateWindow();
 }
 
 void MainWindow::endProgram()
@@ -543,8 +630,12 @@ void MainWindow::browseFile()
 
     // From here on a failure ends the handler silently.
     const QString path = m_platform.files->openFile(fileFilter());
-    if (path.isEmpty())
-        return;
+    if (!path.isEmpty())
+        takeFile(path);
+}
+
+void MainWindow::takeFile(const QString &path)
+{
     const QFileInfo info(path);
     if (!info.isFile())
         return; // no length to read
@@ -553,12 +644,67 @@ void MainWindow::browseFile()
         return;
     }
 
+    // A new file after a result starts over, as "Upload New" does.
+    if (m_display == Display::Result)
+        m_job->cancel();
     m_fileText = tr("%1 (%2 MB)").arg(info.fileName(), megabytesText(info.size()));
     m_fileEdit->setText(m_fileText);
     m_filePath = path;
-    previewPlayer().setMedia(path);
-    m_preview->closeMedia();
+    if (MediaPreview *preview = previewPlayer()) {
+        preview->setMedia(path);
+        preview->closeMedia();
+    }
     setDisplay(Display::FileChosen);
+}
+
+void MainWindow::offerFile(const QString &path)
+{
+    if (m_display == Display::Intro) {
+        m_pendingFile = path;
+        return;
+    }
+    if (uploadUnderWay())
+        return;
+    if (const std::optional<QString> refusal = m_job->checkAccount()) {
+        m_platform.messages->show(*refusal, MsgButtons::Ok, MsgIcon::Critical);
+        return;
+    }
+    takeFile(path);
+}
+
+HandOverAnswer MainWindow::handOver(const QString &path)
+{
+    bringToFront();
+    if (path.isEmpty())
+        return HandOverAnswer::Raised;
+    if (uploadUnderWay() || QApplication::activeModalWidget())
+        return HandOverAnswer::Busy;
+    // Taken once the answer is on its way: the checks may show a message.
+    QTimer::singleShot(0, this, [this, path] { offerFile(path); });
+    return HandOverAnswer::Opening;
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!uploadUnderWay() && !QApplication::activeModalWidget()
+        && !draggedFiles(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent *event)
+{
+    const QStringList files = draggedFiles(event->mimeData());
+    if (uploadUnderWay() || files.isEmpty())
+        return;
+    event->acceptProposedAction();
+    // After the drop has ended: the file's checks may show a message.
+    QTimer::singleShot(0, this, [this, files] {
+        if (files.size() == 1)
+            offerFile(files.first());
+        else
+            m_platform.messages->show(tr("Please drop one video file at a time."),
+                                      MsgButtons::Ok, MsgIcon::Critical);
+    });
 }
 
 void MainWindow::clearChosenFile()
@@ -649,10 +795,22 @@ void MainWindow::onProgress(const UploadProgressView &view)
     m_progressBar->setValue(view.bar);
     m_percentLabel->setText(view.percent);
     m_kilobyteLine->setText(view.kilobytes);
+    if (m_display == Display::Uploading) {
+        setWindowTitle(tr("%1% - Uplark").arg(view.bar));
+        if (m_platform.notifier)
+            m_platform.notifier->setProgress(view.bar / 100.0);
+    }
+}
+
+void MainWindow::notifyInBackground(const QString &summary, const QString &body)
+{
+    if (m_platform.notifier && !isActiveWindow())
+        m_platform.notifier->notify(summary, body);
 }
 
 void MainWindow::onUploadFinished(const QString &address)
 {
+    notifyInBackground(tr("Video uploaded"), address);
     m_statusBanner->setPicture(m_uploadedBanner);
     setDisplay(Display::Result);
     m_watchAddress = address;
@@ -668,6 +826,7 @@ void MainWindow::onUploadFailed(UploadFailure failure, const QString &detail)
 {
     MessageBox &box = *m_platform.messages;
     const QString message = uploadFailureMessage(failure, detail);
+    notifyInBackground(tr("Upload failed"), message);
     switch (failure) {
     case UploadFailure::AccountRejected:
     case UploadFailure::TooManyLoginFailures:
@@ -689,7 +848,7 @@ void MainWindow::onUploadFailed(UploadFailure failure, const QString &detail)
         return;
     case UploadFailure::NoVideoId:
         box.show(message, MsgButtons::Ok, MsgIcon::Critical);
-        m_platform.endProgram();
+        endProgram(); // without asking: the upload has ended
         return;
     }
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "desktop/seams/singleinstance.h"
 #include "desktop/widgets/pictures.h"
 #include "engine/model/account.h"
 #include "engine/model/videoinfo.h"
@@ -60,8 +61,22 @@ public:
     // The file dialog's filter.
     static QString fileFilter();
 
+    // A file from outside the window (the command line, a drop, a later
+    // start) is taken as Browse takes the one its dialog gives, through the
+    // same checks and messages. On the intro it waits until the intro is
+    // left; while an upload is under way it is not taken.
+    void offerFile(const QString &path);
+    // A later start's request: the window comes to the front and, when it
+    // is idle, takes `path` (empty: none).
+    HandOverAnswer handOver(const QString &path);
+    // From the video information's OK to the result or the failure.
+    bool uploadUnderWay() const;
+    void bringToFront();
+
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 
@@ -78,15 +93,21 @@ private:
     void loadSettings();
     void focusHelpText();
     void stretchPreview();
-    MediaPreview &previewPlayer();
+    MediaPreview *previewPlayer();
     void dismissIntro();
     void showMainPanel();
     void openAccountDialog();
     void forgetAccount();
+    // Esc and File > Exit: ask first while an upload is under way.
+    void exitProgram();
+    // True when the program may end: nothing under way, or the user chose
+    // to cancel the upload.
+    bool confirmLeaving();
     void endProgram();
 
     // File choice and the video information.
     void browseFile();
+    void takeFile(const QString &path);
     void clearChosenFile();
     void restoreFileText();
     void openVideoInformation();
@@ -100,6 +121,8 @@ private:
     void onProgress(const UploadProgressView &view);
     void onUploadFinished(const QString &address);
     void onUploadFailed(UploadFailure failure, const QString &detail);
+    // A notification, when the window is not the active one.
+    void notifyInBackground(const QString &summary, const QString &body);
 
     // The result panel and the links.
     void copyWatchAddress();
@@ -168,6 +191,7 @@ private:
     QString m_filePath;
     QString m_fileText; // "name (size MB)"
     QString m_watchAddress;
+    QString m_pendingFile; // given while the intro shows
     bool m_ending = false;
 };
 

@@ -132,6 +132,7 @@ void VideoInfoDialog::buildWindow()
     setTextColour(m_heading, QColor(0, 192, 0));
     m_textFieldIcon = place(new PictureBox(this), "textFieldIcon", 396, 13, 32, 32);
     m_textFieldIcon->setPicture(textFieldPicture(QSize(32, 32)));
+    hideFromAssistiveTools(m_textFieldIcon); // a decoration
 
     m_titleLabel =
         place(new QLabel(tr("&Title for your video:"), this), "titleLabel", 12, 68, 300, 16);
@@ -173,6 +174,7 @@ void VideoInfoDialog::buildWindow()
     m_escapeButton->setAutoDefault(false);
     m_escapeButton->setFocusPolicy(Qt::NoFocus);
     m_escapeButton->setVisible(false);
+    hideFromAssistiveTools(m_escapeButton);
 
     const QList<QWidget *> captionsAndBoxes = {
         m_titleLabel,    m_titleEdit,     m_descriptionLabel, m_descriptionEdit,

@@ -2,6 +2,8 @@
 // the site addresses, with what each malformed value is refused for.
 #include "cli/commandline.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -62,6 +64,15 @@ void TestCommandLine::commands_data()
     QTest::newRow("window with addresses")
         << QStringList{u"--site"_s, u"localhost:8000"_s, u"--conversion-host=localhost:8001"_s}
         << Action::Window << QStringList{u"site=localhost:8000"_s, u"conversion=localhost:8001"_s};
+    // A file opens the window with it, as an absolute path; this test
+    // program is a file at hand, named relative to the working folder too.
+    const QString program = QCoreApplication::applicationFilePath();
+    const QString relative = QDir::current().relativeFilePath(program);
+    QTest::newRow("window with a file")
+        << QStringList{relative, u"--site=localhost:8000"_s} << Action::Window
+        << QStringList{u"file="_s + program, u"site=localhost:8000"_s};
+    QTest::newRow("window with a file after --")
+        << QStringList{u"--"_s, program} << Action::Window << QStringList{u"file="_s + program};
     QTest::newRow("help") << QStringList{u"--help"_s} << Action::Help << QStringList{};
     QTest::newRow("version") << QStringList{u"--version"_s} << Action::Version << QStringList{};
     QTest::newRow("upload, every option")
@@ -129,7 +140,11 @@ void TestCommandLine::refused_data()
     QTest::addColumn<QString>("says");
 
     QTest::newRow("unknown option") << QStringList{u"--frobnicate"_s} << u"frobnicate"_s;
-    QTest::newRow("unknown command") << QStringList{u"download"_s} << u"download"_s;
+    QTest::newRow("neither command nor file") << QStringList{u"download"_s} << u"download"_s;
+    QTest::newRow("a folder") << QStringList{QDir::tempPath()} << u"not a file"_s;
+    QTest::newRow("two files") << QStringList{QCoreApplication::applicationFilePath(),
+                                              QCoreApplication::applicationFilePath()}
+                               << u"one file"_s;
     QTest::newRow("option without value") << QStringList{u"--site"_s} << u"site"_s;
     // Site addresses: nothing, no host, zero, too big or signed port, a
     // scheme, path or user part, a bare or unclosed IPv6 address.

@@ -1,11 +1,16 @@
 // The main window: start-up, the intro, the account, the choice of a file,
 // the hand-over to and from the dialogs, and which display shows for each
 // report of the upload engine.
+#include "desktop/seams/filedialog.h"
 #include "desktop/windows/accountdialog.h"
 #include "windowrig.h"
 
 #include <QCheckBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QLabel>
+#include <QMimeData>
+#include <QUrl>
 #include <QLocale>
 #include <QProgressBar>
 
@@ -15,6 +20,7 @@ using namespace uplark::test;
 
 using Screen = MainWindow::Display;
 Q_DECLARE_METATYPE(MainWindow::Display)
+Q_DECLARE_METATYPE(uplark::MsgAnswer)
 
 namespace {
 
@@ -46,6 +52,29 @@ QString shownControls(const MainWindow &w)
     return shown.join(u'+');
 }
 
+// Drags local files onto the window and drops them; true when the window
+// took the drop. What the drop brings about is done once it has ended.
+bool drop(MainWindow &w, const QStringList &files)
+{
+    auto *mime = new QMimeData;
+    QList<QUrl> urls;
+    for (const QString &f : files)
+        urls.append(QUrl::fromLocalFile(f));
+    mime->setUrls(urls);
+    const QPoint at = w.rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&w, &enter);
+    bool taken = false;
+    if (enter.isAccepted()) {
+        QDropEvent dropped(at, Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&w, &dropped);
+        taken = dropped.isAccepted();
+        QCoreApplication::processEvents();
+    }
+    delete mime;
+    return taken;
+}
+
 } // namespace
 
 class TestMainWindow : public QObject
@@ -64,6 +93,9 @@ private Q_SLOTS:
     void ending();
     void browse_data();
     void browse();
+    void fileFromOutside_data();
+    void fileFromOutside();
+    void fileDialogFilters();
     void videoInformationHandOver();
     void engineReports_data();
     void engineReports();
@@ -209,42 +241,78 @@ void TestMainWindow::forgetMe()
 void TestMainWindow::ending_data()
 {
     QTest::addColumn<QString>("how");
-    QTest::newRow("Esc") << u"esc"_s;
-    QTest::newRow("menu") << u"menu"_s;
-    QTest::newRow("close box") << u"close"_s;
+    QTest::addColumn<QString>("display"); // a Rig display
+    QTest::addColumn<MsgAnswer>("answer"); // to the question, when one is asked
+    for (const char *how : {"esc", "menu", "close"}) {
+        QTest::addRow("%s, nothing under way", how) << QString::fromLatin1(how) << u"file chosen"_s
+                                                    << MsgAnswer::No;
+        QTest::addRow("%s during an upload, stay", how)
+            << QString::fromLatin1(how) << u"uploading"_s << MsgAnswer::No;
+        QTest::addRow("%s during an upload, cancel and quit", how)
+            << QString::fromLatin1(how) << u"uploading"_s << MsgAnswer::Yes;
+    }
+    QTest::newRow("esc after the result") << u"esc"_s << u"result"_s << MsgAnswer::No;
 }
 
 void TestMainWindow::ending()
 {
     QFETCH(QString, how);
-    TestPlatform t;
-    storeSettings(t, u"1"_s);
-    MainWindow f(t.platform);
-    activate(f);
+    QFETCH(QString, display);
+    QFETCH(MsgAnswer, answer);
+    Rig r(display);
+    MainWindow &f = *r.w;
+    activate(f); // again, after the video information dialog
+    const bool underWay = display == u"uploading";
+    r.t.messages.shown.clear();
+    r.t.messages.answers = {answer};
+    bool closed = true;
     if (how == u"esc")
         QTest::keyClick(&f, Qt::Key_Escape);
     else if (how == u"menu")
         child<QAction>(f, "exitAction")->trigger();
     else
-        f.close();
-    QCOMPARE(t.endRequests, 1);
-    QVERIFY(t.messages.shown.isEmpty());
+        closed = f.close();
+
+    // Nothing under way: the program ends at once, without a question.
+    const bool ends = !underWay || answer == MsgAnswer::Yes;
+    QCOMPARE(r.t.endRequests, ends ? 1 : 0);
+    QCOMPARE(closed, ends || how != u"close");
+    QCOMPARE(r.t.messages.texts(),
+             underWay ? QStringList{u"An upload is under way. Do you want to cancel it and quit?"_s}
+                      : QStringList{});
+    if (underWay) {
+        QCOMPARE(r.t.messages.shown.first().buttons, MsgButtons::YesNo);
+        // Staying keeps the upload; quitting cancels it, so the site keeps
+        // nothing.
+        QCOMPARE(r.w->job().chain().stage() == UploadChain::Stage::Idle, ends);
+        QCOMPARE(f.display(), Screen::Uploading);
+    }
 }
 
 void TestMainWindow::browse_data()
 {
+    // "browse": the file dialog; "given": a file from the command line or a
+    // later start; "dropped": dropped on the window. All take a file alike.
+    QTest::addColumn<QString>("how");
     QTest::addColumn<bool>("account");
     QTest::addColumn<qint64>("size"); // -1: the file dialog is cancelled
     QTest::addColumn<QString>("megabytes");
     QTest::addColumn<bool>("accepted");
-    QTest::newRow("exactly 100 MB") << true << qint64(104857600) << u"100"_s << true;
-    QTest::newRow("rounds up to 100.01") << true << qint64(104862843) << u"100.01"_s << false;
-    QTest::newRow("file dialog cancelled") << true << qint64(-1) << QString() << false;
-    QTest::newRow("no account: no file dialog") << false << qint64(10) << QString() << false;
+    for (const char *how : {"browse", "given", "dropped"}) {
+        QTest::addRow("%s: exactly 100 MB", how)
+            << QString::fromLatin1(how) << true << qint64(104857600) << u"100"_s << true;
+        QTest::addRow("%s: rounds up to 100.01", how)
+            << QString::fromLatin1(how) << true << qint64(104862843) << u"100.01"_s << false;
+        QTest::addRow("%s: no account", how)
+            << QString::fromLatin1(how) << false << qint64(10) << QString() << false;
+    }
+    QTest::newRow("browse: file dialog cancelled")
+        << u"browse"_s << true << qint64(-1) << QString() << false;
 }
 
 void TestMainWindow::browse()
 {
+    QFETCH(QString, how);
     QFETCH(bool, account);
     QFETCH(qint64, size);
     QFETCH(QString, megabytes);
@@ -259,9 +327,15 @@ void TestMainWindow::browse()
     if (size >= 0)
         t.files.paths = {file.fileName()};
     MainWindow f(t.platform);
-    clickButton(f, "browseButton");
+    if (how == u"browse") {
+        clickButton(f, "browseButton");
+        QCOMPARE(t.files.filters, account ? QStringList{MainWindow::fileFilter()} : QStringList());
+    } else if (how == u"given") {
+        f.offerFile(file.fileName());
+    } else {
+        QVERIFY(drop(f, {file.fileName()}));
+    }
 
-    QCOMPARE(t.files.filters, account ? QStringList{MainWindow::fileFilter()} : QStringList());
     QStringList messages;
     if (!account)
         messages << u"You must set your YouTube account first."_s;
@@ -282,6 +356,74 @@ void TestMainWindow::browse()
     // The red X takes the file back.
     clickButton(f, "clearFileButton");
     QCOMPARE(f.display(), Screen::NoFile);
+}
+
+void TestMainWindow::fileDialogFilters()
+{
+    // The video filter first, with the common containers beside the classic
+    // formats, each pattern in both cases; "All files" last.
+    const QStringList filters = nameFiltersFromPipeFilter(MainWindow::fileFilter());
+    QCOMPARE(filters.size(), 6);
+    const QString video = filters.first();
+    QVERIFY2(video.startsWith(u"Video files (*.mpg *.MPG *.mpeg *.MPEG "_s), qPrintable(video));
+    for (const char *type : {"mp4", "m4v", "webm", "mkv", "ogv", "3gp", "flv", "wmv", "avi", "mov"})
+        QVERIFY2(video.contains(u"*."_s + QString::fromLatin1(type) + u" *."_s
+                                + QString::fromLatin1(type).toUpper()),
+                 type);
+    QCOMPARE(filters.at(1), u"MPG files (*.mpg,*.mpeg) (*.mpg *.MPG *.mpeg *.MPEG)"_s);
+    QCOMPARE(filters.last(), u"All files (*.*) (*.*)"_s);
+}
+
+void TestMainWindow::fileFromOutside_data()
+{
+    QTest::addColumn<QString>("display"); // a Rig display
+    QTest::addColumn<QString>("how");     // "given", "dropped", "dropped two"
+    QTest::addColumn<Screen>("after");
+    QTest::addColumn<QStringList>("messages");
+    QTest::newRow("given on the intro: waits for it") << u"intro"_s << u"given"_s << Screen::Intro
+                                                      << QStringList{};
+    QTest::newRow("given with a file chosen: replaces it")
+        << u"file chosen"_s << u"given"_s << Screen::FileChosen << QStringList{};
+    QTest::newRow("dropped on the result: starts over")
+        << u"result"_s << u"dropped"_s << Screen::FileChosen << QStringList{};
+    QTest::newRow("given during an upload: not taken")
+        << u"uploading"_s << u"given"_s << Screen::Uploading << QStringList{};
+    QTest::newRow("dropped during an upload: refused")
+        << u"uploading"_s << u"dropped"_s << Screen::Uploading << QStringList{};
+    QTest::newRow("two dropped: a message, nothing taken")
+        << u"no file"_s << u"dropped two"_s << Screen::NoFile
+        << QStringList{u"Please drop one video file at a time."_s};
+}
+
+void TestMainWindow::fileFromOutside()
+{
+    QFETCH(QString, display);
+    QFETCH(QString, how);
+    QFETCH(Screen, after);
+    QFETCH(QStringList, messages);
+    Rig r(display);
+    const QString before = r.w->chosenFile();
+    r.t.messages.shown.clear();
+    const QString other = r.dir.filePath(u"other.mp4"_s);
+    QFile file(other);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    if (how == u"given")
+        r.w->offerFile(other);
+    else
+        QCOMPARE(drop(*r.w, how == u"dropped" ? QStringList{other} : QStringList{other, r.path}),
+                 display != u"uploading");
+    QCOMPARE(r.t.messages.texts(), messages);
+    QCOMPARE(r.w->display(), after);
+    const bool taken = after == Screen::FileChosen;
+    QCOMPARE(r.w->chosenFile(), taken ? other : before);
+    if (display == u"intro") {
+        // Taken once the intro is left (and an account is set meanwhile).
+        storeSettings(r.t, {}, u"user"_s, u"secret"_s);
+        clickButton(*r.w, "understoodButton");
+        QCOMPARE(r.w->display(), Screen::FileChosen);
+        QCOMPARE(r.w->chosenFile(), other);
+    }
 }
 
 void TestMainWindow::videoInformationHandOver()
@@ -400,6 +542,11 @@ void TestMainWindow::engineReports()
     if (!message.isEmpty())
         QCOMPARE(r.t.messages.shown[0].title + u": "_s + r.t.messages.shown[0].text, message);
     QCOMPARE(r.t.endRequests, reports.endsWith(u"NoVideoId"_s) ? 1 : 0);
+    if (r.t.endRequests) {
+        // The program closes its windows as it ends: no question on the way.
+        QVERIFY(r.w->close());
+        QCOMPARE(r.t.messages.shown.size(), 1);
+    }
     QCOMPARE(shownControls(w), u"mainPanel+accountButton"_s + controls);
     if (reports.endsWith(u"progress"_s)) {
         QCOMPARE(child<QLabel>(w, "statusLine")->text(), u"Uploading 2.86 MB video 'clip.wmv'"_s);

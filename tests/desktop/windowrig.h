@@ -76,8 +76,10 @@ inline void activate(QWidget &window)
 // "result". A conversion service that answers is at hand.
 struct Rig
 {
-    explicit Rig(const QString &display)
+    // `notifier`, when given, is the window's.
+    explicit Rig(const QString &display, Notifier *notifier = nullptr)
     {
+        t.platform.notifier = notifier;
         QVERIFY(site.start());
         site.route(t.platform.routes);
         site.scripts[FakeSite::Login].silent = true;

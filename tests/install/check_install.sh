@@ -83,6 +83,9 @@ doc=$share/doc/uplark
 for program in uplark videosite; do
     [[ -f $prefix/bin/$program && -x $prefix/bin/$program ]] || fail "bin/$program is not an installed program"
 done
+# The preview player's library, in the program's private library folder.
+preview=$(find "$prefix/lib" -path '*/uplark/uplark-preview.so' 2>/dev/null)
+[[ -n $preview ]] || fail "lib/.../uplark/uplark-preview.so is missing"
 for file in "$desktop" "$metainfo" "$share/icons/hicolor/scalable/apps/uplark.svg" "$doc/copyright"; do
     [[ -s $file ]] || fail "${file#"$prefix"/} is missing or empty"
 done
@@ -147,6 +150,9 @@ if [[ -s $desktop ]]; then
     key() { sed -n "s/^$1=//p" "$desktop"; }
     exec_program=$(key Exec | awk '{print $1}')
     [[ -x $prefix/bin/$exec_program ]] || fail "Exec=$exec_program is not an installed program"
+    # "Open with Uplark": the entry takes one file and names video types.
+    [[ $(key Exec) == "$exec_program %f" ]] || fail "Exec does not take a file (%f)"
+    [[ ";$(key MimeType)" == *";video/mp4;"* ]] || fail "MimeType lacks video/mp4"
     [[ -s $share/icons/hicolor/scalable/apps/$(key Icon).svg ]] || fail "Icon=$(key Icon) has no installed icon"
     for category in AudioVideo Network; do
         [[ ";$(key Categories)" == *";$category;"* ]] || fail "Categories lacks $category"
