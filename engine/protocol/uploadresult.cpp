@@ -65,8 +65,12 @@ Head headAt(const QByteArray &start, qsizetype begin)
 Head finalHead(const QByteArray &start)
 {
     Head head = headAt(start, 0);
-    while (head.status && *head.status >= 100 && *head.status < 200 && head.end >= 0)
+    while (head.status && *head.status >= 100 && *head.status < 200) {
+        // The final status is not known before the interim head has ended.
+        if (head.end < 0)
+            return Head{std::nullopt, head.begin, -1};
         head = headAt(start, head.end);
+    }
     return head;
 }
 
@@ -128,7 +132,14 @@ UploadVerdict scanUploadAnswer(const ReceivedAnswer &answer, bool closed)
     }
     const std::optional<qint64> length = answerLength(answer.start());
     const bool whole = length ? answer.total() >= *length : closed;
-    if (const std::optional<QByteArray> id = scanVideoId(answer.text(), whole)) {
+    // Bytes past the answer's length are not the answer's.
+    QByteArray text = answer.text();
+    if (length) {
+        const qint64 end = *length - (answer.total() - text.size());
+        if (end < text.size())
+            text.truncate(qsizetype(qMax<qint64>(0, end)));
+    }
+    if (const std::optional<QByteArray> id = scanVideoId(text, whole)) {
         verdict.kind = UploadVerdict::Kind::VideoId;
         verdict.videoId = *id;
     } else if (whole) {

@@ -310,6 +310,9 @@ void TestUploadExchanges::uploadVerdict_data()
     QTest::newRow("id running to the end of a whole answer")
         << QByteArrayList{"HTTP/1.1 200 OK\r\nContent-Length: 11\r\n\r\nvideo_id=ab"} << false
         << u"id ab"_s;
+    QTest::newRow("bytes past its Content-Length are not the answer's")
+        << QByteArrayList{"HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok", "video_id=x&"}
+        << false << u"none 200"_s;
     QTest::newRow("closed before its Content-Length: cut off")
         << QByteArrayList{"HTTP/1.1 200 OK\r\nContent-Length: 50\r\n\r\nvideo_id=ab"} << true
         << u"waiting"_s;
