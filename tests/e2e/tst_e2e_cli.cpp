@@ -572,10 +572,11 @@ void TestE2ECli::faults()
                 ::kill(pid_t(m_running), SIGINT);
         });
     }
-    const Result r = cli.run(args + QStringList{u"--site"_s, address}
-                                 + (accountSet ? QStringList{} : QStringList{file} + VideoOptions),
-                             accountSet ? Password.toUtf8() + '\n' : QByteArray(), 60000,
-                             [&](QProcess &p) { m_running = p.processId(); });
+    const Result r =
+        cli.run(args + QStringList{u"--site"_s, address, u"--conversion-host"_s, address}
+                    + (accountSet ? QStringList{} : QStringList{file} + VideoOptions),
+                accountSet ? Password.toUtf8() + '\n' : QByteArray(), 60000,
+                [&](QProcess &p) { m_running = p.processId(); });
     message.replace("%1", QByteArray::number(site.sitePort()))
         .replace("%2", QByteArray::number(site.uploadPort()));
     QCOMPARE(r.code, code);
