@@ -14,7 +14,7 @@ namespace {
 constexpr double KiB = 1024.0;
 constexpr double MiB = 1024.0 * 1024.0;
 // The label keeps at least this many columns before a figure is dropped.
-constexpr int ShortestLabel = 10;
+constexpr int ShortestLabel = 14;
 
 // One decimal below ten, none above: "4.5", "12".
 QString figure(double value)
@@ -82,7 +82,7 @@ QString progressLine(const QString &label, const ProgressFigures &f, int width)
                          : f.secondsLeft >= 0 ? durationText(f.secondsLeft) + u" left"_s
                                               : QString();
     // Shown in this order; where they do not fit, the speed goes first,
-    // then the time left, then sent of total.
+    // then sent of total, then the time left.
     bool withSizes = true;
     bool withSpeed = !speed.isEmpty();
     bool withLeft = !left.isEmpty();
@@ -100,10 +100,10 @@ QString progressLine(const QString &label, const ProgressFigures &f, int width)
             return elide(label, room - 1 - int(tail.size())) + u' ' + tail;
         if (withSpeed)
             withSpeed = false;
-        else if (withLeft)
-            withLeft = false;
         else if (withSizes)
             withSizes = false;
+        else if (withLeft)
+            withLeft = false;
         else
             return elide(label + u' ' + tail, room);
     }

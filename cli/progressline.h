@@ -32,9 +32,9 @@ struct ProgressFigures
 
 // `label` (the file's name, with its number in a batch) and the figures,
 // in at most `width` - 1 columns, so that the terminal never wraps it: the
-// percentage, sent of total, the speed and the time left, the speed
-// dropped first and then the time left where they do not fit, and the label
-// cut short with "..." before that.
+// percentage, sent of total, the speed and the time left (or the end). Where
+// they do not fit, the label is cut short with "..." down to 14 columns, then
+// the speed is left out, then sent of total, then the time left.
 QString progressLine(const QString &label, const ProgressFigures &figures, int width);
 
 // `text` in at most `width` - 1 columns, cut short with "..." at its end.

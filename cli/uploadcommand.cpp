@@ -493,7 +493,10 @@ bool UploadRun::tryChain(const Upload &u, const VideoInfo &info, Result *result)
     QObject::connect(&m_job, &UploadJob::progressed, &scope,
                      [&](const UploadProgressView &view) { m_display.progress(view); });
     QObject::connect(&m_job, &UploadJob::finished, &scope, [&](const QString &address) {
+        // What an earlier try failed with is past.
         result->status = Result::Status::Done;
+        result->failure.reset();
+        result->message.clear();
         result->address = address;
         loop.exit();
     });

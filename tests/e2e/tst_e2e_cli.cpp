@@ -427,6 +427,7 @@ void TestE2ECli::retries()
     QVERIFY2(r.code == 0, r.err.constData());
     QCOMPARE(o.value(u"status"_s).toString(), u"done"_s);
     QCOMPARE(o.value(u"tries"_s).toInt(), 2);
+    QVERIFY(!o.contains(u"message"_s) && !o.contains(u"failure"_s));
     QVERIFY2(r.err.contains("Connection error! (upload server 127.0.0.1:"), r.err.constData());
     QVERIFY(r.err.contains("; trying again in 1 s (try 2 of 4)\n"));
     QCOMPARE(relay.connections, 2);
