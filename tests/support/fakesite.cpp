@@ -82,11 +82,15 @@ void FakeSite::readFrom(QTcpSocket *socket, Connection &c)
 {
     if (c.step < 0) {
         c.start += socket->readAll();
-        static const QByteArray lines[] = {"POST /signup", "GET /my_videos_upload ",
-                                           "POST /my_videos_upload ", "POST /my_videos_post ",
-                                           "POST /conversions/str.asp "};
-        for (int step = Login; step < StepCount && c.step < 0; ++step) {
-            if (step != FilePost && c.start.startsWith(lines[step]))
+        // The request lines of the site's steps; the file post comes to the
+        // upload server, whose connections know their step from the start.
+        static const std::pair<Step, QByteArray> lines[] = {
+            {Login, "POST /signup"},
+            {UploadPage, "GET /my_videos_upload "},
+            {MetadataForm, "POST /my_videos_upload "},
+            {Conversion, "POST /conversions/str.asp "}};
+        for (const auto &[step, line] : lines) {
+            if (c.step < 0 && c.start.startsWith(line))
                 c.step = step;
         }
         if (c.step < 0)
