@@ -74,6 +74,43 @@ Head finalHead(const QByteArray &start)
     return head;
 }
 
+// Where a body in chunks from `at` ends, its last chunk and its trailer
+// included, once all of that is in `start`; nothing before that, and for
+// chunks that are not well formed.
+std::optional<qint64> chunkedEnd(const QByteArray &start, qsizetype at)
+{
+    for (;;) {
+        const qsizetype lineEnd = start.indexOf("\r\n", at);
+        if (lineEnd < 0)
+            return std::nullopt;
+        QByteArray sizeText = start.mid(at, lineEnd - at);
+        if (const qsizetype extension = sizeText.indexOf(';'); extension >= 0)
+            sizeText.truncate(extension);
+        sizeText = sizeText.trimmed();
+        bool ok = !sizeText.isEmpty() && sizeText.size() <= 8;
+        for (const char c : sizeText)
+            ok = ok && isHexDigit(c);
+        if (!ok)
+            return std::nullopt;
+        const qint64 size = sizeText.toLongLong(nullptr, 16);
+        at = lineEnd + 2;
+        if (size == 0) {
+            // The trailer's lines, up to an empty one.
+            for (;;) {
+                const qsizetype end = start.indexOf("\r\n", at);
+                if (end < 0)
+                    return std::nullopt;
+                if (end == at)
+                    return end + 2;
+                at = end + 2;
+            }
+        }
+        if (start.size() < at + size + 2 || start.mid(at + size, 2) != "\r\n")
+            return std::nullopt;
+        at += size + 2;
+    }
+}
+
 } // namespace
 
 std::optional<QByteArray> scanVideoId(const QByteArray &answer, bool ended)
@@ -99,9 +136,9 @@ std::optional<qint64> answerLength(const QByteArray &start)
             continue;
         const QByteArray name = line.left(colon).trimmed().toLower();
         const QByteArray value = line.mid(colon + 1).trimmed();
-        // A body in chunks ends with its connection here.
+        // A body in chunks says its end itself; it wins over a length.
         if (name == "transfer-encoding")
-            return std::nullopt;
+            return value.toLower().endsWith("chunked") ? chunkedEnd(start, head.end) : std::nullopt;
         if (name == "content-length") {
             bool ok = !value.isEmpty() && value.size() <= 15;
             for (const char c : value)

@@ -25,7 +25,8 @@ inline constexpr int NoStatus = 0;
 std::optional<int> answerStatus(const QByteArray &start);
 
 // The length of a whole HTTP answer, head and body, once its head has come
-// and gives the body's Content-Length; interim 1xx answers counted. Nothing
+// and gives the body's Content-Length, or once the last chunk of a body in
+// chunks has come within `start`; interim 1xx answers counted. Nothing
 // otherwise: the answer then ends with its connection.
 std::optional<qint64> answerLength(const QByteArray &start);
 

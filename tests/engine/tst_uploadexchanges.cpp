@@ -310,9 +310,13 @@ void TestUploadExchanges::uploadVerdict_data()
     QTest::newRow("id running to the end of a whole answer")
         << QByteArrayList{"HTTP/1.1 200 OK\r\nContent-Length: 11\r\n\r\nvideo_id=ab"} << false
         << u"id ab"_s;
-    QTest::newRow("bytes past its Content-Length are not the answer's")
-        << QByteArrayList{"HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok", "video_id=x&"}
+    QTest::newRow("whole once its last chunk has come")
+        << QByteArrayList{"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n", "4\r\nvide\r\n",
+                          "3;x=y\r\no_i\r\n0\r\n", "\r\n"}
         << false << u"none 200"_s;
+    QTest::newRow("bytes past its Content-Length are not the answer's")
+        << QByteArrayList{"HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok", "video_id=x&"} << false
+        << u"none 200"_s;
     QTest::newRow("closed before its Content-Length: cut off")
         << QByteArrayList{"HTTP/1.1 200 OK\r\nContent-Length: 50\r\n\r\nvideo_id=ab"} << true
         << u"waiting"_s;
