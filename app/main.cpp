@@ -135,7 +135,9 @@ int runCommand(char *argv[], const CommandLine &line)
 
     SettingsStore settings(SettingsStore::defaultFolder());
     RouteTable routes;
-    CurlHttpClient http(routes);
+    CurlHttpClient http(routes, conversionTimeouts(line));
+    // Ctrl+C ends the conversion request, which blocks every event.
+    http.setAbortCheck(&InterruptWatcher::wasInterrupted);
     CommandContext context{&settings, &routes, &http, line.addresses};
     switch (line.action) {
     case CommandLine::Action::Upload:
@@ -143,7 +145,7 @@ int runCommand(char *argv[], const CommandLine &line)
     case CommandLine::Action::AccountSet:
         return runAccountSet(line, context);
     case CommandLine::Action::AccountForget:
-        return runAccountForget(context);
+        return runAccountForget(line, context);
     case CommandLine::Action::AccountShow:
         return runAccountShow(context);
     default:

@@ -6,6 +6,8 @@
 #include <QCommandLineParser>
 #include <QFileInfo>
 
+#include <optional>
+
 using namespace Qt::StringLiterals;
 
 namespace uplark {
@@ -38,14 +40,51 @@ struct Options
                                 u"upload: the category, by its name or its number (see below)."_s,
                                 u"NAME-OR-NUMBER"_s};
     QCommandLineOption tags{u"tags"_s, u"upload: the tags, separated by spaces."_s, u"TEXT"_s};
+    QCommandLineOption metadata{
+        u"metadata"_s,
+        u"upload: each file's own title, description, category and tags, from a JSON array of "
+        "objects with a \"file\" key; they win over the options."_s,
+        u"FILE"_s};
+    QCommandLineOption json{u"json"_s,
+                            u"upload: one JSON object a file on standard output, as each ends."_s};
+    QCommandLineOption retry{u"retry"_s,
+                             u"upload: try a file again up to N times after a connection error "
+                             "or an answer without a video id, 1, 2, 4... seconds apart (at most "
+                             "60; default 0)."_s,
+                             u"N"_s};
+    QCommandLineOption limitRate{
+        u"limit-rate"_s,
+        u"upload: send the file at most RATE bytes a second (suffix k, M or G: 1024-based)."_s,
+        u"RATE"_s};
+    QCommandLineOption stallTimeout{
+        u"stall-timeout"_s,
+        u"upload, account set: fail a step when no byte moves for SECONDS (default 60; 0: wait "
+        "for ever)."_s,
+        u"SECONDS"_s};
+    QCommandLineOption quiet{{u"q"_s, u"quiet"_s},
+                             u"Write nothing on standard error but errors."_s};
 
     void addTo(QCommandLineParser &parser) const
     {
-        for (const QCommandLineOption *o : {&help, &version, &site, &conversion, &title,
-                                            &description, &descriptionFile, &category, &tags})
+        for (const QCommandLineOption *o :
+             {&help, &version, &site, &conversion, &title, &description, &descriptionFile,
+              &category, &tags, &metadata, &json, &retry, &limitRate, &stallTimeout, &quiet})
             parser.addOption(*o);
     }
 };
+
+// A whole number from 0 to `most`, in plain decimal digits.
+std::optional<int> parseCount(const QString &text, int most)
+{
+    if (text.isEmpty() || text.size() > 9)
+        return std::nullopt;
+    for (const QChar c : text) {
+        if (c < u'0' || c > u'9')
+            return std::nullopt;
+    }
+    const int value = text.toInt();
+    return value <= most ? std::optional<int>(value) : std::nullopt;
+}
 
 QString categoryList()
 {
@@ -57,6 +96,33 @@ QString categoryList()
 }
 
 } // namespace
+
+std::optional<qint64> parseRate(const QString &text)
+{
+    QString digits = text;
+    qint64 unit = 1;
+    if (!digits.isEmpty()) {
+        switch (digits.back().toLower().unicode()) {
+        case u'k':
+            unit = 1024;
+            break;
+        case u'm':
+            unit = 1024 * 1024;
+            break;
+        case u'g':
+            unit = 1024 * 1024 * 1024;
+            break;
+        default:
+            break;
+        }
+        if (unit > 1)
+            digits.chop(1);
+    }
+    const std::optional<int> number = parseCount(digits, 999999999);
+    if (!number)
+        return std::nullopt;
+    return *number * unit;
+}
 
 QString versionText()
 {
@@ -70,20 +136,27 @@ QString helpText()
     options.addTo(parser);
     QString text = u"Usage:\n"
                    "  uplark [FILE] [--site HOST[:PORT]] [--conversion-host HOST[:PORT]]\n"
-                   "  uplark upload FILE --title TEXT [--description TEXT | --description-file "
-                   "PATH]\n"
-                   "                --category NAME-OR-NUMBER --tags TEXT [--site ...]\n"
+                   "  uplark upload FILE... --title TEXT\n"
+                   "                [--description TEXT | --description-file PATH]\n"
+                   "                --category NAME-OR-NUMBER --tags TEXT [--metadata FILE]\n"
+                   "                [--json] [-q] [--retry N] [--limit-rate RATE]\n"
+                   "                [--stall-timeout SECONDS] [--site ...]\n"
                    "  uplark account set USER | account forget | account show [--site ...]\n"
                    "  uplark --help | --version\n"
                    "\n"
                    "Without a command Uplark opens its window; with FILE, with that file chosen\n"
                    "as Browse would choose it (a file named like a command: ./upload). When the\n"
                    "window is open already, a new start raises it and hands it FILE instead.\n"
-                   "\"upload\" sends one video file of at most 100 MB to the stored account and\n"
-                   "prints its watch address. \"account set\" reads the password from the\n"
-                   "terminal (or from standard input), checks it with the site and stores it\n"
-                   "when the site accepts it; \"account forget\" removes it; \"account show\"\n"
-                   "prints the stored user name.\n"
+                   "\"upload\" sends video files of at most 100 MB each to the stored account,\n"
+                   "one after another, and prints each one's watch address; every file is\n"
+                   "checked before the first upload starts. In the texts of the options, {name}\n"
+                   "is the file's name without its extension, {n} its number and {total} the\n"
+                   "number of files. \"account set\" reads the password from the terminal (or\n"
+                   "from standard input), checks it with the site and stores it, with the site\n"
+                   "that --site names, when the site accepts it; later commands use that site\n"
+                   "without --site. \"account forget\" removes the account; \"account show\"\n"
+                   "prints the stored user name. --site alone points the text conversion at the\n"
+                   "site too.\n"
                    "\n"_s;
     // The option list as QCommandLineParser lays it out, without its own
     // usage line.
@@ -91,8 +164,9 @@ QString helpText()
     const qsizetype optionsAt = generated.indexOf(u"Options:"_s);
     text += optionsAt < 0 ? generated : generated.mid(optionsAt);
     text += u"\nCategories:\n"_s + categoryList();
-    text += u"\nExit codes: 0 done; 1 the site or the network failed, or the open window was\n"
-            "busy and took no FILE; 2 bad usage or bad input; 130 interrupted (Ctrl+C).\n"_s;
+    text += u"\nExit codes: 0 all done; 1 the site or the network failed for a file, or the\n"
+            "open window was busy and took no FILE; 2 bad usage or bad input; 130\n"
+            "interrupted (Ctrl+C).\n"_s;
     return text;
 }
 
@@ -139,24 +213,73 @@ CommandLine parseCommandLine(const QStringList &arguments)
     if (!readAddress(options.site, &line.addresses.site)
         || !readAddress(options.conversion, &line.addresses.conversion))
         return line;
+    line.siteGiven = parser.isSet(options.site);
+    line.conversionGiven = parser.isSet(options.conversion);
+    if (line.siteGiven && !line.conversionGiven)
+        line.addresses.conversion = line.addresses.site;
+    line.quiet = parser.isSet(options.quiet);
+    line.json = parser.isSet(options.json);
+    line.metadataFile = parser.value(options.metadata);
+    if (parser.isSet(options.metadata) && line.metadataFile.isEmpty()) {
+        line.error = u"--metadata needs a path"_s;
+        return line;
+    }
+    if (parser.isSet(options.retry)) {
+        const std::optional<int> retries = parseCount(parser.value(options.retry), 1000);
+        if (!retries) {
+            line.error = u"--retry takes a number of tries from 0 to 1000"_s;
+            return line;
+        }
+        line.retries = *retries;
+    }
+    if (parser.isSet(options.stallTimeout)) {
+        // Milliseconds of it must fit a timer.
+        const std::optional<int> seconds = parseCount(parser.value(options.stallTimeout), 2000000);
+        if (!seconds) {
+            line.error = u"--stall-timeout takes whole seconds from 0 (no limit) to 2000000"_s;
+            return line;
+        }
+        line.stallSeconds = *seconds;
+    }
+    if (parser.isSet(options.limitRate)) {
+        const std::optional<qint64> rate = parseRate(parser.value(options.limitRate));
+        if (!rate) {
+            line.error = u"--limit-rate takes bytes a second, such as 500000, 200k or 1M"_s;
+            return line;
+        }
+        line.rateLimit = *rate;
+    }
 
     const QStringList positional = parser.positionalArguments();
     const QString command = positional.value(0);
-    const bool uploadOptions = parser.isSet(options.title) || parser.isSet(options.description)
-                               || parser.isSet(options.descriptionFile)
-                               || parser.isSet(options.category) || parser.isSet(options.tags);
+    bool uploadOptions = false;
+    for (const QCommandLineOption *o :
+         {&options.title, &options.description, &options.descriptionFile, &options.category,
+          &options.tags, &options.metadata, &options.json, &options.retry, &options.limitRate})
+        uploadOptions = uploadOptions || parser.isSet(*o);
     if (command != u"upload"_s && uploadOptions) {
-        line.error = u"--title, --description, --description-file, --category and --tags go with "
-                     "the upload command"_s;
+        line.error = u"--title, --description, --description-file, --category, --tags, "
+                     "--metadata, --json, --retry and --limit-rate go with the upload command"_s;
+        return line;
+    }
+    const bool checksSite =
+        command == u"upload"_s || (command == u"account"_s && positional.value(1) == u"set"_s);
+    if (!checksSite && parser.isSet(options.stallTimeout)) {
+        line.error = u"--stall-timeout goes with the upload and account set commands"_s;
         return line;
     }
 
-    if (positional.isEmpty())
+    if (positional.isEmpty()) {
+        if (line.quiet)
+            line.error = u"-q goes with a command"_s;
         return line; // the window
+    }
 
     if (command == u"upload"_s) {
-        if (positional.size() != 2 || positional.at(1).isEmpty()) {
-            line.error = u"upload takes one file: uplark upload FILE --title TEXT ..."_s;
+        line.filePaths = positional.mid(1);
+        if (line.filePaths.isEmpty() || line.filePaths.contains(QString())) {
+            line.error =
+                u"upload takes one or more files: uplark upload FILE... --title TEXT ..."_s;
             return line;
         }
         if (parser.isSet(options.description) && parser.isSet(options.descriptionFile)) {
@@ -164,7 +287,6 @@ CommandLine parseCommandLine(const QStringList &arguments)
             return line;
         }
         line.action = CommandLine::Action::Upload;
-        line.filePath = positional.at(1);
         line.title = parser.value(options.title);
         line.description = parser.value(options.description);
         line.descriptionFile = parser.value(options.descriptionFile);

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 namespace uplark {
 
 // Exit codes of the program.
@@ -22,21 +24,33 @@ struct CommandLine
         Window,        // no command, or a file: the window opens (with that file)
         Help,          // --help
         Version,       // --version
-        Upload,        // upload FILE ...
+        Upload,        // upload FILE...
         AccountSet,    // account set USER
         AccountForget, // account forget
         AccountShow,   // account show
     };
     Action action = Action::Window;
     SiteAddresses addresses;
+    // Whether --site and --conversion-host were given; --site alone points
+    // the conversion at the site as well.
+    bool siteGiven = false;
+    bool conversionGiven = false;
+    bool quiet = false;    // -q: nothing on standard error but errors
+    int stallSeconds = 60; // --stall-timeout; 0: no limit
 
-    // upload's FILE; or the file the window opens with, as an absolute path
+    // the file the window opens with, as an absolute path
     QString filePath;
+    // upload's FILE...
+    QStringList filePaths;
     QString title;
     QString description;     // --description, or empty with a file named
     QString descriptionFile; // --description-file
     QString category;        // a name as the list shows it, or its number
     QString tags;
+    QString metadataFile; // --metadata
+    bool json = false;    // --json
+    int retries = 0;      // --retry
+    qint64 rateLimit = 0; // --limit-rate, bytes a second; 0: no limit
 
     // account set
     QString user;
@@ -48,6 +62,11 @@ struct CommandLine
 // Reads the arguments (arguments[0] is the program). Options may come before
 // or after the command; "--" ends the options.
 CommandLine parseCommandLine(const QStringList &arguments);
+
+// A rate as curl takes it: a whole number of bytes a second, or of
+// kilobytes, megabytes or gigabytes (1024-based) with the suffix k, M or G
+// in either case. Nothing for anything else.
+std::optional<qint64> parseRate(const QString &text);
 
 // The text of --help and of --version.
 QString helpText();

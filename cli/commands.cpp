@@ -4,18 +4,12 @@
 #include "cli/terminal.h"
 #include "engine/model/account.h"
 #include "engine/model/settings.h"
-#include "engine/model/videoinfo.h"
+#include "engine/model/storedsite.h"
 #include "engine/texts/messages.h"
-#include "engine/texts/progress.h"
 #include "engine/upload/accountcheck.h"
-#include "engine/upload/uploadjob.h"
 
 #include <QEventLoop>
-#include <QFile>
-#include <QFileInfo>
-#include <QLocale>
 #include <QRegularExpression>
-#include <QStringDecoder>
 
 using namespace Qt::StringLiterals;
 
@@ -29,122 +23,46 @@ int fail(int code, const QString &message)
     return code;
 }
 
-// The description file's text: UTF-8, without the line breaks at its end.
-bool readDescriptionFile(const QString &path, QString *text, QString *error)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = u"cannot read the description file "_s + path + u": "_s + file.errorString();
-        return false;
-    }
-    const QByteArray bytes = file.readAll();
-    QStringDecoder decoder(QStringDecoder::Utf8);
-    *text = decoder(bytes);
-    if (decoder.hasError()) {
-        *error = u"the description file "_s + path + u" is not UTF-8 text"_s;
-        return false;
-    }
-    while (text->endsWith(u'\n') || text->endsWith(u'\r'))
-        text->chop(1);
-    return true;
-}
-
 } // namespace
 
 QString oneLine(const QString &message)
 {
     static const QRegularExpression breaks(u"[\\r\\n]+"_s);
-    return QString(message).replace(breaks, u" "_s).trimmed();
+    return terminalSafe(QString(message).replace(breaks, u" "_s).trimmed());
 }
 
-int runUpload(const CommandLine &line, const CommandContext &context)
+bool commandAddresses(const CommandLine &line, const SettingsStore &settings,
+                      SiteAddresses *addresses, QString *error)
 {
-    InterruptWatcher interrupt;
-    UploadJob job(*context.settings, context.http, *context.routes, context.addresses);
-
-    job.loadAccount();
-    if (const std::optional<QString> refusal = job.checkAccount())
-        return fail(ExitCode::BadUsage, *refusal);
-
-    const QFileInfo info(line.filePath);
-    if (!info.exists())
-        return fail(ExitCode::BadUsage, line.filePath + u": no such file"_s);
-    if (!info.isFile())
-        return fail(ExitCode::BadUsage, line.filePath + u": not a file"_s);
-    {
-        QFile probe(line.filePath);
-        if (!probe.open(QIODevice::ReadOnly))
-            return fail(ExitCode::BadUsage, line.filePath + u": "_s + probe.errorString());
+    *addresses = line.addresses;
+    if (line.siteGiven)
+        return true;
+    const QString stored = storedSite(settings);
+    if (stored.isEmpty())
+        return true;
+    QString why;
+    if (!parseSiteAddress(stored, &addresses->site, &why)) {
+        *error = u"the site stored with the account, \"%1\", is not an address (%2); set the "
+                 "account again with --site"_s.arg(stored, why);
+        return false;
     }
-    if (const std::optional<QString> refusal = job.checkFileSize(info.size()))
-        return fail(ExitCode::BadUsage, *refusal);
+    if (!line.conversionGiven)
+        addresses->conversion = addresses->site;
+    return true;
+}
 
-    VideoTexts texts{line.title, line.description, line.category, line.tags};
-    if (!line.descriptionFile.isEmpty()) {
-        QString error;
-        if (!readDescriptionFile(line.descriptionFile, &texts.description, &error))
-            return fail(ExitCode::BadUsage, error);
+HttpTimeouts conversionTimeouts(const CommandLine &line)
+{
+    HttpTimeouts timeouts;
+    // The stall limit holds for each phase of the request (opening it,
+    // sending it, waiting for the answer); without one the request keeps its
+    // own limits. The deadline of the whole request is never shorter than
+    // one stall.
+    if (line.stallSeconds > 0) {
+        timeouts.connect = timeouts.send = timeouts.receive = line.stallSeconds;
+        timeouts.total = qMax(timeouts.total, line.stallSeconds);
     }
-    if (const std::optional<VideoInfoProblem> problem = job.checkVideoTexts(texts))
-        return fail(ExitCode::BadUsage, problem->message);
-
-    StatusLine status;
-    status.show(uploadStepText(UploadStep::Connecting));
-    const std::optional<VideoInfo> video = job.convertTexts(texts);
-    if (InterruptWatcher::wasInterrupted()) {
-        status.finish();
-        return fail(ExitCode::Interrupted, u"interrupted; nothing was uploaded"_s);
-    }
-    if (!video) {
-        status.finish();
-        return fail(ExitCode::SiteFailed, uploadFailureMessage(UploadFailure::ConnectionError));
-    }
-
-    QEventLoop loop;
-    int code = ExitCode::SiteFailed;
-    QString watchAddress;
-    QString failure;
-    QObject::connect(&job, &UploadJob::stepChanged, &loop,
-                     [&](UploadStep step) { status.show(uploadStepText(step)); });
-    QObject::connect(&job, &UploadJob::fileAnnounced, &loop,
-                     [&](const QString &name, qint64 bytes) {
-                         const QLocale locale;
-                         status.show(uploadingLine(name, bytes, locale) + u"  "_s
-                                     + startingKilobyteLine(bytes, locale));
-                     });
-    QObject::connect(&job, &UploadJob::progressed, &loop, [&](const UploadProgressView &view) {
-        status.show(view.kilobytes + u"  "_s + view.percent);
-    });
-    QObject::connect(&job, &UploadJob::finished, &loop, [&](const QString &address) {
-        watchAddress = address;
-        code = ExitCode::Success;
-        loop.exit();
-    });
-    QObject::connect(
-        &job, &UploadJob::failed, &loop, [&](UploadFailure why, const QString &detail) {
-            failure = uploadFailureMessage(why, detail);
-            code = why == UploadFailure::UnreadableFile ? ExitCode::BadUsage : ExitCode::SiteFailed;
-            job.cancel();
-            loop.exit();
-        });
-    QObject::connect(&interrupt, &InterruptWatcher::interrupted, &loop, [&] {
-        // As Cancel: every connection closed, so the site drops what it got.
-        job.cancel();
-        code = ExitCode::Interrupted;
-        failure = u"interrupted; the upload was cancelled"_s;
-        loop.exit();
-    });
-    job.start(line.filePath, *video);
-    loop.exec();
-    status.finish();
-    if (code == ExitCode::Success) {
-        // Once the address is known the video is on the site: the rest of
-        // the answer is not waited for.
-        job.cancel();
-        writeOut(watchAddress + u'\n');
-        return code;
-    }
-    return fail(code, failure);
+    return timeouts;
 }
 
 int runAccountSet(const CommandLine &line, const CommandContext &context)
@@ -152,6 +70,10 @@ int runAccountSet(const CommandLine &line, const CommandContext &context)
     InterruptWatcher interrupt;
     if (const std::optional<QString> refusal = AccountCheck::checkUserName(line.user))
         return fail(ExitCode::BadUsage, *refusal);
+    SiteAddresses addresses;
+    QString error;
+    if (!commandAddresses(line, *context.settings, &addresses, &error))
+        return fail(ExitCode::BadUsage, error);
     bool interrupted = false;
     const std::optional<QString> password =
         readPassword(u"Password for "_s + line.user + u": "_s, &interrupted);
@@ -162,7 +84,8 @@ int runAccountSet(const CommandLine &line, const CommandContext &context)
             AccountCheck::checkPassword(password.value_or(QString())))
         return fail(ExitCode::BadUsage, *refusal);
 
-    AccountCheck check(*context.settings, *context.routes, context.addresses.site);
+    AccountCheck check(*context.settings, *context.routes, addresses.site);
+    check.setStallLimit(line.stallSeconds * 1000);
     QEventLoop loop;
     LoginOutcome outcome = LoginOutcome::NoDecision;
     bool stopped = false;
@@ -179,20 +102,27 @@ int runAccountSet(const CommandLine &line, const CommandContext &context)
     loop.exec();
     if (stopped)
         return fail(ExitCode::Interrupted, u"interrupted; nothing was stored"_s);
+    if (outcome == LoginOutcome::NoDecision)
+        return fail(ExitCode::SiteFailed,
+                    uploadFailureLine(UploadFailure::ConnectionError, check.failureDetail()));
     if (outcome != LoginOutcome::LoggedIn)
         return fail(ExitCode::SiteFailed, loginOutcomeMessage(outcome));
     if (!check.isStored())
         return fail(ExitCode::SiteFailed,
                     u"could not write "_s
                         + context.settings->filePath(QString::fromUtf16(SettingsApp)));
-    writeErr(u"Your YouTube account information has been successfully set on this program.\n"_s);
+    if (!line.quiet)
+        writeErr(
+            u"Your YouTube account information has been successfully set on this program.\n"_s);
     return ExitCode::Success;
 }
 
-int runAccountForget(const CommandContext &context)
+int runAccountForget(const CommandLine &line, const CommandContext &context)
 {
     forgetStoredAccount(*context.settings);
-    writeErr(accountRemovedMessage() + u'\n');
+    storeSite(*context.settings, {});
+    if (!line.quiet)
+        writeErr(accountRemovedMessage() + u'\n');
     return ExitCode::Success;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/net/curlhttpclient.h"
 #include "engine/net/siteaddress.h"
 
 namespace uplark {
@@ -24,10 +25,22 @@ struct CommandContext
 // display.
 int runUpload(const CommandLine &line, const CommandContext &context);
 int runAccountSet(const CommandLine &line, const CommandContext &context);
-int runAccountForget(const CommandContext &context);
+int runAccountForget(const CommandLine &line, const CommandContext &context);
 int runAccountShow(const CommandContext &context);
 
-// A message as one line: each run of line breaks becomes one space.
+// A message as one line: each run of line breaks becomes one space, and
+// other control characters are written as escapes.
 QString oneLine(const QString &message);
+
+// The addresses a command talks to: the command line's, or, without --site,
+// the site stored with the account, which the conversion then goes to as
+// well unless --conversion-host names another. False, with `error`, when
+// the stored site is not an address.
+bool commandAddresses(const CommandLine &line, const SettingsStore &settings,
+                      SiteAddresses *addresses, QString *error);
+
+// The time limits of the text conversion request for the command line's
+// stall limit.
+HttpTimeouts conversionTimeouts(const CommandLine &line);
 
 } // namespace uplark

@@ -1,5 +1,7 @@
 #include "cli/terminal.h"
 
+#include "cli/progressline.h"
+
 #include <QSocketNotifier>
 
 #include <cerrno>
@@ -7,6 +9,7 @@
 #include <cstdio>
 
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -41,6 +44,32 @@ void writeTo(std::FILE *stream, const QString &text)
 bool isTerminal(int fd)
 {
     return ::isatty(fd) == 1;
+}
+
+int terminalColumns(int fd)
+{
+    winsize size{};
+    if (::ioctl(fd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
+        return size.ws_col;
+    bool ok = false;
+    const int columns = qEnvironmentVariableIntValue("COLUMNS", &ok);
+    return ok && columns > 0 ? columns : 80;
+}
+
+QString terminalSafe(const QString &text)
+{
+    QString safe;
+    safe.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || u == 0x7F)
+            safe += u"\\x"_s + QString::number(u, 16).rightJustified(2, u'0');
+        else if (u >= 0x80 && u <= 0x9F)
+            safe += u"\\u00"_s + QString::number(u, 16);
+        else
+            safe += c;
+    }
+    return safe;
 }
 
 void writeOut(const QString &text)
@@ -103,9 +132,14 @@ std::optional<QString> readPassword(const QString &prompt, bool *interrupted)
     return QString::fromUtf8(line);
 }
 
-StatusLine::StatusLine()
-    : m_terminal(isTerminal(STDERR_FILENO))
+StatusLine::StatusLine(bool wanted)
+    : m_terminal(wanted && isTerminal(STDERR_FILENO))
 {
+}
+
+int StatusLine::columns() const
+{
+    return terminalColumns(STDERR_FILENO);
 }
 
 StatusLine::~StatusLine()
@@ -118,7 +152,7 @@ void StatusLine::show(const QString &text)
     if (!m_terminal)
         return;
     // Back to the line's start, the text, and the rest of the old text erased.
-    writeErr(u"\r"_s + text + u"\x1b[K"_s);
+    writeErr(u"\r"_s + fitToWidth(terminalSafe(text), columns()) + u"\x1b[K"_s);
     m_open = true;
 }
 
@@ -127,6 +161,14 @@ void StatusLine::finish()
     if (!m_open)
         return;
     writeErr(u"\n"_s);
+    m_open = false;
+}
+
+void StatusLine::clear()
+{
+    if (!m_open)
+        return;
+    writeErr(u"\r\x1b[K"_s);
     m_open = false;
 }
 

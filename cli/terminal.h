@@ -15,6 +15,15 @@ namespace uplark {
 
 bool isTerminal(int fd);
 
+// The width of the terminal on `fd` in columns; $COLUMNS or 80 when it
+// does not say.
+int terminalColumns(int fd);
+
+// The text with every control character (C0, DEL and C1) written as an
+// escape such as "\x1b", so that nothing a site or a file name supplies can
+// act on the terminal.
+QString terminalSafe(const QString &text);
+
 // Writes `text` to standard output or standard error as UTF-8, at once.
 void writeOut(const QString &text);
 void writeErr(const QString &text);
@@ -26,16 +35,23 @@ void writeErr(const QString &text);
 // so); the terminal's echo is restored in every case.
 std::optional<QString> readPassword(const QString &prompt, bool *interrupted);
 
-// One line on standard error rewritten in place while it is a terminal;
-// nothing at all otherwise.
+// One line on standard error rewritten in place while it is a terminal
+// (and the line is wanted); nothing at all otherwise. Each text is made
+// terminal-safe and cut to fit the terminal's width.
 class StatusLine
 {
 public:
-    StatusLine();
+    explicit StatusLine(bool wanted = true);
     ~StatusLine();
+    bool isShown() const { return m_terminal; }
+    // The terminal's width now.
+    int columns() const;
     void show(const QString &text);
-    // Ends the line, so that what follows starts on a line of its own.
+    // Ends the line and keeps it, so that what follows starts on a line of
+    // its own.
     void finish();
+    // Erases the line, so that what follows takes its place.
+    void clear();
 
 private:
     bool m_terminal;

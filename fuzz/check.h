@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QList>
 
 #include <cstddef>
 #include <cstdint>
@@ -35,6 +36,18 @@ inline std::pair<QByteArray, QByteArray> SplitAtNul(const QByteArray &input)
     if (nul < 0)
         return {input, QByteArray()};
     return {input.left(nul), input.mid(nul + 1)};
+}
+
+// Places to cut an answer that grows, for checks that a scanner's complete
+// value stays what it is whatever follows: a few fixed fractions of the
+// input, and one that its last byte picks.
+inline QList<qsizetype> CutPoints(const QByteArray &input)
+{
+    const qsizetype n = input.size();
+    QList<qsizetype> cuts{n / 4, n / 2, 3 * n / 4, n > 0 ? n - 1 : 0};
+    if (n > 0)
+        cuts.append(qsizetype(uchar(input.back())) * n / 256);
+    return cuts;
 }
 
 // Every byte as "%" and two hex digits of one case.

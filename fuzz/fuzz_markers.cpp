@@ -67,5 +67,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (at >= 0)
             FUZZ_CHECK(text.mid(at + marker.size()).startsWith(between));
     }
+
+    // The value of a growing text, once complete, is the value of the whole
+    // text, and no byte that follows changes it; a whole text gives it as
+    // soon as the opening marker is there.
+    const std::optional<QByteArray> whole = completeBetween(text, marker, close, true);
+    FUZZ_CHECK(whole.has_value() == (!marker.isEmpty() && text.contains(marker)));
+    if (whole)
+        FUZZ_CHECK(*whole == between);
+    const std::optional<QByteArray> complete = completeBetween(text, marker, close);
+    if (complete)
+        FUZZ_CHECK(whole && *complete == *whole);
+    for (const qsizetype cut : CutPoints(text)) {
+        if (const std::optional<QByteArray> early = completeBetween(text.left(cut), marker, close))
+            FUZZ_CHECK(complete && *early == *complete);
+    }
     return 0;
 }

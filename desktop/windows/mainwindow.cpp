@@ -835,6 +835,7 @@ void MainWindow::onUploadFailed(UploadFailure failure, const QString &detail)
         box.show(message, MsgButtons::Ok, MsgIcon::Critical);
         return;
     case UploadFailure::ConnectionError:
+    case UploadFailure::NotStored: // the site's failure: the same message, try again
         box.show(message, MsgButtons::Ok, MsgIcon::Critical);
         setDisplay(Display::FileChosen);
         return;

@@ -1,13 +1,51 @@
 #include "engine/net/connection.h"
 
+#include "engine/net/siteaddress.h"
+
 #include <QTcpSocket>
+#include <QTimer>
+
+using namespace Qt::StringLiterals;
 
 namespace uplark {
 
 TcpConnection::TcpConnection(const RouteTable &routes, QObject *parent)
     : QObject(parent)
     , m_routes(routes)
+    , m_stallClock(new QTimer(this))
+    , m_feedLater(new QTimer(this))
 {
+    m_stallClock->setSingleShot(true);
+    connect(m_stallClock, &QTimer::timeout, this, &TcpConnection::onStalled);
+    m_feedLater->setSingleShot(true);
+    connect(m_feedLater, &QTimer::timeout, this, &TcpConnection::feed);
+}
+
+QString TcpConnection::endpointText() const
+{
+    return uplark::endpointText(m_remoteHost, m_remotePort);
+}
+
+void TcpConnection::setStallLimit(int milliseconds)
+{
+    m_stallLimit = qMax(0, milliseconds);
+    restartStallClock();
+}
+
+void TcpConnection::restartStallClock()
+{
+    if (m_stallLimit > 0 && m_socket)
+        m_stallClock->start(m_stallLimit);
+    else
+        m_stallClock->stop();
+}
+
+void TcpConnection::onStalled()
+{
+    if (!m_socket)
+        return;
+    dropSocket();
+    Q_EMIT failed(Stalled, u"no byte moved for %1 s"_s.arg(QString::number(m_stallLimit / 1000.0)));
 }
 
 TcpConnection::~TcpConnection()
@@ -30,13 +68,16 @@ void TcpConnection::reconnect()
     connect(socket, &QTcpSocket::connected, this, [this, socket] {
         if (socket != m_socket)
             return;
+        restartStallClock();
         Q_EMIT connected();
         if (socket == m_socket)
             feed();
     });
     connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
-        if (socket == m_socket && socket->bytesAvailable() > 0)
+        if (socket == m_socket && socket->bytesAvailable() > 0) {
+            restartStallClock();
             Q_EMIT dataArrived(socket->bytesAvailable());
+        }
     });
     connect(socket, &QTcpSocket::bytesWritten, this, [this, socket](qint64 bytes) {
         if (socket == m_socket)
@@ -50,17 +91,20 @@ void TcpConnection::reconnect()
                 // failure of the connection itself, unless it leaves part of
                 // a send undelivered; whether it fails the exchange is for
                 // the owner to say.
-                if (code == QAbstractSocket::RemoteHostClosedError && bytesPending() == 0) {
-                    // What came with the close is reported first.
-                    if (socket->bytesAvailable() > 0)
-                        Q_EMIT dataArrived(socket->bytesAvailable());
-                    if (socket == m_socket)
-                        Q_EMIT closedByPeer();
+                const bool sent = bytesPending() == 0;
+                // What came before the close or the failure is reported first.
+                if (code == QAbstractSocket::RemoteHostClosedError && socket->bytesAvailable() > 0)
+                    Q_EMIT dataArrived(socket->bytesAvailable());
+                if (socket != m_socket)
+                    return;
+                if (code == QAbstractSocket::RemoteHostClosedError && sent) {
+                    Q_EMIT closedByPeer();
                     return;
                 }
                 Q_EMIT failed(int(code), socket->errorString());
             });
     const Endpoint to = m_routes.resolve(m_remoteHost, quint16(m_remotePort));
+    restartStallClock();
     socket->connectToHost(to.host, to.port);
 }
 
@@ -108,6 +152,12 @@ void TcpConnection::feed()
     // busy, little enough that the request is never copied whole.
     while (m_socket && !m_queue.empty() && m_socket->bytesToWrite() < 2 * SliceSize) {
         SendSource &front = *m_queue.front();
+        // A paced source is asked again once it is ready.
+        if (const int wait = front.millisecondsUntilReady(); wait > 0) {
+            if (!m_feedLater->isActive())
+                m_feedLater->start(wait);
+            return;
+        }
         const QByteArrayView slice = front.next(SliceSize);
         if (slice.isEmpty() && !front.atEnd()) {
             failSource(front.errorString());
@@ -129,6 +179,7 @@ void TcpConnection::failSource(const QString &description)
 
 void TcpConnection::onBytesWritten(qint64 bytes)
 {
+    restartStallClock();
     const QTcpSocket *socket = m_socket;
     Q_EMIT sendProgress(bytes, bytesPending());
     // A handler may have closed or reopened the connection.
@@ -139,6 +190,8 @@ void TcpConnection::onBytesWritten(qint64 bytes)
 void TcpConnection::dropSocket()
 {
     m_queue.clear();
+    m_stallClock->stop();
+    m_feedLater->stop();
     if (QTcpSocket *socket = m_socket) {
         m_socket = nullptr;
         socket->disconnect(this);

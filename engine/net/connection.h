@@ -12,6 +12,7 @@
 #include <memory>
 
 class QTcpSocket;
+class QTimer;
 
 namespace uplark {
 
@@ -30,6 +31,10 @@ namespace uplark {
 // send were still waiting to go out, the send has failed and `failed`
 // reports it instead. close() on a closed or never-opened connection is
 // harmless, and nothing is reported after it.
+//
+// With a stall limit, a connection on which no byte has moved in either
+// direction for that long, while it opens or is open, is ended and `failed`
+// reports it with the code Stalled.
 class TcpConnection : public QObject
 {
     Q_OBJECT
@@ -39,6 +44,8 @@ public:
 
     QString remoteHost() const { return m_remoteHost; }
     int remotePort() const { return m_remotePort; }
+    // "host:port" as asked for ("[host]:port" for an IPv6 address), for messages.
+    QString endpointText() const;
 
     // Opens a connection to host:port (through the route table). An earlier
     // connection of this instance is dropped first.
@@ -58,11 +65,17 @@ public:
     // Bytes queued and not yet handed to the network.
     qint64 bytesPending() const;
 
+    // The longest time no byte may move while the connection opens or is
+    // open, from now on; 0 (the default): no limit.
+    void setStallLimit(int milliseconds);
+
     // Size of one slice fed to the socket.
     static constexpr qint64 SliceSize = 256 * 1024;
     // The code of `failed` when a source could not produce its bytes (not a
     // socket error code).
     static constexpr int SourceFailed = -2;
+    // The code of `failed` when the stall limit ended the connection.
+    static constexpr int Stalled = -3;
 
 Q_SIGNALS:
     void connected();
@@ -76,12 +89,17 @@ private:
     void onBytesWritten(qint64 bytes);
     void dropSocket();
     void failSource(const QString &description);
+    void restartStallClock();
+    void onStalled();
 
     const RouteTable &m_routes;
     QString m_remoteHost;
     int m_remotePort = 0;
     QPointer<QTcpSocket> m_socket;
     std::deque<std::unique_ptr<SendSource>> m_queue; // what send() was given, front first
+    QTimer *m_stallClock;
+    int m_stallLimit = 0;
+    QTimer *m_feedLater; // runs while a paced source holds its bytes back
 };
 
 } // namespace uplark

@@ -7,6 +7,8 @@
 
 #include <curl/curl.h>
 
+#include <cstring>
+
 namespace uplark {
 
 using namespace Qt::StringLiterals;
@@ -23,14 +25,37 @@ struct Transfer
     QElapsedTimer idle; // since the last byte moved
     curl_off_t lastUp = -1;
     curl_off_t lastDown = -1;
-    QString timeoutError; // set when the progress callback gave up
+    QString stopReason;  // why a callback ended the transfer
+    QElapsedTimer whole; // since the request began
+    const std::function<bool()> *abortCheck = nullptr;
 };
+
+const QString TooLargeError = u"the answer is larger than 1 MiB"_s;
 
 size_t collect(char *data, size_t size, size_t count, void *user)
 {
     auto *t = static_cast<Transfer *>(user);
+    if (t->answer.size() + qint64(size * count) > CurlHttpClient::MaxAnswerSize) {
+        t->stopReason = TooLargeError;
+        return 0; // libcurl ends the transfer
+    }
     t->answer.append(data, qsizetype(size * count));
     return size * count;
+}
+
+// The limits that hold whatever moves: the abort check and the deadline of
+// the whole request. True when the transfer is to end.
+bool endsNow(Transfer *t)
+{
+    if (*t->abortCheck && (*t->abortCheck)()) {
+        t->stopReason = u"the request was interrupted"_s;
+        return true;
+    }
+    if (t->timeouts.total > 0 && t->whole.elapsed() >= qint64(t->timeouts.total) * 1000) {
+        t->stopReason = u"no whole answer within %1 s"_s.arg(t->timeouts.total);
+        return true;
+    }
+    return false;
 }
 
 // Send and receive time-outs: the transfer fails when no byte has moved for
@@ -40,6 +65,8 @@ size_t collect(char *data, size_t size, size_t count, void *user)
 int progress(void *user, curl_off_t, curl_off_t down, curl_off_t, curl_off_t up)
 {
     auto *t = static_cast<Transfer *>(user);
+    if (endsNow(t))
+        return 1;
     curl_off_t connectTime = 0;
     curl_easy_getinfo(t->easy, CURLINFO_CONNECT_TIME_T, &connectTime);
     if (connectTime == 0 || up != t->lastUp || down != t->lastDown) {
@@ -50,9 +77,9 @@ int progress(void *user, curl_off_t, curl_off_t down, curl_off_t, curl_off_t up)
     }
     const bool sending = up < t->bodySize;
     const int limit = sending ? t->timeouts.send : t->timeouts.receive;
-    if (t->idle.elapsed() >= qint64(limit) * 1000) {
-        t->timeoutError = sending ? u"The request could not be sent within %1 seconds."_s.arg(limit)
-                                  : u"No answer arrived within %1 seconds."_s.arg(limit);
+    if (limit > 0 && t->idle.elapsed() >= qint64(limit) * 1000) {
+        t->stopReason = sending ? u"no byte of the request went out for %1 s"_s.arg(limit)
+                                : u"no byte of the answer came for %1 s"_s.arg(limit);
         return 1;
     }
     return 0;
@@ -85,6 +112,8 @@ HttpReply CurlHttpClient::post(const QByteArray &url, const QByteArray &contentT
     Transfer t;
     t.easy = easy;
     t.timeouts = m_timeouts;
+    t.abortCheck = &m_abortCheck;
+    t.whole.start();
     t.bodySize = body.size();
     char errorText[CURL_ERROR_SIZE] = {};
 
@@ -118,6 +147,8 @@ HttpReply CurlHttpClient::post(const QByteArray &url, const QByteArray &contentT
     curl_easy_setopt(easy, CURLOPT_PROXY, "");
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, long(m_timeouts.connect));
+    // An answer that says at once it is too long is refused before its body.
+    curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, curl_off_t(MaxAnswerSize));
     curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, progress);
     curl_easy_setopt(easy, CURLOPT_XFERINFODATA, &t);
@@ -132,8 +163,15 @@ HttpReply CurlHttpClient::post(const QByteArray &url, const QByteArray &contentT
         reply.ok = true;
         reply.status = int(status);
         reply.body = t.answer;
-    } else if (!t.timeoutError.isEmpty()) {
-        reply.error = t.timeoutError;
+    } else if (!t.stopReason.isEmpty()) {
+        reply.error = t.stopReason;
+    } else if (code == CURLE_FILESIZE_EXCEEDED) {
+        reply.error = TooLargeError;
+    } else if (long osError = 0; code == CURLE_COULDNT_CONNECT
+                                 && curl_easy_getinfo(easy, CURLINFO_OS_ERRNO, &osError) == CURLE_OK
+                                 && osError != 0) {
+        // The system's reason, as for the other connections: "Connection refused".
+        reply.error = QString::fromLocal8Bit(std::strerror(int(osError)));
     } else {
         reply.error = QString::fromUtf8(errorText[0] ? errorText : curl_easy_strerror(code));
     }

@@ -23,6 +23,10 @@ public:
     // nothing more.
     virtual QByteArrayView next(qint64 maxBytes) = 0;
     virtual QString errorString() const { return {}; }
+
+    // Milliseconds to wait before next() may be asked for more; 0: now. A
+    // source that paces its bytes holds them back here, never by failing.
+    virtual int millisecondsUntilReady() const { return 0; }
 };
 
 // The bytes of a buffer, without a copy (QByteArray is shared).

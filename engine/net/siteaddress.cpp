@@ -94,4 +94,9 @@ bool parseSiteAddress(const QString &text, SiteAddress *address, QString *error)
     return true;
 }
 
+QString endpointText(const QString &host, int port)
+{
+    return (host.contains(u':') ? u'[' + host + u']' : host) + u':' + QString::number(port);
+}
+
 } // namespace uplark

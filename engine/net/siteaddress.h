@@ -38,4 +38,7 @@ struct SiteAddresses
 // and puts what is wrong in `error`, one line.
 bool parseSiteAddress(const QString &text, SiteAddress *address, QString *error);
 
+// "host:port" for messages, an IPv6 host in brackets: "[::1]:8000".
+QString endpointText(const QString &host, int port);
+
 } // namespace uplark

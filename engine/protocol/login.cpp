@@ -53,32 +53,52 @@ QByteArray loginRequest(const QByteArray &host, const QString &user, const QStri
     return request;
 }
 
-LoginOutcome scanLoginAnswer(const QByteArray &piece)
+namespace {
+
+const QByteArray CookieName = QByteArrayLiteral("LOGIN_INFO");
+const QByteArray CookieEnd = QByteArrayLiteral("; path=/;");
+
+// Where the text's first control character is; -1 when it has none.
+qsizetype controlCharacterAt(const QByteArray &text)
 {
-    if (piece.contains("You had too many"))
-        return LoginOutcome::TooManyFailures;
-    if (piece.contains("Please check your"))
-        return LoginOutcome::CheckYour;
-    if (piece.contains("Sorry, your login was incorrect."))
-        return LoginOutcome::Incorrect;
-    if (piece.contains("LOGIN_INFO"))
-        return LoginOutcome::LoggedIn;
-    return LoginOutcome::NoDecision;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text.at(i));
+        if (c < 0x20 || c == 0x7F)
+            return i;
+    }
+    return -1;
 }
 
-QByteArray scanLoginCookie(const QByteArray &piece)
+} // namespace
+
+LoginOutcome scanLoginAnswer(const QByteArray &answer)
+{
+    if (answer.contains("You had too many"))
+        return LoginOutcome::TooManyFailures;
+    if (answer.contains("Please check your"))
+        return LoginOutcome::CheckYour;
+    if (answer.contains("Sorry, your login was incorrect."))
+        return LoginOutcome::Incorrect;
+    const qsizetype at = answer.indexOf(CookieName);
+    if (at < 0)
+        return LoginOutcome::NoDecision;
+    // The cookie is whole once what ends it has come: a control character
+    // (the line's end), the path, or a second "LOGIN_INFO". None of them can
+    // be the start of "LOGIN_INFO", so nothing that follows changes it.
+    const QByteArray rest = splitPiece(answer, CookieName, 1);
+    const bool ended = answer.indexOf(CookieName, at + CookieName.size()) >= 0
+                       || controlCharacterAt(rest) >= 0 || rest.contains(CookieEnd);
+    return ended ? LoginOutcome::LoggedIn : LoginOutcome::NoDecision;
+}
+
+QByteArray scanLoginCookie(const QByteArray &answer)
 {
     // The value ends at the first control character, CR and LF among them:
     // whatever follows is not the cookie's, and must never reach a request.
-    QByteArray line = splitPiece(piece, "LOGIN_INFO", 1);
-    for (qsizetype i = 0; i < line.size(); ++i) {
-        const auto c = static_cast<unsigned char>(line.at(i));
-        if (c < 0x20 || c == 0x7F) {
-            line.truncate(i);
-            break;
-        }
-    }
-    return QByteArrayLiteral("LOGIN_INFO") + splitPiece(line, "; path=/;", 0);
+    QByteArray line = splitPiece(answer, CookieName, 1);
+    if (const qsizetype end = controlCharacterAt(line); end >= 0)
+        line.truncate(end);
+    return CookieName + splitPiece(line, CookieEnd, 0);
 }
 
 } // namespace uplark

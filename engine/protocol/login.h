@@ -19,20 +19,21 @@ QByteArray loginBody(const QString &user, const QString &password);
 // count.
 QByteArray loginRequest(const QByteArray &host, const QString &user, const QString &password);
 
-// What one piece of the login answer says. The rejection markers are looked
-// for first, in this order; the cookie only when none of them is there.
+// What the login answer says as far as it has arrived. The rejection markers
+// are looked for first, in this order; the cookie only when none of them is
+// there, and only once its end has arrived too.
 enum class LoginOutcome {
     NoDecision,      // none of the markers: wait for more of the answer
     TooManyFailures, // "You had too many"
     CheckYour,       // "Please check your"
     Incorrect,       // "Sorry, your login was incorrect."
-    LoggedIn,        // "LOGIN_INFO"
+    LoggedIn,        // "LOGIN_INFO" and the cookie's end
 };
-LoginOutcome scanLoginAnswer(const QByteArray &piece);
+LoginOutcome scanLoginAnswer(const QByteArray &answer);
 
-// The login cookie from a piece holding "LOGIN_INFO": "LOGIN_INFO" followed by
-// what comes after its first occurrence, up to the next one, the first
+// The login cookie from an answer holding "LOGIN_INFO": "LOGIN_INFO" followed
+// by what comes after its first occurrence, up to the next one, the first
 // control character (CR, LF, NUL, tab...) and the first "; path=/;".
-QByteArray scanLoginCookie(const QByteArray &piece);
+QByteArray scanLoginCookie(const QByteArray &answer);
 
 } // namespace uplark

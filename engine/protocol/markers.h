@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 
+#include <optional>
+
 namespace uplark {
 
 // Marker extraction shared by every answer scanner.
@@ -16,5 +18,28 @@ QByteArray splitPiece(const QByteArray &text, const QByteArray &marker, int piec
 // the text at `open`, then piece 0 of that at `close`. Empty when `open` is
 // absent; runs to the next `open` or the end when `close` is absent.
 QByteArray cutBetween(const QByteArray &text, const QByteArray &open, const QByteArray &close);
+
+// What cutBetween gives for a text that is still growing, once no byte that
+// may follow can change it: the opening marker has come and so has the
+// value's end, the closing marker or the next opening marker. With `ended`
+// the text is whole and its end ends the value too. Nothing before that.
+std::optional<QByteArray> completeBetween(const QByteArray &text, const QByteArray &open,
+                                          const QByteArray &close, bool ended = false);
+
+// A value of completeBetween and the length of the text that decided it: up
+// to the end of the marker that ends the value (all of the text when the
+// text's end did).
+struct CompleteValue
+{
+    QByteArray value;
+    qsizetype decidedBy = 0;
+};
+std::optional<CompleteValue> completeValue(const QByteArray &text, const QByteArray &open,
+                                           const QByteArray &close, bool ended);
+
+// True when bytes that may still follow the text could complete an
+// occurrence of `marker` that begins before `end`: from such a position on,
+// the text is the start of the marker.
+bool markerMayBeginBefore(const QByteArray &text, const QByteArray &marker, qsizetype end);
 
 } // namespace uplark

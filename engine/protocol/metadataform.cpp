@@ -10,6 +10,7 @@ namespace uplark {
 
 namespace {
 
+const QByteArray AddresserName = QByteArrayLiteral("addresser");
 const QByteArray ValueOpening = QByteArrayLiteral("value=\"");
 const QByteArray FormOpening = QByteArrayLiteral("multipart/form-data\" action=\"");
 
@@ -70,21 +71,29 @@ QByteArray metadataRequest(const QByteArray &host, const QByteArray &loginCookie
     return request;
 }
 
-std::optional<QByteArray> uploadFormAddresser(const QByteArray &chunk)
+std::optional<QByteArray> uploadFormAddresser(const QByteArray &answer)
 {
-    if (!chunk.contains("addresser"))
+    const qsizetype name = answer.indexOf(AddresserName);
+    if (name < 0)
         return std::nullopt;
-    const QByteArray stretch = splitPiece(chunk, QByteArrayLiteral("addresser"), 1);
-    if (!stretch.contains(ValueOpening))
+    const qsizetype start = name + AddresserName.size();
+    const qsizetype next = answer.indexOf(AddresserName, start);
+    const bool stretchOver = next >= 0;
+    const QByteArray stretch = answer.mid(start, stretchOver ? next - start : -1);
+    const std::optional<CompleteValue> value =
+        completeValue(stretch, ValueOpening, QByteArrayLiteral("\">"), stretchOver);
+    if (!value)
         return std::nullopt;
-    return cutBetween(stretch, ValueOpening, QByteArrayLiteral("\">"));
+    // Until the stretch is over, a later byte could still begin an
+    // "addresser" that cuts the value short.
+    if (!stretchOver && markerMayBeginBefore(answer, AddresserName, start + value->decidedBy))
+        return std::nullopt;
+    return value->value;
 }
 
-std::optional<QByteArray> uploadFormAction(const QByteArray &chunk)
+std::optional<QByteArray> uploadFormAction(const QByteArray &answer)
 {
-    if (!chunk.contains(FormOpening))
-        return std::nullopt;
-    return cutBetween(chunk, FormOpening, QByteArrayLiteral("\" name="));
+    return completeBetween(answer, FormOpening, QByteArrayLiteral("\" name="));
 }
 
 } // namespace uplark

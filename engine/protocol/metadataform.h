@@ -17,14 +17,17 @@ QByteArray metadataBody();
 // Content-Length does not count.
 QByteArray metadataRequest(const QByteArray &host, const QByteArray &loginCookie);
 
-// The upload form's "addresser" value in one chunk: after the first
-// "addresser", after the first `value="` in that stretch, cut before its first
-// `">`. Nothing when the chunk has no "addresser" followed by `value="`.
-std::optional<QByteArray> uploadFormAddresser(const QByteArray &chunk);
+// The upload form's "addresser" value in the answer as far as it has
+// arrived: in the stretch after the first "addresser" (up to the next one),
+// after the first `value="`, cut before its first `">` (or the next
+// `value="`, or the stretch's end). Nothing until the value's end has
+// arrived, and nothing when the stretch is over without a `value="`.
+std::optional<QByteArray> uploadFormAddresser(const QByteArray &answer);
 
-// The upload form's action address in one chunk: after the first
-// `multipart/form-data" action="`, cut before its first `" name=`. Nothing
-// when the chunk has no such form.
-std::optional<QByteArray> uploadFormAction(const QByteArray &chunk);
+// The upload form's action address in the answer as far as it has arrived:
+// after the first `multipart/form-data" action="`, cut before its first
+// `" name=` (or the next opening). Nothing until the address's end has
+// arrived.
+std::optional<QByteArray> uploadFormAction(const QByteArray &answer);
 
 } // namespace uplark

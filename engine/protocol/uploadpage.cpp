@@ -25,13 +25,9 @@ QByteArray uploadPageRequest(const QByteArray &host, const QByteArray &loginCook
     return request;
 }
 
-std::optional<QByteArray> uploadPageToken(const QByteArray &chunk)
+std::optional<QByteArray> uploadPageToken(const QByteArray &answer)
 {
-    // A chunk that names the token without the whole opening is not taken:
-    // the chain waits for the next chunk.
-    if (!chunk.contains("gXSRF_token") || !chunk.contains(TokenOpening))
-        return std::nullopt;
-    return cutBetween(chunk, TokenOpening, QByteArrayLiteral("';"));
+    return completeBetween(answer, TokenOpening, QByteArrayLiteral("';"));
 }
 
 } // namespace uplark

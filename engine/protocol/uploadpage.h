@@ -12,10 +12,9 @@ namespace uplark {
 // request ends with "Connection: Keep-Alive" and three CR LF pairs.
 QByteArray uploadPageRequest(const QByteArray &host, const QByteArray &loginCookie);
 
-// The token in one chunk of the upload page: the text after the first
-// "var gXSRF_token = '" up to the next one or the end, cut before its first
-// "';" (all of it when there is none). Nothing when the chunk lacks the whole
-// opening, even if it mentions "gXSRF_token".
-std::optional<QByteArray> uploadPageToken(const QByteArray &chunk);
+// The token in the upload page as far as it has arrived: the text after the
+// first "var gXSRF_token = '", cut before its first "';" or the next opening.
+// Nothing until the whole opening and the token's end have arrived.
+std::optional<QByteArray> uploadPageToken(const QByteArray &answer);
 
 } // namespace uplark

@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 
+using namespace Qt::StringLiterals;
+
 namespace uplark {
 
 namespace {
@@ -36,6 +38,7 @@ QString uploadFailureMessage(UploadFailure failure, const QString &detail)
         return translate("Either your username or password is wrong. Please check them and set "
                          "your account again.");
     case UploadFailure::ConnectionError:
+    case UploadFailure::NotStored:
         return translate("Connection error!");
     case UploadFailure::UnreadableFile:
         return detail;
@@ -47,6 +50,21 @@ QString uploadFailureMessage(UploadFailure failure, const QString &detail)
                          "that!");
     }
     return {};
+}
+
+QString uploadFailureLine(UploadFailure failure, const QString &detail)
+{
+    if (failure == UploadFailure::UnreadableFile)
+        return detail;
+    const QString message = failure == UploadFailure::NotStored
+                                ? translate("The site could not store the video.")
+                                : uploadFailureMessage(failure);
+    return detail.isEmpty() ? message : message + u" ("_s + detail + u')';
+}
+
+QString closedBeforeAnswerText()
+{
+    return translate("the connection was closed before the answer was complete");
 }
 
 QString loginOutcomeMessage(LoginOutcome outcome)

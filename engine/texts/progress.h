@@ -12,6 +12,9 @@ struct UploadProgressView
     QString percent;       // "50%"
     QString kilobytes;     // the kilobyte line
     bool finished = false; // more than 512 bytes past the file size: all is out
+    // The bytes of the whole request handed to the network, and its length.
+    qint64 requestSent = 0;
+    qint64 requestSize = 0;
 };
 
 // The view after `bytesSent` bytes of the request have gone out for a file of

@@ -1,6 +1,7 @@
 #include "engine/upload/accountcheck.h"
 
 #include "engine/model/spaces.h"
+#include "engine/model/storedsite.h"
 #include "engine/upload/loginexchange.h"
 
 #include <QCoreApplication>
@@ -14,10 +15,19 @@ AccountCheck::AccountCheck(SettingsStore &settings, const RouteTable &routes,
     : QObject(parent)
     , m_settings(settings)
     , m_login(new LoginExchange(routes, site, this))
+    , m_site(site)
 {
     connect(m_login, &LoginExchange::decided, this,
             [this](LoginOutcome outcome) { finish(outcome); });
-    connect(m_login, &LoginExchange::failed, this, [this] { finish(LoginOutcome::NoDecision); });
+    connect(m_login, &LoginExchange::failed, this, [this](const QString &detail) {
+        m_failureDetail = detail;
+        finish(LoginOutcome::NoDecision);
+    });
+}
+
+void AccountCheck::setStallLimit(int milliseconds)
+{
+    m_login->setStallLimit(milliseconds);
 }
 
 AccountCheck::~AccountCheck() = default;
@@ -40,6 +50,7 @@ void AccountCheck::start(const Account &typed)
 {
     m_typed = typed;
     m_stored = false;
+    m_failureDetail.clear();
     m_login->start({trimSpaces(typed.user), trimSpaces(typed.password)});
 }
 
@@ -56,8 +67,11 @@ bool AccountCheck::isRunning() const
 void AccountCheck::finish(LoginOutcome outcome)
 {
     m_login->close();
-    if (outcome == LoginOutcome::LoggedIn)
+    if (outcome == LoginOutcome::LoggedIn) {
+        const QByteArray site = m_site == defaultSiteAddress() ? QByteArray() : m_site.authority;
         m_stored = storeAccount(m_settings, m_typed);
+        m_stored = storeSite(m_settings, site) && m_stored;
+    }
     Q_EMIT finished(outcome);
 }
 

@@ -18,7 +18,8 @@ class SettingsStore;
 // Checks a typed account against the site with one login exchange on a
 // connection of its own, and stores it when the site lets it in: the site
 // is asked without the spaces around the name and password, and the account
-// is stored as typed. The connection is closed before `finished` is emitted.
+// is stored as typed, with the site it was checked against (nothing for the
+// build's site). The connection is closed before `finished` is emitted.
 class AccountCheck : public QObject
 {
     Q_OBJECT
@@ -38,6 +39,12 @@ public:
     bool isRunning() const;
     // After a LoggedIn outcome: false when the settings file could not be written.
     bool isStored() const { return m_stored; }
+    // After a NoDecision outcome: which connection failed, and why.
+    QString failureDetail() const { return m_failureDetail; }
+
+    // The longest time no byte may move before the site's answer decides
+    // (0, the default: no limit), from the next start() on.
+    void setStallLimit(int milliseconds);
 
 Q_SIGNALS:
     // The site's answer; NoDecision when the connection failed or was closed
@@ -49,8 +56,10 @@ private:
 
     SettingsStore &m_settings;
     LoginExchange *m_login;
+    SiteAddress m_site;
     Account m_typed;
     bool m_stored = false;
+    QString m_failureDetail;
 };
 
 } // namespace uplark

@@ -1,6 +1,7 @@
 #include "engine/upload/loginexchange.h"
 
 #include "engine/net/connection.h"
+#include "engine/texts/messages.h"
 
 using namespace Qt::StringLiterals;
 
@@ -16,18 +17,21 @@ LoginExchange::LoginExchange(const RouteTable &routes, const SiteAddress &site, 
         m_connection->send(loginRequest(m_site.authority, m_account.user, m_account.password));
     });
     connect(m_connection, &TcpConnection::dataArrived, this, &LoginExchange::onAnswer);
-    connect(m_connection, &TcpConnection::failed, this, &LoginExchange::failed);
+    connect(m_connection, &TcpConnection::failed, this,
+            [this](int, const QString &description) { fail(description); });
     // A close before the answer has decided can never decide.
     connect(m_connection, &TcpConnection::closedByPeer, this, [this] {
         if (m_deciding)
-            Q_EMIT failed();
+            fail(closedBeforeAnswerText());
     });
 }
 
 void LoginExchange::start(const Account &account)
 {
     m_account = account;
+    m_answer.clear();
     m_deciding = true;
+    m_connection->setStallLimit(m_stallLimit);
     m_connection->connectTo(m_site.host, m_site.port);
 }
 
@@ -42,18 +46,27 @@ bool LoginExchange::isConnected() const
     return m_connection->isConnected();
 }
 
+void LoginExchange::fail(const QString &reason)
+{
+    Q_EMIT failed(u"login "_s + m_connection->endpointText() + u": "_s + reason);
+}
+
 void LoginExchange::onAnswer()
 {
     const QByteArray piece = m_connection->takeReceived();
     Q_EMIT answered(piece);
     if (!m_deciding)
         return;
-    const LoginOutcome outcome = scanLoginAnswer(piece);
+    // A marker split between two pieces is found in what has arrived so far.
+    m_answer.append(piece);
+    const LoginOutcome outcome = scanLoginAnswer(m_answer.text());
     if (outcome == LoginOutcome::NoDecision)
         return;
     m_deciding = false;
-    Q_EMIT decided(outcome,
-                   outcome == LoginOutcome::LoggedIn ? scanLoginCookie(piece) : QByteArray());
+    // The connection stays open, but its exchange is over.
+    m_connection->setStallLimit(0);
+    Q_EMIT decided(outcome, outcome == LoginOutcome::LoggedIn ? scanLoginCookie(m_answer.text())
+                                                              : QByteArray());
 }
 
 } // namespace uplark

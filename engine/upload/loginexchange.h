@@ -3,6 +3,7 @@
 #include "engine/model/account.h"
 #include "engine/net/siteaddress.h"
 #include "engine/protocol/login.h"
+#include "engine/protocol/receivedanswer.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -14,7 +15,8 @@ class TcpConnection;
 
 // The login on a connection of its own, as the upload chain and the account
 // check both make it: the request goes out once the connection is up, and
-// every piece of the answer is scanned until one decides.
+// the answer, as far as it has arrived, is scanned after every piece until
+// it decides.
 class LoginExchange : public QObject
 {
     Q_OBJECT
@@ -27,24 +29,32 @@ public:
     // Ends the connection; nothing is reported after it.
     void close();
     bool isConnected() const;
-    // Started, and no piece of the answer has decided yet.
+    // Started, and the answer has not decided yet.
     bool isDeciding() const { return m_deciding; }
+
+    // The longest time no byte may move on the connection until the answer
+    // decides (0: no limit); it applies from the next start().
+    void setStallLimit(int milliseconds) { m_stallLimit = milliseconds; }
 
 Q_SIGNALS:
     // Every piece of the answer as it arrives, the deciding one included.
     void answered(const QByteArray &piece);
-    // The first piece that decides; `cookie` is the login cookie when the
-    // site let the account in.
+    // The answer has decided; `cookie` is the login cookie when the site let
+    // the account in.
     void decided(uplark::LoginOutcome outcome, const QByteArray &cookie);
-    // The connection failed, or the site closed it before the answer decided.
-    void failed();
+    // The connection failed, or the site closed it before the answer
+    // decided: "login HOST:PORT: " and why.
+    void failed(const QString &detail);
 
 private:
     void onAnswer();
+    void fail(const QString &reason);
 
     TcpConnection *m_connection;
     SiteAddress m_site;
     Account m_account;
+    ReceivedAnswer m_answer;
+    int m_stallLimit = 0;
     bool m_deciding = false;
 };
 

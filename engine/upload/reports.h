@@ -19,7 +19,8 @@ enum class UploadFailure {
     ConnectionError,      // a connection of the chain, or the text conversion, failed
     UnreadableFile,       // the file could not be read for the post
     InvalidHost,          // the upload form's address names no host
-    NoVideoId,            // the upload server's answer carries no video id
+    NoVideoId,            // the upload server's answer carries no usable video id
+    NotStored,            // the upload server answered with a 5xx status
 };
 
 } // namespace uplark

@@ -1,11 +1,13 @@
 #include "engine/upload/uploadchain.h"
 
 #include "engine/net/connection.h"
+#include "engine/net/pacedsource.h"
 #include "engine/protocol/filepost.h"
 #include "engine/protocol/metadataform.h"
 #include "engine/protocol/uploadpage.h"
 #include "engine/protocol/uploadresult.h"
 #include "engine/protocol/uploadtarget.h"
+#include "engine/texts/messages.h"
 #include "engine/upload/loginexchange.h"
 
 #include <QFileInfo>
@@ -48,14 +50,17 @@ UploadChain::UploadChain(const RouteTable &routes, const SiteAddress &site, QObj
     connect(m_login, &LoginExchange::failed, this, &UploadChain::onLoginError);
     connect(m_page, &TcpConnection::connected, this, &UploadChain::onPageConnected);
     connect(m_page, &TcpConnection::dataArrived, this, &UploadChain::onPageAnswer);
-    connect(m_page, &TcpConnection::failed, this, &UploadChain::onPageError);
+    connect(m_page, &TcpConnection::failed, this,
+            [this](int, const QString &reason) { onPageError(reason); });
     connect(m_form, &TcpConnection::connected, this, &UploadChain::onFormConnected);
     connect(m_form, &TcpConnection::dataArrived, this, &UploadChain::onFormAnswer);
-    connect(m_form, &TcpConnection::failed, this, &UploadChain::onFormError);
+    connect(m_form, &TcpConnection::failed, this,
+            [this](int, const QString &reason) { onFormError(reason); });
     connect(m_upload, &TcpConnection::connected, this, &UploadChain::onUploadConnected);
     connect(m_upload, &TcpConnection::dataArrived, this, &UploadChain::onUploadAnswer);
     connect(m_upload, &TcpConnection::sendProgress, this, &UploadChain::onSendProgress);
-    connect(m_upload, &TcpConnection::failed, this, &UploadChain::onUploadError);
+    connect(m_upload, &TcpConnection::failed, this,
+            [this](int, const QString &reason) { onUploadError(reason); });
     for (const TcpConnection *connection : {m_page, m_form, m_upload}) {
         connect(connection, &TcpConnection::closedByPeer, this,
                 [this, connection] { onPeerClosed(connection); });
@@ -68,6 +73,18 @@ UploadChain::~UploadChain() = default;
 void UploadChain::setPauseBeforePost(int milliseconds)
 {
     m_pause->setInterval(milliseconds);
+}
+
+void UploadChain::setStallLimit(int milliseconds)
+{
+    m_stallLimit = milliseconds;
+    m_login->setStallLimit(milliseconds);
+}
+
+void UploadChain::makeCurrent(TcpConnection *connection)
+{
+    for (TcpConnection *c : {m_page, m_form, m_upload})
+        c->setStallLimit(c == connection ? m_stallLimit : 0);
 }
 
 bool UploadChain::isPostPending() const
@@ -95,6 +112,9 @@ void UploadChain::start(const Account &account, const QString &filePath, const V
     m_addresserTaken = false;
     m_bytesSent = 0;
     m_bar = 0;
+    m_requestSent = 0;
+    m_requestSize = 0;
+    makeCurrent(nullptr);
     m_stage = Stage::LoggingIn;
     Q_EMIT stepChanged(UploadStep::Connecting);
     // A receiver may have cancelled the upload meanwhile.
@@ -146,6 +166,8 @@ void UploadChain::onLoginDecided(LoginOutcome outcome, const QByteArray &cookie)
 void UploadChain::fetchUploadPage()
 {
     m_stage = Stage::FetchingPage;
+    m_pageAnswer.clear();
+    makeCurrent(m_page);
     m_page->connectTo(m_site.host, m_site.port);
 }
 
@@ -164,7 +186,8 @@ void UploadChain::onPageAnswer()
     const QByteArray chunk = m_page->takeReceived();
     if (m_stage != Stage::FetchingPage)
         return;
-    const std::optional<QByteArray> token = uploadPageToken(chunk);
+    m_pageAnswer.append(chunk);
+    const std::optional<QByteArray> token = uploadPageToken(m_pageAnswer.text());
     if (!token)
         return;
     m_token = *token;
@@ -174,6 +197,8 @@ void UploadChain::onPageAnswer()
 void UploadChain::postMetadataForm()
 {
     m_stage = Stage::PostingForm;
+    m_formAnswer.clear();
+    makeCurrent(m_form);
     m_form->connectTo(m_site.host, m_site.port);
 }
 
@@ -192,18 +217,20 @@ void UploadChain::onFormAnswer()
     const QByteArray chunk = m_form->takeReceived();
     if (!isRunning())
         return;
+    m_formAnswer.append(chunk);
     if (!m_addresserTaken) {
-        if (const std::optional<QByteArray> value = uploadFormAddresser(chunk)) {
+        if (const std::optional<QByteArray> value = uploadFormAddresser(m_formAnswer.text())) {
             m_addresserTaken = true;
             m_addresser = *value;
         }
     }
     if (m_stage != Stage::PostingForm)
         return;
-    const std::optional<QByteArray> target = uploadFormAction(chunk);
+    const std::optional<QByteArray> target = uploadFormAction(m_formAnswer.text());
     if (!target)
         return;
     m_stage = Stage::Pausing;
+    makeCurrent(nullptr);
     m_action = *target;
     const QFileInfo file(m_filePath);
     Q_EMIT fileAnnounced(file.fileName(), file.size());
@@ -247,7 +274,10 @@ void UploadChain::startFilePost()
     }
 
     m_stage = Stage::Posting;
+    m_requestSize = post->size();
     m_post = std::move(post);
+    m_uploadAnswer.clear();
+    makeCurrent(m_upload);
     // The post goes out once the upload server has taken the connection;
     // Cancel, Upload New and the errors close it before that.
     m_upload->connectTo(QString::fromLatin1(target.host), target.port == 0 ? 80 : target.port);
@@ -257,7 +287,10 @@ void UploadChain::onUploadConnected()
 {
     if (m_stage != Stage::Posting || !m_post)
         return;
-    m_upload->send(std::move(m_post));
+    std::unique_ptr<SendSource> source = std::move(m_post);
+    if (m_rate > 0)
+        source = std::make_unique<PacedSource>(std::move(source), m_rate);
+    m_upload->send(std::move(source));
 }
 
 void UploadChain::onSendProgress(qint64 bytesSent)
@@ -265,11 +298,14 @@ void UploadChain::onSendProgress(qint64 bytesSent)
     if (m_stage != Stage::Posting && m_stage != Stage::AwaitingId)
         return;
     m_bytesSent += qint32(bytesSent);
+    m_requestSent += bytesSent;
     const QFileInfo file(m_filePath);
     // A file that can no longer be measured: nothing to show for this event.
     if (!file.exists())
         return;
-    const UploadProgressView view = uploadProgress(m_bytesSent, file.size(), m_bar, QLocale());
+    UploadProgressView view = uploadProgress(m_bytesSent, file.size(), m_bar, QLocale());
+    view.requestSent = m_requestSent;
+    view.requestSize = m_requestSize;
     m_bar = view.bar;
     Q_EMIT progressed(view);
     if (view.finished && m_stage == Stage::Posting) {
@@ -285,15 +321,47 @@ void UploadChain::onUploadAnswer()
     // Once the address is known, the rest of the answer is only kept.
     if (m_stage != Stage::Posting && m_stage != Stage::AwaitingId)
         return;
-    const std::optional<QByteArray> id = scanVideoId(chunk);
-    if (!id) {
-        m_upload->close();
-        m_stage = Stage::Failed;
-        Q_EMIT failed(UploadFailure::NoVideoId, {});
+    m_uploadAnswer.append(chunk);
+    judgeUploadAnswer(false);
+}
+
+void UploadChain::judgeUploadAnswer(bool closed)
+{
+    const UploadVerdict verdict = scanUploadAnswer(m_uploadAnswer, closed);
+    switch (verdict.kind) {
+    case UploadVerdict::Kind::Waiting:
+        if (closed)
+            onUploadError(closedBeforeAnswerText());
+        return;
+    case UploadVerdict::Kind::ServerError:
+        failAtUploadServer(UploadFailure::NotStored, u"status %1"_s.arg(verdict.status));
+        return;
+    case UploadVerdict::Kind::NoVideoId:
+        failAtUploadServer(UploadFailure::NoVideoId,
+                           verdict.status == NoStatus
+                               ? u"the answer holds no video id"_s
+                               : u"the answer (status %1) holds no video id"_s.arg(verdict.status));
+        return;
+    case UploadVerdict::Kind::VideoId:
+        break;
+    }
+    // Whatever the site sends goes into an address that is shown, copied and
+    // opened: one that could carry anything but an address is refused.
+    if (!isAddressSafe(verdict.videoId)) {
+        failAtUploadServer(UploadFailure::NoVideoId,
+                           u"the video id holds characters an address cannot hold"_s);
         return;
     }
     m_stage = Stage::Done;
-    Q_EMIT finished(watchAddress(*id, m_site));
+    makeCurrent(nullptr);
+    Q_EMIT finished(watchAddress(verdict.videoId, m_site));
+}
+
+void UploadChain::failAtUploadServer(UploadFailure failure, const QString &what)
+{
+    m_upload->close();
+    m_stage = Stage::Failed;
+    Q_EMIT failed(failure, u"upload server "_s + m_upload->endpointText() + u": "_s + what);
 }
 
 void UploadChain::keepAnswer(QByteArray &answers, const QByteArray &chunk)
@@ -313,11 +381,11 @@ void UploadChain::keepAnswer(QByteArray &answers, const QByteArray &chunk)
 // all four (the upload connection may be opening in the pause). Every one
 // stops a pending file post, and the message comes once they are closed.
 
-void UploadChain::failWithConnectionError()
+void UploadChain::failWithConnectionError(const QString &detail)
 {
     m_pause->stop();
     m_stage = Stage::Failed;
-    Q_EMIT failed(UploadFailure::ConnectionError, {});
+    Q_EMIT failed(UploadFailure::ConnectionError, detail);
 }
 
 // A connection the site closes or resets before its exchange has what it
@@ -325,45 +393,50 @@ void UploadChain::failWithConnectionError()
 // any other error of its connection. After that, a close is the site ending
 // a connection that has done its work. (The login exchange tells a close
 // before its decision as a failure itself.)
+//
+// The upload server's close ends its answer: what has come is judged whole.
 void UploadChain::onPeerClosed(const TcpConnection *connection)
 {
     if (connection == m_page && m_stage == Stage::FetchingPage)
-        onPageError();
+        onPageError(closedBeforeAnswerText());
     else if (connection == m_form && m_stage == Stage::PostingForm)
-        onFormError();
+        onFormError(closedBeforeAnswerText());
     else if (connection == m_upload && (m_stage == Stage::Posting || m_stage == Stage::AwaitingId))
-        onUploadError();
+        judgeUploadAnswer(true);
 }
 
-void UploadChain::onLoginError()
+void UploadChain::onLoginError(const QString &detail)
 {
     m_login->close();
-    failWithConnectionError();
+    failWithConnectionError(detail);
 }
 
-void UploadChain::onPageError()
+void UploadChain::onPageError(const QString &reason)
 {
+    const QString detail = u"upload page "_s + m_page->endpointText() + u": "_s + reason;
     m_login->close();
     m_page->close();
-    failWithConnectionError();
+    failWithConnectionError(detail);
 }
 
-void UploadChain::onFormError()
+void UploadChain::onFormError(const QString &reason)
 {
+    const QString detail = u"metadata form "_s + m_form->endpointText() + u": "_s + reason;
     closeAll();
     m_post.reset();
-    failWithConnectionError();
+    failWithConnectionError(detail);
 }
 
-void UploadChain::onUploadError()
+void UploadChain::onUploadError(const QString &reason)
 {
     // After the watch address the video is uploaded; a late failure changes
     // nothing.
     if (m_stage == Stage::Done)
         return;
+    const QString detail = u"upload server "_s + m_upload->endpointText() + u": "_s + reason;
     closeAll();
     m_post.reset();
-    failWithConnectionError();
+    failWithConnectionError(detail);
 }
 
 } // namespace uplark

@@ -4,6 +4,7 @@
 #include "engine/model/videoinfo.h"
 #include "engine/net/siteaddress.h"
 #include "engine/protocol/login.h"
+#include "engine/protocol/receivedanswer.h"
 #include "engine/texts/progress.h"
 #include "engine/upload/reports.h"
 
@@ -28,9 +29,19 @@ class TcpConnection;
 // form, each started from the answer of the one before. It owns the four
 // connections and reports what the user is to be shown through its signals.
 //
-// Each answer scanner acts on the first complete match on its connection:
-// later chunks repeating a marker change nothing. A marker split between
-// two chunks is not found.
+// Each answer is scanned after every chunk over what has arrived of it so
+// far (its newest 64 KiB), so that a marker or a value split between chunks
+// is found whole; a value counts only once its end has arrived. The first
+// complete match on a connection acts: later chunks repeating a marker
+// change nothing. The upload server's answer decides on a 5xx status as
+// soon as that has come, on a video id once its end has come, and without
+// one only once the answer is whole (its Content-Length, or its connection
+// closed).
+//
+// With a stall limit, the connection of the step under way fails when no
+// byte moves on it for that long; connections whose exchange is over stay
+// open without a limit. A connection error reports, as its detail, the step,
+// the host and port and the reason.
 class UploadChain : public QObject
 {
     Q_OBJECT
@@ -59,6 +70,10 @@ public:
 
     // The pause between the upload form and the file post (1000 ms).
     void setPauseBeforePost(int milliseconds);
+    // The stall limit of each step (0, the default: none), from the next start.
+    void setStallLimit(int milliseconds);
+    // The most bytes a second the file post may send (0, the default: no limit).
+    void setRateLimit(qint64 bytesPerSecond) { m_rate = bytesPerSecond; }
 
     // Starts an upload of the file at `filePath` with this account and
     // information; an upload under way is dropped first.
@@ -106,14 +121,18 @@ private:
     void onUploadConnected();
     void onSendProgress(qint64 bytesSent);
     void onUploadAnswer();
-    void onLoginError();
-    void onPageError();
-    void onFormError();
-    void onUploadError();
+    void judgeUploadAnswer(bool closed);
+    void onLoginError(const QString &detail);
+    void onPageError(const QString &reason);
+    void onFormError(const QString &reason);
+    void onUploadError(const QString &reason);
     void onPeerClosed(const TcpConnection *connection);
     void keepAnswer(QByteArray &answers, const QByteArray &chunk);
+    // The connection whose exchange is under way gets the stall limit; the others none.
+    void makeCurrent(TcpConnection *connection);
     void closeAll();
-    void failWithConnectionError();
+    void failWithConnectionError(const QString &detail);
+    void failAtUploadServer(UploadFailure failure, const QString &what);
 
     LoginExchange *m_login;
     TcpConnection *m_upload;
@@ -133,6 +152,14 @@ private:
     QByteArray m_action;
     QByteArray m_loginAnswers;
     QByteArray m_uploadAnswers;
+    // What has arrived of the current answer of each step.
+    ReceivedAnswer m_pageAnswer;
+    ReceivedAnswer m_formAnswer;
+    ReceivedAnswer m_uploadAnswer;
+    int m_stallLimit = 0;
+    qint64 m_rate = 0;
+    qint64 m_requestSent = 0;
+    qint64 m_requestSize = 0;
     // The addresser may come in any chunk of the metadata form's answer,
     // before or after the upload form itself; the first one is taken. An
     // answer without one leaves the value of the upload before.

@@ -3,6 +3,7 @@
 #include "engine/model/categories.h"
 #include "engine/model/settings.h"
 #include "engine/model/spaces.h"
+#include "engine/model/storedsite.h"
 #include "engine/net/blockinghttpclient.h"
 #include "engine/protocol/textconversion.h"
 #include "engine/texts/numbers.h"
@@ -57,6 +58,7 @@ void UploadJob::forgetAccount()
 {
     m_account = {};
     forgetStoredAccount(m_settings);
+    storeSite(m_settings, {});
 }
 
 std::optional<QString> UploadJob::checkAccount() const
@@ -116,24 +118,65 @@ std::optional<VideoInfoProblem> UploadJob::checkVideoTexts(const VideoTexts &tex
     return std::nullopt;
 }
 
-std::optional<VideoInfo> UploadJob::convertTexts(const VideoTexts &texts)
+std::optional<VideoInfo> UploadJob::convertTexts(const VideoTexts &texts, QString *failure)
 {
-    if (!m_http)
+    const SiteAddress &service = m_addresses.conversion;
+    const auto fail = [&](const QString &why) {
+        if (failure)
+            *failure =
+                u"text conversion "_s + endpointText(service.host, service.port) + u": "_s + why;
         return std::nullopt;
+    };
+    if (!m_http)
+        return fail(u"no way to make the request"_s);
     // "<" and ">" leave every text; the description's line breaks travel as CR LF.
     const HttpReply reply = m_http->post(
-        conversionUrl(m_addresses.conversion.authority), ConversionContentType,
+        conversionUrl(service.authority), ConversionContentType,
         conversionBody(encodePlaceholders(removeAngleBrackets(texts.title)),
                        encodePlaceholders(lineBreaksToCrLf(removeAngleBrackets(texts.description))),
                        encodePlaceholders(removeAngleBrackets(texts.tags))));
-    if (!reply.ok || !hasConversionSections(reply.body))
-        return std::nullopt;
+    if (!reply.ok)
+        return fail(reply.error);
+    if (!hasConversionSections(reply.body))
+        return fail(u"the answer (status %1) holds no converted texts"_s.arg(reply.status));
     const ConvertedTexts converted = readConversionAnswer(reply.body);
     return VideoInfo{converted.title, converted.description, converted.tags,
                      categoryNumber(texts.category)};
 }
 
+UploadJob::ChangedTexts UploadJob::changedTexts(const VideoTexts &typed, const VideoInfo &sent)
+{
+    ChangedTexts changed;
+    const struct
+    {
+        const char *name;
+        const QString &typed;
+        const QByteArray &sent;
+    } texts[] = {{"title", typed.title, sent.title},
+                 {"description", typed.description, sent.description},
+                 {"tags", typed.tags, sent.tags}};
+    for (const auto &t : texts) {
+        const QString asTyped = lineBreaksToCrLf(t.typed);
+        if (asTyped.toUtf8() == t.sent)
+            continue;
+        changed.names.append(QString::fromLatin1(t.name));
+        if (removeAngleBrackets(asTyped).toUtf8() != t.sent)
+            changed.onlyAngleBrackets = false;
+    }
+    return changed;
+}
+
 // ---- The upload ----
+
+void UploadJob::setStallLimit(int milliseconds)
+{
+    m_chain->setStallLimit(milliseconds);
+}
+
+void UploadJob::setRateLimit(qint64 bytesPerSecond)
+{
+    m_chain->setRateLimit(bytesPerSecond);
+}
 
 void UploadJob::start(const QString &filePath, const VideoInfo &info)
 {

@@ -8,6 +8,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -49,16 +50,33 @@ public:
     void loadAccount();
     // Takes an account the site has accepted (and that is stored).
     void setAccount(const Account &account);
-    // Forgets the account, here and in the settings store.
+    // Forgets the account, here and in the settings store, with the site it
+    // was stored with.
     void forgetAccount();
 
     std::optional<QString> checkAccount() const;
     std::optional<QString> checkFileSize(qint64 bytes) const;
     std::optional<VideoInfoProblem> checkVideoTexts(const VideoTexts &texts) const;
     // The information the site is sent for texts that passed the checks;
-    // nothing when the service gave no usable answer. No event is handled
-    // while the request runs.
-    std::optional<VideoInfo> convertTexts(const VideoTexts &texts);
+    // nothing when the service gave no usable answer, and then `failure`, if
+    // given, says where and why, as a connection error's detail. No event is
+    // handled while the request runs.
+    std::optional<VideoInfo> convertTexts(const VideoTexts &texts, QString *failure = nullptr);
+
+    // Which of the texts the site is sent differ from what the user typed
+    // ("title", "description", "tags"), line breaks aside; and whether
+    // taking out "<" and ">" is all that changed them.
+    struct ChangedTexts
+    {
+        QStringList names;
+        bool onlyAngleBrackets = true;
+    };
+    static ChangedTexts changedTexts(const VideoTexts &typed, const VideoInfo &sent);
+
+    // The stall limit of every step of the chain (0: none), from the next start.
+    void setStallLimit(int milliseconds);
+    // The most bytes a second the file post may send (0: no limit).
+    void setRateLimit(qint64 bytesPerSecond);
 
     // Uploads the file at `filePath` to the account with this information;
     // an upload under way is dropped first.

@@ -22,6 +22,8 @@ private Q_SLOTS:
     void commands();
     void refused_data();
     void refused();
+    void rates_data();
+    void rates();
 };
 
 void TestCommandLine::siteAddress_data()
@@ -80,20 +82,51 @@ void TestCommandLine::commands_data()
                        u"--description"_s, u"Line one"_s, u"--category"_s, u"Music"_s,
                        u"--tags"_s,        u"a b"_s,      u"--site"_s,     u"127.0.0.1:9"_s}
         << Action::Upload
-        << QStringList{u"file=v.mpg"_s,          u"title=caf\u00e9"_s, u"description=Line one"_s,
-                       u"category=Music"_s,      u"tags=a b"_s,        u"site=127.0.0.1:9"_s,
-                       u"conversion=localhost"_s};
+        << QStringList{u"files=v.mpg"_s,
+                       u"title=caf\u00e9"_s,
+                       u"description=Line one"_s,
+                       u"category=Music"_s,
+                       u"tags=a b"_s,
+                       u"site=127.0.0.1:9"_s,
+                       u"conversion=127.0.0.1:9"_s,
+                       u"stall=60"_s,
+                       u"retries=0"_s,
+                       u"rate=0"_s,
+                       u"json=0"_s,
+                       u"quiet=0"_s};
+    QTest::newRow("upload, several files, unattended")
+        << QStringList{u"upload"_s,
+                       u"a.mp4"_s,
+                       u"b c.mp4"_s,
+                       u"--json"_s,
+                       u"-q"_s,
+                       u"--retry=3"_s,
+                       u"--limit-rate"_s,
+                       u"200k"_s,
+                       u"--stall-timeout"_s,
+                       u"0"_s,
+                       u"--metadata=m.json"_s,
+                       u"--site"_s,
+                       u"s.example:81"_s,
+                       u"--conversion-host"_s,
+                       u"c.example"_s}
+        << Action::Upload
+        << QStringList{
+               u"files=a.mp4|b c.mp4"_s, u"json=1"_s,  u"quiet=1"_s,         u"retries=3"_s,
+               u"rate=204800"_s,         u"stall=0"_s, u"metadata=m.json"_s, u"site=s.example:81"_s,
+               u"conversion=c.example"_s};
     QTest::newRow("upload, options first, description file")
         << QStringList{u"--description-file"_s, u"d.txt"_s,  u"--title=t"_s,   u"--category=19"_s,
                        u"--tags=x"_s,           u"upload"_s, u"my video.avi"_s}
         << Action::Upload
-        << QStringList{u"file=my video.avi"_s, u"descriptionFile=d.txt"_s, u"description="_s,
+        << QStringList{u"files=my video.avi"_s, u"descriptionFile=d.txt"_s, u"description="_s,
                        u"category=19"_s};
     QTest::newRow("upload, file after --")
         << QStringList{u"upload"_s, u"--title=t"_s, u"--"_s, u"--odd name"_s} << Action::Upload
-        << QStringList{u"file=--odd name"_s};
-    QTest::newRow("account set") << QStringList{u"account"_s, u"set"_s, u" alice "_s}
-                                 << Action::AccountSet << QStringList{u"user= alice "_s};
+        << QStringList{u"files=--odd name"_s};
+    QTest::newRow("account set, quiet, its own stall limit")
+        << QStringList{u"account"_s, u"set"_s, u" alice "_s, u"--stall-timeout=5"_s, u"--quiet"_s}
+        << Action::AccountSet << QStringList{u"user= alice "_s, u"stall=5"_s, u"quiet=1"_s};
     QTest::newRow("account show: the build's addresses")
         << QStringList{u"account"_s, u"show"_s} << Action::AccountShow
         << QStringList{u"site="_s + QString::fromLatin1(defaultSiteAddress().authority),
@@ -118,6 +151,7 @@ void TestCommandLine::commands()
         const QString name = field.section(u'=', 0, 0);
         const QString want = field.section(u'=', 1);
         const QHash<QString, QString> have{
+            {u"files"_s, line.filePaths.join(u'|')},
             {u"file"_s, line.filePath},
             {u"title"_s, line.title},
             {u"description"_s, line.description},
@@ -127,6 +161,12 @@ void TestCommandLine::commands()
             {u"user"_s, line.user},
             {u"site"_s, QString::fromLatin1(line.addresses.site.authority)},
             {u"conversion"_s, QString::fromLatin1(line.addresses.conversion.authority)},
+            {u"metadata"_s, line.metadataFile},
+            {u"json"_s, QString::number(line.json)},
+            {u"quiet"_s, QString::number(line.quiet)},
+            {u"retries"_s, QString::number(line.retries)},
+            {u"rate"_s, QString::number(line.rateLimit)},
+            {u"stall"_s, QString::number(line.stallSeconds)},
         };
         QVERIFY2(have.contains(name), qPrintable(name));
         QCOMPARE(have.value(name), want);
@@ -156,7 +196,22 @@ void TestCommandLine::refused_data()
     QTest::newRow("conversion port too big")
         << QStringList{u"--conversion-host"_s, u"localhost:65536"_s} << u"--conversion-host"_s;
     QTest::newRow("option twice") << QStringList{u"--site=a"_s, u"--site=b"_s} << u"once"_s;
-    QTest::newRow("upload without file") << QStringList{u"upload"_s} << u"one file"_s;
+    QTest::newRow("upload without file") << QStringList{u"upload"_s} << u"one or more files"_s;
+    // The options of unattended uploads: malformed values, and options
+    // without the command they go with.
+    for (const char *rate : {"", "k", "1.5M", "-1", "1T", "1 k", "9999999999"})
+        QTest::addRow("rate '%s'", rate)
+            << QStringList{u"upload"_s, u"f"_s, u"--limit-rate="_s + QString::fromLatin1(rate)}
+            << u"--limit-rate"_s;
+    QTest::newRow("retry not a number")
+        << QStringList{u"upload"_s, u"f"_s, u"--retry"_s, u"x"_s} << u"--retry"_s;
+    QTest::newRow("stall timeout negative")
+        << QStringList{u"upload"_s, u"f"_s, u"--stall-timeout=-1"_s} << u"--stall-timeout"_s;
+    QTest::newRow("--json without upload")
+        << QStringList{u"account"_s, u"show"_s, u"--json"_s} << u"upload command"_s;
+    QTest::newRow("--stall-timeout with account show")
+        << QStringList{u"account"_s, u"show"_s, u"--stall-timeout=1"_s} << u"account set"_s;
+    QTest::newRow("-q for the window") << QStringList{u"-q"_s} << u"goes with a command"_s;
     QTest::newRow("both descriptions")
         << QStringList{u"upload"_s, u"f"_s, u"--description=a"_s, u"--description-file=b"_s}
         << u"not both"_s;
@@ -173,6 +228,24 @@ void TestCommandLine::refused()
     const CommandLine line = parseCommandLine(QStringList{u"uplark"_s} + args);
     QVERIFY2(line.error.contains(says), qPrintable(line.error));
     QVERIFY(!line.error.contains(u'\n'));
+}
+
+void TestCommandLine::rates_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<qint64>("bytesPerSecond");
+    QTest::newRow("plain bytes") << u"500000"_s << qint64(500000);
+    QTest::newRow("k, 1024-based") << u"200k"_s << qint64(204800);
+    QTest::newRow("M in either case") << u"1m"_s << qint64(1048576);
+    QTest::newRow("G beyond 32 bits") << u"3G"_s << qint64(3) * 1024 * 1024 * 1024;
+    QTest::newRow("0: no limit, as curl") << u"0"_s << qint64(0);
+}
+
+void TestCommandLine::rates()
+{
+    QFETCH(QString, text);
+    QFETCH(qint64, bytesPerSecond);
+    QCOMPARE(parseRate(text), std::optional<qint64>(bytesPerSecond));
 }
 
 QTEST_GUILESS_MAIN(TestCommandLine)

@@ -487,6 +487,9 @@ void TestMainWindow::engineReports_data()
     QTest::newRow("connection error after the figures")
         << u"announced,uploading,ConnectionError"_s << Screen::FileChosen << QString()
         << u"Uplark: Connection error!"_s << chosen;
+    QTest::newRow("the site could not store the video: as a connection error")
+        << u"announced,preparing,NotStored"_s << Screen::FileChosen << QString()
+        << u"Uplark: Connection error!"_s << chosen;
     QTest::newRow("account rejected: forgotten, no file")
         << u"AccountRejected"_s << Screen::NoFile << QString() << wrongAccount
         << u"+browseButton"_s;
@@ -516,7 +519,8 @@ void TestMainWindow::engineReports()
     const QHash<QString, F> failures{{u"ConnectionError"_s, F::ConnectionError},
                                      {u"AccountRejected"_s, F::AccountRejected},
                                      {u"InvalidHost"_s, F::InvalidHost},
-                                     {u"NoVideoId"_s, F::NoVideoId}};
+                                     {u"NoVideoId"_s, F::NoVideoId},
+                                     {u"NotStored"_s, F::NotStored}};
     for (const QString &report : reports.split(u',')) {
         if (report == u"logging in")
             Q_EMIT s.stepChanged(UploadStep::LoggingIn);

@@ -2,7 +2,7 @@
 // file post streamed from disk through it in slices: the same bytes as the
 // request built whole in memory, and a file that changes its length while it
 // goes out cuts the request off instead of completing it wrongly. And the
-// request libcurl sends for the text conversion.
+// request libcurl sends for the text conversion, with its deadline.
 #include "engine/net/connection.h"
 
 #include "engine/net/curlhttpclient.h"
@@ -10,6 +10,7 @@
 #include "engine/protocol/filepost.h"
 #include "engine/protocol/uploadtarget.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTcpServer>
@@ -80,6 +81,7 @@ private Q_SLOTS:
     void changedWhileSent();
     void essentials();
     void curlRequestBytes();
+    void curlDeadline();
 
 private:
     QTemporaryDir m_dir;
@@ -270,6 +272,34 @@ void TestConnection::curlRequestBytes()
 
     QVERIFY(reply.get().ok);
     QCOMPARE(request, expected);
+}
+
+void TestConnection::curlDeadline()
+{
+    // An answer that trickles in, a byte every 300 ms for 8 s, never stalls;
+    // the deadline of the whole request ends it all the same.
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+    CurlHttpClient http(m_routes, {5, 5, 5, 2});
+    QElapsedTimer clock;
+    clock.start();
+    auto reply = std::async(std::launch::async, [&] {
+        return http.post("http://127.0.0.1:" + QByteArray::number(server.serverPort()) + "/c",
+                         "text/plain", "x");
+    });
+    QVERIFY(server.waitForNewConnection(5000));
+    QTcpSocket *peer = server.nextPendingConnection();
+    peer->write("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n");
+    while (reply.wait_for(std::chrono::milliseconds(300)) != std::future_status::ready
+           && clock.elapsed() < 8000) {
+        peer->write("x");
+        peer->waitForBytesWritten(100);
+    }
+    peer->abort();
+    const HttpReply r = reply.get();
+    QVERIFY(!r.ok);
+    QCOMPARE(r.error, u"no whole answer within 2 s"_s);
+    QVERIFY2(clock.elapsed() < 4000, qPrintable(QString::number(clock.elapsed())));
 }
 
 QTEST_GUILESS_MAIN(TestConnection)

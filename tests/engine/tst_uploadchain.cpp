@@ -24,6 +24,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 using namespace Qt::StringLiterals;
 using namespace uplark;
@@ -104,6 +105,10 @@ private Q_SLOTS:
     void chainEnds();
     void chainStops_data();
     void chainStops();
+    void splitAnswers_data();
+    void splitAnswers();
+    void stallLimit_data();
+    void stallLimit();
     void answersAreBounded();
     void siteNamedAtRunTime();
 };
@@ -160,10 +165,17 @@ void TestUploadChain::wholeChain()
 
 void TestUploadChain::chainEnds_data()
 {
+    // Cancel leaves every wait of the chain: the upload stops, every
+    // connection is closed and nothing is reported after it.
     QTest::addColumn<QString>("stage");
     QTest::addColumn<int>("reached"); // requests the site saw, upload connections included
     QTest::newRow("cancel during the login") << u"cancel login"_s << 1;
+    QTest::newRow("cancel while the upload page is awaited") << u"cancel page"_s << 2;
+    QTest::newRow("cancel while the metadata form is awaited") << u"cancel form"_s << 3;
+    QTest::newRow("cancel in the pause before the post") << u"cancel pause"_s << 3;
+    QTest::newRow("cancel while the upload server opens") << u"cancel opening"_s << 3;
     QTest::newRow("cancel during the send") << u"cancel send"_s << 4;
+    QTest::newRow("cancel while the video id is awaited") << u"cancel id"_s << 4;
     QTest::newRow("site connection refused") << u"refuse site"_s << 0;
     QTest::newRow("upload connection dropped mid-send") << u"drop send"_s << 4;
 }
@@ -173,16 +185,41 @@ void TestUploadChain::chainEnds()
     QFETCH(QString, stage);
     QFETCH(int, reached);
     const bool error = !stage.startsWith(u"cancel"_s);
-    Rig r(stage.endsWith(u"send"_s) ? 16 * 1024 * 1024 : 300 * 1024);
+    Rig r(stage.endsWith(u"send"_s) ? 16 * 1024 * 1024 : 300 * 1024,
+          stage == u"cancel pause" ? 1000 : 20);
     bool cancelled = false;
     const auto cancel = [&] {
         r.chain.cancel();
         cancelled = true;
     };
+    // Cancels once the site has the request of a step that never answers.
+    const auto cancelAt = [&](FakeSite::Step step) {
+        r.site.scripts[step].silent = true;
+        connect(
+            &r.site, &FakeSite::requestComplete, &r.chain,
+            [&, step](FakeSite::Step done) {
+                if (done == step)
+                    cancel();
+            },
+            Qt::QueuedConnection);
+    };
     if (stage == u"cancel login") {
         // The cookie would come in a later chunk.
         r.site.scripts[FakeSite::Login].pieces.prepend("HTTP/1.1 200 OK\r\n");
         connect(&r.site, &FakeSite::requestComplete, &r.chain, cancel, Qt::QueuedConnection);
+    } else if (stage == u"cancel page") {
+        cancelAt(FakeSite::UploadPage);
+    } else if (stage == u"cancel form") {
+        cancelAt(FakeSite::MetadataForm);
+    } else if (stage == u"cancel id") {
+        cancelAt(FakeSite::FilePost);
+    } else if (stage == u"cancel pause" || stage == u"cancel opening") {
+        if (stage == u"cancel opening")
+            QVERIFY(r.site.hangUploads(r.routes));
+        connect(&r.chain, &UploadChain::stepChanged, this, [&](UploadStep step) {
+            if (step == UploadStep::Uploading)
+                QTimer::singleShot(stage == u"cancel pause" ? 0 : 300, &r.chain, cancel);
+        });
     } else if (stage == u"cancel send") {
         r.site.scripts[FakeSite::FilePost].silent = true;
         connect(&r.chain, &UploadChain::progressed, this, cancel);
@@ -199,17 +236,19 @@ void TestUploadChain::chainEnds()
     // The connections are closed before the failure is reported.
     QCOMPARE(r.closedAtFailure, error);
     QVERIFY(r.stopped());
-    // Nothing is sent later (bytes already on their way may still land).
+    // Nothing is sent later (bytes already on their way may still land),
+    // not even a post that was waiting for its pause.
     QTest::qWait(200);
     const qsizetype received = r.site.received[FakeSite::FilePost].size();
-    QTest::qWait(300);
+    QTest::qWait(stage == u"cancel pause" ? 1200 : 300);
     QCOMPARE(r.site.received[FakeSite::FilePost].size(), received);
     QCOMPARE(r.site.complete[FakeSite::Login] + r.site.complete[FakeSite::UploadPage]
                  + r.site.complete[FakeSite::MetadataForm] + r.site.uploadConnections,
              reached);
-    QVERIFY(!r.events.contains(u"preparing"_s));
     QCOMPARE(r.failures.size(), error ? 1 : 0);
-    QCOMPARE(r.site.complete[FakeSite::FilePost], 0); // the file post never arrived complete
+    QVERIFY(r.events.filter(u"/watch?v="_s).isEmpty());
+    // Only a post whose answer was awaited arrived complete.
+    QCOMPARE(r.site.complete[FakeSite::FilePost], stage == u"cancel id" ? 1 : 0);
 }
 
 void TestUploadChain::chainStops_data()
@@ -220,8 +259,8 @@ void TestUploadChain::chainStops_data()
     QTest::addColumn<int>("failure");
     QTest::addColumn<QString>("detail");
     const auto row = [](const char *name, int step, const QByteArrayList &pieces, FakeSite::End end,
-                        UploadFailure f) {
-        QTest::newRow(name) << step << pieces << end << int(f) << QString();
+                        UploadFailure f, const QString &detail = {}) {
+        QTest::newRow(name) << step << pieces << end << int(f) << detail;
     };
     const FakeSite::End stay = FakeSite::End::Stay, close = FakeSite::End::Close;
     row("account rejected", FakeSite::Login, {"HTTP/1.1 200 OK\r\n\r\nPlease check your username"},
@@ -232,20 +271,38 @@ void TestUploadChain::chainStops_data()
     row("upload address without a host", FakeSite::MetadataForm,
         {"<form enctype=\"multipart/form-data\" action=\"/post\" name=\"f\">"}, stay,
         UploadFailure::InvalidHost);
-    row("first answer chunk without video_id", FakeSite::FilePost,
-        {"HTTP/1.1 200 OK\r\n\r\nVIDEO_ID=abc&"}, stay, UploadFailure::NoVideoId);
     QTest::newRow("file unreadable for the post")
         << -1 << QByteArrayList() << stay << int(UploadFailure::UnreadableFile)
         << u"No such file"_s;
-    // The exchange can never get what it waits for: a connection error of its step.
+    // The exchange can never get what it waits for: a connection error of
+    // its step, named with the host and port it went to.
     const UploadFailure error = UploadFailure::ConnectionError;
-    const char *names[] = {"login", "upload page", "metadata form", "file post"};
-    for (int step = FakeSite::Login; step < FakeSite::StepCount; ++step)
+    const char *names[] = {"login", "upload page", "metadata form", "upload server"};
+    const QString closed = u": the connection was closed before the answer was complete"_s;
+    for (int step = FakeSite::Login; step <= FakeSite::FilePost; ++step)
         QTest::addRow("%s: closed at once", names[step])
-            << step << QByteArrayList() << close << int(error) << QString();
-    row("upload page: reset", FakeSite::UploadPage, {}, FakeSite::End::Reset, error);
+            << step << QByteArrayList() << close << int(error)
+            << QString::fromLatin1(names[step]) + u" "_s
+                   + (step == FakeSite::FilePost ? u"upload.invalid:8080"_s
+                                                 : SiteHostText + u":80"_s)
+                   + closed;
+    row("upload page: reset", FakeSite::UploadPage, {}, FakeSite::End::Reset, error,
+        u"upload page "_s + SiteHostText + u":80: "_s);
     row("metadata form: closed after part of an answer", FakeSite::MetadataForm,
-        {"HTTP/1.1 200 OK\r\nContent-Length: 900\r\n\r\n<html>"}, close, error);
+        {"HTTP/1.1 200 OK\r\nContent-Length: 900\r\n\r\n<html>"}, close, error, closed);
+    // The upload server's answer is judged once it is whole.
+    row("answer without video_id, closed", FakeSite::FilePost,
+        {"HTTP/1.1 200 OK\r\n\r\n", "VIDEO_ID=abc&"}, close, UploadFailure::NoVideoId,
+        u"upload server upload.invalid:8080: the answer (status 200) holds no video id"_s);
+    row("answer without video_id, whole by its length", FakeSite::FilePost,
+        {"HTTP/1.1 413 Too Large\r\nContent-Length: 5\r\n\r\n", "large"}, stay,
+        UploadFailure::NoVideoId, u"(status 413)"_s);
+    row("5xx: the site could not store the video", FakeSite::FilePost,
+        {"HTTP/1.1 507 Insufficient Storage\r\nContent-Length: 0\r\n\r\n"}, stay,
+        UploadFailure::NotStored, u"upload server upload.invalid:8080: status 507"_s);
+    row("escape bytes in the video id", FakeSite::FilePost,
+        {"HTTP/1.1 303 See Other\r\nLocation: /u?video_id=\x1b]0;X\x07&s=ok\r\n\r\n"}, stay,
+        UploadFailure::NoVideoId, u"characters an address cannot hold"_s);
 }
 
 void TestUploadChain::chainStops()
@@ -276,6 +333,85 @@ void TestUploadChain::chainStops()
     QCOMPARE(r.failures.size(), 1);
     QCOMPARE(r.site.uploadConnections, step == FakeSite::FilePost ? 1 : 0);
     QVERIFY(r.events.filter(u"/watch?v="_s).isEmpty()); // no address
+}
+
+void TestUploadChain::splitAnswers_data()
+{
+    // The upload server's answer in pieces, cut where a scan of each piece
+    // alone went wrong: the whole id is taken, once its end has come.
+    QTest::addColumn<QByteArrayList>("pieces");
+    QTest::newRow("cut inside the video id") << QByteArrayList{
+        "HTTP/1.1 303 See Other\r\nLocation: /u?video_id=Vid", "_777x&s=ok\r\n\r\n"};
+    QTest::newRow("cut after the status line") << QByteArrayList{
+        "HTTP/1.1 303 See Other\r\n", "Location: /u?video_id=Vid_777x&s=ok\r\n\r\n"};
+    QTest::newRow("cut inside the marker")
+        << QByteArrayList{"HTTP/1.1 303 See Other\r\nLocation: /u?vid", "eo_id=Vid_777x&\r\n\r\n"};
+}
+
+void TestUploadChain::splitAnswers()
+{
+    QFETCH(QByteArrayList, pieces);
+    Rig r;
+    r.site.scripts[FakeSite::FilePost].pieces = pieces;
+    r.start();
+    QTRY_VERIFY_WITH_TIMEOUT(r.chain.stage() == UploadChain::Stage::Done || !r.failures.isEmpty(),
+                             10000);
+    QCOMPARE(r.failures, QList<int>());
+    QCOMPARE(r.events.constLast(), u"http://"_s + SiteHostText + u"/watch?v=Vid_777x"_s);
+}
+
+void TestUploadChain::stallLimit_data()
+{
+    // With a stall limit, each step ends on a site that takes the request
+    // and then says nothing; a slow answer that keeps coming is no stall.
+    QTest::addColumn<int>("silent"); // the step that never answers; -1: none
+    QTest::addColumn<bool>("hang");  // the upload server never takes the connection
+    QTest::addColumn<QString>("detail");
+    const QString stalled = u": no byte moved for 0.4 s"_s;
+    const QString site = SiteHostText + u":80"_s;
+    QTest::newRow("login") << int(FakeSite::Login) << false << u"login "_s + site + stalled;
+    QTest::newRow("upload page") << int(FakeSite::UploadPage) << false
+                                 << u"upload page "_s + site + stalled;
+    QTest::newRow("metadata form")
+        << int(FakeSite::MetadataForm) << false << u"metadata form "_s + site + stalled;
+    QTest::newRow("video id after the post")
+        << int(FakeSite::FilePost) << false << u"upload server upload.invalid:8080"_s + stalled;
+    QTest::newRow("upload server never takes the connection")
+        << -1 << true << u"upload server upload.invalid:8080"_s + stalled;
+    QTest::newRow("a slow answer that keeps coming") << -1 << false << QString();
+}
+
+void TestUploadChain::stallLimit()
+{
+    QFETCH(int, silent);
+    QFETCH(bool, hang);
+    QFETCH(QString, detail);
+    Rig r;
+    r.chain.setStallLimit(400);
+    if (silent >= 0)
+        r.site.scripts[silent].silent = true;
+    if (hang)
+        QVERIFY(r.site.hangUploads(r.routes));
+    if (detail.isEmpty()) {
+        // The cookie after 900 ms, a line every 300 ms.
+        r.site.scripts[FakeSite::Login].interval = 300;
+        r.site.scripts[FakeSite::Login].pieces = {"HTTP/1.1 200 OK\r\n", "X-Slow: 1\r\n",
+                                                  "X-Slow: 2\r\n",
+                                                  "Set-Cookie: LOGIN_INFO=c; path=/;\r\n\r\n"};
+    }
+    QElapsedTimer clock;
+    clock.start();
+    r.start();
+    QTRY_VERIFY_WITH_TIMEOUT(r.chain.stage() == UploadChain::Stage::Done || !r.failures.isEmpty(),
+                             10000);
+    if (detail.isEmpty()) {
+        QCOMPARE(r.failures, QList<int>());
+        return;
+    }
+    QCOMPARE(r.failures, QList<int>{int(UploadFailure::ConnectionError)});
+    QCOMPARE(r.failureDetail, detail);
+    QVERIFY(r.stopped());
+    QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
 }
 
 void TestUploadChain::answersAreBounded()

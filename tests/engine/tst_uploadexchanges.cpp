@@ -1,6 +1,6 @@
 // The requests of the upload chain byte for byte, the scanners of its
-// answers and of the conversion service's, the split of the upload address,
-// the progress figures and the number formats.
+// answers as they grow and of the conversion service's, the split of the
+// upload address, the progress figures and the number formats.
 #include "engine/protocol/filepost.h"
 #include "engine/protocol/login.h"
 #include "engine/protocol/markers.h"
@@ -66,6 +66,10 @@ private Q_SLOTS:
     void requests();
     void scanners_data();
     void scanners();
+    void answersAsTheyGrow_data();
+    void answersAsTheyGrow();
+    void uploadVerdict_data();
+    void uploadVerdict();
     void conversionAnswer_data();
     void conversionAnswer();
     void progress_data();
@@ -163,8 +167,9 @@ void TestUploadExchanges::scanners_data()
         "http://up:81/post?a=1");
     row("action before the enctype", uploadFormAction,
         "<form action=\"http://u/p\" enctype=\"multipart/form-data\" name=\"f\">", {});
-    row("video id cut at &", scanVideoId, "HTTP/1.1 200 OK\r\n\r\nvideo_id=abc123&x=1", "abc123");
-    row("VIDEO_ID in upper case", scanVideoId, "VIDEO_ID=abc&", {});
+    const Scanner VideoId = [](const QByteArray &answer) { return scanVideoId(answer); };
+    row("video id cut at &", VideoId, "HTTP/1.1 200 OK\r\n\r\nvideo_id=abc123&x=1", "abc123");
+    row("VIDEO_ID in upper case", VideoId, "VIDEO_ID=abc&", {});
     // The upload address split into its parts.
     row("all parts", splitParts, "http://up.example:8080/my_videos_post?a=1&b=2",
         "http|up.example|8080|/my_videos_post|a=1&b=2");
@@ -190,6 +195,16 @@ void TestUploadExchanges::scanners_data()
     row("cookie: bare LF before a header of the site's choosing", Cookie,
         "Set-Cookie: LOGIN_INFO=abc\nHost: evil.example\r\n", "LOGIN_INFO=abc");
     row("cookie: NUL", Cookie, QByteArray("LOGIN_INFO=ab\0cd; path=/;", 25), "LOGIN_INFO=ab");
+    // What a watch address may carry of a video id.
+    const Scanner Safe = [](const QByteArray &id) -> Found {
+        return QByteArray(isAddressSafe(id) ? "safe" : "refused");
+    };
+    row("id: letters, digits, -_ and an escape", Safe, "Ab-9_%41", "safe");
+    row("id: terminal escape", Safe, "\x1b]0;X\x07", "refused");
+    row("id: space, quote or <", Safe, "a b\"<", "refused");
+    row("id: % without two hex digits", Safe, "a%4", "refused");
+    row("id: byte outside ASCII", Safe, "caf\xc3\xa9", "refused");
+    row("id: empty", Safe, "", "refused");
     // Pieces between markers: occurrences do not overlap.
     row("piece: overlapping occurrences", SecondPiece, "a---b", "-b");
 }
@@ -203,6 +218,128 @@ void TestUploadExchanges::scanners()
     QCOMPARE(value.has_value(), !found.isNull());
     if (value)
         QCOMPARE(*value, found);
+}
+
+void TestUploadExchanges::answersAsTheyGrow_data()
+{
+    // An answer in pieces: the scanner finds nothing until the piece
+    // numbered `from` (counted from 1) has come, then the value, whatever
+    // the pieces after it hold.
+    QTest::addColumn<Scanner>("scan");
+    QTest::addColumn<QByteArrayList>("pieces");
+    QTest::addColumn<int>("from"); // 0: never
+    QTest::addColumn<QByteArray>("found");
+    const auto row = [](const char *name, Scanner scan, const QByteArrayList &pieces, int from,
+                        const QByteArray &found) {
+        QTest::newRow(name) << scan << pieces << from << found;
+    };
+    using Found = std::optional<QByteArray>;
+    const Scanner LoggedIn = [](const QByteArray &answer) -> Found {
+        if (scanLoginAnswer(answer) != LoginOutcome::LoggedIn)
+            return std::nullopt;
+        return scanLoginCookie(answer);
+    };
+    const Scanner Rejected = [](const QByteArray &answer) -> Found {
+        const LoginOutcome outcome = scanLoginAnswer(answer);
+        if (outcome == LoginOutcome::NoDecision || outcome == LoginOutcome::LoggedIn)
+            return std::nullopt;
+        return QByteArray::number(int(outcome));
+    };
+    const Scanner VideoId = [](const QByteArray &answer) { return scanVideoId(answer); };
+    row("video id: cut inside the id", VideoId, {"video_id=Vid", "_777x&status=ok"}, 2, "Vid_777x");
+    row("video id: cut inside the marker", VideoId, {"vid", "eo_id=a1&"}, 2, "a1");
+    row("video id: ended by a second marker", VideoId, {"video_id=a", "bvideo_id=c&"}, 2, "ab");
+    row("token: cut inside its closing", uploadPageToken, {"var gXSRF_token = 'Ab9", "_x'", ";\n"},
+        3, "Ab9_x");
+    row("token: cut inside the opening", uploadPageToken, {"var gXSRF_to", "ken = 'T';"}, 2, "T");
+    row("action: cut before its end", uploadFormAction,
+        {"<form enctype=\"multipart/form-data\" action=\"http://up:81/p", "ost\" na", "me=\"f\">"},
+        3, "http://up:81/post");
+    row("addresser: cut inside the value", uploadFormAddresser,
+        {"<input name=\"addresser\" value=\"ad", "dr77\">"}, 2, "addr77");
+    row("addresser: no value before the next one", uploadFormAddresser,
+        {"<label for=\"addresser\">", "<input name=\"addresser\" value=\"a\">"}, 0, {});
+    row("cookie: whole only at its line's end", LoggedIn,
+        {"Set-Cookie: LOGIN_I", "NFO=ab", "c; path=/; HttpOnly\r\n"}, 3, "LOGIN_INFO=abc");
+    row("rejection split between pieces", Rejected, {"Please che", "ck your name"}, 2,
+        QByteArray::number(int(LoginOutcome::CheckYour)));
+    // Markers that overlap: a value is not taken while an opening marker that
+    // begins before the closing one's end could still complete.
+    const Scanner Overlapping = [](const QByteArray &text) {
+        return completeBetween(text, "<ab", "a");
+    };
+    row("overlapping markers", Overlapping, {"<abx<a", "b"}, 2, "x");
+}
+
+void TestUploadExchanges::answersAsTheyGrow()
+{
+    QFETCH(Scanner, scan);
+    QFETCH(QByteArrayList, pieces);
+    QFETCH(int, from);
+    QFETCH(QByteArray, found);
+    QByteArray answer;
+    for (int i = 1; i <= pieces.size(); ++i) {
+        answer += pieces.at(i - 1);
+        const std::optional<QByteArray> value = scan(answer);
+        QVERIFY2(value.has_value() == (from > 0 && i >= from), qPrintable(QString::number(i)));
+        if (value)
+            QCOMPARE(*value, found);
+    }
+}
+
+void TestUploadExchanges::uploadVerdict_data()
+{
+    QTest::addColumn<QByteArrayList>("pieces");
+    QTest::addColumn<bool>("closed");
+    QTest::addColumn<QString>("verdict"); // "waiting", "id ID", "5xx STATUS", "none STATUS"
+    const QByteArray ok = "HTTP/1.1 303 See Other\r\n";
+    QTest::newRow("cut after the status line: the id still comes")
+        << QByteArrayList{ok, "Location: /x?video_id=v1&s=ok\r\n\r\n"} << false << u"id v1"_s;
+    QTest::newRow("status line alone: waiting") << QByteArrayList{ok} << false << u"waiting"_s;
+    QTest::newRow("5xx as soon as its status has come")
+        << QByteArrayList{"HTTP/1.1 507 ", "Insufficient Storage\r\n\r\nvideo_id=x&"} << false
+        << u"5xx 507"_s;
+    QTest::newRow("status cut inside its digits: waiting")
+        << QByteArrayList{"HTTP/1.1 50"} << false << u"waiting"_s;
+    QTest::newRow("interim 100 passed over")
+        << QByteArrayList{"HTTP/1.1 100 Continue\r\n\r\n", "HTTP/1.1 500 Oops\r\n"} << false
+        << u"5xx 500"_s;
+    QTest::newRow("whole by Content-Length, no id")
+        << QByteArrayList{"HTTP/1.1 413 Too Large\r\ncontent-length: 4\r\n\r\n", "full"} << false
+        << u"none 413"_s;
+    QTest::newRow("id running to the end of a whole answer")
+        << QByteArrayList{"HTTP/1.1 200 OK\r\nContent-Length: 11\r\n\r\nvideo_id=ab"} << false
+        << u"id ab"_s;
+    QTest::newRow("whole once its last chunk has come")
+        << QByteArrayList{"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n", "4\r\nvide\r\n",
+                          "3;x=y\r\no_i\r\n0\r\n", "\r\n"}
+        << false << u"none 200"_s;
+    QTest::newRow("bytes past its Content-Length are not the answer's")
+        << QByteArrayList{"HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok", "video_id=x&"} << false
+        << u"none 200"_s;
+    QTest::newRow("closed before its Content-Length: cut off")
+        << QByteArrayList{"HTTP/1.1 200 OK\r\nContent-Length: 50\r\n\r\nvideo_id=ab"} << true
+        << u"waiting"_s;
+    QTest::newRow("no status line, closed")
+        << QByteArrayList{"<p>no id</p>"} << true << u"none 0"_s;
+    QTest::newRow("no status line, id whole")
+        << QByteArrayList{"video_id=q&"} << false << u"id q"_s;
+}
+
+void TestUploadExchanges::uploadVerdict()
+{
+    QFETCH(QByteArrayList, pieces);
+    QFETCH(bool, closed);
+    ReceivedAnswer answer;
+    for (const QByteArray &piece : pieces)
+        answer.append(piece);
+    const UploadVerdict v = scanUploadAnswer(answer, closed);
+    using Kind = UploadVerdict::Kind;
+    const QString text = v.kind == Kind::Waiting       ? u"waiting"_s
+                         : v.kind == Kind::VideoId     ? u"id "_s + QString::fromLatin1(v.videoId)
+                         : v.kind == Kind::ServerError ? u"5xx "_s + QString::number(v.status)
+                                                       : u"none "_s + QString::number(v.status);
+    QTEST(text, "verdict");
 }
 
 void TestUploadExchanges::conversionAnswer_data()

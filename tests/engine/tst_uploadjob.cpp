@@ -140,14 +140,27 @@ void TestUploadJob::conversion()
                                            "\r\n2  3 + 1 & %41%62c\r\n%zz %4"));
     QCOMPARE(info->tags, QByteArray("a caf\xC3\xA9"));
     QCOMPARE(info->category, QByteArray("2"));
+    // What differs from the typed texts, and whether "<" and ">" explain it:
+    // the description also lost its typed token.
+    const UploadJob::ChangedTexts changed =
+        UploadJob::changedTexts(texts(u"50% off & more|a [_ULK-AMP_] b|Music|<a> caf\u00e9"_s),
+                                {"50% off & more", "a & b", "a caf\xC3\xA9", "10"});
+    QCOMPARE(changed.names, (QStringList{u"description"_s, u"tags"_s}));
+    QVERIFY(!changed.onlyAngleBrackets);
+    QVERIFY(UploadJob::changedTexts(texts(u"<T>|D|Music|G"_s), {"T", "D", "G", "10"})
+                .onlyAngleBrackets);
 
-    // No service at the conversion host, or no way to ask: no information.
+    // No service at the conversion host, or no way to ask: no information,
+    // and why, with the service's host and port.
     QTcpServer closed;
     QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
     f.routes.add(QString::fromLatin1(ConversionHost), SitePort, u"127.0.0.1"_s,
                  closed.serverPort());
     closed.close();
-    QVERIFY(!f.job.convertTexts(texts(u"T|D|Comedy|G"_s)));
+    QString why;
+    QVERIFY(!f.job.convertTexts(texts(u"T|D|Comedy|G"_s), &why));
+    QCOMPARE(why, u"text conversion "_s + QString::fromLatin1(ConversionHost)
+                      + u":80: Connection refused"_s);
     QVERIFY(!Fixture().job.convertTexts(texts(u"T|D|Comedy|G"_s)));
 }
 

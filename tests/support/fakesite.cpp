@@ -24,6 +24,21 @@ FakeSite::FakeSite()
         "action=\"http://upload.invalid:8080/my_videos_post\" name=\"theForm\" method=\"post\">\n"
         "<input type=\"hidden\" name=\"addresser\" value=\"addr77\">\n</form>"};
     scripts[FilePost].pieces = {"HTTP/1.1 200 OK\r\n\r\nvideo_id=vid42&status=ok"};
+    scripts[Conversion].pieces = {"HTTP/1.1 200 OK\r\nContent-Length: 44\r\n\r\n"
+                                  "<TITLE>T</TITLE><DSCR>D</DSCR><TAGS>G</TAGS>"};
+    clock.start();
+}
+
+QString FakeSite::address()
+{
+    const QByteArray form = "HTTP/1.1 200 OK\r\n\r\n<form enctype=\"multipart/form-data\" "
+                            "action=\"http://127.0.0.1:"
+                            + QByteArray::number(uploadPort())
+                            + "/my_videos_post\" name=\"theForm\" method=\"post\">\n"
+                              "<input type=\"hidden\" name=\"addresser\" value=\"addr77\">\n"
+                              "</form>";
+    scripts[MetadataForm].pieces = {form};
+    return u"127.0.0.1:"_s + QString::number(sitePort());
 }
 
 bool FakeSite::start()
@@ -54,6 +69,7 @@ void FakeSite::accept(QTcpServer &server, bool upload)
             ++uploadConnections;
             m_lastUpload = socket;
             received[FilePost].clear();
+            firstPostByteAt = lastPostByteAt = -1;
         }
         connect(socket, &QTcpSocket::readyRead, this,
                 [this, socket, c = Connection{upload ? FilePost : -1, false, {}}]() mutable {
@@ -66,17 +82,30 @@ void FakeSite::readFrom(QTcpSocket *socket, Connection &c)
 {
     if (c.step < 0) {
         c.start += socket->readAll();
-        static const QByteArray lines[] = {"POST /signup", "GET /my_videos_upload ",
-                                           "POST /my_videos_upload "};
-        for (int step = Login; step <= MetadataForm && c.step < 0; ++step) {
-            if (c.start.startsWith(lines[step]))
+        // The request lines of the site's steps; the file post comes to the
+        // upload server, whose connections know their step from the start.
+        static const std::pair<Step, QByteArray> lines[] = {
+            {Login, "POST /signup"},
+            {UploadPage, "GET /my_videos_upload "},
+            {MetadataForm, "POST /my_videos_upload "},
+            {Conversion, "POST /conversions/str.asp "}};
+        for (const auto &[step, line] : lines) {
+            if (c.step < 0 && c.start.startsWith(line))
                 c.step = step;
         }
         if (c.step < 0)
             return;
         received[c.step] = std::exchange(c.start, QByteArray());
     } else {
-        received[c.step] += socket->readAll();
+        const QByteArray bytes = socket->readAll();
+        if (c.step == FilePost) {
+            lastPostByteAt = clock.elapsed();
+            if (firstPostByteAt < 0) {
+                firstPostByteAt = lastPostByteAt;
+                firstPostBytes = bytes.size();
+            }
+        }
+        received[c.step] += bytes;
     }
     const QByteArray &bytes = received[c.step];
     const qsizetype headerEnd = bytes.indexOf("\r\n\r\n");
@@ -92,19 +121,22 @@ void FakeSite::readFrom(QTcpSocket *socket, Connection &c)
     c.done = true;
     ++complete[c.step];
     Q_EMIT requestComplete(Step(c.step));
-    if (!scripts[c.step].silent)
-        writePieces(socket, scripts[c.step].pieces, scripts[c.step].end);
+    const Script &script = scripts[c.step];
+    if (!script.silent)
+        writePieces(socket, script.pieces, script.end, script.interval);
 }
 
-void FakeSite::writePieces(QPointer<QTcpSocket> socket, QList<QByteArray> pieces, End end)
+void FakeSite::writePieces(QPointer<QTcpSocket> socket, QList<QByteArray> pieces, End end,
+                           int interval)
 {
     if (!socket)
         return;
     if (!pieces.isEmpty())
         socket->write(pieces.takeFirst());
     if (!pieces.isEmpty()) {
-        QTimer::singleShot(50, this,
-                           [this, socket, pieces, end] { writePieces(socket, pieces, end); });
+        QTimer::singleShot(interval, this, [this, socket, pieces, end, interval] {
+            writePieces(socket, pieces, end, interval);
+        });
         return;
     }
     if (end == End::Close) {

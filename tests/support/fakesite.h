@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -11,15 +12,16 @@ namespace uplark {
 class RouteTable;
 }
 
-// A scripted stand-in for the video site and its upload server, inside the
-// test process, on ephemeral loopback ports. Each request is recognised by
-// its first line; once it is complete (header plus Content-Length bytes) the
-// fake writes the step's answer pieces 50 ms apart, as separate chunks.
+// A scripted stand-in for the video site, its upload server and the text
+// conversion service, inside the test process, on ephemeral loopback ports.
+// Each request is recognised by its first line; once it is complete (header
+// plus Content-Length bytes) the fake writes the step's answer pieces 50 ms
+// apart (or as the script says), as separate chunks.
 class FakeSite : public QObject
 {
     Q_OBJECT
 public:
-    enum Step { Login, UploadPage, MetadataForm, FilePost, StepCount };
+    enum Step { Login, UploadPage, MetadataForm, FilePost, Conversion, StepCount };
 
     // How a step's connection ends once its pieces are written.
     enum class End { Stay, Close, Reset };
@@ -29,6 +31,7 @@ public:
         bool silent = false; // read the request, never answer
         QList<QByteArray> pieces;
         End end = End::Stay;
+        int interval = 50; // milliseconds between two pieces
     };
 
     // The default upload form names this host and port.
@@ -40,6 +43,10 @@ public:
     bool start();
     // Points the site host (port 80) and the upload host at the fake.
     void route(uplark::RouteTable &routes) const;
+    // The site's address for --site and --conversion-host ("127.0.0.1:PORT"),
+    // for a client in another process; the upload form then names the upload
+    // server by its address too.
+    QString address();
     // Stop listening: new connections are refused, open ones stay.
     void refuseSite() { m_site.close(); }
     void refuseUploads() { m_upload.close(); }
@@ -53,11 +60,18 @@ public:
 
     // Answers by default: the cookie "LOGIN_INFO=fakecookie42", the token
     // "tok123", the upload form with addresser "addr77" and action
-    // http://upload.invalid:8080/my_videos_post, and "video_id=vid42&...".
+    // http://upload.invalid:8080/my_videos_post, "video_id=vid42&...", and
+    // the converted texts "T", "D" and "G".
     Script scripts[StepCount];
     QByteArray received[StepCount]; // every byte of the latest request of each step
     int complete[StepCount] = {};   // complete requests of each step
     int uploadConnections = 0;
+    // When the first and the latest bytes of the latest file post arrived
+    // (milliseconds on `clock`), and how many came with the first.
+    QElapsedTimer clock;
+    qint64 firstPostByteAt = -1;
+    qint64 lastPostByteAt = -1;
+    qint64 firstPostBytes = 0;
 
 Q_SIGNALS:
     void requestComplete(FakeSite::Step step);
@@ -71,7 +85,7 @@ private:
     };
     void accept(QTcpServer &server, bool upload);
     void readFrom(QTcpSocket *socket, Connection &c);
-    void writePieces(QPointer<QTcpSocket> socket, QList<QByteArray> pieces, End end);
+    void writePieces(QPointer<QTcpSocket> socket, QList<QByteArray> pieces, End end, int interval);
 
     QTcpServer m_site;
     QTcpServer m_upload;
