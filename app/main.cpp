@@ -8,6 +8,7 @@
 #include "desktop/seams/messagebox.h"
 #include "desktop/seams/platform.h"
 #include "desktop/windows/mainwindow.h"
+#include "engine/model/desktopkeyring.h"
 #include "engine/model/settings.h"
 #include "engine/net/curlhttpclient.h"
 
@@ -15,8 +16,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFont>
-
-#include <curl/curl.h>
+#include <QProcessEnvironment>
 
 #include <cstdio>
 #include <cstdlib>
@@ -40,7 +40,7 @@ void quietMediaBackend(QtMsgType type, const QMessageLogContext &context, const 
 }
 
 // The window: the only part of the program that needs a display.
-int runWindow(char *argv[], const SiteAddresses &addresses)
+int runWindow(char *argv[], const CommandLine &line)
 {
     // Qt Multimedia's FFmpeg backend needs no GStreamer plugins.
     if (qEnvironmentVariableIsEmpty("QT_MEDIA_BACKEND"))
@@ -79,13 +79,21 @@ int runWindow(char *argv[], const SiteAddresses &addresses)
     QtFileDialog files;
     QtDesktop desktop;
     SettingsStore settings(SettingsStore::defaultFolder());
+    DesktopKeyring keyring;
+    settings.setKeyring(&keyring);
 
     Platform platform;
     platform.messages = &messages;
     platform.files = &files;
     platform.desktop = &desktop;
     platform.settings = &settings;
-    platform.addresses = addresses;
+    platform.addresses = line.addresses;
+    QString networkError;
+    if (!applyNetworkOptions(line, QProcessEnvironment::systemEnvironment(), &platform.routes,
+                             &networkError)) {
+        writeErr(u"uplark: "_s + networkError + u'\n');
+        return ExitCode::BadUsage;
+    }
     CurlHttpClient http(platform.routes);
     platform.http = &http;
     platform.makePreview = createMultimediaPreview;
@@ -107,7 +115,15 @@ int runCommand(char *argv[], const CommandLine &line)
     QCoreApplication::setApplicationName(u"uplark"_s);
 
     SettingsStore settings(SettingsStore::defaultFolder());
+    DesktopKeyring keyring;
+    settings.setKeyring(&keyring);
     RouteTable routes;
+    QString networkError;
+    if (!applyNetworkOptions(line, QProcessEnvironment::systemEnvironment(), &routes,
+                             &networkError)) {
+        writeErr(u"uplark: "_s + networkError + u'\n');
+        return ExitCode::BadUsage;
+    }
     CurlHttpClient http(routes);
     CommandContext context{&settings, &routes, &http, line.addresses};
     switch (line.action) {
@@ -147,11 +163,6 @@ int main(int argc, char *argv[])
         break;
     }
 
-    // The text conversion request uses libcurl; it is set up once, before
-    // any other thread runs.
-    curl_global_init(CURL_GLOBAL_DEFAULT);
-    const int status = line.action == CommandLine::Action::Window ? runWindow(argv, line.addresses)
-                                                                  : runCommand(argv, line);
-    curl_global_cleanup();
-    return status;
+    return line.action == CommandLine::Action::Window ? runWindow(argv, line)
+                                                      : runCommand(argv, line);
 }

@@ -2,8 +2,10 @@
 
 #include "uplark_config.h"
 #include "engine/model/categories.h"
+#include "engine/net/routes.h"
 
 #include <QCommandLineParser>
+#include <QFile>
 
 using namespace Qt::StringLiterals;
 
@@ -17,14 +19,24 @@ struct Options
     QCommandLineOption version{u"version"_s, u"Show the version and exit."_s};
     QCommandLineOption site{
         u"site"_s,
-        u"The video site's web server, instead of the build's (%1, port 80)."_s.arg(
-            QString::fromLatin1(SiteHost)),
-        u"HOST[:PORT]"_s};
+        u"The video site's web server, instead of the build's (%1, port 80); with https:// "
+        "over TLS (port 443 unless given)."_s.arg(QString::fromLatin1(SiteHost)),
+        u"[https://]HOST[:PORT]"_s};
     QCommandLineOption conversion{
         u"conversion-host"_s,
-        u"The text conversion service's web server, instead of the build's (%1, port 80)."_s.arg(
-            QString::fromLatin1(ConversionHost)),
-        u"HOST[:PORT]"_s};
+        u"The text conversion service's web server, instead of the build's (%1, port 80); "
+        "with https:// over TLS."_s.arg(QString::fromLatin1(ConversionHost)),
+        u"[https://]HOST[:PORT]"_s};
+    QCommandLineOption caFile{
+        u"cacert"_s,
+        u"Trust the certificate authorities in this PEM file as well as the system's, for "
+        "a private site."_s,
+        u"FILE"_s};
+    QCommandLineOption proxy{
+        u"proxy"_s,
+        u"Connect through this HTTP proxy (CONNECT), instead of what http_proxy and "
+        "https_proxy say; no_proxy still applies."_s,
+        u"[http://][USER:PASSWORD@]HOST[:PORT]"_s};
     QCommandLineOption title{u"title"_s, u"upload: the video's title."_s, u"TEXT"_s};
     QCommandLineOption description{u"description"_s, u"upload: the video's description."_s,
                                    u"TEXT"_s};
@@ -40,8 +52,9 @@ struct Options
 
     void addTo(QCommandLineParser &parser) const
     {
-        for (const QCommandLineOption *o : {&help, &version, &site, &conversion, &title,
-                                            &description, &descriptionFile, &category, &tags})
+        for (const QCommandLineOption *o :
+             {&help, &version, &site, &conversion, &caFile, &proxy, &title, &description,
+              &descriptionFile, &category, &tags})
             parser.addOption(*o);
     }
 };
@@ -68,7 +81,9 @@ QString helpText()
     Options options;
     options.addTo(parser);
     QString text = u"Usage:\n"
-                   "  uplark [--site HOST[:PORT]] [--conversion-host HOST[:PORT]]\n"
+                   "  uplark [--site [https://]HOST[:PORT]] [--conversion-host ...] [--cacert "
+                   "FILE]\n"
+                   "         [--proxy URL]\n"
                    "  uplark upload FILE --title TEXT [--description TEXT | --description-file "
                    "PATH]\n"
                    "                --category NAME-OR-NUMBER --tags TEXT [--site ...]\n"
@@ -84,6 +99,13 @@ QString helpText()
                    "the site and stores it when the site accepts it; \"account forget\" removes "
                    "it;\n"
                    "\"account show\" prints the stored user name.\n"
+                   "\n"
+                   "The password is kept in the desktop keyring (the Secret Service or KWallet);\n"
+                   "where no keyring answers, in ~/.config/uplark/uplark.conf, readable by you "
+                   "only.\n"
+                   "With https:// every connection runs over TLS and the server's certificate "
+                   "is\n"
+                   "verified; http_proxy, https_proxy and no_proxy are honoured.\n"
                    "\n"_s;
     // The option list as QCommandLineParser lays it out, without its own
     // usage line.
@@ -94,6 +116,32 @@ QString helpText()
     text += u"\nExit codes: 0 done; 1 the site or the network failed; 2 bad usage or bad input;\n"
             "130 interrupted (Ctrl+C).\n"_s;
     return text;
+}
+
+bool applyNetworkOptions(const CommandLine &line, const QProcessEnvironment &environment,
+                         RouteTable *routes, QString *error)
+{
+    ProxySettings proxies;
+    if (!proxySettingsFromEnvironment(environment, &proxies, error))
+        return false;
+    if (line.proxy)
+        proxies.every = line.proxy;
+    routes->setProxies(proxies);
+
+    if (line.caFile.isEmpty())
+        return true;
+    QFile file(line.caFile);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = u"cannot read --cacert "_s + line.caFile + u": "_s + file.errorString();
+        return false;
+    }
+    const QList<QSslCertificate> authorities = QSslCertificate::fromData(file.readAll());
+    if (authorities.isEmpty()) {
+        *error = u"--cacert "_s + line.caFile + u" holds no PEM certificate"_s;
+        return false;
+    }
+    routes->addAuthorities(authorities);
+    return true;
 }
 
 CommandLine parseCommandLine(const QStringList &arguments)
@@ -139,6 +187,22 @@ CommandLine parseCommandLine(const QStringList &arguments)
     if (!readAddress(options.site, &line.addresses.site)
         || !readAddress(options.conversion, &line.addresses.conversion))
         return line;
+    if (parser.isSet(options.caFile)) {
+        line.caFile = parser.value(options.caFile);
+        if (line.caFile.isEmpty()) {
+            line.error = u"--cacert needs a file"_s;
+            return line;
+        }
+    }
+    if (parser.isSet(options.proxy)) {
+        ProxyAddress proxy;
+        QString why;
+        if (!parseProxyAddress(parser.value(options.proxy), &proxy, &why)) {
+            line.error = u"bad address for --proxy: "_s + why;
+            return line;
+        }
+        line.proxy = proxy;
+    }
 
     const QStringList positional = parser.positionalArguments();
     const QString command = positional.value(0);

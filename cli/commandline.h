@@ -1,11 +1,15 @@
 #pragma once
 
+#include "engine/net/proxy.h"
 #include "engine/net/siteaddress.h"
 
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 
 namespace uplark {
+
+class RouteTable;
 
 // Exit codes of the program.
 namespace ExitCode {
@@ -29,6 +33,8 @@ struct CommandLine
     };
     Action action = Action::Window;
     SiteAddresses addresses;
+    QString caFile;                    // --cacert: authorities trusted beside the system's
+    std::optional<ProxyAddress> proxy; // --proxy: for every connection
 
     // upload
     QString filePath;
@@ -48,6 +54,13 @@ struct CommandLine
 // Reads the arguments (arguments[0] is the program). Options may come before
 // or after the command; "--" ends the options.
 CommandLine parseCommandLine(const QStringList &arguments);
+
+// Sets up `routes` as the command line and the environment ask: the proxy
+// of --proxy or of http_proxy, https_proxy and no_proxy, and the
+// authorities of --cacert. False, with what is wrong in one line, when the
+// file holds no readable PEM certificate or a proxy variable is malformed.
+bool applyNetworkOptions(const CommandLine &line, const QProcessEnvironment &environment,
+                         RouteTable *routes, QString *error);
 
 // The text of --help and of --version.
 QString helpText();

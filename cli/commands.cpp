@@ -10,6 +10,7 @@
 #include "engine/upload/accountcheck.h"
 #include "engine/upload/uploadjob.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
@@ -27,6 +28,25 @@ int fail(int code, const QString &message)
 {
     writeErr(u"uplark: "_s + oneLine(message) + u'\n');
     return code;
+}
+
+// Said once, where the password went to the settings file because no
+// keyring answered.
+void tellPasswordInFile(const CommandContext &context, const QString &why)
+{
+    writeErr(u"uplark: no desktop keyring answered ("_s + oneLine(why)
+             + u"); the password is kept in "_s
+             + context.settings->filePath(QString::fromUtf16(SettingsApp))
+             + u", readable by you only\n"_s);
+}
+
+// Handles events, waiting for each, until a continuation has set
+// `finished`; false when Ctrl+C came first.
+bool waitUntil(const bool &finished)
+{
+    while (!finished && !InterruptWatcher::wasInterrupted())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    return finished;
 }
 
 // The description file's text: UTF-8, without the line breaks at its end.
@@ -62,7 +82,17 @@ int runUpload(const CommandLine &line, const CommandContext &context)
     InterruptWatcher interrupt;
     UploadJob job(*context.settings, context.http, *context.routes, context.addresses);
 
+    // The password may be in the keyring, which answers from the event loop.
+    bool loaded = false;
+    QObject::connect(&job, &UploadJob::accountLoaded, &job, [&] { loaded = true; });
     job.loadAccount();
+    if (!waitUntil(loaded))
+        return fail(ExitCode::Interrupted, u"interrupted; nothing was uploaded"_s);
+    if (!job.accountProblem().isEmpty())
+        return fail(ExitCode::SiteFailed,
+                    u"the password of the stored account is in the desktop keyring, which did not "
+                    "answer ("_s
+                        + job.accountProblem() + u")"_s);
     if (const std::optional<QString> refusal = job.checkAccount())
         return fail(ExitCode::BadUsage, *refusal);
 
@@ -97,7 +127,8 @@ int runUpload(const CommandLine &line, const CommandContext &context)
     }
     if (!video) {
         status.finish();
-        return fail(ExitCode::SiteFailed, uploadFailureMessage(UploadFailure::ConnectionError));
+        return fail(ExitCode::SiteFailed, uploadFailureMessage(UploadFailure::ConnectionError,
+                                                               job.conversionFailure()));
     }
 
     QEventLoop loop;
@@ -180,28 +211,51 @@ int runAccountSet(const CommandLine &line, const CommandContext &context)
     if (stopped)
         return fail(ExitCode::Interrupted, u"interrupted; nothing was stored"_s);
     if (outcome != LoginOutcome::LoggedIn)
-        return fail(ExitCode::SiteFailed, loginOutcomeMessage(outcome));
+        return fail(ExitCode::SiteFailed, loginOutcomeMessage(outcome, check.failureDetail()));
     if (!check.isStored())
         return fail(ExitCode::SiteFailed,
                     u"could not write "_s
                         + context.settings->filePath(QString::fromUtf16(SettingsApp)));
+    if (!check.keyringProblem().isEmpty())
+        tellPasswordInFile(context, check.keyringProblem());
     writeErr(u"Your YouTube account information has been successfully set on this program.\n"_s);
     return ExitCode::Success;
 }
 
 int runAccountForget(const CommandContext &context)
 {
-    forgetStoredAccount(*context.settings);
+    InterruptWatcher interrupt;
+    AccountWriting result;
+    bool finished = false;
+    eraseAccount(*context.settings, nullptr, [&](const AccountWriting &erased) {
+        result = erased;
+        finished = true;
+    });
+    if (!waitUntil(finished))
+        return fail(ExitCode::Interrupted, u"interrupted"_s);
+    if (!result.ok)
+        return fail(ExitCode::SiteFailed,
+                    u"could not write "_s
+                        + context.settings->filePath(QString::fromUtf16(SettingsApp)));
+    if (!result.keyringProblem.isEmpty())
+        return fail(ExitCode::SiteFailed,
+                    u"the password could not be removed from the desktop keyring ("_s
+                        + result.keyringProblem + u"); the settings file no longer names it"_s);
     writeErr(accountRemovedMessage() + u'\n');
     return ExitCode::Success;
 }
 
 int runAccountShow(const CommandContext &context)
 {
-    const Account account = storedAccount(*context.settings);
-    if (!account.isSet())
+    // The settings file tells enough: the user name, and whether a password
+    // is kept (in the file or in the keyring).
+    const Account inFile = storedAccount(*context.settings);
+    const bool stored = !storedKeyringEntry(*context.settings).isEmpty()
+                            ? !inFile.user.isEmpty()
+                            : inFile.isSet();
+    if (!stored)
         return fail(ExitCode::BadUsage, u"No YouTube account is set on this computer."_s);
-    writeOut(account.user + u'\n');
+    writeOut(inFile.user + u'\n');
     return ExitCode::Success;
 }
 

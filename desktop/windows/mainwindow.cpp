@@ -361,6 +361,8 @@ void MainWindow::connectHandlers()
     connect(m_job, &UploadJob::failed, this, &MainWindow::onUploadFailed);
     // Browse asks for the account again.
     connect(m_job, &UploadJob::accountForgotten, this, [this] { setDisplay(Display::NoFile); });
+    // The password may come from the keyring a moment after the start.
+    connect(m_job, &UploadJob::accountLoaded, this, &MainWindow::applyDisplay);
 }
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)

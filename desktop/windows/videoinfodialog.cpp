@@ -255,8 +255,8 @@ void VideoInfoDialog::confirm()
         Q_EMIT conversionFailed();
         m_handedOver = false;
         setEnabled(true);
-        box.show(uploadFailureMessage(UploadFailure::ConnectionError), MsgButtons::Ok,
-                 MsgIcon::Critical);
+        box.show(uploadFailureMessage(UploadFailure::ConnectionError, m_job.conversionFailure()),
+                 MsgButtons::Ok, MsgIcon::Critical);
         return;
     }
     m_info = *info;

@@ -1,6 +1,15 @@
 #include "engine/model/account.h"
 
+#include "engine/model/keyring.h"
 #include "engine/model/settings.h"
+#include "engine/net/siteaddress.h"
+
+#include <QLockFile>
+#include <QObject>
+#include <QPointer>
+#include <QUrl>
+
+#include <memory>
 
 using namespace Qt::StringLiterals;
 
@@ -9,23 +18,207 @@ namespace uplark {
 namespace {
 
 const QString App = QString::fromUtf16(SettingsApp);
+const QString UserKey = u"un"_s;
+const QString PasswordKey = u"pw"_s;
+const QString EntryKey = u"keyring"_s;
+
+// One change or reading of the stored account while the keyring is asked.
+// It lives on its own, whatever becomes of the caller, until it has
+// finished: the keyring's answers come to it, and the caller's `done` is
+// called only while the caller is still there.
+template<typename Result>
+class Operation : public QObject
+{
+public:
+    Operation(QObject *caller, std::function<void(const Result &)> done)
+        : m_caller(caller)
+        , m_hasCaller(caller != nullptr)
+        , m_done(std::move(done))
+    {
+    }
+
+    void finish()
+    {
+        m_lock.reset();
+        if (m_done && (!m_hasCaller || m_caller))
+            m_done(result);
+        deleteLater();
+    }
+
+    Result result;
+    std::unique_ptr<QLockFile> m_lock;
+
+private:
+    QPointer<QObject> m_caller;
+    bool m_hasCaller;
+    std::function<void(const Result &)> m_done;
+};
 
 } // namespace
 
+QString keyringEntry(const SiteAddress &site, const QString &user)
+{
+    return QString::fromLatin1(site.schemePrefix() + QUrl::toPercentEncoding(user) + '@'
+                               + site.authority);
+}
+
 Account storedAccount(const SettingsStore &store)
 {
-    return {store.value(App, App, u"un"_s), store.value(App, App, u"pw"_s)};
+    const QStringList both = store.values(App, App, {UserKey, PasswordKey});
+    return {both[0], both[1]};
+}
+
+QString storedKeyringEntry(const SettingsStore &store)
+{
+    return store.value(App, App, EntryKey);
 }
 
 bool storeAccount(SettingsStore &store, const Account &account)
 {
-    const bool user = store.setValue(App, App, u"un"_s, account.user);
-    return store.setValue(App, App, u"pw"_s, account.password) && user;
+    return store.setValues(App, App,
+                           {{UserKey, account.user}, {PasswordKey, account.password}, {EntryKey, {}}});
 }
 
 bool forgetStoredAccount(SettingsStore &store)
 {
     return storeAccount(store, {});
+}
+
+void readAccount(SettingsStore &store, const SiteAddress &site, QObject *context, AccountRead done)
+{
+    const QStringList keys = store.values(App, App, {UserKey, PasswordKey, EntryKey});
+    const Account inFile{keys[0], keys[1]};
+    const QString entry = keys[2];
+    Keyring *keyring = store.keyring();
+    if (!keyring) {
+        done({inFile, false, {}});
+        return;
+    }
+
+    auto *op = new Operation<AccountReading>(context, std::move(done));
+    if (!entry.isEmpty()) {
+        keyring->read(entry, op, [op, inFile, entry](Keyring::Result result, const QString &text) {
+            if (result == Keyring::Result::Done) {
+                op->result.account = {inFile.user, text};
+            } else {
+                op->result.passwordUnreadable = true;
+                op->result.keyringProblem =
+                    result == Keyring::Result::NotFound
+                        ? u"the keyring has no entry %1"_s.arg(entry)
+                        : text;
+            }
+            op->finish();
+        });
+        return;
+    }
+
+    op->result.account = inFile;
+    if (inFile.password.isEmpty()) {
+        // Nothing to move: the keyring is only asked whether it answers.
+        keyring->read(keyringEntry(site, inFile.user), op,
+                      [op](Keyring::Result result, const QString &text) {
+                          if (result == Keyring::Result::Unavailable)
+                              op->result.keyringProblem = text;
+                          op->finish();
+                      });
+        return;
+    }
+
+    // A password left in the file by an earlier version, or stored while no
+    // keyring answered, moves into the keyring; the file keeps it when the
+    // keyring does not answer, or when another program holds the file.
+    op->m_lock = store.lockForChange(App);
+    if (!op->m_lock || storedAccount(store).password != inFile.password) {
+        // Answered from the event loop all the same, as with the keyring.
+        QMetaObject::invokeMethod(op, [op] { op->finish(); }, Qt::QueuedConnection);
+        return;
+    }
+    const QString newEntry = keyringEntry(site, inFile.user);
+    keyring->write(newEntry, inFile.password, op,
+                   [op, &store, newEntry](Keyring::Result result, const QString &text) {
+                       if (result == Keyring::Result::Done)
+                           store.setValues(App, App, {{PasswordKey, {}}, {EntryKey, newEntry}},
+                                           op->m_lock.get());
+                       else
+                           op->result.keyringProblem = text;
+                       op->finish();
+                   });
+}
+
+void writeAccount(SettingsStore &store, const Account &account, const SiteAddress &site,
+                  QObject *context, AccountWritten done)
+{
+    std::unique_ptr<QLockFile> lock = store.lockForChange(App);
+    Keyring *keyring = store.keyring();
+    if (!lock || !keyring) {
+        AccountWriting result;
+        result.ok = lock
+                    && store.setValues(App, App,
+                                       {{UserKey, account.user},
+                                        {PasswordKey, account.password},
+                                        {EntryKey, {}}},
+                                       lock.get());
+        result.inFile = true;
+        lock.reset();
+        if (done)
+            done(result);
+        return;
+    }
+
+    auto *op = new Operation<AccountWriting>(context, std::move(done));
+    op->m_lock = std::move(lock);
+    const QString oldEntry = storedKeyringEntry(store);
+    const QString entry = keyringEntry(site, account.user);
+    keyring->write(entry, account.password, op,
+                   [op, &store, keyring, account, entry, oldEntry](Keyring::Result result,
+                                                                   const QString &text) {
+                       if (result != Keyring::Result::Done) {
+                           op->result.ok = store.setValues(App, App,
+                                                           {{UserKey, account.user},
+                                                            {PasswordKey, account.password},
+                                                            {EntryKey, {}}},
+                                                           op->m_lock.get());
+                           op->result.inFile = true;
+                           op->result.keyringProblem = text;
+                           op->finish();
+                           return;
+                       }
+                       op->result.ok = store.setValues(
+                           App, App,
+                           {{UserKey, account.user}, {PasswordKey, {}}, {EntryKey, entry}},
+                           op->m_lock.get());
+                       if (!op->result.ok || oldEntry.isEmpty() || oldEntry == entry) {
+                           op->finish();
+                           return;
+                       }
+                       keyring->remove(oldEntry, op,
+                                       [op](Keyring::Result, const QString &) { op->finish(); });
+                   });
+}
+
+void eraseAccount(SettingsStore &store, QObject *context, AccountWritten done)
+{
+    std::unique_ptr<QLockFile> lock = store.lockForChange(App);
+    const QString entry = storedKeyringEntry(store);
+    AccountWriting result;
+    result.ok = lock
+                && store.setValues(App, App, {{UserKey, {}}, {PasswordKey, {}}, {EntryKey, {}}},
+                                   lock.get());
+    Keyring *keyring = store.keyring();
+    if (!result.ok || !keyring || entry.isEmpty()) {
+        lock.reset();
+        if (done)
+            done(result);
+        return;
+    }
+    auto *op = new Operation<AccountWriting>(context, std::move(done));
+    op->m_lock = std::move(lock);
+    op->result = result;
+    keyring->remove(entry, op, [op](Keyring::Result result, const QString &text) {
+        if (result == Keyring::Result::Unavailable)
+            op->result.keyringProblem = text;
+        op->finish();
+    });
 }
 
 bool introSkipped(const SettingsStore &store)

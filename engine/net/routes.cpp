@@ -1,5 +1,7 @@
 #include "engine/net/routes.h"
 
+#include <QSslConfiguration>
+
 namespace uplark {
 
 using namespace Qt::StringLiterals;
@@ -21,6 +23,20 @@ void RouteTable::add(const QString &host, quint16 port, const QString &toHost, q
 Endpoint RouteTable::resolve(const QString &host, quint16 port) const
 {
     return m_routes.value(keyOf(host, port), Endpoint{host, port});
+}
+
+void RouteTable::addAuthorities(const QList<QSslCertificate> &authorities)
+{
+    m_addedAuthorities += authorities;
+}
+
+QList<QSslCertificate> RouteTable::trustedAuthorities() const
+{
+    if (!m_systemRead) {
+        m_systemAuthorities = QSslConfiguration::systemCaCertificates();
+        m_systemRead = true;
+    }
+    return m_systemAuthorities + m_addedAuthorities;
 }
 
 } // namespace uplark

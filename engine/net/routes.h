@@ -1,6 +1,10 @@
 #pragma once
 
+#include "engine/net/proxy.h"
+
 #include <QHash>
+#include <QList>
+#include <QSslCertificate>
 #include <QString>
 
 namespace uplark {
@@ -15,6 +19,9 @@ struct Endpoint
     bool operator==(const Endpoint &) const = default;
 };
 
+// The route table also carries how every connection of the program is
+// made: the proxies it passes through, and the certificate authorities a
+// TLS connection trusts (the system's, and those added with --cacert).
 class RouteTable
 {
 public:
@@ -24,8 +31,23 @@ public:
     Endpoint resolve(const QString &host, quint16 port) const;
     bool isEmpty() const { return m_routes.isEmpty(); }
 
+    void setProxies(const ProxySettings &proxies) { m_proxies = proxies; }
+    const ProxySettings &proxies() const { return m_proxies; }
+
+    // Authorities trusted beside the system's.
+    void addAuthorities(const QList<QSslCertificate> &authorities);
+    QList<QSslCertificate> addedAuthorities() const { return m_addedAuthorities; }
+    // The system's authorities and the added ones: what a TLS connection
+    // trusts, the libcurl request as well as the connections of the chain.
+    // The system's are read once, when first asked for.
+    QList<QSslCertificate> trustedAuthorities() const;
+
 private:
     QHash<QString, Endpoint> m_routes;
+    ProxySettings m_proxies;
+    QList<QSslCertificate> m_addedAuthorities;
+    mutable QList<QSslCertificate> m_systemAuthorities;
+    mutable bool m_systemRead = false;
 };
 
 } // namespace uplark

@@ -16,10 +16,11 @@ namespace uplark {
 // the chunk lacks "video_id=" (exact case).
 std::optional<QByteArray> scanVideoId(const QByteArray &chunk);
 
-// "http://" + the site's authority + "/watch?v=" + id.
+// "http://" (or "https://" for a site over TLS) + the site's authority +
+// "/watch?v=" + id.
 QString watchAddress(const QByteArray &id, const SiteAddress &site = defaultSiteAddress());
 
-// "http://" + the site's authority + "/t/terms".
+// "http://" or "https://" + the site's authority + "/t/terms".
 QString termsAddress(const SiteAddress &site = defaultSiteAddress());
 
 } // namespace uplark

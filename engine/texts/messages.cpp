@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 
+using namespace Qt::StringLiterals;
+
 namespace uplark {
 
 namespace {
@@ -36,7 +38,9 @@ QString uploadFailureMessage(UploadFailure failure, const QString &detail)
         return translate("Either your username or password is wrong. Please check them and set "
                          "your account again.");
     case UploadFailure::ConnectionError:
-        return translate("Connection error!");
+        // A refused certificate or a failing proxy is named after it.
+        return detail.isEmpty() ? translate("Connection error!")
+                                : translate("Connection error!") + u"\n\n"_s + detail;
     case UploadFailure::UnreadableFile:
         return detail;
     case UploadFailure::InvalidHost:
@@ -49,7 +53,7 @@ QString uploadFailureMessage(UploadFailure failure, const QString &detail)
     return {};
 }
 
-QString loginOutcomeMessage(LoginOutcome outcome)
+QString loginOutcomeMessage(LoginOutcome outcome, const QString &detail)
 {
     switch (outcome) {
     case LoginOutcome::LoggedIn:
@@ -62,7 +66,7 @@ QString loginOutcomeMessage(LoginOutcome outcome)
     case LoginOutcome::Incorrect:
         return translate("Sorry, your login was incorrect.");
     case LoginOutcome::NoDecision:
-        return uploadFailureMessage(UploadFailure::ConnectionError);
+        return uploadFailureMessage(UploadFailure::ConnectionError, detail);
     }
     return {};
 }

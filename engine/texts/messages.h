@@ -13,12 +13,14 @@ namespace uplark {
 QString uploadStepText(UploadStep step);
 
 // The message that tells the user about a failure; `detail` is the system's
-// description of an unreadable file.
+// description of an unreadable file, or for a connection error what the
+// user is told beyond it (a refused certificate, a failing proxy).
 QString uploadFailureMessage(UploadFailure failure, const QString &detail = {});
 
 // The message for an account check that the site did not let in; empty for
-// LoggedIn. NoDecision is a connection error.
-QString loginOutcomeMessage(LoginOutcome outcome);
+// LoggedIn. NoDecision is a connection error, with `detail` as for
+// uploadFailureMessage.
+QString loginOutcomeMessage(LoginOutcome outcome, const QString &detail = {});
 
 // The confirmation that the stored account is gone.
 QString accountRemovedMessage();

@@ -5,6 +5,8 @@
 
 #include <QCoreApplication>
 
+#include <utility>
+
 using namespace Qt::StringLiterals;
 
 namespace uplark {
@@ -13,6 +15,7 @@ AccountCheck::AccountCheck(SettingsStore &settings, const RouteTable &routes,
                            const SiteAddress &site, QObject *parent)
     : QObject(parent)
     , m_settings(settings)
+    , m_site(site)
     , m_login(new LoginExchange(routes, site, this))
 {
     connect(m_login, &LoginExchange::decided, this,
@@ -40,11 +43,14 @@ void AccountCheck::start(const Account &typed)
 {
     m_typed = typed;
     m_stored = false;
+    m_failureDetail.clear();
+    m_keyringProblem.clear();
     m_login->start({trimSpaces(typed.user), trimSpaces(typed.password)});
 }
 
 void AccountCheck::abort()
 {
+    m_storing = false;
     m_login->close();
 }
 
@@ -55,10 +61,24 @@ bool AccountCheck::isRunning() const
 
 void AccountCheck::finish(LoginOutcome outcome)
 {
+    m_failureDetail = outcome == LoginOutcome::NoDecision ? m_login->failureDetail() : QString();
     m_login->close();
-    if (outcome == LoginOutcome::LoggedIn)
-        m_stored = storeAccount(m_settings, m_typed);
-    Q_EMIT finished(outcome);
+    if (outcome != LoginOutcome::LoggedIn) {
+        Q_EMIT finished(outcome);
+        return;
+    }
+    // The account is stored before the outcome is told: at once without a
+    // keyring, otherwise once the keyring has answered.
+    m_storing = true;
+    writeAccount(m_settings, m_typed, m_site, this, [this, outcome](const AccountWriting &w) {
+        // Stored all the same when the check was abandoned meanwhile, but
+        // nothing is told.
+        if (!std::exchange(m_storing, false))
+            return;
+        m_stored = w.ok;
+        m_keyringProblem = w.keyringProblem;
+        Q_EMIT finished(outcome);
+    });
 }
 
 } // namespace uplark

@@ -18,7 +18,9 @@ class SettingsStore;
 // Checks a typed account against the site with one login exchange on a
 // connection of its own, and stores it when the site lets it in: the site
 // is asked without the spaces around the name and password, and the account
-// is stored as typed. The connection is closed before `finished` is emitted.
+// is stored as typed (the password in the keyring where one answers). The
+// connection is closed, and an accepted account stored, before `finished`
+// is emitted.
 class AccountCheck : public QObject
 {
     Q_OBJECT
@@ -38,6 +40,12 @@ public:
     bool isRunning() const;
     // After a LoggedIn outcome: false when the settings file could not be written.
     bool isStored() const { return m_stored; }
+    // After a LoggedIn outcome: why no keyring answered, the password being
+    // then kept in the settings file; empty when the keyring took it.
+    QString keyringProblem() const { return m_keyringProblem; }
+    // After a NoDecision outcome: what the user is told beyond a connection
+    // error (a refused certificate, a failing proxy); empty otherwise.
+    QString failureDetail() const { return m_failureDetail; }
 
 Q_SIGNALS:
     // The site's answer; NoDecision when the connection failed or was closed
@@ -48,9 +56,13 @@ private:
     void finish(LoginOutcome outcome);
 
     SettingsStore &m_settings;
+    SiteAddress m_site;
     LoginExchange *m_login;
     Account m_typed;
     bool m_stored = false;
+    bool m_storing = false; // the accepted account is being stored
+    QString m_failureDetail;
+    QString m_keyringProblem;
 };
 
 } // namespace uplark

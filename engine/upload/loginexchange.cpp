@@ -28,7 +28,7 @@ void LoginExchange::start(const Account &account)
 {
     m_account = account;
     m_deciding = true;
-    m_connection->connectTo(m_site.host, m_site.port);
+    m_connection->connectTo(m_site.host, m_site.port, m_site.tls);
 }
 
 void LoginExchange::close()
@@ -40,6 +40,11 @@ void LoginExchange::close()
 bool LoginExchange::isConnected() const
 {
     return m_connection->isConnected();
+}
+
+QString LoginExchange::failureDetail() const
+{
+    return m_connection->failureDetail();
 }
 
 void LoginExchange::onAnswer()

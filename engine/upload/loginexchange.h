@@ -27,6 +27,9 @@ public:
     // Ends the connection; nothing is reported after it.
     void close();
     bool isConnected() const;
+    // After `failed`: what the user is to be told beyond a connection error
+    // (a refused certificate, a proxy); empty for the others.
+    QString failureDetail() const;
     // Started, and no piece of the answer has decided yet.
     bool isDeciding() const { return m_deciding; }
 

@@ -146,7 +146,7 @@ void UploadChain::onLoginDecided(LoginOutcome outcome, const QByteArray &cookie)
 void UploadChain::fetchUploadPage()
 {
     m_stage = Stage::FetchingPage;
-    m_page->connectTo(m_site.host, m_site.port);
+    m_page->connectTo(m_site.host, m_site.port, m_site.tls);
 }
 
 // ---- Upload page ----
@@ -174,7 +174,7 @@ void UploadChain::onPageAnswer()
 void UploadChain::postMetadataForm()
 {
     m_stage = Stage::PostingForm;
-    m_form->connectTo(m_site.host, m_site.port);
+    m_form->connectTo(m_site.host, m_site.port, m_site.tls);
 }
 
 // ---- Metadata form ----
@@ -250,7 +250,7 @@ void UploadChain::startFilePost()
     m_post = std::move(post);
     // The post goes out once the upload server has taken the connection;
     // Cancel, Upload New and the errors close it before that.
-    m_upload->connectTo(QString::fromLatin1(target.host), target.port == 0 ? 80 : target.port);
+    m_upload->connectTo(QString::fromLatin1(target.host), targetPort(target), isTlsTarget(target));
 }
 
 void UploadChain::onUploadConnected()
@@ -313,11 +313,11 @@ void UploadChain::keepAnswer(QByteArray &answers, const QByteArray &chunk)
 // all four (the upload connection may be opening in the pause). Every one
 // stops a pending file post, and the message comes once they are closed.
 
-void UploadChain::failWithConnectionError()
+void UploadChain::failWithConnectionError(const QString &detail)
 {
     m_pause->stop();
     m_stage = Stage::Failed;
-    Q_EMIT failed(UploadFailure::ConnectionError, {});
+    Q_EMIT failed(UploadFailure::ConnectionError, detail);
 }
 
 // A connection the site closes or resets before its exchange has what it
@@ -337,22 +337,25 @@ void UploadChain::onPeerClosed(const TcpConnection *connection)
 
 void UploadChain::onLoginError()
 {
+    const QString detail = m_login->failureDetail();
     m_login->close();
-    failWithConnectionError();
+    failWithConnectionError(detail);
 }
 
 void UploadChain::onPageError()
 {
+    const QString detail = m_page->failureDetail();
     m_login->close();
     m_page->close();
-    failWithConnectionError();
+    failWithConnectionError(detail);
 }
 
 void UploadChain::onFormError()
 {
+    const QString detail = m_form->failureDetail();
     closeAll();
     m_post.reset();
-    failWithConnectionError();
+    failWithConnectionError(detail);
 }
 
 void UploadChain::onUploadError()
@@ -361,9 +364,10 @@ void UploadChain::onUploadError()
     // nothing.
     if (m_stage == Stage::Done)
         return;
+    const QString detail = m_upload->failureDetail();
     closeAll();
     m_post.reset();
-    failWithConnectionError();
+    failWithConnectionError(detail);
 }
 
 } // namespace uplark

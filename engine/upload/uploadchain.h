@@ -113,7 +113,8 @@ private:
     void onPeerClosed(const TcpConnection *connection);
     void keepAnswer(QByteArray &answers, const QByteArray &chunk);
     void closeAll();
-    void failWithConnectionError();
+    // `detail`: a refused certificate or a failing proxy, for the message.
+    void failWithConnectionError(const QString &detail = {});
 
     LoginExchange *m_login;
     TcpConnection *m_upload;

@@ -45,7 +45,11 @@ UploadJob::~UploadJob() = default;
 
 void UploadJob::loadAccount()
 {
-    m_account = storedAccount(m_settings);
+    readAccount(m_settings, m_addresses.site, this, [this](const AccountReading &reading) {
+        m_account = reading.account;
+        m_accountProblem = reading.passwordUnreadable ? reading.keyringProblem : QString();
+        Q_EMIT accountLoaded();
+    });
 }
 
 void UploadJob::setAccount(const Account &account)
@@ -56,7 +60,7 @@ void UploadJob::setAccount(const Account &account)
 void UploadJob::forgetAccount()
 {
     m_account = {};
-    forgetStoredAccount(m_settings);
+    eraseAccount(m_settings, this);
 }
 
 std::optional<QString> UploadJob::checkAccount() const
@@ -118,14 +122,17 @@ std::optional<VideoInfoProblem> UploadJob::checkVideoTexts(const VideoTexts &tex
 
 std::optional<VideoInfo> UploadJob::convertTexts(const VideoTexts &texts)
 {
+    m_conversionFailure.clear();
     if (!m_http)
         return std::nullopt;
     // "<" and ">" leave every text; the description's line breaks travel as CR LF.
     const HttpReply reply = m_http->post(
-        conversionUrl(m_addresses.conversion.authority), ConversionContentType,
+        conversionUrl(m_addresses.conversion.authority, m_addresses.conversion.tls),
+        ConversionContentType,
         conversionBody(encodePlaceholders(removeAngleBrackets(texts.title)),
                        encodePlaceholders(lineBreaksToCrLf(removeAngleBrackets(texts.description))),
                        encodePlaceholders(removeAngleBrackets(texts.tags))));
+    m_conversionFailure = reply.detail;
     if (!reply.ok || !hasConversionSections(reply.body))
         return std::nullopt;
     const ConvertedTexts converted = readConversionAnswer(reply.body);

@@ -45,11 +45,16 @@ public:
     // The account the uploads go to.
     Account account() const { return m_account; }
     bool hasAccount() const { return m_account.isSet(); }
-    // Takes the account from the settings store.
+    // Takes the account from the settings store and its keyring: at once
+    // when the store has no keyring, otherwise once the keyring answers;
+    // accountLoaded() says when. Until then the account of before stays.
     void loadAccount();
+    // Why the stored account could not be taken: its password is in a
+    // keyring that did not answer. Empty otherwise.
+    QString accountProblem() const { return m_accountProblem; }
     // Takes an account the site has accepted (and that is stored).
     void setAccount(const Account &account);
-    // Forgets the account, here and in the settings store.
+    // Forgets the account, here and in the settings store and its keyring.
     void forgetAccount();
 
     std::optional<QString> checkAccount() const;
@@ -59,6 +64,9 @@ public:
     // nothing when the service gave no usable answer. No event is handled
     // while the request runs.
     std::optional<VideoInfo> convertTexts(const VideoTexts &texts);
+    // After a failed conversion: what the user is told beyond a connection
+    // error (a refused certificate, a failing proxy); empty otherwise.
+    QString conversionFailure() const { return m_conversionFailure; }
 
     // Uploads the file at `filePath` to the account with this information;
     // an upload under way is dropped first.
@@ -77,6 +85,8 @@ Q_SIGNALS:
     void failed(uplark::UploadFailure failure, const QString &detail);
     // After a rejection's failure: the account is forgotten.
     void accountForgotten();
+    // loadAccount() has taken the stored account.
+    void accountLoaded();
 
 private:
     void onChainFailed(UploadFailure failure, const QString &detail);
@@ -86,6 +96,8 @@ private:
     SiteAddresses m_addresses;
     UploadChain *m_chain;
     Account m_account;
+    QString m_accountProblem;
+    QString m_conversionFailure;
 };
 
 } // namespace uplark
