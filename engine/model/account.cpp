@@ -54,6 +54,16 @@ private:
     std::function<void(const Result &)> m_done;
 };
 
+// The account's three keys in one replacement of the file, under `lock`
+// (taken already; false when it could not be).
+bool writeKeys(SettingsStore &store, const QLockFile *lock, const QString &user,
+               const QString &password, const QString &entry)
+{
+    return lock
+           && store.setValues(App, App,
+                              {{UserKey, user}, {PasswordKey, password}, {EntryKey, entry}}, lock);
+}
+
 } // namespace
 
 QString keyringEntry(const SiteAddress &site, const QString &user)
@@ -75,8 +85,8 @@ QString storedKeyringEntry(const SettingsStore &store)
 
 bool storeAccount(SettingsStore &store, const Account &account)
 {
-    return store.setValues(App, App,
-                           {{UserKey, account.user}, {PasswordKey, account.password}, {EntryKey, {}}});
+    const std::unique_ptr<QLockFile> lock = store.lockForChange(App);
+    return writeKeys(store, lock.get(), account.user, account.password, {});
 }
 
 bool forgetStoredAccount(SettingsStore &store)
@@ -128,17 +138,17 @@ void readAccount(SettingsStore &store, const SiteAddress &site, QObject *context
     // keyring answered, moves into the keyring; the file keeps it when the
     // keyring does not answer, or when another program holds the file.
     op->m_lock = store.lockForChange(App);
-    if (!op->m_lock || storedAccount(store).password != inFile.password) {
+    const Account underLock = op->m_lock ? storedAccount(store) : Account();
+    if (underLock.user != inFile.user || underLock.password != inFile.password) {
         // Answered from the event loop all the same, as with the keyring.
         QMetaObject::invokeMethod(op, [op] { op->finish(); }, Qt::QueuedConnection);
         return;
     }
     const QString newEntry = keyringEntry(site, inFile.user);
     keyring->write(newEntry, inFile.password, op,
-                   [op, &store, newEntry](Keyring::Result result, const QString &text) {
+                   [op, &store, inFile, newEntry](Keyring::Result result, const QString &text) {
                        if (result == Keyring::Result::Done)
-                           store.setValues(App, App, {{PasswordKey, {}}, {EntryKey, newEntry}},
-                                           op->m_lock.get());
+                           writeKeys(store, op->m_lock.get(), inFile.user, {}, newEntry);
                        else
                            op->result.keyringProblem = text;
                        op->finish();
@@ -152,12 +162,7 @@ void writeAccount(SettingsStore &store, const Account &account, const SiteAddres
     Keyring *keyring = store.keyring();
     if (!lock || !keyring) {
         AccountWriting result;
-        result.ok = lock
-                    && store.setValues(App, App,
-                                       {{UserKey, account.user},
-                                        {PasswordKey, account.password},
-                                        {EntryKey, {}}},
-                                       lock.get());
+        result.ok = writeKeys(store, lock.get(), account.user, account.password, {});
         result.inFile = true;
         lock.reset();
         if (done)
@@ -172,21 +177,16 @@ void writeAccount(SettingsStore &store, const Account &account, const SiteAddres
     keyring->write(entry, account.password, op,
                    [op, &store, keyring, account, entry, oldEntry](Keyring::Result result,
                                                                    const QString &text) {
+                       const QLockFile *lock = op->m_lock.get();
                        if (result != Keyring::Result::Done) {
-                           op->result.ok = store.setValues(App, App,
-                                                           {{UserKey, account.user},
-                                                            {PasswordKey, account.password},
-                                                            {EntryKey, {}}},
-                                                           op->m_lock.get());
+                           op->result.ok =
+                               writeKeys(store, lock, account.user, account.password, {});
                            op->result.inFile = true;
                            op->result.keyringProblem = text;
                            op->finish();
                            return;
                        }
-                       op->result.ok = store.setValues(
-                           App, App,
-                           {{UserKey, account.user}, {PasswordKey, {}}, {EntryKey, entry}},
-                           op->m_lock.get());
+                       op->result.ok = writeKeys(store, lock, account.user, {}, entry);
                        if (!op->result.ok || oldEntry.isEmpty() || oldEntry == entry) {
                            op->finish();
                            return;
@@ -201,9 +201,7 @@ void eraseAccount(SettingsStore &store, QObject *context, AccountWritten done)
     std::unique_ptr<QLockFile> lock = store.lockForChange(App);
     const QString entry = storedKeyringEntry(store);
     AccountWriting result;
-    result.ok = lock
-                && store.setValues(App, App, {{UserKey, {}}, {PasswordKey, {}}, {EntryKey, {}}},
-                                   lock.get());
+    result.ok = writeKeys(store, lock.get(), {}, {}, {});
     Keyring *keyring = store.keyring();
     if (!result.ok || !keyring || entry.isEmpty()) {
         lock.reset();

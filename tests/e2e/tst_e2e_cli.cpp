@@ -18,13 +18,7 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QString Password = u"Secret-123"_s;
-
-struct Result
-{
-    int code = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using Result = ProgramResult;
 
 // The program with a settings folder of its own and no display at all.
 struct Cli
