@@ -11,6 +11,7 @@
 #include "engine/model/desktopkeyring.h"
 #include "engine/model/settings.h"
 #include "engine/net/curlhttpclient.h"
+#include "engine/net/heaptuning.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -163,6 +164,7 @@ int main(int argc, char *argv[])
         break;
     }
 
+    keepTransferBuffersInHeap();
     return line.action == CommandLine::Action::Window ? runWindow(argv, line)
                                                       : runCommand(argv, line);
 }

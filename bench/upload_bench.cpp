@@ -8,6 +8,7 @@
 //
 //   uplark_bench FILE PORT [CA_FILE]   (the sink listens on 127.0.0.1:PORT)
 #include "engine/net/connection.h"
+#include "engine/net/heaptuning.h"
 #include "engine/protocol/filepost.h"
 
 #include <QCoreApplication>
@@ -41,6 +42,8 @@ long long peakKilobytes()
 
 int main(int argc, char *argv[])
 {
+    // As the program does at its start.
+    keepTransferBuffersInHeap();
     QCoreApplication app(argc, argv);
     if (argc != 3 && argc != 4) {
         std::fprintf(stderr, "usage: uplark_bench FILE PORT [CA_FILE]\n");

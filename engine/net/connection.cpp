@@ -112,6 +112,12 @@ void TcpConnection::reconnect()
         tlsSocket->setSslConfiguration(configuration);
     }
     tlsSocket->setPeerVerifyMode(QSslSocket::VerifyPeer);
+    // TLS records leave a short segment at the end of each burst; waiting
+    // for its acknowledgement (Nagle) would hold every burst back. The
+    // option takes once the TCP connection is there.
+    connect(tlsSocket, &QSslSocket::connected, this, [tlsSocket] {
+        tlsSocket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    });
     // The certificate must name the host asked for, wherever the route
     // table sends the connection.
     tlsSocket->connectToHostEncrypted(to.host, to.port, m_remoteHost);

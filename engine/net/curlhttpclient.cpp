@@ -156,15 +156,17 @@ HttpReply CurlHttpClient::post(const QByteArray &url, const QByteArray &contentT
     }
     setopt(easy, CURLOPT_NOPROXY, "");
 
-    // The same authorities as the chain's connections: the system's and the
-    // added ones, handed over as PEM, and no other place to look.
+    // The same authorities as the chain's connections: the system's, which
+    // libcurl finds in the system's folder of them (its CA path), and the
+    // added ones, handed over as PEM in place of the system's bundle file.
     if (tls) {
-        QByteArray authorities;
-        for (const QSslCertificate &certificate : m_routes.trustedAuthorities())
-            authorities += certificate.toPem();
-        curl_blob blob{authorities.data(), size_t(authorities.size()), CURL_BLOB_COPY};
-        setopt(easy, CURLOPT_CAINFO_BLOB, &blob);
-        setopt(easy, CURLOPT_CAPATH, static_cast<const char *>(nullptr));
+        if (!m_routes.addedAuthorities().isEmpty()) {
+            QByteArray authorities;
+            for (const QSslCertificate &certificate : m_routes.addedAuthorities())
+                authorities += certificate.toPem();
+            curl_blob blob{authorities.data(), size_t(authorities.size()), CURL_BLOB_COPY};
+            setopt(easy, CURLOPT_CAINFO_BLOB, &blob);
+        }
         setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
         setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
     }

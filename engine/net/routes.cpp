@@ -28,15 +28,18 @@ Endpoint RouteTable::resolve(const QString &host, quint16 port) const
 void RouteTable::addAuthorities(const QList<QSslCertificate> &authorities)
 {
     m_addedAuthorities += authorities;
+    if (!m_systemAuthorities.valid()) {
+        m_systemAuthorities =
+            std::async(std::launch::async, [] { return QSslConfiguration::systemCaCertificates(); })
+                .share();
+    }
 }
 
 QList<QSslCertificate> RouteTable::trustedAuthorities() const
 {
-    if (!m_systemRead) {
-        m_systemAuthorities = QSslConfiguration::systemCaCertificates();
-        m_systemRead = true;
-    }
-    return m_systemAuthorities + m_addedAuthorities;
+    if (!m_systemAuthorities.valid())
+        return QSslConfiguration::systemCaCertificates();
+    return m_systemAuthorities.get() + m_addedAuthorities;
 }
 
 } // namespace uplark

@@ -7,6 +7,8 @@
 #include <QSslCertificate>
 #include <QString>
 
+#include <future>
+
 namespace uplark {
 
 // Where a connection to (host, port) really goes. The program uses no entries,
@@ -38,16 +40,17 @@ public:
     void addAuthorities(const QList<QSslCertificate> &authorities);
     QList<QSslCertificate> addedAuthorities() const { return m_addedAuthorities; }
     // The system's authorities and the added ones: what a TLS connection
-    // trusts, the libcurl request as well as the connections of the chain.
-    // The system's are read once, when first asked for.
+    // trusts once authorities are added (without, the system's alone,
+    // looked up as needed). Reading the system's takes a while (a few
+    // hundred files to parse), so it starts, on a thread of its own, as soon
+    // as authorities are added, and this waits for it only if it is not done.
     QList<QSslCertificate> trustedAuthorities() const;
 
 private:
     QHash<QString, Endpoint> m_routes;
     ProxySettings m_proxies;
     QList<QSslCertificate> m_addedAuthorities;
-    mutable QList<QSslCertificate> m_systemAuthorities;
-    mutable bool m_systemRead = false;
+    std::shared_future<QList<QSslCertificate>> m_systemAuthorities;
 };
 
 } // namespace uplark
