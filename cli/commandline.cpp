@@ -34,9 +34,10 @@ struct Options
         u"FILE"_s};
     QCommandLineOption proxy{
         u"proxy"_s,
-        u"Connect through this HTTP proxy (CONNECT), instead of what http_proxy and "
-        "https_proxy say; no_proxy still applies."_s,
-        u"[http://][USER:PASSWORD@]HOST[:PORT]"_s};
+        u"Connect through this HTTP proxy, by CONNECT, instead of what http_proxy and "
+        "https_proxy say (no_proxy still applies). URL is http://HOST:PORT, with "
+        "USER:PASSWORD@ before HOST where the proxy asks for them."_s,
+        u"URL"_s};
     QCommandLineOption title{u"title"_s, u"upload: the video's title."_s, u"TEXT"_s};
     QCommandLineOption description{u"description"_s, u"upload: the video's description."_s,
                                    u"TEXT"_s};
