@@ -18,6 +18,18 @@ struct ProgramResult
     QByteArray err;
 };
 
+// This process's environment with no display at all and the settings in
+// `configFolder`: the program as it runs from a terminal.
+inline QProcessEnvironment terminalEnvironment(const QString &configFolder)
+{
+    using namespace Qt::StringLiterals;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const QString &name : {u"DISPLAY"_s, u"WAYLAND_DISPLAY"_s, u"QT_QPA_PLATFORM"_s})
+        env.remove(name);
+    env.insert(u"XDG_CONFIG_HOME"_s, configFolder);
+    return env;
+}
+
 // Runs the program of UPLARK_PROGRAM (in `environment`) with `input` on its
 // standard input, to its end (90 s at most).
 inline ProgramResult runProgram(const QProcessEnvironment &environment, const QStringList &args,

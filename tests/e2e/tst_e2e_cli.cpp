@@ -25,26 +25,14 @@ struct Cli
 {
     void start(QProcess &p, const QStringList &args) const
     {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const QString &name : {u"DISPLAY"_s, u"WAYLAND_DISPLAY"_s, u"QT_QPA_PLATFORM"_s})
-            env.remove(name);
-        env.insert(u"XDG_CONFIG_HOME"_s, config.path());
+        const QProcessEnvironment env = terminalEnvironment(config.path());
         p.setProcessEnvironment(env);
         p.start(env.value(u"UPLARK_PROGRAM"_s), args);
     }
 
     Result run(const QStringList &args, const QByteArray &input = {}) const
     {
-        QProcess p;
-        start(p, args);
-        if (!p.waitForStarted(10000))
-            return {};
-        p.write(input);
-        p.closeWriteChannel();
-        if (!p.waitForFinished(90000))
-            p.kill();
-        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2,
-                p.readAllStandardOutput(), p.readAllStandardError()};
+        return runProgram(terminalEnvironment(config.path()), args, input);
     }
 
     QString settingsText() const

@@ -149,10 +149,7 @@ void TestE2EKeyring::init()
 
 Result TestE2EKeyring::run(const QStringList &args, const QByteArray &input, bool withBus)
 {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const QString &name : {u"DISPLAY"_s, u"WAYLAND_DISPLAY"_s, u"QT_QPA_PLATFORM"_s})
-        env.remove(name);
-    env.insert(u"XDG_CONFIG_HOME"_s, m_config.path());
+    QProcessEnvironment env = terminalEnvironment(m_config.path());
     if (withBus)
         env.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, m_busAddress);
     else
