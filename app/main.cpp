@@ -10,17 +10,18 @@
 #include "desktop/seams/platform.h"
 #include "desktop/seams/singleinstance.h"
 #include "desktop/windows/mainwindow.h"
+#include "engine/model/desktopkeyring.h"
 #include "engine/model/settings.h"
 #include "engine/net/curlhttpclient.h"
+#include "engine/net/heaptuning.h"
 
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QFile>
 #include <QFont>
+#include <QProcessEnvironment>
 #include <QTimer>
-
-#include <curl/curl.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -95,6 +96,8 @@ int runWindow(char *argv[], const CommandLine &line)
     QtFileDialog files;
     QtDesktop desktop;
     SettingsStore settings(SettingsStore::defaultFolder());
+    DesktopKeyring keyring;
+    settings.setKeyring(&keyring);
 
     Platform platform;
     platform.messages = &messages;
@@ -102,6 +105,12 @@ int runWindow(char *argv[], const CommandLine &line)
     platform.desktop = &desktop;
     platform.settings = &settings;
     platform.addresses = line.addresses;
+    QString networkError;
+    if (!applyNetworkOptions(line, QProcessEnvironment::systemEnvironment(), &platform.routes,
+                             &networkError)) {
+        writeErr(u"uplark: "_s + networkError + u'\n');
+        return ExitCode::BadUsage;
+    }
     CurlHttpClient http(platform.routes);
     platform.http = &http;
     platform.makePreview =
@@ -134,7 +143,15 @@ int runCommand(char *argv[], const CommandLine &line)
     QCoreApplication::setApplicationName(u"uplark"_s);
 
     SettingsStore settings(SettingsStore::defaultFolder());
+    DesktopKeyring keyring;
+    settings.setKeyring(&keyring);
     RouteTable routes;
+    QString networkError;
+    if (!applyNetworkOptions(line, QProcessEnvironment::systemEnvironment(), &routes,
+                             &networkError)) {
+        writeErr(u"uplark: "_s + networkError + u'\n');
+        return ExitCode::BadUsage;
+    }
     CurlHttpClient http(routes, conversionTimeouts(line));
     // Ctrl+C ends the conversion request, which blocks every event.
     http.setAbortCheck(&InterruptWatcher::wasInterrupted);
@@ -176,11 +193,7 @@ int main(int argc, char *argv[])
         break;
     }
 
-    // The text conversion request uses libcurl; it is set up once, before
-    // any other thread runs.
-    curl_global_init(CURL_GLOBAL_DEFAULT);
-    const int status = line.action == CommandLine::Action::Window ? runWindow(argv, line)
-                                                                  : runCommand(argv, line);
-    curl_global_cleanup();
-    return status;
+    keepTransferBuffersInHeap();
+    return line.action == CommandLine::Action::Window ? runWindow(argv, line)
+                                                      : runCommand(argv, line);
 }

@@ -7,6 +7,9 @@
 #    process, with its peak memory; Uplark also reports its peak memory above
 #    its idle value and the longest its event loop was blocked (a 5 ms timer's
 #    worst lateness);
+#  - uploads the same file over TLS to the same sink behind a TLS front
+#    (socat, with a certificate for localhost from a CA made for the run), two
+#    ways: Uplark's engine and `curl -T`, both trusting that CA;
 #  - starts Uplark and a plain Qt Widgets window (build/bench/bench_plain_window)
 #    under Xvfb (xcb platform), measuring the time to the first window mapped
 #    on the screen and the resident memory after a second of idling
@@ -44,14 +47,16 @@ for exe in bench/bench_sink bench/uplark_bench bench/bench_plain_window \
         exit 1
     fi
 done
-for tool in curl xvfb-run /usr/bin/time; do # Debian: curl, xvfb, time
+for tool in curl xvfb-run /usr/bin/time socat openssl; do # Debian: curl, xvfb, time, socat, openssl
     command -v "$tool" >/dev/null || { echo "$tool is needed" >&2; exit 1; }
 done
 
 work=$(mktemp -d)
 sink_pid=
+front_pid=
 cleanup() {
     if [[ -n $sink_pid ]]; then kill "$sink_pid" 2>/dev/null || true; fi
+    if [[ -n $front_pid ]]; then kill "$front_pid" 2>/dev/null || true; fi
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -64,6 +69,23 @@ coproc SINK { exec "$build/bench/bench_sink"; }
 sink_pid=$SINK_PID
 read -r port <&"${SINK[0]}"
 url="http://127.0.0.1:$port/my_videos_post"
+
+# The TLS front of the sink: a CA and a localhost certificate made for the
+# run, socat decrypting each connection and passing it on to the sink.
+bash tests/support/make-test-certs.sh "$work/certs" >/dev/null
+socat -d -d -b 262144 "OPENSSL-LISTEN:0,bind=127.0.0.1,reuseaddr,fork,cert=$work/certs/localhost.pem,key=$work/certs/localhost.key,verify=0" \
+    "TCP:127.0.0.1:$port" 2>"$work/front.log" &
+front_pid=$!
+for _ in $(seq 50); do
+    tls_port=$(sed -n 's/.*listening on AF=2 127.0.0.1:\([0-9]*\).*/\1/p' "$work/front.log")
+    [[ -n $tls_port ]] && break
+    sleep 0.1
+done
+if [[ -z $tls_port ]]; then
+    echo "the TLS front (socat) did not start" >&2
+    exit 1
+fi
+tls_url="https://localhost:$tls_port/my_videos_post"
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 
 now() { date +%s.%N; }
@@ -79,6 +101,7 @@ measure() {
 field() { tr ' ' '\n' <<<"$1" | sed -n "s/^$2=//p"; }
 
 declare -a u_wall u_total u_above u_stall u_rss t_wall t_rss d_wall d_rss ratio_t ratio_d
+declare -a ut_wall ut_total ut_above ut_stall ut_rss tt_wall tt_rss ratio_tls
 run_uplark() {
     measure "$build/bench/uplark_bench" "$file" "$port"
     u_wall+=("$wall") u_rss+=("$rss")
@@ -94,6 +117,24 @@ run_curl_d() {
         -H 'Content-Type: multipart/form-data; boundary=Xu02=$' --data-binary "@$file" "$url"
     d_wall+=("$wall") d_rss+=("$rss")
 }
+run_uplark_tls() {
+    measure "$build/bench/uplark_bench" "$file" "$tls_port" "$work/certs/ca.pem"
+    ut_wall+=("$wall") ut_rss+=("$rss") ut_total+=("$(field "$out" total_s)")
+    ut_above+=("$(field "$out" above_idle_kb)") ut_stall+=("$(field "$out" stall_ms)")
+}
+run_curl_tls() {
+    measure curl -sS -o /dev/null -H 'Expect:' --cacert "$work/certs/ca.pem" \
+        --resolve "localhost:$tls_port:127.0.0.1" -T "$file" "$tls_url"
+    tt_wall+=("$wall") tt_rss+=("$rss")
+}
+for ((i = 1; i <= rounds; i++)); do
+    if ((i % 2)); then run_uplark_tls; run_curl_tls; else run_curl_tls; run_uplark_tls; fi
+    ratio_tls+=("$(awk -v a="${ut_wall[-1]}" -v b="${tt_wall[-1]}" 'BEGIN { printf "%.3f", a / b }')")
+    printf 'TLS round %d: uplark %ss (stall %s ms, +%s kB, max RSS %s kB), curl -T %ss (%s kB)\n' \
+        "$i" "${ut_wall[-1]}" "${ut_stall[-1]}" "${ut_above[-1]}" "${ut_rss[-1]}" \
+        "${tt_wall[-1]}" "${tt_rss[-1]}"
+done
+
 for ((i = 1; i <= rounds; i++)); do
     # The order turns from round to round.
     case $((i % 3)) in
@@ -154,6 +195,12 @@ echo "| Uplark, file opened to answer | $(stats 1 %.3f "${u_total[@]}") s |"
 echo "| Uplark peak memory above idle | $(stats 0.0009765625 %.1f "${u_above[@]}") MB |"
 echo "| peak RSS: Uplark engine / curl -T / curl --data-binary | $(stats 0.0009765625 %.1f "${u_rss[@]}") / $(stats 0.0009765625 %.1f "${t_rss[@]}") / $(stats 0.0009765625 %.1f "${d_rss[@]}") MB |"
 echo "| longest event-loop stall during the upload | $(stats 1 %.1f "${u_stall[@]}") ms |"
+echo "| whole upload over TLS, Uplark engine / curl -T | $(stats 1 %.3f "${ut_wall[@]}") / $(stats 1 %.3f "${tt_wall[@]}") s |"
+echo "| over TLS, Uplark ÷ curl -T, per round | $(stats 1 %.2f "${ratio_tls[@]}") |"
+echo "| over TLS, Uplark, file opened to answer (handshake included) | $(stats 1 %.3f "${ut_total[@]}") s |"
+echo "| over TLS, Uplark peak memory above idle | $(stats 0.0009765625 %.1f "${ut_above[@]}") MB |"
+echo "| over TLS, peak RSS: Uplark engine / curl -T | $(stats 0.0009765625 %.1f "${ut_rss[@]}") / $(stats 0.0009765625 %.1f "${tt_rss[@]}") MB |"
+echo "| over TLS, longest event-loop stall | $(stats 1 %.1f "${ut_stall[@]}") ms |"
 echo "| start-up to first window: Uplark / plain window | $(stats 1 %.3f "${s_uplark[@]}") / $(stats 1 %.3f "${s_plain[@]}") s |"
 echo "| start-up, Uplark ÷ plain window, per round | $(stats 1 %.2f "${ratio_s[@]}") |"
 echo "| start-up, plain window with Uplark's libraries | $(stats 1 %.3f "${s_linked[@]}") s |"

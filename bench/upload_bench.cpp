@@ -3,14 +3,19 @@
 // (TcpConnection) drains it to the socket. Prints the whole time from opening
 // the file to the upload server's answer, the longest the event loop was kept
 // from a 5 ms timer meanwhile, and the peak memory above the idle program.
+// With a CA file, the post goes over TLS to https://localhost:PORT, trusting
+// that authority (the handshake is part of the time).
 //
-//   uplark_bench FILE PORT   (the sink listens on 127.0.0.1:PORT)
+//   uplark_bench FILE PORT [CA_FILE]   (the sink listens on 127.0.0.1:PORT)
 #include "engine/net/connection.h"
+#include "engine/net/heaptuning.h"
 #include "engine/protocol/filepost.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QSslCertificate>
+#include <QSslSocket>
 #include <QTimer>
 
 #include <cstdio>
@@ -37,14 +42,22 @@ long long peakKilobytes()
 
 int main(int argc, char *argv[])
 {
+    // As the program does at its start.
+    keepTransferBuffersInHeap();
     QCoreApplication app(argc, argv);
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: uplark_bench FILE PORT\n");
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: uplark_bench FILE PORT [CA_FILE]\n");
         return 2;
     }
     const QString path = QString::fromLocal8Bit(argv[1]);
     const int port = QByteArray(argv[2]).toInt();
+    const bool tls = argc == 4;
     RouteTable routes;
+    if (tls) {
+        routes.addAuthorities(QSslCertificate::fromPath(QString::fromLocal8Bit(argv[3])));
+        // The certificate names localhost; the sink listens on IPv4.
+        routes.add(u"localhost"_s, quint16(port), u"127.0.0.1"_s, quint16(port));
+    }
     TcpConnection connection(routes);
 
     // A 5 ms timer: how late it fires shows how long the event loop was
@@ -61,7 +74,12 @@ int main(int argc, char *argv[])
             worstLateNs = qMax(worstLateNs, sinceTick.nsecsElapsed() - TickNs);
         sinceTick.restart();
     });
-    // Warm up what the send uses before taking the idle figure.
+    // Warm up what the send uses before taking the idle figure: over TLS,
+    // the TLS library and the trusted authorities too.
+    if (tls) {
+        QSslSocket::supportsSsl();
+        routes.trustedAuthorities();
+    }
     QCoreApplication::processEvents();
     const long long idle = peakKilobytes();
 
@@ -84,7 +102,8 @@ int main(int argc, char *argv[])
     sinceTick.start();
     tick.start();
     QString error;
-    const QByteArray address = "http://127.0.0.1:" + QByteArray::number(port) + "/my_videos_post";
+    const QByteArray address = (tls ? "https://localhost:" : "http://127.0.0.1:")
+                               + QByteArray::number(port) + "/my_videos_post";
     std::unique_ptr<FilePostSource> post = FilePostSource::open(
         path, quotedPath(path), splitUrl(address),
         {"bench", "Benchmark", "A benchmark upload", "22", "addr", "LOGIN_INFO=x"}, &error);
@@ -95,7 +114,8 @@ int main(int argc, char *argv[])
     const qint64 requestSize = post->size();
     QObject::connect(&connection, &TcpConnection::connected, &app,
                      [&] { connection.send(std::move(post)); });
-    connection.connectTo(u"127.0.0.1"_s, port);
+    const UrlParts target = splitUrl(address);
+    connection.connectTo(QString::fromLatin1(target.host), targetPort(target), isTlsTarget(target));
     app.exec();
     const qint64 done = clock.nsecsElapsed();
     // The stretch after the last tick counts as well.

@@ -2,8 +2,10 @@
 
 #include "uplark_config.h"
 #include "engine/model/categories.h"
+#include "engine/net/routes.h"
 
 #include <QCommandLineParser>
+#include <QFile>
 #include <QFileInfo>
 
 #include <optional>
@@ -20,14 +22,25 @@ struct Options
     QCommandLineOption version{u"version"_s, u"Show the version and exit."_s};
     QCommandLineOption site{
         u"site"_s,
-        u"The video site's web server, instead of the build's (%1, port 80)."_s.arg(
-            QString::fromLatin1(SiteHost)),
-        u"HOST[:PORT]"_s};
+        u"The video site's web server, instead of the build's (%1, port 80); with https:// "
+        "over TLS (port 443 unless given)."_s.arg(QString::fromLatin1(SiteHost)),
+        u"[https://]HOST[:PORT]"_s};
     QCommandLineOption conversion{
         u"conversion-host"_s,
-        u"The text conversion service's web server, instead of the build's (%1, port 80)."_s.arg(
-            QString::fromLatin1(ConversionHost)),
-        u"HOST[:PORT]"_s};
+        u"The text conversion service's web server, instead of the build's (%1, port 80); "
+        "with https:// over TLS."_s.arg(QString::fromLatin1(ConversionHost)),
+        u"[https://]HOST[:PORT]"_s};
+    QCommandLineOption caFile{
+        u"cacert"_s,
+        u"Trust the certificate authorities in this PEM file as well as the system's, for "
+        "a private site."_s,
+        u"FILE"_s};
+    QCommandLineOption proxy{
+        u"proxy"_s,
+        u"Connect through this HTTP proxy, by CONNECT, instead of what http_proxy and "
+        "https_proxy say (no_proxy still applies). URL is http://HOST:PORT, with "
+        "USER:PASSWORD@ before HOST where the proxy asks for them."_s,
+        u"URL"_s};
     QCommandLineOption title{u"title"_s, u"upload: the video's title."_s, u"TEXT"_s};
     QCommandLineOption description{u"description"_s, u"upload: the video's description."_s,
                                    u"TEXT"_s};
@@ -67,8 +80,9 @@ struct Options
     void addTo(QCommandLineParser &parser) const
     {
         for (const QCommandLineOption *o :
-             {&help, &version, &site, &conversion, &title, &description, &descriptionFile,
-              &category, &tags, &metadata, &json, &retry, &limitRate, &stallTimeout, &quiet})
+             {&help, &version, &site, &conversion, &caFile, &proxy, &title, &description,
+              &descriptionFile, &category, &tags, &metadata, &json, &retry, &limitRate,
+              &stallTimeout, &quiet})
             parser.addOption(*o);
     }
 };
@@ -135,7 +149,8 @@ QString helpText()
     Options options;
     options.addTo(parser);
     QString text = u"Usage:\n"
-                   "  uplark [FILE] [--site HOST[:PORT]] [--conversion-host HOST[:PORT]]\n"
+                   "  uplark [FILE] [--site [https://]HOST[:PORT]] [--conversion-host ...]\n"
+                   "         [--cacert FILE] [--proxy URL]\n"
                    "  uplark upload FILE... --title TEXT\n"
                    "                [--description TEXT | --description-file PATH]\n"
                    "                --category NAME-OR-NUMBER --tags TEXT [--metadata FILE]\n"
@@ -157,6 +172,11 @@ QString helpText()
                    "without --site. \"account forget\" removes the account; \"account show\"\n"
                    "prints the stored user name. --site alone points the text conversion at the\n"
                    "site too.\n"
+                   "\n"
+                   "The password is kept in the desktop keyring (the Secret Service or KWallet);\n"
+                   "where no keyring answers, in ~/.config/uplark/uplark.conf, readable by you\n"
+                   "only. With https:// every connection runs over TLS and the server's\n"
+                   "certificate is verified; http_proxy, https_proxy and no_proxy are honoured.\n"
                    "\n"_s;
     // The option list as QCommandLineParser lays it out, without its own
     // usage line.
@@ -168,6 +188,32 @@ QString helpText()
             "open window was busy and took no FILE; 2 bad usage or bad input; 130\n"
             "interrupted (Ctrl+C).\n"_s;
     return text;
+}
+
+bool applyNetworkOptions(const CommandLine &line, const QProcessEnvironment &environment,
+                         RouteTable *routes, QString *error)
+{
+    ProxySettings proxies;
+    if (!proxySettingsFromEnvironment(environment, &proxies, error))
+        return false;
+    if (line.proxy)
+        proxies.every = line.proxy;
+    routes->setProxies(proxies);
+
+    if (line.caFile.isEmpty())
+        return true;
+    QFile file(line.caFile);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = u"cannot read --cacert "_s + line.caFile + u": "_s + file.errorString();
+        return false;
+    }
+    const QList<QSslCertificate> authorities = QSslCertificate::fromData(file.readAll());
+    if (authorities.isEmpty()) {
+        *error = u"--cacert "_s + line.caFile + u" holds no PEM certificate"_s;
+        return false;
+    }
+    routes->addAuthorities(authorities);
+    return true;
 }
 
 CommandLine parseCommandLine(const QStringList &arguments)
@@ -248,6 +294,22 @@ CommandLine parseCommandLine(const QStringList &arguments)
             return line;
         }
         line.rateLimit = *rate;
+    }
+    if (parser.isSet(options.caFile)) {
+        line.caFile = parser.value(options.caFile);
+        if (line.caFile.isEmpty()) {
+            line.error = u"--cacert needs a file"_s;
+            return line;
+        }
+    }
+    if (parser.isSet(options.proxy)) {
+        ProxyAddress proxy;
+        QString why;
+        if (!parseProxyAddress(parser.value(options.proxy), &proxy, &why)) {
+            line.error = u"bad address for --proxy: "_s + why;
+            return line;
+        }
+        line.proxy = proxy;
     }
 
     const QStringList positional = parser.positionalArguments();

@@ -1,13 +1,17 @@
 #pragma once
 
+#include "engine/net/proxy.h"
 #include "engine/net/siteaddress.h"
 
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 
 #include <optional>
 
 namespace uplark {
+
+class RouteTable;
 
 // Exit codes of the program.
 namespace ExitCode {
@@ -37,6 +41,8 @@ struct CommandLine
     bool conversionGiven = false;
     bool quiet = false;    // -q: nothing on standard error but errors
     int stallSeconds = 60; // --stall-timeout; 0: no limit
+    QString caFile;                    // --cacert: authorities trusted beside the system's
+    std::optional<ProxyAddress> proxy; // --proxy: for every connection
 
     // the file the window opens with, as an absolute path
     QString filePath;
@@ -67,6 +73,12 @@ CommandLine parseCommandLine(const QStringList &arguments);
 // kilobytes, megabytes or gigabytes (1024-based) with the suffix k, M or G
 // in either case. Nothing for anything else.
 std::optional<qint64> parseRate(const QString &text);
+// Sets up `routes` as the command line and the environment ask: the proxy
+// of --proxy or of http_proxy, https_proxy and no_proxy, and the
+// authorities of --cacert. False, with what is wrong in one line, when the
+// file holds no readable PEM certificate or a proxy variable is malformed.
+bool applyNetworkOptions(const CommandLine &line, const QProcessEnvironment &environment,
+                         RouteTable *routes, QString *error);
 
 // The text of --help and of --version.
 QString helpText();

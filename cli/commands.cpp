@@ -4,10 +4,10 @@
 #include "cli/terminal.h"
 #include "engine/model/account.h"
 #include "engine/model/settings.h"
-#include "engine/model/storedsite.h"
 #include "engine/texts/messages.h"
 #include "engine/upload/accountcheck.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QRegularExpression>
 
@@ -21,6 +21,16 @@ int fail(int code, const QString &message)
 {
     writeErr(u"uplark: "_s + oneLine(message) + u'\n');
     return code;
+}
+
+// Said once, where the password went to the settings file because no
+// keyring answered.
+void tellPasswordInFile(const CommandContext &context, const QString &why)
+{
+    writeErr(u"uplark: no desktop keyring answered ("_s + oneLine(why)
+             + u"); the password is kept in "_s
+             + context.settings->filePath(QString::fromUtf16(SettingsApp))
+             + u", readable by you only\n"_s);
 }
 
 } // namespace
@@ -49,6 +59,21 @@ bool commandAddresses(const CommandLine &line, const SettingsStore &settings,
     if (!line.conversionGiven)
         addresses->conversion = addresses->site;
     return true;
+}
+
+bool waitForAnswer(InterruptWatcher &interrupt,
+                   const std::function<void(QObject *context, std::function<void()> done)> &start)
+{
+    QEventLoop loop;
+    bool finished = false;
+    QObject::connect(&interrupt, &InterruptWatcher::interrupted, &loop, &QEventLoop::quit);
+    start(&loop, [&finished, &loop] {
+        finished = true;
+        loop.quit();
+    });
+    if (!finished && !InterruptWatcher::wasInterrupted())
+        loop.exec();
+    return finished;
 }
 
 HttpTimeouts conversionTimeouts(const CommandLine &line)
@@ -111,6 +136,8 @@ int runAccountSet(const CommandLine &line, const CommandContext &context)
         return fail(ExitCode::SiteFailed,
                     u"could not write "_s
                         + context.settings->filePath(QString::fromUtf16(SettingsApp)));
+    if (!check.keyringProblem().isEmpty())
+        tellPasswordInFile(context, check.keyringProblem());
     if (!line.quiet)
         writeErr(
             u"Your YouTube account information has been successfully set on this program.\n"_s);
@@ -119,8 +146,24 @@ int runAccountSet(const CommandLine &line, const CommandContext &context)
 
 int runAccountForget(const CommandLine &line, const CommandContext &context)
 {
-    forgetStoredAccount(*context.settings);
-    storeSite(*context.settings, {});
+    InterruptWatcher interrupt;
+    AccountWriting result;
+    const bool finished = waitForAnswer(interrupt, [&](QObject *owner, auto done) {
+        eraseAccount(*context.settings, owner, [&result, done](const AccountWriting &erased) {
+            result = erased;
+            done();
+        });
+    });
+    if (!finished)
+        return fail(ExitCode::Interrupted, u"interrupted"_s);
+    if (!result.ok)
+        return fail(ExitCode::SiteFailed,
+                    u"could not write "_s
+                        + context.settings->filePath(QString::fromUtf16(SettingsApp)));
+    if (!result.keyringProblem.isEmpty())
+        return fail(ExitCode::SiteFailed,
+                    u"the password could not be removed from the desktop keyring ("_s
+                        + result.keyringProblem + u"); the settings file no longer names it"_s);
     if (!line.quiet)
         writeErr(accountRemovedMessage() + u'\n');
     return ExitCode::Success;
@@ -128,10 +171,15 @@ int runAccountForget(const CommandLine &line, const CommandContext &context)
 
 int runAccountShow(const CommandContext &context)
 {
-    const Account account = storedAccount(*context.settings);
-    if (!account.isSet())
+    // The settings file tells enough: the user name, and whether a password
+    // is kept (in the file or in the keyring).
+    const Account inFile = storedAccount(*context.settings);
+    const bool stored = !storedKeyringEntry(*context.settings).isEmpty()
+                            ? !inFile.user.isEmpty()
+                            : inFile.isSet();
+    if (!stored)
         return fail(ExitCode::BadUsage, u"No YouTube account is set on this computer."_s);
-    writeOut(account.user + u'\n');
+    writeOut(inFile.user + u'\n');
     return ExitCode::Success;
 }
 

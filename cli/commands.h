@@ -3,9 +3,14 @@
 #include "engine/net/curlhttpclient.h"
 #include "engine/net/siteaddress.h"
 
+#include <functional>
+
+class QObject;
+
 namespace uplark {
 
 class BlockingHttpClient;
+class InterruptWatcher;
 class RouteTable;
 class SettingsStore;
 struct CommandLine;
@@ -38,6 +43,12 @@ QString oneLine(const QString &message);
 // the stored site is not an address.
 bool commandAddresses(const CommandLine &line, const SettingsStore &settings,
                       SiteAddresses *addresses, QString *error);
+
+// Runs events until the continuation `start` is handed is called, or until
+// Ctrl+C; false on Ctrl+C. The continuation may only be called while
+// `context` (which lives as long as the wait) is there.
+bool waitForAnswer(InterruptWatcher &interrupt,
+                   const std::function<void(QObject *context, std::function<void()> done)> &start);
 
 // The time limits of the text conversion request for the command line's
 // stall limit.

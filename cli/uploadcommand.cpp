@@ -573,7 +573,23 @@ int runUpload(const CommandLine &line, const CommandContext &context)
     UploadJob job(*context.settings, context.http, *context.routes, addresses);
     job.setStallLimit(line.stallSeconds * 1000);
     job.setRateLimit(line.rateLimit);
-    job.loadAccount();
+    // The password may be in the keyring, which answers from the event loop.
+    const bool loaded = waitForAnswer(interrupt, [&job](QObject *owner, auto done) {
+        QObject::connect(&job, &UploadJob::accountLoaded, owner, [done] { done(); });
+        job.loadAccount();
+    });
+    if (!loaded) {
+        writeErr(u"uplark: interrupted; nothing was uploaded\n"_s);
+        return ExitCode::Interrupted;
+    }
+    if (!job.accountProblem().isEmpty()) {
+        writeErr(u"uplark: "_s
+                 + oneLine(u"the password of the stored account is in the desktop keyring, "
+                           "which did not answer ("_s
+                           + job.accountProblem() + u")"_s)
+                 + u'\n');
+        return ExitCode::SiteFailed;
+    }
     if (const std::optional<QString> refusal = job.checkAccount()) {
         writeErr(u"uplark: "_s + oneLine(*refusal) + u'\n');
         return ExitCode::BadUsage;

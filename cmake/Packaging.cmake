@@ -29,14 +29,18 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 
 # What the programs load at run time, which no linker records: the SQLite
-# driver of the site's database and the window's font. (The FFmpeg media
-# backend of the preview is a plugin too, but Debian 12 ships it inside
-# libqt6multimedia6, which uplark links.)
-set(uplark_runtime_depends "libqt6sql6-sqlite, fonts-liberation2")
+# driver of the site's database, the window's font, and libcurl, which the
+# text conversion loads when first needed. (The FFmpeg media backend of the
+# preview is a plugin too, but Debian 12 ships it inside libqt6multimedia6,
+# which uplark links.)
+set(uplark_runtime_depends "libqt6sql6-sqlite, fonts-liberation2, libcurl4")
+# QtKeychain reaches the Secret Service (GNOME Keyring, KeePassXC) through
+# libsecret, which it loads itself when it is there.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libsecret-1-0")
 # The libraries the two programs link, for when dpkg-shlibdeps is missing.
 string(CONCAT uplark_linked_depends
     "libqt6core6, libqt6gui6, libqt6widgets6, libqt6network6, libqt6multimedia6, "
-    "libqt6multimediawidgets6, libqt6sql6, libcurl4")
+    "libqt6multimediawidgets6, libqt6sql6, libqt6keychain1")
 
 find_program(UPLARK_DPKG_SHLIBDEPS dpkg-shlibdeps)
 if(UPLARK_DPKG_SHLIBDEPS)

@@ -1,4 +1,8 @@
-// The split of the upload form's action address. Input: the address.
+// The split of the upload form's action address, and the site addresses and
+// proxy addresses of the command line and the environment. Input: the
+// address.
+#include "engine/net/proxy.h"
+#include "engine/net/siteaddress.h"
 #include "engine/protocol/uploadtarget.h"
 #include "fuzz/check.h"
 
@@ -39,5 +43,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         FUZZ_CHECK(parts.host == rest && parts.path == "/" && parts.query.isEmpty()
                    && parts.port == 0);
     }
+
+    // The post goes to a usable port, over TLS exactly for "https".
+    const int port = targetPort(parts);
+    FUZZ_CHECK(port >= 1 && port <= 65535);
+    FUZZ_CHECK(isTlsTarget(parts) == (parts.scheme.toLower() == "https"));
+
+    // A site address that is taken has a host and a port, and its authority
+    // is what the text gave after any scheme.
+    const QString text = QString::fromLatin1(address);
+    SiteAddress site;
+    QString why;
+    if (parseSiteAddress(text, &site, &why)) {
+        FUZZ_CHECK(!site.host.isEmpty() && site.port >= 1 && !site.authority.isEmpty());
+        FUZZ_CHECK(address.contains(site.authority));
+    } else {
+        FUZZ_CHECK(!why.isEmpty() && !why.contains(u'\n'));
+    }
+    ProxyAddress proxy;
+    if (parseProxyAddress(text, &proxy, &why))
+        FUZZ_CHECK(!proxy.host.isEmpty() && proxy.port >= 1);
     return 0;
 }

@@ -7,10 +7,10 @@ packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-multimedia-dev libqt6multimediawidgets6
     libqt6sql6-sqlite
-    libcurl4-openssl-dev libgl-dev
+    libcurl4-openssl-dev libgl-dev qtkeychain-qt6-dev libqt6keychain1 libsecret-1-0
     fonts-dejavu-core fonts-liberation2 curl openssl
-    xvfb xauth
-    ffmpeg dbus at-spi2-core python3-pyatspi
+    xvfb xauth dbus dbus-daemon gnome-keyring
+    ffmpeg at-spi2-core python3-pyatspi
     desktop-file-utils appstream lintian man-db python3-debian
     clang libclang-rt-14-dev
 )

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Uplark and the stand-in video site, starts
-# the site on this machine for the current user and opens Uplark against it
-# (with FILE chosen: bash scripts/run.sh FILE).
-# The site stops when Uplark exits. Only installing packages needs root.
+# the site on this machine for the current user over HTTPS and opens Uplark
+# against it (with FILE chosen: bash scripts/run.sh FILE). The site stops
+# when Uplark exits. Only installing packages needs root.
 set -euo pipefail
 # A file given (bash scripts/run.sh FILE) opens with the window; its path is
 # taken before the folder changes.
@@ -33,6 +33,31 @@ fi
 site=(build/videosite/videosite --data "$data")
 printf '%s\n' demo1234 | "${site[@]}" add-account demo >/dev/null
 
+# A certificate authority of this machine's own and a certificate for
+# localhost that it signs, made on the first run (and again once they
+# expire); Uplark is told to trust that authority with --cacert.
+tls="$data/tls"
+if ! openssl x509 -checkend 86400 -noout -in "$tls/localhost.pem" >/dev/null 2>&1 ||
+    ! openssl x509 -checkend 86400 -noout -in "$tls/ca.pem" >/dev/null 2>&1; then
+    echo "uplark: making a local certificate authority and a certificate for localhost in $tls"
+    mkdir -p "$tls"
+    chmod 700 "$tls"
+    (
+        cd "$tls"
+        umask 077
+        openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -days 3650 \
+            -keyout ca.key -out ca.pem -subj "/CN=Uplark local CA on $(hostname)" \
+            -addext "basicConstraints=critical,CA:TRUE" \
+            -addext "keyUsage=critical,keyCertSign,cRLSign" 2>/dev/null
+        openssl req -new -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes \
+            -keyout localhost.key -out localhost.csr -subj "/CN=localhost" 2>/dev/null
+        printf 'subjectAltName=DNS:localhost,IP:127.0.0.1\nbasicConstraints=CA:FALSE\nextendedKeyUsage=serverAuth\n' >localhost.ext
+        openssl x509 -req -in localhost.csr -CA ca.pem -CAkey ca.key -CAcreateserial \
+            -days 825 -extfile localhost.ext -out localhost.pem 2>/dev/null
+        rm -f localhost.csr localhost.ext ca.srl
+    )
+fi
+
 log=$(mktemp)
 server=
 stop_site() {
@@ -49,7 +74,8 @@ trap stop_site EXIT
 start_site() {
     : >"$log"
     "${site[@]}" --listen "127.0.0.1:$1" --upload-listen "127.0.0.1:$2" \
-        --public-host localhost >"$log" 2>&1 &
+        --public-host localhost --tls-cert "$tls/localhost.pem" --tls-key "$tls/localhost.key" \
+        >"$log" 2>&1 &
     server=$!
     for _ in $(seq 100); do
         [[ $(grep -c ':' "$log" || true) -ge 2 ]] && return 0
@@ -77,8 +103,9 @@ if ! start_site 8000 8001; then
 fi
 site_port=$(sed -n '1s/.*://p' "$log")
 upload_port=$(sed -n '2s/.*://p' "$log")
-address="localhost:$site_port"
-echo "uplark: stand-in site at http://$address/ (upload server on port $upload_port;" \
-    "account demo, password demo1234)"
+address="https://localhost:$site_port"
+echo "uplark: stand-in site at $address/ (upload server on port $upload_port;" \
+    "account demo, password demo1234; certificate authority $tls/ca.pem)"
 
-build/app/uplark --site "$address" --conversion-host "$address" ${args[@]+"${args[@]}"}
+build/app/uplark --site "$address" --conversion-host "$address" --cacert "$tls/ca.pem" \
+    ${args[@]+"${args[@]}"}

@@ -69,6 +69,16 @@ void AccountDialog::buildWindow()
     m_instructions->setWordWrap(true);
     m_instructions->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
+    // Said once, where the password is typed: where it will be kept when no
+    // desktop keyring answers.
+    m_keyringNote = place(new QLabel(tr("No desktop keyring answered: your password will be kept "
+                                        "in a file that only you can read."),
+                                     this),
+                          "keyringNote", 18, 108, 366, 28, false);
+    m_keyringNote->setWordWrap(true);
+    m_keyringNote->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    setTextColour(m_keyringNote, QColor(128, 0, 0));
+
     m_userNameLabel = place(new QLabel(tr("Your You Tube &Username:"), this), "userNameLabel", 15,
                             143, 150, 13, true);
     m_userNameLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -189,10 +199,21 @@ bool AccountDialog::onFieldKey(QLineEdit *field, int key)
 
 void AccountDialog::loadStoredAccount()
 {
-    const Account stored = storedAccount(*m_platform.settings);
-    m_userNameLimit->setText(stored.user);
-    m_passwordLimit->setText(stored.password);
+    // The user name is in the settings file; the password may be in the
+    // keyring, which answers a moment later (at once without one).
+    m_userNameLimit->setText(storedAccount(*m_platform.settings).user);
     m_focusTimer->start();
+    readAccount(*m_platform.settings, m_platform.addresses.site, this,
+                [this](const AccountReading &reading) { onStoredAccountRead(reading); });
+}
+
+void AccountDialog::onStoredAccountRead(const AccountReading &reading)
+{
+    // A password typed meanwhile stays.
+    if (!m_passwordEdit->isModified() && !m_busyPanel->isVisible())
+        m_passwordLimit->setText(reading.account.password);
+    m_keyringNote->setVisible(!reading.keyringProblem.isEmpty());
+    m_keyringNote->setToolTip(reading.keyringProblem);
 }
 
 void AccountDialog::focusUserName()
@@ -244,7 +265,7 @@ void AccountDialog::onCheckFinished(LoginOutcome outcome)
     if (outcome == LoginOutcome::LoggedIn)
         acceptAccount();
     else
-        rejectAccount(loginOutcomeMessage(outcome));
+        rejectAccount(loginOutcomeMessage(outcome, m_check->connectionProblem()));
 }
 
 // A rejection or a connection error: the dialog returns to input with what

@@ -47,6 +47,7 @@ protected:
 private:
     void buildWindow();
     void loadStoredAccount();
+    void onStoredAccountRead(const AccountReading &reading);
     void focusUserName();
     void checkAndSaveAccount();
     void onCheckFinished(LoginOutcome outcome);
@@ -65,6 +66,7 @@ private:
     PictureBox *m_logo;
     QLabel *m_heading;
     QLabel *m_instructions;
+    QLabel *m_keyringNote; // shown when no desktop keyring answers
     QLabel *m_userNameLabel;
     QLineEdit *m_userNameEdit;
     QLabel *m_passwordLabel;

@@ -400,6 +400,12 @@ void MainWindow::connectHandlers()
     connect(m_job, &UploadJob::accountForgotten, this, [this] { setDisplay(Display::NoFile); });
     if (m_platform.notifier)
         connect(m_platform.notifier, &Notifier::activated, this, &MainWindow::bringToFront);
+    // The password may come from the keyring a moment after the start.
+    connect(m_job, &UploadJob::accountLoaded, this, [this] {
+        applyDisplay();
+        if (!m_pendingFile.isEmpty() && m_display != Display::Intro && !m_job->isLoadingAccount())
+            offerFile(std::exchange(m_pendingFile, QString()));
+    });
 }
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
@@ -659,7 +665,9 @@ void MainWindow::takeFile(const QString &path)
 
 void MainWindow::offerFile(const QString &path)
 {
-    if (m_display == Display::Intro) {
+    // The file waits for the intro to close, and for the keyring to give
+    // the stored account (it may be asking the user to unlock it).
+    if (m_display == Display::Intro || m_job->isLoadingAccount()) {
         m_pendingFile = path;
         return;
     }
@@ -825,7 +833,10 @@ void MainWindow::onUploadFinished(const QString &address)
 void MainWindow::onUploadFailed(UploadFailure failure, const QString &detail)
 {
     MessageBox &box = *m_platform.messages;
-    const QString message = uploadFailureMessage(failure, detail);
+    // The window names no step or host, only what the user can act on: an
+    // unreadable file's reason, a refused certificate or a failing proxy.
+    const QString message = uploadFailureMessage(
+        failure, failure == UploadFailure::UnreadableFile ? detail : m_job->connectionProblem());
     notifyInBackground(tr("Upload failed"), message);
     switch (failure) {
     case UploadFailure::AccountRejected:

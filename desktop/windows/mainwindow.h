@@ -191,7 +191,7 @@ private:
     QString m_filePath;
     QString m_fileText; // "name (size MB)"
     QString m_watchAddress;
-    QString m_pendingFile; // given while the intro shows
+    QString m_pendingFile; // given while the intro shows or the account loads
     bool m_ending = false;
 };
 

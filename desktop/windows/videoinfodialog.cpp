@@ -257,8 +257,8 @@ void VideoInfoDialog::confirm()
         Q_EMIT conversionFailed();
         m_handedOver = false;
         setEnabled(true);
-        box.show(uploadFailureMessage(UploadFailure::ConnectionError), MsgButtons::Ok,
-                 MsgIcon::Critical);
+        box.show(uploadFailureMessage(UploadFailure::ConnectionError, m_job.conversionProblem()),
+                 MsgButtons::Ok, MsgIcon::Critical);
         return;
     }
     m_info = *info;

@@ -31,28 +31,57 @@ QString SettingsStore::filePath(const QString &application) const
 QString SettingsStore::value(const QString &application, const QString &section,
                              const QString &key) const
 {
-    if (!QFile::exists(filePath(application)))
-        return {};
+    return values(application, section, {key}).constFirst();
+}
+
+QStringList SettingsStore::values(const QString &application, const QString &section,
+                                  const QStringList &keys) const
+{
+    QStringList found;
+    if (!QFile::exists(filePath(application))) {
+        for (qsizetype i = 0; i < keys.size(); ++i)
+            found.append(QString());
+        return found;
+    }
+    // QSettings reads the file once, when first asked.
     QSettings settings(filePath(application), QSettings::IniFormat);
     settings.beginGroup(section);
     // Values are written as strings, but QSettings may hand back another type
     // that it cached in this process: always read strings.
-    return settings.value(key).toString();
+    for (const QString &key : keys)
+        found.append(settings.value(key).toString());
+    return found;
 }
 
 bool SettingsStore::setValue(const QString &application, const QString &section, const QString &key,
                              const QString &value)
 {
+    return setValues(application, section, {{key, value}});
+}
+
+std::unique_ptr<QLockFile> SettingsStore::lockForChange(const QString &application)
+{
     const QString dir = m_folder + u'/' + application;
     QDir().mkpath(dir);
     QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    const QString path = filePath(application);
-
     // QSettings locks "<file>.lock" itself while it writes a file: this lock
     // has a name of its own.
-    QLockFile lock(path + u".writing"_s);
-    if (!lock.tryLock(10000))
-        return false;
+    auto lock = std::make_unique<QLockFile>(filePath(application) + u".writing"_s);
+    if (!lock->tryLock(10000))
+        return nullptr;
+    return lock;
+}
+
+bool SettingsStore::setValues(const QString &application, const QString &section,
+                              const Values &values, const QLockFile *held)
+{
+    std::unique_ptr<QLockFile> lock;
+    if (!held) {
+        lock = lockForChange(application);
+        if (!lock)
+            return false;
+    }
+    const QString path = filePath(application);
 
     // The copy is made readable by its owner only before anything is written
     // into it, and keeps that mode when it takes the file's place.
@@ -70,7 +99,8 @@ bool SettingsStore::setValue(const QString &application, const QString &section,
     {
         QSettings settings(copy.fileName(), QSettings::IniFormat);
         settings.beginGroup(section);
-        settings.setValue(key, value);
+        for (const auto &[key, value] : values)
+            settings.setValue(key, value);
         settings.endGroup();
         settings.sync();
         if (settings.status() != QSettings::NoError)

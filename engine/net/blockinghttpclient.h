@@ -13,6 +13,9 @@ struct HttpReply
     int status = 0;  // its status code
     QByteArray body; // its body
     QString error;   // why there is no answer
+    // What the user is told beyond a connection error when there is no
+    // answer: a refused certificate, a failing proxy; empty otherwise.
+    QString problem;
 };
 
 class BlockingHttpClient

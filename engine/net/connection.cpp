@@ -1,8 +1,11 @@
 #include "engine/net/connection.h"
 
+#include "engine/net/netproblems.h"
 #include "engine/net/siteaddress.h"
 
-#include <QTcpSocket>
+#include <QNetworkProxy>
+#include <QSslConfiguration>
+#include <QSslSocket>
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
@@ -53,26 +56,46 @@ TcpConnection::~TcpConnection()
     dropSocket();
 }
 
-void TcpConnection::connectTo(const QString &host, int port)
+void TcpConnection::connectTo(const QString &host, int port, bool tls)
 {
     m_remoteHost = host;
     m_remotePort = port;
+    m_tls = tls;
     reconnect();
 }
 
 void TcpConnection::reconnect()
 {
     dropSocket();
-    auto *socket = new QTcpSocket(this);
+    m_problem.clear();
+    QSslSocket *tlsSocket = m_tls ? new QSslSocket(this) : nullptr;
+    QTcpSocket *socket = tlsSocket ? tlsSocket : new QTcpSocket(this);
     m_socket = socket;
-    connect(socket, &QTcpSocket::connected, this, [this, socket] {
+    // The connection can carry a request: at once in the clear, after the
+    // handshake and the certificate check over TLS.
+    auto open = [this, socket] {
         if (socket != m_socket)
             return;
+        m_open = true;
         restartStallClock();
         Q_EMIT connected();
         if (socket == m_socket)
             feed();
-    });
+    };
+    if (tlsSocket) {
+        connect(tlsSocket, &QSslSocket::encrypted, this, open);
+        // Left unignored, the errors fail the handshake, which the socket
+        // reports next as an error; nothing has been sent by then.
+        connect(tlsSocket, &QSslSocket::sslErrors, this,
+                [this, socket](const QList<QSslError> &errors) {
+                    if (socket == m_socket && !errors.isEmpty())
+                        m_problem = certificateProblem(m_remoteHost, m_remotePort,
+                                                             certificateReason(errors.first()));
+                });
+    } else {
+        connect(socket, &QTcpSocket::connected, this, open);
+    }
+    const std::optional<ProxyAddress> proxy = m_routes.proxies().proxyFor(m_remoteHost, m_tls);
     connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
         if (socket == m_socket && socket->bytesAvailable() > 0) {
             restartStallClock();
@@ -83,8 +106,16 @@ void TcpConnection::reconnect()
         if (socket == m_socket)
             onBytesWritten(bytes);
     });
+    if (tlsSocket) {
+        // The data is taken as soon as it is encrypted; the records then
+        // wait in a buffer of their own, which drains here.
+        connect(tlsSocket, &QSslSocket::encryptedBytesWritten, this, [this, socket] {
+            if (socket == m_socket)
+                feed();
+        });
+    }
     connect(socket, &QTcpSocket::errorOccurred, this,
-            [this, socket](QAbstractSocket::SocketError code) {
+            [this, socket, proxy](QAbstractSocket::SocketError code) {
                 if (socket != m_socket)
                     return;
                 // The peer closing or resetting the connection is not a
@@ -101,11 +132,38 @@ void TcpConnection::reconnect()
                     Q_EMIT closedByPeer();
                     return;
                 }
-                Q_EMIT failed(int(code), socket->errorString());
+                // Before the connection is open, a failure with a proxy in
+                // the way is the proxy's: it could not be reached, or it did
+                // not open the tunnel.
+                if (proxy && !m_open && m_problem.isEmpty())
+                    m_problem = proxyProblem(*proxy, socket->errorString());
+                Q_EMIT failed(int(code),
+                              m_problem.isEmpty() ? socket->errorString() : m_problem);
             });
+    socket->setProxy(proxy ? QNetworkProxy(QNetworkProxy::HttpProxy, proxy->host, proxy->port,
+                                           proxy->user, proxy->password)
+                           : QNetworkProxy(QNetworkProxy::NoProxy));
     const Endpoint to = m_routes.resolve(m_remoteHost, quint16(m_remotePort));
     restartStallClock();
-    socket->connectToHost(to.host, to.port);
+    if (!tlsSocket) {
+        socket->connectToHost(to.host, to.port);
+        return;
+    }
+    if (!m_routes.addedAuthorities().isEmpty()) {
+        QSslConfiguration configuration = tlsSocket->sslConfiguration();
+        configuration.setCaCertificates(m_routes.trustedAuthorities());
+        tlsSocket->setSslConfiguration(configuration);
+    }
+    tlsSocket->setPeerVerifyMode(QSslSocket::VerifyPeer);
+    // TLS records leave a short segment at the end of each burst; waiting
+    // for its acknowledgement (Nagle) would hold every burst back. The
+    // option takes once the TCP connection is there.
+    connect(tlsSocket, &QSslSocket::connected, this, [tlsSocket] {
+        tlsSocket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    });
+    // The certificate must name the host asked for, wherever the route
+    // table sends the connection.
+    tlsSocket->connectToHostEncrypted(to.host, to.port, m_remoteHost);
 }
 
 void TcpConnection::send(const QByteArray &data)
@@ -135,12 +193,22 @@ void TcpConnection::close()
 
 bool TcpConnection::isConnected() const
 {
-    return m_socket && m_socket->state() == QAbstractSocket::ConnectedState;
+    return m_socket && m_socket->state() == QAbstractSocket::ConnectedState
+           && (!m_tls || static_cast<const QSslSocket *>(m_socket.data())->isEncrypted());
+}
+
+qint64 TcpConnection::socketBacklog() const
+{
+    if (!m_socket)
+        return 0;
+    const qint64 data = m_socket->bytesToWrite();
+    return m_tls ? data + static_cast<const QSslSocket *>(m_socket.data())->encryptedBytesToWrite()
+                 : data;
 }
 
 qint64 TcpConnection::bytesPending() const
 {
-    qint64 pending = m_socket ? m_socket->bytesToWrite() : 0;
+    qint64 pending = socketBacklog();
     for (const auto &source : m_queue)
         pending += source->remaining();
     return pending;
@@ -148,9 +216,10 @@ qint64 TcpConnection::bytesPending() const
 
 void TcpConnection::feed()
 {
-    // Keep two slices in the socket's buffer: enough to keep the network
-    // busy, little enough that the request is never copied whole.
-    while (m_socket && !m_queue.empty() && m_socket->bytesToWrite() < 2 * SliceSize) {
+    // Keep two slices in the socket's buffers: enough to keep the network
+    // busy, little enough that the request is never copied whole. Over TLS
+    // the records not yet written count as well.
+    while (m_socket && !m_queue.empty() && socketBacklog() < 2 * SliceSize) {
         SendSource &front = *m_queue.front();
         // A paced source is asked again once it is ready.
         if (const int wait = front.millisecondsUntilReady(); wait > 0) {
@@ -192,6 +261,7 @@ void TcpConnection::dropSocket()
     m_queue.clear();
     m_stallClock->stop();
     m_feedLater->stop();
+    m_open = false;
     if (QTcpSocket *socket = m_socket) {
         m_socket = nullptr;
         socket->disconnect(this);

@@ -32,6 +32,15 @@ namespace uplark {
 // reports it instead. close() on a closed or never-opened connection is
 // harmless, and nothing is reported after it.
 //
+// Over TLS the connection counts as open, and `connected` comes, only once
+// the handshake is done and the server's certificate and name have been
+// verified against the trusted authorities of the route table; a server
+// that fails the check is cut off before any byte of a send goes out, and
+// `failed` names the host and the reason. No setting skips the check. The
+// byte counts of sendProgress are those of the data sent, not of the TLS
+// records that carry it. A connection goes through the proxy the route
+// table names for its host (HTTP CONNECT), or direct.
+//
 // With a stall limit, a connection on which no byte has moved in either
 // direction for that long, while it opens or is open, is ended and `failed`
 // reports it with the code Stalled.
@@ -47,9 +56,10 @@ public:
     // "host:port" as asked for ("[host]:port" for an IPv6 address), for messages.
     QString endpointText() const;
 
-    // Opens a connection to host:port (through the route table). An earlier
-    // connection of this instance is dropped first.
-    void connectTo(const QString &host, int port);
+    // Opens a connection to host:port (through the route table), over TLS
+    // when `tls` is set. An earlier connection of this instance is dropped
+    // first.
+    void connectTo(const QString &host, int port, bool tls = false);
     // Opens a connection to the same host and port again.
     void reconnect();
     // Queues `data` to go out once the connection is open.
@@ -62,6 +72,11 @@ public:
     void close();
 
     bool isConnected() const;
+    bool isTls() const { return m_tls; }
+    // What the user is to be told about the latest failure beyond that the
+    // connection failed: the certificate that was refused and why, or the
+    // proxy that the connection failed through. Empty for other failures.
+    QString problem() const { return m_problem; }
     // Bytes queued and not yet handed to the network.
     qint64 bytesPending() const;
 
@@ -86,6 +101,8 @@ Q_SIGNALS:
 
 private:
     void feed();
+    // Bytes in the socket's buffers, TLS records included.
+    qint64 socketBacklog() const;
     void onBytesWritten(qint64 bytes);
     void dropSocket();
     void failSource(const QString &description);
@@ -95,6 +112,9 @@ private:
     const RouteTable &m_routes;
     QString m_remoteHost;
     int m_remotePort = 0;
+    bool m_tls = false;
+    bool m_open = false; // `connected` has come for the current socket
+    QString m_problem;
     QPointer<QTcpSocket> m_socket;
     std::deque<std::unique_ptr<SendSource>> m_queue; // what send() was given, front first
     QTimer *m_stallClock;

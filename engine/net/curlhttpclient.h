@@ -3,9 +3,11 @@
 #include "engine/net/blockinghttpclient.h"
 
 #include <functional>
+#include <memory>
 
 namespace uplark {
 
+class CurlLibrary;
 class RouteTable;
 
 // Time limits of one request, in seconds: opening the connection; sending
@@ -21,8 +23,12 @@ struct HttpTimeouts
 
 // The synchronous HTTP request made with libcurl's easy interface: the
 // calling thread waits until the whole answer has arrived or the request has
-// failed, and no event is handled meanwhile. Connections go through the
-// route table; no proxy is used. curl_global_init must have run before.
+// failed, and no event is handled meanwhile. libcurl is loaded by the first
+// request, not before. Connections go through the route table, and through
+// the proxy it names for the host (a CONNECT tunnel, as the chain's
+// connections: the bytes inside are those sent without a proxy); https://
+// addresses trust the route table's authorities and nothing else, with no
+// way to skip the check.
 //
 // An answer is taken up to MaxAnswerSize bytes; a longer one fails the
 // request before more of it is held. The abort check, when set, is asked
@@ -32,6 +38,7 @@ class CurlHttpClient : public BlockingHttpClient
 {
 public:
     explicit CurlHttpClient(const RouteTable &routes, HttpTimeouts timeouts = {});
+    ~CurlHttpClient() override;
 
     HttpReply post(const QByteArray &url, const QByteArray &contentType,
                    const QByteArray &body) override;
@@ -45,6 +52,7 @@ private:
     const RouteTable &m_routes;
     HttpTimeouts m_timeouts;
     std::function<bool()> m_abortCheck;
+    std::unique_ptr<CurlLibrary> m_curl; // loaded by the first request
 };
 
 } // namespace uplark

@@ -1,5 +1,8 @@
 #include "engine/net/routes.h"
 
+#include <QFile>
+#include <QSslConfiguration>
+
 namespace uplark {
 
 using namespace Qt::StringLiterals;
@@ -9,6 +12,21 @@ namespace {
 QString keyOf(const QString &host, quint16 port)
 {
     return host.toLower() + u':' + QString::number(port);
+}
+
+// The system's authorities: from its bundle file where there is one (the
+// file libcurl reads too on Debian), which holds each of them once; else as
+// Qt finds them in the system's folders, where each stands twice (the file
+// and its hash link) and takes twice the parsing.
+QList<QSslCertificate> systemAuthorities()
+{
+    const QString bundle = u"/etc/ssl/certs/ca-certificates.crt"_s;
+    if (QFile::exists(bundle)) {
+        const QList<QSslCertificate> found = QSslCertificate::fromPath(bundle);
+        if (!found.isEmpty())
+            return found;
+    }
+    return QSslConfiguration::systemCaCertificates();
 }
 
 } // namespace
@@ -21,6 +39,20 @@ void RouteTable::add(const QString &host, quint16 port, const QString &toHost, q
 Endpoint RouteTable::resolve(const QString &host, quint16 port) const
 {
     return m_routes.value(keyOf(host, port), Endpoint{host, port});
+}
+
+void RouteTable::addAuthorities(const QList<QSslCertificate> &authorities)
+{
+    m_addedAuthorities += authorities;
+    if (!m_systemAuthorities.valid())
+        m_systemAuthorities = std::async(std::launch::async, systemAuthorities).share();
+}
+
+QList<QSslCertificate> RouteTable::trustedAuthorities() const
+{
+    if (!m_systemAuthorities.valid())
+        return systemAuthorities();
+    return m_systemAuthorities.get() + m_addedAuthorities;
 }
 
 } // namespace uplark

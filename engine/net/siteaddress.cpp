@@ -28,17 +28,27 @@ bool isHostNameCharacter(QChar c)
 
 } // namespace
 
-bool parseSiteAddress(const QString &text, SiteAddress *address, QString *error)
+bool parseSiteAddress(const QString &given, SiteAddress *address, QString *error)
 {
     auto fail = [error](const QString &why) {
         if (error)
             *error = why;
         return false;
     };
-    if (text.isEmpty())
+    if (given.isEmpty())
         return fail(u"the address is empty"_s);
-    if (text.contains(u"://"_s))
-        return fail(u"give the host without a scheme such as http://"_s);
+    bool tls = false;
+    QString text = given;
+    if (const qsizetype schemeEnd = text.indexOf(u"://"_s); schemeEnd >= 0) {
+        const QString scheme = text.left(schemeEnd).toLower();
+        if (scheme != u"http"_s && scheme != u"https"_s)
+            return fail(u"only http:// and https:// addresses are supported"_s);
+        tls = scheme == u"https"_s;
+        text = text.mid(schemeEnd + 3);
+        // An address copied from a browser ends in a slash.
+        if (text.endsWith(u'/'))
+            text.chop(1);
+    }
     if (text.contains(u'/') || text.contains(u'?') || text.contains(u'#'))
         return fail(u"give the host without a path"_s);
 
@@ -77,7 +87,7 @@ bool parseSiteAddress(const QString &text, SiteAddress *address, QString *error)
     if (host.isEmpty())
         return fail(u"the host is missing"_s);
 
-    quint16 port = 80;
+    quint16 port = tls ? 443 : 80;
     if (hasPort) {
         bool digitsOnly = !portText.isEmpty() && portText.size() <= 5;
         for (const QChar c : portText)
@@ -91,6 +101,7 @@ bool parseSiteAddress(const QString &text, SiteAddress *address, QString *error)
     address->port = port;
     // As HTTP writes an authority: the text as given, port and brackets too.
     address->authority = text.toLatin1();
+    address->tls = tls;
     return true;
 }
 

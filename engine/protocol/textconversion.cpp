@@ -7,9 +7,9 @@ namespace uplark {
 
 using namespace Qt::StringLiterals;
 
-QByteArray conversionUrl(const QByteArray &host)
+QByteArray conversionUrl(const QByteArray &host, bool tls)
 {
-    return "http://" + host + ConversionPath;
+    return (tls ? "https://" : "http://") + host + ConversionPath;
 }
 
 QString removeAngleBrackets(const QString &text)

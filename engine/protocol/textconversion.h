@@ -22,8 +22,8 @@ inline constexpr char Amp[] = "[_ULK-AMP_]";
 inline constexpr char ConversionPath[] = "/conversions/str.asp";
 inline constexpr char ConversionContentType[] = "application/x-www-form-urlencoded;charset=utf-8";
 
-// "http://" + host + the service's path.
-QByteArray conversionUrl(const QByteArray &host);
+// "http://" (or "https://" with `tls`) + host + the service's path.
+QByteArray conversionUrl(const QByteArray &host, bool tls = false);
 
 // The text with every "<" removed, then every ">".
 QString removeAngleBrackets(const QString &text);

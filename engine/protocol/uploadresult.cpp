@@ -207,13 +207,13 @@ bool isAddressSafe(const QByteArray &id)
 QString watchAddress(const QByteArray &id, const SiteAddress &site)
 {
     // One character per byte, as the answer gave it.
-    return u"http://"_s + QString::fromLatin1(site.authority) + u"/watch?v="_s
+    return QString::fromLatin1(site.schemePrefix() + site.authority) + u"/watch?v="_s
            + QString::fromLatin1(id);
 }
 
 QString termsAddress(const SiteAddress &site)
 {
-    return u"http://"_s + QString::fromLatin1(site.authority) + u"/t/terms"_s;
+    return QString::fromLatin1(site.schemePrefix() + site.authority) + u"/t/terms"_s;
 }
 
 } // namespace uplark

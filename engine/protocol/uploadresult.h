@@ -54,10 +54,11 @@ UploadVerdict scanUploadAnswer(const ReceivedAnswer &answer, bool closed);
 // "\" and bytes outside ASCII are not taken.
 bool isAddressSafe(const QByteArray &id);
 
-// "http://" + the site's authority + "/watch?v=" + id.
+// "http://" (or "https://" for a site over TLS) + the site's authority +
+// "/watch?v=" + id.
 QString watchAddress(const QByteArray &id, const SiteAddress &site = defaultSiteAddress());
 
-// "http://" + the site's authority + "/t/terms".
+// "http://" or "https://" + the site's authority + "/t/terms".
 QString termsAddress(const SiteAddress &site = defaultSiteAddress());
 
 } // namespace uplark

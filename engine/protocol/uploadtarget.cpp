@@ -50,4 +50,16 @@ UrlParts splitUrl(const QByteArray &address)
     return parts;
 }
 
+bool isTlsTarget(const UrlParts &target)
+{
+    return target.scheme.compare("https", Qt::CaseInsensitive) == 0;
+}
+
+int targetPort(const UrlParts &target)
+{
+    if (target.port != 0)
+        return target.port;
+    return isTlsTarget(target) ? 443 : 80;
+}
+
 } // namespace uplark

@@ -22,4 +22,11 @@ struct UrlParts
 // followed by a colon and digits but no slash at all keeps them in the host.
 UrlParts splitUrl(const QByteArray &address);
 
+// The file post goes over TLS when the address's scheme is "https" (in any
+// case), in the clear for any other scheme or none.
+bool isTlsTarget(const UrlParts &target);
+// The port the file post goes to: the one the address names, otherwise 443
+// over TLS and 80 in the clear.
+int targetPort(const UrlParts &target);
+
 } // namespace uplark

@@ -39,7 +39,9 @@ QString uploadFailureMessage(UploadFailure failure, const QString &detail)
                          "your account again.");
     case UploadFailure::ConnectionError:
     case UploadFailure::NotStored:
-        return translate("Connection error!");
+        // A refused certificate or a failing proxy is named after it.
+        return detail.isEmpty() ? translate("Connection error!")
+                                : translate("Connection error!") + u"\n\n"_s + detail;
     case UploadFailure::UnreadableFile:
         return detail;
     case UploadFailure::InvalidHost:
@@ -67,7 +69,7 @@ QString closedBeforeAnswerText()
     return translate("the connection was closed before the answer was complete");
 }
 
-QString loginOutcomeMessage(LoginOutcome outcome)
+QString loginOutcomeMessage(LoginOutcome outcome, const QString &detail)
 {
     switch (outcome) {
     case LoginOutcome::LoggedIn:
@@ -80,7 +82,7 @@ QString loginOutcomeMessage(LoginOutcome outcome)
     case LoginOutcome::Incorrect:
         return translate("Sorry, your login was incorrect.");
     case LoginOutcome::NoDecision:
-        return uploadFailureMessage(UploadFailure::ConnectionError);
+        return uploadFailureMessage(UploadFailure::ConnectionError, detail);
     }
     return {};
 }

@@ -13,8 +13,9 @@ namespace uplark {
 QString uploadStepText(UploadStep step);
 
 // The message that tells the user about a failure in the window; `detail` is
-// the system's description of an unreadable file. A site that could not
-// store the video gets the connection error's message.
+// the system's description of an unreadable file, or for a connection error
+// what the user is told beyond it (a refused certificate, a failing proxy).
+// A site that could not store the video gets the connection error's message.
 QString uploadFailureMessage(UploadFailure failure, const QString &detail = {});
 
 // The same failure as the command line says it, on one line: the message
@@ -28,8 +29,9 @@ QString uploadFailureLine(UploadFailure failure, const QString &detail);
 QString closedBeforeAnswerText();
 
 // The message for an account check that the site did not let in; empty for
-// LoggedIn. NoDecision is a connection error.
-QString loginOutcomeMessage(LoginOutcome outcome);
+// LoggedIn. NoDecision is a connection error, with `detail` as for
+// uploadFailureMessage.
+QString loginOutcomeMessage(LoginOutcome outcome, const QString &detail = {});
 
 // The confirmation that the stored account is gone.
 QString accountRemovedMessage();

@@ -1,10 +1,12 @@
 #include "engine/upload/accountcheck.h"
 
 #include "engine/model/spaces.h"
-#include "engine/model/storedsite.h"
+#include "engine/model/account.h"
 #include "engine/upload/loginexchange.h"
 
 #include <QCoreApplication>
+
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -14,8 +16,8 @@ AccountCheck::AccountCheck(SettingsStore &settings, const RouteTable &routes,
                            const SiteAddress &site, QObject *parent)
     : QObject(parent)
     , m_settings(settings)
-    , m_login(new LoginExchange(routes, site, this))
     , m_site(site)
+    , m_login(new LoginExchange(routes, site, this))
 {
     connect(m_login, &LoginExchange::decided, this,
             [this](LoginOutcome outcome) { finish(outcome); });
@@ -51,11 +53,14 @@ void AccountCheck::start(const Account &typed)
     m_typed = typed;
     m_stored = false;
     m_failureDetail.clear();
+    m_connectionProblem.clear();
+    m_keyringProblem.clear();
     m_login->start({trimSpaces(typed.user), trimSpaces(typed.password)});
 }
 
 void AccountCheck::abort()
 {
+    m_storing = false;
     m_login->close();
 }
 
@@ -66,13 +71,24 @@ bool AccountCheck::isRunning() const
 
 void AccountCheck::finish(LoginOutcome outcome)
 {
+    m_connectionProblem = outcome == LoginOutcome::NoDecision ? m_login->problem() : QString();
     m_login->close();
-    if (outcome == LoginOutcome::LoggedIn) {
-        const QByteArray site = m_site == defaultSiteAddress() ? QByteArray() : m_site.authority;
-        m_stored = storeAccount(m_settings, m_typed);
-        m_stored = storeSite(m_settings, site) && m_stored;
+    if (outcome != LoginOutcome::LoggedIn) {
+        Q_EMIT finished(outcome);
+        return;
     }
-    Q_EMIT finished(outcome);
+    // The account is stored before the outcome is told: at once without a
+    // keyring, otherwise once the keyring has answered.
+    m_storing = true;
+    writeAccount(m_settings, m_typed, m_site, this, [this, outcome](const AccountWriting &w) {
+        // Stored all the same when the check was abandoned meanwhile, but
+        // nothing is told.
+        if (!std::exchange(m_storing, false))
+            return;
+        m_stored = w.ok;
+        m_keyringProblem = w.keyringProblem;
+        Q_EMIT finished(outcome);
+    });
 }
 
 } // namespace uplark

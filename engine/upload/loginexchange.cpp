@@ -32,7 +32,7 @@ void LoginExchange::start(const Account &account)
     m_answer.clear();
     m_deciding = true;
     m_connection->setStallLimit(m_stallLimit);
-    m_connection->connectTo(m_site.host, m_site.port);
+    m_connection->connectTo(m_site.host, m_site.port, m_site.tls);
 }
 
 void LoginExchange::close()
@@ -44,6 +44,11 @@ void LoginExchange::close()
 bool LoginExchange::isConnected() const
 {
     return m_connection->isConnected();
+}
+
+QString LoginExchange::problem() const
+{
+    return m_connection->problem();
 }
 
 void LoginExchange::fail(const QString &reason)

@@ -29,6 +29,9 @@ public:
     // Ends the connection; nothing is reported after it.
     void close();
     bool isConnected() const;
+    // After `failed`: what the user is to be told beyond a connection error
+    // (a refused certificate, a proxy); empty for the others.
+    QString problem() const;
     // Started, and the answer has not decided yet.
     bool isDeciding() const { return m_deciding; }
 

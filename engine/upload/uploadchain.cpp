@@ -114,6 +114,7 @@ void UploadChain::start(const Account &account, const QString &filePath, const V
     m_bar = 0;
     m_requestSent = 0;
     m_requestSize = 0;
+    m_connectionProblem.clear();
     makeCurrent(nullptr);
     m_stage = Stage::LoggingIn;
     Q_EMIT stepChanged(UploadStep::Connecting);
@@ -168,7 +169,7 @@ void UploadChain::fetchUploadPage()
     m_stage = Stage::FetchingPage;
     m_pageAnswer.clear();
     makeCurrent(m_page);
-    m_page->connectTo(m_site.host, m_site.port);
+    m_page->connectTo(m_site.host, m_site.port, m_site.tls);
 }
 
 // ---- Upload page ----
@@ -199,7 +200,7 @@ void UploadChain::postMetadataForm()
     m_stage = Stage::PostingForm;
     m_formAnswer.clear();
     makeCurrent(m_form);
-    m_form->connectTo(m_site.host, m_site.port);
+    m_form->connectTo(m_site.host, m_site.port, m_site.tls);
 }
 
 // ---- Metadata form ----
@@ -280,7 +281,7 @@ void UploadChain::startFilePost()
     makeCurrent(m_upload);
     // The post goes out once the upload server has taken the connection;
     // Cancel, Upload New and the errors close it before that.
-    m_upload->connectTo(QString::fromLatin1(target.host), target.port == 0 ? 80 : target.port);
+    m_upload->connectTo(QString::fromLatin1(target.host), targetPort(target), isTlsTarget(target));
 }
 
 void UploadChain::onUploadConnected()
@@ -381,8 +382,9 @@ void UploadChain::keepAnswer(QByteArray &answers, const QByteArray &chunk)
 // all four (the upload connection may be opening in the pause). Every one
 // stops a pending file post, and the message comes once they are closed.
 
-void UploadChain::failWithConnectionError(const QString &detail)
+void UploadChain::failWithConnectionError(const QString &detail, const QString &problem)
 {
+    m_connectionProblem = problem;
     m_pause->stop();
     m_stage = Stage::Failed;
     Q_EMIT failed(UploadFailure::ConnectionError, detail);
@@ -407,24 +409,27 @@ void UploadChain::onPeerClosed(const TcpConnection *connection)
 
 void UploadChain::onLoginError(const QString &detail)
 {
+    const QString problem = m_login->problem();
     m_login->close();
-    failWithConnectionError(detail);
+    failWithConnectionError(detail, problem);
 }
 
 void UploadChain::onPageError(const QString &reason)
 {
     const QString detail = u"upload page "_s + m_page->endpointText() + u": "_s + reason;
+    const QString problem = m_page->problem();
     m_login->close();
     m_page->close();
-    failWithConnectionError(detail);
+    failWithConnectionError(detail, problem);
 }
 
 void UploadChain::onFormError(const QString &reason)
 {
     const QString detail = u"metadata form "_s + m_form->endpointText() + u": "_s + reason;
+    const QString problem = m_form->problem();
     closeAll();
     m_post.reset();
-    failWithConnectionError(detail);
+    failWithConnectionError(detail, problem);
 }
 
 void UploadChain::onUploadError(const QString &reason)
@@ -434,9 +439,10 @@ void UploadChain::onUploadError(const QString &reason)
     if (m_stage == Stage::Done)
         return;
     const QString detail = u"upload server "_s + m_upload->endpointText() + u": "_s + reason;
+    const QString problem = m_upload->problem();
     closeAll();
     m_post.reset();
-    failWithConnectionError(detail);
+    failWithConnectionError(detail, problem);
 }
 
 } // namespace uplark

@@ -98,6 +98,9 @@ public:
     bool isPostPending() const;
     // No connection of the chain is open.
     bool allConnectionsClosed() const;
+    // After a connection error: what the user is told beyond it (a refused
+    // certificate, a failing proxy); empty for the other failures.
+    QString connectionProblem() const { return m_connectionProblem; }
 
 Q_SIGNALS:
     void stepChanged(uplark::UploadStep step);
@@ -131,7 +134,9 @@ private:
     // The connection whose exchange is under way gets the stall limit; the others none.
     void makeCurrent(TcpConnection *connection);
     void closeAll();
-    void failWithConnectionError(const QString &detail);
+    // `detail`: which step failed and why; `problem`: a refused certificate
+    // or a failing proxy, for the message.
+    void failWithConnectionError(const QString &detail, const QString &problem = {});
     void failAtUploadServer(UploadFailure failure, const QString &what);
 
     LoginExchange *m_login;
@@ -144,6 +149,7 @@ private:
 
     Account m_account;
     QString m_filePath;
+    QString m_connectionProblem;
     VideoInfo m_info;
 
     QByteArray m_loginCookie;

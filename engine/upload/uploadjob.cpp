@@ -3,7 +3,7 @@
 #include "engine/model/categories.h"
 #include "engine/model/settings.h"
 #include "engine/model/spaces.h"
-#include "engine/model/storedsite.h"
+#include "engine/model/account.h"
 #include "engine/net/blockinghttpclient.h"
 #include "engine/protocol/textconversion.h"
 #include "engine/texts/numbers.h"
@@ -46,7 +46,13 @@ UploadJob::~UploadJob() = default;
 
 void UploadJob::loadAccount()
 {
-    m_account = storedAccount(m_settings);
+    ++m_accountReads;
+    readAccount(m_settings, m_addresses.site, this, [this](const AccountReading &reading) {
+        --m_accountReads;
+        m_account = reading.account;
+        m_accountProblem = reading.passwordUnreadable ? reading.keyringProblem : QString();
+        Q_EMIT accountLoaded();
+    });
 }
 
 void UploadJob::setAccount(const Account &account)
@@ -57,8 +63,7 @@ void UploadJob::setAccount(const Account &account)
 void UploadJob::forgetAccount()
 {
     m_account = {};
-    forgetStoredAccount(m_settings);
-    storeSite(m_settings, {});
+    eraseAccount(m_settings, this);
 }
 
 std::optional<QString> UploadJob::checkAccount() const
@@ -120,6 +125,7 @@ std::optional<VideoInfoProblem> UploadJob::checkVideoTexts(const VideoTexts &tex
 
 std::optional<VideoInfo> UploadJob::convertTexts(const VideoTexts &texts, QString *failure)
 {
+    m_conversionProblem.clear();
     const SiteAddress &service = m_addresses.conversion;
     const auto fail = [&](const QString &why) {
         if (failure)
@@ -131,17 +137,23 @@ std::optional<VideoInfo> UploadJob::convertTexts(const VideoTexts &texts, QStrin
         return fail(u"no way to make the request"_s);
     // "<" and ">" leave every text; the description's line breaks travel as CR LF.
     const HttpReply reply = m_http->post(
-        conversionUrl(service.authority), ConversionContentType,
+        conversionUrl(service.authority, service.tls), ConversionContentType,
         conversionBody(encodePlaceholders(removeAngleBrackets(texts.title)),
                        encodePlaceholders(lineBreaksToCrLf(removeAngleBrackets(texts.description))),
                        encodePlaceholders(removeAngleBrackets(texts.tags))));
+    m_conversionProblem = reply.problem;
     if (!reply.ok)
-        return fail(reply.error);
+        return fail(reply.problem.isEmpty() ? reply.error : reply.problem);
     if (!hasConversionSections(reply.body))
         return fail(u"the answer (status %1) holds no converted texts"_s.arg(reply.status));
     const ConvertedTexts converted = readConversionAnswer(reply.body);
     return VideoInfo{converted.title, converted.description, converted.tags,
                      categoryNumber(texts.category)};
+}
+
+QString UploadJob::connectionProblem() const
+{
+    return m_chain->connectionProblem();
 }
 
 UploadJob::ChangedTexts UploadJob::changedTexts(const VideoTexts &typed, const VideoInfo &sent)

@@ -46,12 +46,19 @@ public:
     // The account the uploads go to.
     Account account() const { return m_account; }
     bool hasAccount() const { return m_account.isSet(); }
-    // Takes the account from the settings store.
+    // Takes the account from the settings store and its keyring: at once
+    // when the store has no keyring, otherwise once the keyring answers;
+    // accountLoaded() says when. Until then the account of before stays.
     void loadAccount();
+    // Why the stored account could not be taken: its password is in a
+    // keyring that did not answer. Empty otherwise.
+    QString accountProblem() const { return m_accountProblem; }
+    // A loadAccount() has not answered yet.
+    bool isLoadingAccount() const { return m_accountReads > 0; }
     // Takes an account the site has accepted (and that is stored).
     void setAccount(const Account &account);
-    // Forgets the account, here and in the settings store, with the site it
-    // was stored with.
+    // Forgets the account, here and in the settings store and its keyring,
+    // with the site it was stored with.
     void forgetAccount();
 
     std::optional<QString> checkAccount() const;
@@ -62,6 +69,11 @@ public:
     // given, says where and why, as a connection error's detail. No event is
     // handled while the request runs.
     std::optional<VideoInfo> convertTexts(const VideoTexts &texts, QString *failure = nullptr);
+    // After a failed conversion: what the user is told beyond a connection
+    // error (a refused certificate, a failing proxy); empty otherwise.
+    QString conversionProblem() const { return m_conversionProblem; }
+    // After a connection error of the upload: the same.
+    QString connectionProblem() const;
 
     // Which of the texts the site is sent differ from what the user typed
     // ("title", "description", "tags"), line breaks aside; and whether
@@ -95,6 +107,8 @@ Q_SIGNALS:
     void failed(uplark::UploadFailure failure, const QString &detail);
     // After a rejection's failure: the account is forgotten.
     void accountForgotten();
+    // loadAccount() has taken the stored account.
+    void accountLoaded();
 
 private:
     void onChainFailed(UploadFailure failure, const QString &detail);
@@ -104,6 +118,9 @@ private:
     SiteAddresses m_addresses;
     UploadChain *m_chain;
     Account m_account;
+    QString m_accountProblem;
+    int m_accountReads = 0; // loadAccount() calls not answered yet
+    QString m_conversionProblem;
 };
 
 } // namespace uplark

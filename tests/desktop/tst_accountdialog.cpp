@@ -1,9 +1,12 @@
 // The account dialog against a scripted site in this process, and once
-// against the stand-in site as a process of its own.
+// against the stand-in site as a process of its own; with a keyring double:
+// the password read from it and stored in it, and the line that says where
+// the password goes when no keyring answers.
 #include "desktop/windows/accountdialog.h"
 
 #include "engine/upload/accountcheck.h"
 #include "doubles.h"
+#include "fakekeyring.h"
 #include "fakesite.h"
 #include "siteprocess.h"
 
@@ -82,6 +85,8 @@ private Q_SLOTS:
     void typingLimit_data();
     void typingLimit();
     void againstTheSite();
+    void keyring_data();
+    void keyring();
 };
 
 void TestAccountDialog::rejection_data()
@@ -252,6 +257,48 @@ void TestAccountDialog::againstTheSite()
     QCOMPARE(s.t.messages.shown.size(), 1);
     QCOMPARE(d.account().user, u"  demo  "_s);
     QCOMPARE(d.account().password, password);
+}
+
+void TestAccountDialog::keyring_data()
+{
+    QTest::addColumn<bool>("answers");
+    QTest::newRow("a keyring answers") << true;
+    QTest::newRow("no keyring answers") << false;
+}
+
+void TestAccountDialog::keyring()
+{
+    QFETCH(bool, answers);
+    Setup s{QString(), QString()};
+    FakeKeyring keyring;
+    const QString entry = keyringEntry(s.t.platform.addresses.site, u"old"_s);
+    if (answers) {
+        keyring.entries.insert(entry, u"kept pw"_s);
+        s.t.setSetting(u"un"_s, u"old"_s);
+        s.t.setSetting(u"keyring"_s, entry);
+    } else {
+        keyring.unavailableBecause = u"no session bus"_s;
+        s.t.setSetting(u"un"_s, u"old"_s);
+        s.t.setSetting(u"pw"_s, u"file pw"_s);
+    }
+    s.t.settings.setKeyring(&keyring);
+
+    AccountDialog d(s.t.platform);
+    d.show();
+    // The password comes from where it is kept; the line shows only when
+    // no keyring answers.
+    QTRY_COMPARE(passwordBox(d)->text(), answers ? u"kept pw"_s : u"file pw"_s);
+    QCOMPARE(child<QWidget>(d, "keyringNote")->isVisible(), !answers);
+
+    save(d, u"new"_s, u"new pw"_s);
+    QTRY_VERIFY_WITH_TIMEOUT(d.isHidden(), 10000);
+    QCOMPARE(d.result(), int(QDialog::Accepted));
+    const QString newEntry = keyringEntry(s.t.platform.addresses.site, u"new"_s);
+    QCOMPARE(s.t.setting(u"un"_s), u"new"_s);
+    QCOMPARE(s.t.setting(u"pw"_s), answers ? QString() : u"new pw"_s);
+    QCOMPARE(s.t.setting(u"keyring"_s), answers ? newEntry : QString());
+    // The old account's entry goes with it.
+    QCOMPARE(keyring.entries.keys(), answers ? QStringList{newEntry} : QStringList{});
 }
 
 QTEST_MAIN(TestAccountDialog)

@@ -145,6 +145,22 @@ def main():
         with open(path, "wb") as f:
             f.write(b"\0" * 5000)
 
+    # The desktop's keyring, unlocked as a login leaves it: otherwise the bus
+    # starts one that asks, on the display, for a password nobody types.
+    keyring = subprocess.Popen(
+        ["gnome-keyring-daemon", "--unlock", "--components=secrets", "--foreground"],
+        stdin=subprocess.PIPE, stdout=subprocess.DEVNULL,
+        env=dict(os.environ, XDG_RUNTIME_DIR=runtime,
+                 XDG_DATA_HOME=os.path.join(scratch, "data")))
+    keyring.stdin.write(b"unlock-pw")
+    keyring.stdin.close()
+    wait_for(lambda: subprocess.run(
+        ["dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus",
+         "/org/freedesktop/DBus", "org.freedesktop.DBus.NameHasOwner",
+         "string:org.freedesktop.secrets"],
+        capture_output=True, text=True).stdout.strip().endswith("true"),
+        "the keyring on the session bus", 20)
+
     env = dict(os.environ, XDG_CONFIG_HOME=config, XDG_RUNTIME_DIR=runtime,
                QT_QPA_PLATFORM="xcb", QT_MEDIA_BACKEND="ffmpeg",
                QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1")
@@ -218,12 +234,18 @@ def main():
                             "the account dialog"):
                     check_screen_reader_view(application, "account dialog")
                     press(find(application, pyatspi.ROLE_PUSH_BUTTON, "Cancel"))
+        # The password the file held has moved into the keyring.
+        with open(os.path.join(config, "uplark", "uplark.conf")) as f:
+            settings = f.read()
+        check("pw=secret" not in settings and "keyring=" in settings,
+              "the password moved from the settings file into the keyring")
     finally:
-        window.terminate()
-        try:
-            window.wait(10)
-        except subprocess.TimeoutExpired:
-            window.kill()
+        for process in (window, keyring):
+            process.terminate()
+            try:
+                process.wait(10)
+            except subprocess.TimeoutExpired:
+                process.kill()
     print("%d failure(s)" % len(failures))
     return 1 if failures else 0
 

@@ -4,9 +4,50 @@
 
 #include <QByteArrayList>
 #include <QFile>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+
+// What a run of the program gave: its exit code (-2 when it did not end
+// normally), its standard output and its standard error.
+struct ProgramResult
+{
+    int code = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+// This process's environment with no display at all and the settings in
+// `configFolder`: the program as it runs from a terminal.
+inline QProcessEnvironment terminalEnvironment(const QString &configFolder)
+{
+    using namespace Qt::StringLiterals;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const QString &name : {u"DISPLAY"_s, u"WAYLAND_DISPLAY"_s, u"QT_QPA_PLATFORM"_s})
+        env.remove(name);
+    env.insert(u"XDG_CONFIG_HOME"_s, configFolder);
+    return env;
+}
+
+// Runs the program of UPLARK_PROGRAM (in `environment`) with `input` on its
+// standard input, to its end (90 s at most).
+inline ProgramResult runProgram(const QProcessEnvironment &environment, const QStringList &args,
+                                const QByteArray &input = {})
+{
+    using namespace Qt::StringLiterals;
+    QProcess p;
+    p.setProcessEnvironment(environment);
+    p.start(environment.value(u"UPLARK_PROGRAM"_s), args);
+    if (!p.waitForStarted(10000))
+        return {};
+    p.write(input);
+    p.closeWriteChannel();
+    if (!p.waitForFinished(90000))
+        p.kill();
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2,
+            p.readAllStandardOutput(), p.readAllStandardError()};
+}
 
 // A video file whose bytes include CR, LF, NUL and the multipart boundary.
 inline QByteArray videoBytes(qsizetype size, quint32 seed)

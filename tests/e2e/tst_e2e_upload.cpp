@@ -20,7 +20,6 @@
 #include <QTest>
 #include <QTimer>
 
-#include <curl/curl.h>
 
 #include <memory>
 
@@ -107,8 +106,6 @@ class TestE2EUpload : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void initTestCase() { curl_global_init(CURL_GLOBAL_DEFAULT); }
-    void cleanupTestCase() { curl_global_cleanup(); }
     void uploadThroughTheWindows();
     void accountAndUploadAtAnAddressWithPort();
 };

@@ -2,7 +2,8 @@
 // file post streamed from disk through it in slices: the same bytes as the
 // request built whole in memory, and a file that changes its length while it
 // goes out cuts the request off instead of completing it wrongly. And the
-// request libcurl sends for the text conversion, with its deadline.
+// request libcurl sends for the text conversion, with its deadline, libcurl
+// being loaded only by the first such request.
 #include "engine/net/connection.h"
 
 #include "engine/net/curlhttpclient.h"
@@ -17,8 +18,6 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include <curl/curl.h>
 
 #include <future>
 
@@ -73,8 +72,6 @@ class TestConnection : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void initTestCase() { curl_global_init(CURL_GLOBAL_DEFAULT); }
-    void cleanupTestCase() { curl_global_cleanup(); }
     void streamedEqualsWhole_data();
     void streamedEqualsWhole();
     void changedWhileSent_data();
@@ -250,7 +247,12 @@ void TestConnection::curlRequestBytes()
     QTcpServer server;
     QVERIFY(server.listen(QHostAddress::LocalHost, 0));
     m_routes.add(u"conversion.example"_s, 80, u"127.0.0.1"_s, server.serverPort());
+    auto curlLoaded = [] {
+        QFile maps(u"/proc/self/maps"_s);
+        return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("/libcurl.so");
+    };
     CurlHttpClient http(m_routes);
+    QVERIFY(!curlLoaded());
     // The request blocks its caller, so it runs on a thread of its own.
     auto reply = std::async(std::launch::async, [&] {
         return http.post("http://conversion.example/conversions/str.asp", ContentType, body);
@@ -272,6 +274,7 @@ void TestConnection::curlRequestBytes()
 
     QVERIFY(reply.get().ok);
     QCOMPARE(request, expected);
+    QVERIFY(curlLoaded());
 }
 
 void TestConnection::curlDeadline()

@@ -1,4 +1,12 @@
+// The settings store: values that survive in a fresh process, an owner-only
+// file, writers in several processes at once; and the account on top of it:
+// the password in the keyring (a double here), in the file where no keyring
+// answers, moved out of the file, forgotten in both; and two programs that
+// store an account at once never leave one's user with the other's password.
+#include "engine/model/account.h"
 #include "engine/model/settings.h"
+#include "engine/net/siteaddress.h"
+#include "fakekeyring.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -51,6 +59,9 @@ private Q_SLOTS:
     void roundTripInFreshProcess();
     void folderAndFileAreOwnerOnly();
     void writersInSeveralProcesses();
+    void accountInKeyring_data();
+    void accountInKeyring();
+    void accountWritersNeverMix();
 };
 
 void TestSettings::roundTripInFreshProcess_data()
@@ -143,8 +154,171 @@ void TestSettings::writersInSeveralProcesses()
     ::umask(old);
 }
 
+namespace {
+
+const SiteAddress Site{u"site.example"_s, 8443, "site.example:8443", true};
+
+AccountReading readNow(SettingsStore &store)
+{
+    AccountReading read;
+    bool done = false;
+    readAccount(store, Site, nullptr, [&](const AccountReading &r) {
+        read = r;
+        done = true;
+    });
+    if (!QTest::qWaitFor([&] { return done; }, 5000))
+        qFatal("readAccount did not answer");
+    return read;
+}
+
+AccountWriting writeNow(SettingsStore &store, const Account &account)
+{
+    AccountWriting written;
+    bool done = false;
+    writeAccount(store, account, Site, nullptr, [&](const AccountWriting &w) {
+        written = w;
+        done = true;
+    });
+    if (!QTest::qWaitFor([&] { return done; }, 5000))
+        qFatal("writeAccount did not answer");
+    return written;
+}
+
+// "un|pw|keyring" as the file holds them.
+QString fileState(const SettingsStore &store)
+{
+    const Account a = storedAccount(store);
+    return a.user + u'|' + a.password + u'|' + storedKeyringEntry(store);
+}
+
+} // namespace
+
+void TestSettings::accountInKeyring_data()
+{
+    QTest::addColumn<bool>("keyringAnswers");
+    QTest::addColumn<QString>("before");    // "un|pw" in the file; "" for nothing
+    QTest::addColumn<QString>("action");    // write USER PASSWORD | read | erase
+    QTest::addColumn<QString>("file");      // "un|pw|keyring" afterwards
+    QTest::addColumn<QStringList>("kept");  // "entry=secret" in the keyring afterwards
+    QTest::addColumn<QString>("readBack");  // "user|password" a fresh reading gives
+
+    const QString ann = u"https://ann@site.example:8443"_s;
+    QTest::newRow("stored in the keyring") << true << QString() << u"write ann pw 1"_s
+                                           << u"ann||"_s + ann << QStringList{ann + u"=pw 1"_s}
+                                           << u"ann|pw 1"_s;
+    QTest::newRow("no keyring: the file") << false << QString() << u"write ann pw 1"_s
+                                          << u"ann|pw 1|"_s << QStringList{} << u"ann|pw 1"_s;
+    QTest::newRow("a new user's entry replaces the old")
+        << true << QString() << u"write ann a|write bob b"_s
+        << u"bob||https://bob@site.example:8443"_s
+        << QStringList{u"https://bob@site.example:8443=b"_s} << u"bob|b"_s;
+    QTest::newRow("moved out of an old file") << true << u"ann|old pw"_s << u"read"_s
+                                              << u"ann||"_s + ann
+                                              << QStringList{ann + u"=old pw"_s} << u"ann|old pw"_s;
+    QTest::newRow("old file kept without a keyring")
+        << false << u"ann|old pw"_s << u"read"_s << u"ann|old pw|"_s << QStringList{}
+        << u"ann|old pw"_s;
+    QTest::newRow("forgotten in both places") << true << QString() << u"write ann a|erase"_s
+                                              << u"||"_s << QStringList{} << u"|"_s;
+    QTest::newRow("user names are escaped in the entry")
+        << true << QString() << u"write a@b:c/d x"_s << u"a@b:c/d||https://a%40b%3Ac%2Fd@site.example:8443"_s
+        << QStringList{u"https://a%40b%3Ac%2Fd@site.example:8443=x"_s} << u"a@b:c/d|x"_s;
+}
+
+void TestSettings::accountInKeyring()
+{
+    QFETCH(bool, keyringAnswers);
+    QFETCH(QString, before);
+    QFETCH(QString, action);
+    QFETCH(QString, file);
+    QFETCH(QStringList, kept);
+    QFETCH(QString, readBack);
+
+    QTemporaryDir dir;
+    SettingsStore store(dir.path());
+    FakeKeyring keyring;
+    if (!keyringAnswers)
+        keyring.unavailableBecause = u"no session bus"_s;
+    store.setKeyring(&keyring);
+    if (!before.isEmpty())
+        QVERIFY(storeAccount(store, {before.section(u'|', 0, 0), before.section(u'|', 1)}));
+
+    for (const QString &step : action.split(u'|')) {
+        if (step.startsWith(u"write "_s)) {
+            const QStringList words = step.split(u' ');
+            const AccountWriting w = writeNow(store, {words[1], words.mid(2).join(u' ')});
+            QVERIFY(w.ok);
+            // Where no keyring answers, the caller learns why.
+            QCOMPARE(w.inFile, !keyringAnswers);
+            QCOMPARE(w.keyringProblem.isEmpty(), keyringAnswers);
+        } else if (step == u"read"_s) {
+            QCOMPARE(readNow(store).keyringProblem.isEmpty(), keyringAnswers);
+        } else if (step == u"erase"_s) {
+            bool done = false;
+            eraseAccount(store, nullptr, [&](const AccountWriting &w) { done = w.ok; });
+            QVERIFY(QTest::qWaitFor([&] { return done; }, 5000));
+        }
+    }
+    QCOMPARE(fileState(store), file);
+    QStringList inKeyring;
+    for (auto it = keyring.entries.cbegin(); it != keyring.entries.cend(); ++it)
+        inKeyring.append(it.key() + u'=' + it.value());
+    QCOMPARE(inKeyring, kept);
+    const Account read = readNow(store).account;
+    QCOMPARE(read.user + u'|' + read.password, readBack);
+}
+
+void TestSettings::accountWritersNeverMix()
+{
+    // Two programs store an account at once, 40 times over; the file is
+    // read all the while. Every reading, and the end of every round, holds
+    // one program's user with that same program's password.
+    QTemporaryDir dir;
+    SettingsStore store(dir.path());
+    QVERIFY(storeAccount(store, {u"start"_s, u"start-pw"_s}));
+    const auto consistent = [](const Account &a) { return a.password == a.user + u"-pw"_s; };
+    for (int round = 0; round < 40; ++round) {
+        QList<QProcess *> writers;
+        for (const QString user : {u"ann"_s, u"bob"_s}) {
+            auto *child = new QProcess(this);
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(u"UPLARK_ACCOUNT_WRITE_FOLDER"_s, dir.path());
+            env.insert(u"UPLARK_ACCOUNT_WRITE_USER"_s, user);
+            child->setProcessEnvironment(env);
+            child->start(QCoreApplication::applicationFilePath(), {});
+            writers.append(child);
+        }
+        bool running = true;
+        while (running) {
+            const Account seen = storedAccount(store);
+            QVERIFY2(consistent(seen), qPrintable(seen.user + u" with "_s + seen.password));
+            running = false;
+            for (QProcess *child : writers) {
+                child->waitForFinished(0);
+                running = running || child->state() != QProcess::NotRunning;
+            }
+        }
+        for (QProcess *child : writers) {
+            QCOMPARE(child->exitCode(), 0);
+            delete child;
+        }
+        const Account last = storedAccount(store);
+        QVERIFY2(consistent(last), qPrintable(last.user + u" with "_s + last.password));
+    }
+}
+
 int main(int argc, char *argv[])
 {
+    const QByteArray accountFolder = qgetenv("UPLARK_ACCOUNT_WRITE_FOLDER");
+    if (!accountFolder.isEmpty()) {
+        QCoreApplication app(argc, argv);
+        SettingsStore store(QString::fromLocal8Bit(accountFolder));
+        const QString user = QString::fromLocal8Bit(qgetenv("UPLARK_ACCOUNT_WRITE_USER"));
+        bool ok = false;
+        writeAccount(store, {user, user + u"-pw"_s}, Site, nullptr,
+                     [&](const AccountWriting &w) { ok = w.ok; });
+        return ok ? 0 : 1;
+    }
     const QByteArray writeFolder = qgetenv("UPLARK_SETTINGS_WRITE_FOLDER");
     if (!writeFolder.isEmpty()) {
         QCoreApplication app(argc, argv);

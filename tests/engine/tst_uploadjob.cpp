@@ -17,7 +17,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <curl/curl.h>
 
 using namespace Qt::StringLiterals;
 using namespace uplark;
@@ -53,12 +52,7 @@ class TestUploadJob : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void initTestCase()
-    {
-        curl_global_init(CURL_GLOBAL_DEFAULT);
-        QVERIFY2(m_site.start(), qPrintable(m_site.errorString()));
-    }
-    void cleanupTestCase() { curl_global_cleanup(); }
+    void initTestCase() { QVERIFY2(m_site.start(), qPrintable(m_site.errorString())); }
     void refusals_data();
     void refusals();
     void conversion();
