@@ -20,6 +20,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -212,7 +213,12 @@ void TestDialogs::keysAndBlankFields()
     // A field of spaces only is refused with the focus on it, before anything goes out.
     save(d, u" a b "_s, u"    "_s);
     QCOMPARE(d.focusWidget(), passwordBox(d));
-    save(d, u"   "_s, u"pw"_s);
+    // By keys alone: Save is the second stop after the user name; Enter presses it.
+    userNameBox(d)->setText(u"   "_s);
+    passwordBox(d)->setText(u"pw"_s);
+    userNameBox(d)->setFocus();
+    for (Qt::Key key : {Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Return})
+        QTest::keyClick(d.focusWidget(), key);
     QCOMPARE(d.focusWidget(), userNameBox(d));
     QCOMPARE(s.t.messages.texts(),
              (QStringList{u"Please enter your password."_s, u"Please enter your username."_s}));
