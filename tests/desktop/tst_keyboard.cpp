@@ -1,11 +1,13 @@
 // Keyboard and screen-reader use of the windows: Tab follows the reading
 // order of each display, Space and Enter press what has the focus, and
 // accessibility tools see named buttons and links with a press action.
+#include "desktop/windows/accountdialog.h"
 #include "engine/protocol/uploadresult.h"
 #include "windowrig.h"
 
 #include <QAccessible>
 #include <QAccessibleActionInterface>
+#include <QSignalSpy>
 
 using namespace Qt::StringLiterals;
 using namespace uplark;
@@ -52,45 +54,6 @@ QStringList tabRound(QWidget &window)
     return seen;
 }
 
-// What pressing a control did, as a "+"-joined list: the display it led
-// to (when it changed), a dialog opened, a message shown, an address opened
-// in the browser, the file dialog asked.
-struct Outcome
-{
-    explicit Outcome(Rig &r)
-        : r(r)
-        , display(r.w->display())
-    {
-        r.t.messages.shown.clear();
-        r.t.desktop.opened.clear();
-        r.t.files.filters.clear();
-        whenDialog<QDialog>(r.w.get(), [this](QDialog &d) {
-            dialog = QString::fromLatin1(d.metaObject()->className()).remove(u"uplark::"_s);
-            d.reject();
-        });
-    }
-
-    QString seen() const
-    {
-        QStringList s;
-        if (r.w->display() != display)
-            s << u"display %1"_s.arg(int(r.w->display()));
-        if (!dialog.isEmpty())
-            s << dialog;
-        if (!r.t.messages.shown.isEmpty())
-            s << u"message"_s;
-        for (const QString &address : r.t.desktop.opened)
-            s << u"opened "_s + address;
-        if (!r.t.files.filters.isEmpty())
-            s << u"file dialog"_s;
-        return s.join(u'+');
-    }
-
-    Rig &r;
-    MainWindow::Display display;
-    QString dialog;
-};
-
 } // namespace
 
 class TestKeyboard : public QObject
@@ -102,6 +65,7 @@ private Q_SLOTS:
     void videoInfoTabOrder();
     void pressing_data();
     void pressing();
+    void firstRun();
     void accessible();
 };
 
@@ -146,49 +110,61 @@ void TestKeyboard::videoInfoTabOrder()
 
 void TestKeyboard::pressing_data()
 {
-    QTest::addColumn<QString>("display");
-    QTest::addColumn<QString>("control");
-    QTest::addColumn<int>("key"); // 0: a screen reader's press action
-    QTest::addColumn<QString>("outcome");
-    const int space = Qt::Key_Space, enter = Qt::Key_Return, reader = 0;
-    QTest::newRow("intro: Enter in the help text")
-        << u"intro"_s << u"helpText"_s << enter
-        << u"display %1"_s.arg(int(MainWindow::Display::NoFile));
-    QTest::newRow("button, Space")
-        << u"no file"_s << u"browseButton"_s << space << u"file dialog"_s;
-    QTest::newRow("button, Enter")
-        << u"file chosen"_s << u"uploadButton"_s << enter << u"VideoInfoDialog"_s;
-    QTest::newRow("link, Enter") << u"no file"_s << u"forgetAccountLink"_s << enter << u"message"_s;
-    QTest::newRow("link, Space") << u"no file"_s << u"termsLink"_s << space << u"opened terms"_s;
-    QTest::newRow("button, screen reader")
-        << u"no file"_s << u"browseButton"_s << reader << u"file dialog"_s;
-    QTest::newRow("link, screen reader")
-        << u"uploading"_s << u"cancelLink"_s << reader
-        << u"display %1"_s.arg(int(MainWindow::Display::FileChosen));
+    QTest::addColumn<bool>("link"); // a link, or an image button
+    QTest::addColumn<int>("key");   // 0: a screen reader's press action
+    const std::pair<const char *, int> presses[] = {
+        {"Space", Qt::Key_Space}, {"Return", Qt::Key_Return}, {"keypad Enter", Qt::Key_Enter},
+        {"screen reader", 0}};
+    for (bool link : {false, true})
+        for (const auto &[name, key] : presses)
+            QTest::addRow("%s, %s", link ? "link" : "image button", name) << link << key;
 }
 
-// Space or Enter on the focused control, or a screen reader's press, does
-// what a click does.
+// Space, Enter or a screen reader's press on an image button or a link
+// does what a click does, once; a screen reader sees it named by its caption.
 void TestKeyboard::pressing()
 {
-    QFETCH(QString, display);
-    QFETCH(QString, control);
+    QFETCH(bool, link);
     QFETCH(int, key);
-    QFETCH(QString, outcome);
-    // The terms address depends on the site; the row names the program's.
-    if (outcome == u"opened terms")
-        outcome = u"opened "_s + termsAddress();
-    Rig r(display);
-    QVERIFY(tabTo(*r.w, control));
-    Outcome o(r);
+    QWidget window;
+    QAbstractButton *b = link ? static_cast<QAbstractButton *>(
+                                    new LinkButton(u"Read me"_s, Qt::blue, &window))
+                              : new ImageButton(buttonFace(u"Read me"_s, Qt::darkGreen), &window);
+    QSignalSpy clicked(b, &QAbstractButton::clicked);
+    activate(window);
+    b->setFocus();
+    QAccessibleInterface *a = QAccessible::queryAccessibleInterface(b);
+    QCOMPARE(a->role(), link ? QAccessible::Link : QAccessible::PushButton);
+    QCOMPARE(a->text(QAccessible::Name), u"Read me"_s);
     if (key)
-        pressKey(*r.w, Qt::Key(key));
+        QTest::keyClick(b, Qt::Key(key), key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
     else
-        QAccessible::queryAccessibleInterface(r.w->focusWidget())
-            ->actionInterface()
-            ->doAction(QAccessibleActionInterface::pressAction());
+        a->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    QTRY_COMPARE(clicked.size(), 1);
     QTest::qWait(50);
-    QTRY_COMPARE(o.seen(), outcome);
+    QCOMPARE(clicked.size(), 1);
+}
+
+// A first start by keyboard alone: Enter in the help text leaves the intro,
+// Space on the terms link opens them, Space on the account button opens the
+// account dialog.
+void TestKeyboard::firstRun()
+{
+    Rig r(u"intro"_s);
+    QVERIFY(tabTo(*r.w, u"helpText"_s));
+    pressKey(*r.w, Qt::Key_Return);
+    QCOMPARE(r.w->display(), MainWindow::Display::NoFile);
+    QVERIFY(tabTo(*r.w, u"termsLink"_s));
+    pressKey(*r.w, Qt::Key_Space);
+    QCOMPARE(r.t.desktop.opened, QStringList{termsAddress()});
+    bool asked = false;
+    whenDialog<AccountDialog>(r.w.get(), [&asked](AccountDialog &d) {
+        asked = true;
+        d.reject();
+    });
+    QVERIFY(tabTo(*r.w, u"accountButton"_s));
+    pressKey(*r.w, Qt::Key_Space);
+    QTRY_VERIFY(asked);
 }
 
 // Screen readers find every image button and link named, focusable, with a
