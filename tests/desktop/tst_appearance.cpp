@@ -24,25 +24,22 @@ struct Windows
 {
     Windows()
     {
-        storeSettings(later, u"1"_s, u"user"_s, u"secret"_s);
-        auto *result = new MainWindow(later.platform);
-        Q_EMIT result->job().chain().finished(ResultAddress);
-        byName = {{u"intro"_s, new MainWindow(first.platform)},
-                  {u"result"_s, result},
-                  {u"account"_s, new AccountDialog(later.platform)},
-                  {u"videoinfo"_s, new VideoInfoDialog(later.platform, result->job(), u"clip"_s)}};
-        for (QWidget *w : std::as_const(byName))
-            w->show();
+        account.show();
+        videoInfo.show();
     }
-    ~Windows() { qDeleteAll(byName); }
 
-    QWidget *control(const QString &window, const QString &name) const
+    QWidget *control(const QString &window, const QString &name)
     {
+        const QHash<QString, QWidget *> byName{{u"intro"_s, intro.w.get()},
+                                               {u"result"_s, result.w.get()},
+                                               {u"account"_s, &account},
+                                               {u"videoinfo"_s, &videoInfo}};
         return child<QWidget>(*byName.value(window), name.toLatin1().constData());
     }
 
-    TestPlatform first, later;
-    QHash<QString, QWidget *> byName;
+    Rig intro{u"intro"_s}, result{u"result"_s};
+    AccountDialog account{result.t.platform};
+    VideoInfoDialog videoInfo{result.t.platform, result.w->job(), u"clip"_s};
 };
 
 // WCAG relative luminance and contrast ratio.

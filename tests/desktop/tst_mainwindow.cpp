@@ -85,17 +85,15 @@ private Q_SLOTS:
     void startUp_data();
     void startUp();
     void previewMadeWhenFileFirstChosen();
-    void understood_data();
-    void understood();
     void accountDialogHandOver();
     void forgetMe_data();
     void forgetMe();
     void ending_data();
     void ending();
-    void browse_data();
-    void browse();
-    void fileFromOutside_data();
-    void fileFromOutside();
+    void takingAFile_data();
+    void takingAFile();
+    void givenBeforeTheKeyringAnswers_data();
+    void givenBeforeTheKeyringAnswers();
     void fileDialogFilters();
     void videoInformationHandOver();
     void engineReports_data();
@@ -110,12 +108,16 @@ void TestMainWindow::startUp_data()
     QTest::addColumn<QString>("password");
     QTest::addColumn<bool>("intro");
     QTest::addColumn<bool>("accountSet");
+    QTest::addColumn<bool>("tick"); // on the intro, "Don't show this again" ticked
     // The intro is skipped only when the setting is exactly "1".
-    QTest::newRow("check1 absent") << QString() << u"someone"_s << QString() << true << true;
-    QTest::newRow("check1 0") << u"0"_s << u"someone"_s << QString() << true << true;
-    QTest::newRow("check1 1 with a space") << u" 1"_s << u"someone"_s << QString() << true << true;
-    QTest::newRow("nothing stored") << u"1"_s << QString() << QString() << false << false;
-    QTest::newRow("an account") << u"1"_s << u"a"_s << u"b"_s << false << true;
+    QTest::newRow("check1 absent, ticked")
+        << QString() << u"someone"_s << QString() << true << true << true;
+    QTest::newRow("check1 0, not ticked") << u"0"_s << u"someone"_s << QString() << true << true
+                                          << false;
+    QTest::newRow("check1 1 with a space, ticked")
+        << u" 1"_s << u"someone"_s << QString() << true << true << true;
+    QTest::newRow("nothing stored") << u"1"_s << QString() << QString() << false << false << false;
+    QTest::newRow("an account") << u"1"_s << u"a"_s << u"b"_s << false << true << false;
 }
 
 void TestMainWindow::startUp()
@@ -125,18 +127,27 @@ void TestMainWindow::startUp()
     QFETCH(QString, password);
     QFETCH(bool, intro);
     QFETCH(bool, accountSet);
+    QFETCH(bool, tick);
     TestPlatform t;
     storeSettings(t, skipIntro, user, password);
     MainWindow f(t.platform);
     QCOMPARE(f.display(), intro ? Screen::Intro : Screen::NoFile);
     // The account controls appear only with the main panel.
-    QCOMPARE(shownControls(f), intro ? u"helpText+understoodButton"_s
-                                     : u"mainPanel+accountButton"_s
-                                           + (accountSet ? u"+forgetAccountLink"_s : u""_s)
-                                           + u"+browseButton"_s);
+    const QString panel = u"mainPanel+accountButton"_s
+                          + (accountSet ? u"+forgetAccountLink"_s : u""_s) + u"+browseButton"_s;
+    QCOMPARE(shownControls(f), intro ? u"helpText+understoodButton"_s : panel);
     if (!intro)
         QCOMPARE(faceText(f, "accountButton"), accountSet ? u"My account"_s : u"Set account"_s);
     QCOMPARE(f.account().user, user);
+    if (!intro)
+        return;
+    // Leaving the intro stores the tick; the next start skips the intro by it.
+    child<QCheckBox>(f, "skipIntroCheck")->setChecked(tick);
+    clickButton(f, "understoodButton");
+    QCOMPARE(t.setting(u"check1"_s), tick ? u"1"_s : u"0"_s);
+    QCOMPARE(shownControls(f), panel);
+    MainWindow next(t.platform);
+    QCOMPARE(next.display(), tick ? Screen::NoFile : Screen::Intro);
 }
 
 void TestMainWindow::previewMadeWhenFileFirstChosen()
@@ -159,29 +170,6 @@ void TestMainWindow::previewMadeWhenFileFirstChosen()
     r.chooseFile();
     QCOMPARE(r.t.preview, first);
     QCOMPARE(first->calls.size(), 4);
-}
-
-void TestMainWindow::understood_data()
-{
-    QTest::addColumn<bool>("ticked");
-    QTest::newRow("ticked") << true;
-    QTest::newRow("not ticked") << false;
-}
-
-void TestMainWindow::understood()
-{
-    QFETCH(bool, ticked);
-    TestPlatform t;
-    storeSettings(t, {}, u"ab"_s);
-    {
-        MainWindow f(t.platform);
-        child<QCheckBox>(f, "skipIntroCheck")->setChecked(ticked);
-        clickButton(f, "understoodButton");
-        QCOMPARE(t.setting(u"check1"_s), ticked ? u"1"_s : u"0"_s);
-        QCOMPARE(shownControls(f), u"mainPanel+accountButton+forgetAccountLink+browseButton"_s);
-    }
-    MainWindow next(t.platform);
-    QCOMPARE(next.display(), ticked ? Screen::NoFile : Screen::Intro);
 }
 
 void TestMainWindow::accountDialogHandOver()
@@ -290,152 +278,137 @@ void TestMainWindow::ending()
     }
 }
 
-void TestMainWindow::browse_data()
+void TestMainWindow::takingAFile_data()
 {
     // "browse": the file dialog; "given": a file from the command line or a
     // later start; "dropped": dropped on the window. All take a file alike.
-    QTest::addColumn<QString>("how");
-    QTest::addColumn<bool>("account");
-    QTest::addColumn<qint64>("size"); // -1: the file dialog is cancelled
+    QTest::addColumn<QString>("display"); // a Rig display
+    QTest::addColumn<QString>("how");     // or "dropped two"
+    QTest::addColumn<qint64>("size");     // -1: the file dialog is cancelled
     QTest::addColumn<QString>("megabytes");
-    QTest::addColumn<bool>("accepted");
+    QTest::addColumn<QString>("message"); // %1: the megabytes
+    QTest::addColumn<Screen>("after");
+    const QString tooBig = u"This file is %1 MB in size. YouTube allows maximum 100 MB."_s;
+    const QString noAccount = u"You must set your YouTube account first."_s;
+    const qint64 oneMB = 1048576;
     for (const char *how : {"browse", "given", "dropped"}) {
+        const QString h = QString::fromLatin1(how);
         QTest::addRow("%s: exactly 100 MB", how)
-            << QString::fromLatin1(how) << true << qint64(104857600) << u"100"_s << true;
+            << u"no file"_s << h << qint64(104857600) << u"100"_s << QString() << Screen::FileChosen;
         QTest::addRow("%s: rounds up to 100.01", how)
-            << QString::fromLatin1(how) << true << qint64(104862843) << u"100.01"_s << false;
+            << u"no file"_s << h << qint64(104862843) << u"100.01"_s << tooBig << Screen::NoFile;
         QTest::addRow("%s: no account", how)
-            << QString::fromLatin1(how) << false << qint64(10) << QString() << false;
+            << u"no account"_s << h << oneMB << QString() << noAccount << Screen::NoFile;
     }
     QTest::newRow("browse: file dialog cancelled")
-        << u"browse"_s << true << qint64(-1) << QString() << false;
-    // The password still in the file moves into the keyring at start; a
-    // file given meanwhile waits for the account instead of being refused.
-    QTest::newRow("given while the keyring answers")
-        << u"given, keyring"_s << true << qint64(1048576) << u"1"_s << true;
-    QTest::newRow("given while the keyring answers: no account")
-        << u"given, keyring"_s << false << qint64(10) << QString() << false;
-}
-
-void TestMainWindow::browse()
-{
-    QFETCH(QString, how);
-    QFETCH(bool, account);
-    QFETCH(qint64, size);
-    QFETCH(QString, megabytes);
-    QFETCH(bool, accepted);
-    QTemporaryDir dir;
-    QFile file(dir.filePath(u"Holiday clip.MPG"_s));
-    if (size >= 0 && (!file.open(QIODevice::WriteOnly) || !file.resize(size))) // sparse
-        QSKIP("The temporary folder cannot hold a file of this size.");
-    megabytes.replace(u'.', QLocale::system().decimalPoint());
-    TestPlatform t;
-    storeSettings(t, u"1"_s, account ? u"someone"_s : QString(), account ? u"secret"_s : QString());
-    FakeKeyring keyring;
-    if (how.endsWith(u"keyring"_s))
-        t.settings.setKeyring(&keyring);
-    if (size >= 0)
-        t.files.paths = {file.fileName()};
-    MainWindow f(t.platform);
-    if (how.startsWith(u"given"_s)) {
-        f.offerFile(file.fileName());
-        // A keyring answers from the event loop.
-        QTRY_VERIFY(f.display() != Screen::NoFile || !t.messages.texts().isEmpty());
-    } else if (how == u"browse") {
-        clickButton(f, "browseButton");
-        QCOMPARE(t.files.filters, account ? QStringList{MainWindow::fileFilter()} : QStringList());
-    } else {
-        QVERIFY(drop(f, {file.fileName()}));
-    }
-
-    QStringList messages;
-    if (!account)
-        messages << u"You must set your YouTube account first."_s;
-    else if (!megabytes.isEmpty() && !accepted)
-        messages << u"This file is "_s + megabytes
-                        + u" MB in size. YouTube allows maximum 100 MB."_s;
-    QCOMPARE(t.messages.texts(), messages);
-    if (!accepted) {
-        // Nothing chosen, nothing previewed, "Browse file..." still offered.
-        QCOMPARE(f.display(), Screen::NoFile);
-        QVERIFY(f.chosenFile().isEmpty() && !t.preview);
-        return;
-    }
-    const QString display = u"Holiday clip.MPG ("_s + megabytes + u" MB)"_s;
-    QCOMPARE(f.chosenFile(), file.fileName());
-    QCOMPARE(f.display(), Screen::FileChosen);
-    QCOMPARE(child<QLineEdit>(f, "fileEdit")->text(), display);
-    // The red X takes the file back.
-    clickButton(f, "clearFileButton");
-    QCOMPARE(f.display(), Screen::NoFile);
-}
-
-void TestMainWindow::fileDialogFilters()
-{
-    // The video filter first, with the common containers beside the classic
-    // formats, each pattern in both cases; "All files" last.
-    const QStringList filters = nameFiltersFromPipeFilter(MainWindow::fileFilter());
-    QCOMPARE(filters.size(), 6);
-    const QString video = filters.first();
-    QVERIFY2(video.startsWith(u"Video files (*.mpg *.MPG *.mpeg *.MPEG "_s), qPrintable(video));
-    for (const char *type : {"mp4", "m4v", "webm", "mkv", "ogv", "3gp", "flv", "wmv", "avi", "mov"})
-        QVERIFY2(video.contains(u"*."_s + QString::fromLatin1(type) + u" *."_s
-                                + QString::fromLatin1(type).toUpper()),
-                 type);
-    QCOMPARE(filters.at(1), u"MPG files (*.mpg,*.mpeg) (*.mpg *.MPG *.mpeg *.MPEG)"_s);
-    QCOMPARE(filters.last(), u"All files (*.*) (*.*)"_s);
-}
-
-void TestMainWindow::fileFromOutside_data()
-{
-    QTest::addColumn<QString>("display"); // a Rig display
-    QTest::addColumn<QString>("how");     // "given", "dropped", "dropped two"
-    QTest::addColumn<Screen>("after");
-    QTest::addColumn<QStringList>("messages");
-    QTest::newRow("given on the intro: waits for it") << u"intro"_s << u"given"_s << Screen::Intro
-                                                      << QStringList{};
+        << u"no file"_s << u"browse"_s << qint64(-1) << QString() << QString() << Screen::NoFile;
+    QTest::newRow("given on the intro: waits for it")
+        << u"intro"_s << u"given"_s << oneMB << u"1"_s << QString() << Screen::Intro;
     QTest::newRow("given with a file chosen: replaces it")
-        << u"file chosen"_s << u"given"_s << Screen::FileChosen << QStringList{};
+        << u"file chosen"_s << u"given"_s << oneMB << u"1"_s << QString() << Screen::FileChosen;
     QTest::newRow("dropped on the result: starts over")
-        << u"result"_s << u"dropped"_s << Screen::FileChosen << QStringList{};
+        << u"result"_s << u"dropped"_s << oneMB << u"1"_s << QString() << Screen::FileChosen;
     QTest::newRow("given during an upload: not taken")
-        << u"uploading"_s << u"given"_s << Screen::Uploading << QStringList{};
+        << u"uploading"_s << u"given"_s << oneMB << QString() << QString() << Screen::Uploading;
     QTest::newRow("dropped during an upload: refused")
-        << u"uploading"_s << u"dropped"_s << Screen::Uploading << QStringList{};
+        << u"uploading"_s << u"dropped"_s << oneMB << QString() << QString() << Screen::Uploading;
     QTest::newRow("two dropped: a message, nothing taken")
-        << u"no file"_s << u"dropped two"_s << Screen::NoFile
-        << QStringList{u"Please drop one video file at a time."_s};
+        << u"no file"_s << u"dropped two"_s << oneMB << QString()
+        << u"Please drop one video file at a time."_s << Screen::NoFile;
 }
 
-void TestMainWindow::fileFromOutside()
+void TestMainWindow::takingAFile()
 {
     QFETCH(QString, display);
     QFETCH(QString, how);
+    QFETCH(qint64, size);
+    QFETCH(QString, megabytes);
+    QFETCH(QString, message);
     QFETCH(Screen, after);
-    QFETCH(QStringList, messages);
+    megabytes.replace(u'.', QLocale::system().decimalPoint());
     Rig r(display);
     const QString before = r.w->chosenFile();
     r.t.messages.shown.clear();
-    const QString other = r.dir.filePath(u"other.mp4"_s);
-    QFile file(other);
-    QVERIFY(file.open(QIODevice::WriteOnly));
+    QFile file(r.dir.filePath(u"Holiday clip.MPG"_s));
+    if (size >= 0 && (!file.open(QIODevice::WriteOnly) || !file.resize(size))) // sparse
+        QSKIP("The temporary folder cannot hold a file of this size.");
     file.close();
-    if (how == u"given")
-        r.w->offerFile(other);
-    else
-        QCOMPARE(drop(*r.w, how == u"dropped" ? QStringList{other} : QStringList{other, r.path}),
-                 display != u"uploading");
-    QCOMPARE(r.t.messages.texts(), messages);
+    if (how == u"browse") {
+        r.t.files.paths = size >= 0 ? QStringList{file.fileName()} : QStringList{};
+        clickButton(*r.w, "browseButton");
+        QCOMPARE(r.t.files.filters, display == u"no account" ? QStringList()
+                                                             : QStringList{MainWindow::fileFilter()});
+    } else if (how == u"given") {
+        r.w->offerFile(file.fileName());
+    } else {
+        const QStringList files = how == u"dropped" ? QStringList{file.fileName()}
+                                                    : QStringList{file.fileName(), r.path};
+        QCOMPARE(drop(*r.w, files), display != u"uploading");
+    }
+    QCOMPARE(r.t.messages.texts(),
+             message.isEmpty() ? QStringList() : QStringList{message.arg(megabytes)});
     QCOMPARE(r.w->display(), after);
     const bool taken = after == Screen::FileChosen;
-    QCOMPARE(r.w->chosenFile(), taken ? other : before);
+    QCOMPARE(r.w->chosenFile(), taken ? file.fileName() : before);
+    if (before.isEmpty() && !taken) // nothing previewed either
+        QVERIFY(!r.t.preview);
     if (display == u"intro") {
         // Taken once the intro is left (and an account is set meanwhile).
         storeSettings(r.t, {}, u"user"_s, u"secret"_s);
         clickButton(*r.w, "understoodButton");
         QCOMPARE(r.w->display(), Screen::FileChosen);
-        QCOMPARE(r.w->chosenFile(), other);
+        QCOMPARE(r.w->chosenFile(), file.fileName());
+    } else if (!taken) {
+        return;
     }
+    QCOMPARE(child<QLineEdit>(*r.w, "fileEdit")->text(),
+             u"Holiday clip.MPG ("_s + megabytes + u" MB)"_s);
+    // The red X takes the file back.
+    clickButton(*r.w, "clearFileButton");
+    QCOMPARE(r.w->display(), Screen::NoFile);
+}
+
+void TestMainWindow::givenBeforeTheKeyringAnswers_data()
+{
+    QTest::addColumn<bool>("account");
+    QTest::newRow("an account") << true;
+    QTest::newRow("no account") << false;
+}
+
+// The password still in the settings file moves into the keyring at start;
+// a file given meanwhile waits for the account instead of being refused.
+void TestMainWindow::givenBeforeTheKeyringAnswers()
+{
+    QFETCH(bool, account);
+    TestPlatform t;
+    storeSettings(t, u"1"_s, account ? u"someone"_s : QString(), account ? u"secret"_s : QString());
+    FakeKeyring keyring;
+    t.settings.setKeyring(&keyring);
+    QTemporaryDir dir;
+    QFile file(dir.filePath(u"clip.mpg"_s));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("v") == 1);
+    file.close();
+    MainWindow f(t.platform);
+    f.offerFile(file.fileName());
+    QTRY_VERIFY(f.display() != Screen::NoFile || !t.messages.texts().isEmpty());
+    QCOMPARE(f.chosenFile(), account ? file.fileName() : QString());
+    QCOMPARE(t.messages.texts(), account ? QStringList()
+                                         : QStringList{u"You must set your YouTube account first."_s});
+}
+
+void TestMainWindow::fileDialogFilters()
+{
+    // The video filter first, with the common containers beside the classic
+    // formats, each pattern in both cases (names are case-sensitive here);
+    // "All files" last.
+    const QStringList filters = nameFiltersFromPipeFilter(MainWindow::fileFilter());
+    const QStringList video = filters.first().section(u'(', -1).chopped(1).split(u' ');
+    for (const char *type : {"mpg", "mp4", "webm", "mkv", "mov"})
+        QVERIFY2(video.contains(u"*."_s + QString::fromLatin1(type)), type);
+    for (const QString &pattern : video)
+        QVERIFY2(video.contains(pattern.toUpper()) && video.contains(pattern.toLower()),
+                 qPrintable(pattern));
+    QCOMPARE(filters.last(), u"All files (*.*) (*.*)"_s);
 }
 
 void TestMainWindow::videoInformationHandOver()

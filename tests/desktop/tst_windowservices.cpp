@@ -78,11 +78,6 @@ public Q_SLOTS:
     }
 };
 
-UploadProgressView progressAt(int percent)
-{
-    return {percent, QString::number(percent) + u'%', u"kb"_s, false};
-}
-
 } // namespace
 
 class TestWindowServices : public QObject
@@ -228,7 +223,7 @@ void TestWindowServices::notifications()
     Rig r(u"uploading"_s, &notifier);
     MainWindow &w = *r.w;
     UploadChain &chain = w.job().chain();
-    Q_EMIT chain.progressed(progressAt(42));
+    Q_EMIT chain.progressed({42, u"42%"_s, u"kb"_s, false});
     QCOMPARE(w.windowTitle(), u"42% - Uplark"_s);
     QTRY_COMPARE(launcher.progress, QList<double>{0.42});
 
