@@ -1,8 +1,8 @@
 // The program run from a terminal, without a display: against the stand-in
-// site running as a separate process (the account commands, uploads of one
-// file and of several, retries, Ctrl+C, and what the site then holds), and
-// against the scripted site of the test for what a real site seldom does
-// (silence, odd answers, oversized conversions), in a pseudo-terminal for
+// site running as a separate process (uploads of several files, retries,
+// Ctrl+C during a post, and what the site then holds), and against the
+// scripted site of the test for what a real site seldom does (refusals,
+// silence, odd answers, oversized conversions), in a pseudo-terminal for
 // the progress line.
 #include "e2ekit.h"
 #include "fakesite.h"
@@ -10,20 +10,14 @@
 #include "engine/model/account.h"
 #include "engine/model/settings.h"
 
-#include <QDir>
-#include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPointer>
-#include <QProcess>
 #include <QSocketNotifier>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTemporaryDir>
-#include <QTest>
 
 #include <csignal>
-#include <functional>
 #include <memory>
 
 #include <fcntl.h>
@@ -32,120 +26,33 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-using namespace Qt::StringLiterals;
-
 namespace {
 
-const QString Password = u"Secret-123"_s;
-// The texts the scripted site's conversion gives back unchanged.
-const QStringList VideoOptions{u"--title=T"_s, u"--description=D"_s, u"--category=Music"_s,
-                               u"--tags=G"_s};
-
-struct Result
-{
-    int code = -1;
-    QByteArray out;
-    QByteArray err;
-    qint64 milliseconds = 0;
-};
-
-// The program with a settings folder of its own and no display at all.
-struct Cli
-{
-    void start(QProcess &p, const QStringList &args) const
-    {
-        const QProcessEnvironment env = terminalEnvironment(config.path());
-        p.setProcessEnvironment(env);
-        p.start(env.value(u"UPLARK_PROGRAM"_s), args);
-    }
-
-    // Runs the program to its end while this process's event loop serves
-    // whatever the test put in it; `started` runs once it is under way.
-    Result run(const QStringList &args, const QByteArray &input = {}, int timeout = 90000,
-               const std::function<void(QProcess &)> &started = {}) const
-    {
-        QProcess p;
-        QElapsedTimer clock;
-        clock.start();
-        start(p, args);
-        if (!p.waitForStarted(10000))
-            return {};
-        p.write(input);
-        p.closeWriteChannel();
-        if (started)
-            started(p);
-        while (p.state() != QProcess::NotRunning && clock.elapsed() < timeout)
-            QTest::qWait(20);
-        if (p.state() != QProcess::NotRunning) {
-            p.kill();
-            p.waitForFinished(5000);
-        }
-        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2,
-                p.readAllStandardOutput(), p.readAllStandardError(), clock.elapsed()};
-    }
-
-    QString settingsText() const
-    {
-        QFile f(config.path() + u"/uplark/uplark.conf"_s);
-        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
-    }
-
-    // Stores an account without asking any site.
-    void storeAccount() const
-    {
-        uplark::SettingsStore settings(config.path());
-        QVERIFY(uplark::storeAccount(settings, {u"alice"_s, Password}));
-    }
-
-    QTemporaryDir config;
-};
-
-// The stand-in site with the account alice, naming its servers by address.
-struct Site
-{
-    bool start(const QStringList &more = {})
-    {
-        return site.start(QStringList{u"--public-host"_s, u"127.0.0.1"_s} + more)
-               && site.addAccount(u"alice"_s, Password);
-    }
-    QString address() const { return u"127.0.0.1:"_s + QString::number(site.sitePort()); }
-    QStringList at() const { return {u"--site"_s, address(), u"--conversion-host"_s, address()}; }
-    QStringList files() const { return QDir(site.dataDir() + u"/videos"_s).entryList(QDir::Files); }
-    int setAccount(const Cli &cli) const
-    {
-        return cli.run(QStringList{u"account"_s, u"set"_s, u"alice"_s} + at(), Password.toUtf8())
-            .code;
-    }
-
-    SiteProcess site;
-};
-
-// A relay on 127.0.0.1 in front of the stand-in site's upload server, which
-// listens on 127.0.0.2 with the same port: the upload form names 127.0.0.1,
-// so every file post passes through it. Each connection, in turn, does what
-// `cuts` says once the first mebibyte of its post has passed; later ones
-// pass everything both ways.
+// The stand-in site, with the account alice stored for the program, behind a
+// relay on 127.0.0.1 in front of its upload server, which listens on
+// 127.0.0.2 with the same port: the upload form names 127.0.0.1, so every
+// file post passes through the relay. The first connection does what `cut`
+// says once the first mebibyte of its post has passed; later ones pass
+// everything both ways.
 struct Relay : QObject
 {
     enum class Cut { Stall, Reset };
     static constexpr qint64 MiB = 1024 * 1024;
 
-    bool listen()
+    bool start(Cut firstCut)
     {
+        cut = firstCut;
         connect(&server, &QTcpServer::newConnection, this, &Relay::accept);
-        return server.listen(QHostAddress::LocalHost, 0);
-    }
-    QString upstreamListen() const
-    {
-        return upstreamHost.toString() + u':' + QString::number(server.serverPort());
+        return server.listen(QHostAddress::LocalHost, 0)
+               && site.start({u"--upload-listen"_s, upstreamHost.toString() + u':'
+                                                        + QString::number(server.serverPort())})
+               && site.setAccount(cli).code == 0;
     }
 
     void accept()
     {
         QTcpSocket *client = server.nextPendingConnection();
-        const std::optional<Cut> cut =
-            connections < cuts.size() ? std::optional<Cut>(cuts.at(connections)) : std::nullopt;
-        ++connections;
+        const std::optional<Cut> held = connections++ == 0 ? std::optional(cut) : std::nullopt;
         auto *upstream = new QTcpSocket(client);
         upstreams.append(upstream);
         client->setReadBufferSize(64 * 1024);
@@ -153,11 +60,11 @@ struct Relay : QObject
         auto passed = std::make_shared<qint64>(0);
         connect(client, &QTcpSocket::readyRead, upstream, [=, this] {
             const QByteArray piece =
-                client->read(cut ? qMax<qint64>(0, MiB - *passed) : client->bytesAvailable());
+                client->read(held ? qMax<qint64>(0, MiB - *passed) : client->bytesAvailable());
             *passed += piece.size();
             forwarded += piece.size();
             upstream->write(piece);
-            if (cut == Cut::Reset && *passed == MiB) {
+            if (held == Cut::Reset && *passed == MiB) {
                 // A zero linger time makes the close a reset.
                 const linger now{1, 0};
                 ::setsockopt(int(client->socketDescriptor()), SOL_SOCKET, SO_LINGER, &now,
@@ -172,10 +79,12 @@ struct Relay : QObject
 
     QTcpServer server;
     const QHostAddress upstreamHost{u"127.0.0.2"_s};
-    QList<Cut> cuts;
+    Cut cut = Cut::Stall;
     int connections = 0;
     qint64 forwarded = 0; // bytes of posts passed on
     QList<QPointer<QTcpSocket>> upstreams;
+    Site site;
+    Cli cli;
 };
 
 QJsonObject jsonOf(const QByteArray &line)
@@ -185,16 +94,19 @@ QJsonObject jsonOf(const QByteArray &line)
     return error.error == QJsonParseError::NoError ? document.object() : QJsonObject();
 }
 
+// Stores alice's account without asking any site.
+void storeAccount(const Cli &cli)
+{
+    uplark::SettingsStore settings(cli.config.path());
+    QVERIFY(uplark::storeAccount(settings, {u"alice"_s, Password}));
+}
+
 } // namespace
 
 class TestE2ECli : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void accountSet_data();
-    void accountSet();
-    void uploadFails_data();
-    void uploadFails();
     void batch();
     void retries_data();
     void retries();
@@ -206,86 +118,6 @@ private Q_SLOTS:
 private:
     qint64 m_running = 0; // the process id of the program under way
 };
-
-void TestE2ECli::accountSet_data()
-{
-    QTest::addColumn<QByteArray>("input");
-    QTest::addColumn<int>("code");
-    QTest::addColumn<QByteArray>("stderrHas");
-    QTest::newRow("accepted") << (Password.toUtf8() + '\n') << 0 << QByteArray("successfully set");
-    QTest::newRow("wrong password")
-        << QByteArray("secret-123\n") << 1 << QByteArray("Sorry, your login was incorrect.\n");
-}
-
-void TestE2ECli::accountSet()
-{
-    QFETCH(QByteArray, input);
-    QFETCH(int, code);
-    QFETCH(QByteArray, stderrHas);
-    Site site;
-    QVERIFY2(site.start(), qPrintable(site.site.errorString()));
-    Cli cli;
-    const Result r = cli.run(QStringList{u"account"_s, u"set"_s, u"alice"_s} + site.at(), input);
-    QCOMPARE(r.code, code);
-    QCOMPARE(r.out, QByteArray());
-    QVERIFY2(r.err.contains(stderrHas), r.err.constData());
-    // Accepted with no keyring to answer (the tests reach no session bus):
-    // one line more says where the password went.
-    QCOMPARE(r.err.count('\n'), code == 0 ? 2 : 1);
-    QCOMPARE(r.err.contains("no desktop keyring answered"), code == 0);
-
-    // Accepted: the name is shown and the password kept, with the site.
-    // Refused: nothing is kept.
-    const Result show = cli.run({u"account"_s, u"show"_s});
-    QCOMPARE(show.code, code == 0 ? 0 : 2);
-    QCOMPARE(show.out, code == 0 ? QByteArray("alice\n") : QByteArray());
-    QCOMPARE(cli.settingsText().contains(u"pw="_s + Password), code == 0);
-    QCOMPARE(cli.settingsText().contains(u"site="_s + site.address()), code == 0);
-}
-
-void TestE2ECli::uploadFails_data()
-{
-    QTest::addColumn<QString>("what");
-    QTest::addColumn<int>("code");
-    QTest::addColumn<QByteArray>("message"); // in the one line on standard error
-    QTest::newRow("missing file") << u"missing"_s << 2 << QByteArray("gone.avi: no such file\n");
-    QTest::newRow("no stored account")
-        << u"noaccount"_s << 2 << QByteArray("You must set your YouTube account first.\n");
-    // The step, the host and port, and the system's reason.
-    QTest::newRow("unreachable site")
-        << u"unreachable"_s << 1
-        << QByteArray("Connection error! (text conversion 127.0.0.1:%1: Connection refused)\n");
-}
-
-void TestE2ECli::uploadFails()
-{
-    QFETCH(QString, what);
-    QFETCH(int, code);
-    QFETCH(QByteArray, message);
-    Site site;
-    QVERIFY2(site.start(), qPrintable(site.site.errorString()));
-    Cli cli;
-    if (what != u"noaccount"_s)
-        QCOMPARE(site.setAccount(cli), 0);
-    QTemporaryDir dir;
-    QFile file(dir.filePath(u"v.avi"_s));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QVERIFY(file.write(videoBytes(4096, 5)) == 4096);
-    file.close();
-    const QString path = what == u"missing"_s ? dir.filePath(u"gone.avi"_s) : file.fileName();
-    const QStringList at = site.at();
-    message.replace("%1", QByteArray::number(site.site.sitePort()));
-    if (what == u"unreachable"_s)
-        QVERIFY(site.site.stop());
-
-    const Result r = cli.run(QStringList{u"upload"_s, path} + VideoOptions + at);
-    QCOMPARE(r.code, code);
-    QCOMPARE(r.out, QByteArray());
-    QVERIFY2(r.err.startsWith("uplark: ") && r.err.endsWith(message), r.err.constData());
-    QCOMPARE(r.err.count('\n'), 1);
-    if (what != u"unreachable"_s)
-        QVERIFY(storedVideos(site.site).isEmpty());
-}
 
 void TestE2ECli::batch()
 {
@@ -306,30 +138,25 @@ void TestE2ECli::batch()
     const QString a = writeFile(dir.filePath(u"alpha.mp4"_s), first);
     const QString b = writeFile(dir.filePath(u"beta clip.mp4"_s), second);
     const QString c = writeFile(dir.filePath(u"gamma.mp4"_s), "x");
-    const QString metadata =
+    const QStringList options{
+        u"--title={name} {n}/{total}"_s,
+        u"--description-file"_s,
+        writeFile(dir.filePath(u"description.txt"_s), "About {name}.\nAnd back & home.\n"),
+        u"--category=Music"_s,
+        u"--tags=t{n}"_s,
+        u"--metadata"_s,
         writeFile(dir.filePath(u"meta.json"_s),
                   R"([{"file": "alpha.mp4", "title": "Caf\u00e9 <1>", "category": 22},
-            {"file": "gamma.mp4", "title": "   "}])");
-    const QString description =
-        writeFile(dir.filePath(u"description.txt"_s), "About {name}.\nAnd back & home.\n");
-    QVERIFY(!a.isEmpty() && !b.isEmpty() && !c.isEmpty() && !metadata.isEmpty()
-            && !description.isEmpty());
-    const QStringList options{u"--title={name} {n}/{total}"_s,
-                              u"--description-file"_s,
-                              description,
-                              u"--category=Music"_s,
-                              u"--tags=t{n}"_s,
-                              u"--metadata"_s,
-                              metadata,
-                              u"--json"_s};
+                      {"file": "gamma.mp4", "title": "   "}])"),
+        u"--json"_s};
 
-    const Result refused = cli.run(QStringList{u"upload"_s, a, b, c} + options);
+    const ProgramResult refused = cli.run(QStringList{u"upload"_s, a, b, c} + options);
     QCOMPARE(refused.code, 2);
     QCOMPARE(refused.out, QByteArray());
     QCOMPARE(refused.err, "uplark: " + c.toUtf8() + ": Please enter a TITLE for your video.\n");
     QVERIFY(storedVideos(site.site).isEmpty());
 
-    const Result r = cli.run(QStringList{u"upload"_s, a, b} + options);
+    const ProgramResult r = cli.run(QStringList{u"upload"_s, a, b} + options);
     QVERIFY2(r.code == 0, r.err.constData());
     const QList<QByteArrayList> stored = storedVideos(site.site);
     QCOMPARE(stored.size(), 2);
@@ -367,21 +194,16 @@ void TestE2ECli::retries()
 {
     QFETCH(bool, rejected);
     Relay relay;
-    relay.cuts = {Relay::Cut::Reset};
-    QVERIFY(relay.listen());
-    Site site;
-    QVERIFY2(site.start({u"--upload-listen"_s, relay.upstreamListen()}),
-             qPrintable(site.site.errorString()));
-    Cli cli;
-    QCOMPARE(site.setAccount(cli), 0);
+    QVERIFY2(relay.start(Relay::Cut::Reset), qPrintable(relay.site.site.errorString()));
+    const Site &site = relay.site;
+    const Cli &cli = relay.cli;
     if (rejected)
-        QVERIFY(site.site.addAccount(u"alice"_s, u"another password"_s));
+        QVERIFY(relay.site.site.addAccount(u"alice"_s, u"another password"_s));
     QTemporaryDir dir;
     const QByteArray video = videoBytes(3 * 1024 * 1024, 4);
-    const QString file = writeFile(dir.filePath(u"v.mp4"_s), video);
 
-    const Result r = cli.run(QStringList{u"upload"_s, file, u"--retry"_s, u"3"_s, u"--json"_s}
-                             + VideoOptions + site.at());
+    const ProgramResult r = site.upload(cli, writeFile(dir.filePath(u"v.mp4"_s), video),
+                                        {u"--retry"_s, u"3"_s, u"--json"_s});
     const QJsonObject o = jsonOf(r.out);
     if (rejected) {
         // Asked once: trying again would only count as more failed logins.
@@ -417,31 +239,25 @@ void TestE2ECli::interruptDuringPost()
     // The relay passes on the first mebibyte of the post and then reads no
     // more, so that the post stays under way.
     Relay relay;
-    relay.cuts = {Relay::Cut::Stall};
-    QVERIFY(relay.listen());
-    Site site;
-    QVERIFY2(site.start({u"--upload-listen"_s, relay.upstreamListen()}),
-             qPrintable(site.site.errorString()));
-    Cli cli;
-    QCOMPARE(site.setAccount(cli), 0);
-
+    QVERIFY2(relay.start(Relay::Cut::Stall), qPrintable(relay.site.site.errorString()));
+    const Site &site = relay.site;
     QTemporaryDir dir;
     const QString file = writeFile(dir.filePath(u"long.avi"_s), videoBytes(24 * 1024 * 1024, 8));
-    QVERIFY(!file.isEmpty());
-    QProcess p;
-    cli.start(p, QStringList{u"upload"_s, file} + VideoOptions + site.at());
-    QVERIFY(p.waitForStarted(10000));
-    // The post is under way: the site is writing it to a part file.
-    QTRY_COMPARE_WITH_TIMEOUT(relay.forwarded, Relay::MiB, 60000);
-    QTRY_COMPARE_WITH_TIMEOUT(site.files().filter(u".part"_s).size(), 1, 30000);
-    QCOMPARE(p.state(), QProcess::Running);
 
-    ::kill(pid_t(p.processId()), SIGINT);
-    QTRY_VERIFY_WITH_TIMEOUT(p.state() == QProcess::NotRunning, 30000);
-    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(p.exitCode(), 130);
-    QCOMPARE(p.readAllStandardOutput(), QByteArray());
-    QVERIFY(p.readAllStandardError().contains("interrupted"));
+    // Ctrl+C once the relay holds the post and the site is writing what
+    // came of it to a part file.
+    const ProgramResult r = site.upload(relay.cli, file, {}, [&](QProcess &p) {
+        if (QTest::qWaitFor(
+                [&] {
+                    return relay.forwarded == Relay::MiB
+                           && site.files().filter(u".part"_s).size() == 1;
+                },
+                60000))
+            ::kill(pid_t(p.processId()), SIGINT);
+    });
+    QCOMPARE(r.code, 130);
+    QCOMPARE(r.out, QByteArray());
+    QVERIFY2(r.err.contains("interrupted; the upload was cancelled"), r.err.constData());
     // The program's connection is gone; the relay, which holds what it
     // still sent unread, closes its side to the site, which then drops the
     // part file and keeps nothing.
@@ -455,10 +271,12 @@ void TestE2ECli::interruptDuringPost()
 
 void TestE2ECli::faults_data()
 {
-    // What a site that is silent, odd or hostile makes of a run against the
-    // scripted site: the exit code, what standard error says (%1: the site's
-    // port, %2: the upload server's), and that it ends in time.
+    // What a site that refuses, is silent, odd or hostile makes of a run
+    // against the scripted site, and what is wrong before any site is asked:
+    // the exit code, what standard error ends with (%1: the site's port, %2:
+    // the upload server's), and that it ends in time.
     QTest::addColumn<QStringList>("args"); // the command, before the site and the file
+    QTest::addColumn<QString>("given");    // "", "no account", "missing file", "site closed"
     QTest::addColumn<int>("step");         // whose answer is replaced
     QTest::addColumn<QByteArrayList>("pieces");
     QTest::addColumn<bool>("silent");
@@ -467,57 +285,74 @@ void TestE2ECli::faults_data()
     QTest::addColumn<int>("within"); // milliseconds
     const QStringList upload{u"upload"_s};
     const QStringList stall{u"upload"_s, u"--stall-timeout=1"_s};
+    const QStringList accountSet{u"account"_s, u"set"_s, u"alice"_s};
     const QByteArray stalled = ": no byte moved for 1 s)\n";
+    const int conversion = FakeSite::Conversion, login = FakeSite::Login, post = FakeSite::FilePost;
+    const auto given = [&](const char *name, const QString &what, int code, const char *message) {
+        QTest::newRow(name) << upload << what << conversion << QByteArrayList() << false << code
+                            << QByteArray(message) << 8000;
+    };
+    given("missing file", u"missing file"_s, 2, "gone.avi: no such file\n");
+    given("no stored account", u"no account"_s, 2, "You must set your YouTube account first.\n");
+    // The step, the host and port, and the system's reason.
+    given("unreachable site", u"site closed"_s, 1,
+          "Connection error! (text conversion 127.0.0.1:%1: Connection refused)\n");
+    QTest::newRow("account set, wrong password")
+        << accountSet << QString() << login
+        << QByteArrayList{"HTTP/1.1 200 OK\r\nContent-Length: 32\r\n\r\n"
+                          "Sorry, your login was incorrect."}
+        << false << 1 << QByteArray("Sorry, your login was incorrect.\n") << 8000;
+    QTest::newRow("account set against a silent site")
+        << accountSet + QStringList{u"--stall-timeout=1"_s} << QString() << login
+        << QByteArrayList() << true << 1 << "Connection error! (login 127.0.0.1:%1" + stalled
+        << 8000;
     QTest::newRow("silent login: the stall limit")
-        << stall << int(FakeSite::Login) << QByteArrayList() << true << 1
+        << stall << QString() << login << QByteArrayList() << true << 1
         << "Connection error! (login 127.0.0.1:%1" + stalled << 8000;
     QTest::newRow("silent conversion: the stall limit")
-        << stall << int(FakeSite::Conversion) << QByteArrayList() << true << 1
+        << stall << QString() << conversion << QByteArrayList() << true << 1
         << QByteArray("Connection error! (text conversion 127.0.0.1:%1: no byte of the answer came "
                       "for 1 s)\n")
         << 8000;
-    QTest::newRow("account set against a silent site")
-        << QStringList{u"account"_s, u"set"_s, u"alice"_s, u"--stall-timeout=1"_s}
-        << int(FakeSite::Login) << QByteArrayList() << true << 1
-        << "Connection error! (login 127.0.0.1:%1" + stalled << 8000;
     QTest::newRow("5xx upload answer: its status named")
-        << upload << int(FakeSite::FilePost)
+        << upload << QString() << post
         << QByteArrayList{"HTTP/1.1 507 Insufficient Storage\r\nContent-Length: 0\r\n\r\n"} << false
         << 1
         << QByteArray("The site could not store the video. (upload server 127.0.0.1:%2: status "
                       "507)\n")
         << 20000;
     QTest::newRow("escape bytes in the video id: refused, never printed")
-        << upload << int(FakeSite::FilePost)
+        << upload << QString() << post
         << QByteArrayList{"HTTP/1.1 303 See Other\r\nLocation: /u?video_id=\x1b]0;X\x07\x9b"
                           "31m&s=ok\r\n\r\n"}
         << false << 1 << QByteArray("the video id holds characters an address cannot hold)\n")
         << 20000;
     QTest::newRow("upload answer split inside the id")
-        << upload << int(FakeSite::FilePost)
+        << upload << QString() << post
         << QByteArrayList{"HTTP/1.1 303 See Other\r\nLocation: /u?video_id=Vid",
                           "_777x&s=ok\r\n\r\n"}
         << false << 0 << QByteArray() << 20000;
     // Cut off at 1 MiB, said at once or once a mebibyte has come.
     QTest::newRow("conversion answer of 600 MB")
-        << upload << int(FakeSite::Conversion)
+        << upload << QString() << conversion
         << QByteArrayList{"HTTP/1.1 200 OK\r\nContent-Length: 629145600\r\n\r\n<TITLE>",
                           QByteArray(64 * 1024, 'x')}
         << false << 1 << QByteArray(": the answer is larger than 1 MiB)\n") << 8000;
     QTest::newRow("conversion answer over 1 MiB without a length")
-        << upload << int(FakeSite::Conversion)
+        << upload << QString() << conversion
         << QByteArrayList{"HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n<TITLE>",
                           QByteArray(3 * 1024 * 1024, 'x')}
         << false << 1 << QByteArray(": the answer is larger than 1 MiB)\n") << 8000;
     // Ctrl+C once the conversion has been asked for, which never answers.
     QTest::newRow("Ctrl+C during the conversion")
-        << upload << int(FakeSite::Conversion) << QByteArrayList() << true << 130
+        << upload << QString() << conversion << QByteArrayList() << true << 130
         << QByteArray("uplark: interrupted; nothing was uploaded\n") << 5000;
 }
 
 void TestE2ECli::faults()
 {
     QFETCH(QStringList, args);
+    QFETCH(QString, given);
     QFETCH(int, step);
     QFETCH(QByteArrayList, pieces);
     QFETCH(bool, silent);
@@ -527,30 +362,34 @@ void TestE2ECli::faults()
     FakeSite site;
     QVERIFY(site.start());
     const QString address = site.address();
+    message.replace("%1", QByteArray::number(site.sitePort()))
+        .replace("%2", QByteArray::number(site.uploadPort()));
     site.scripts[step].silent = silent;
     if (!pieces.isEmpty())
         site.scripts[step].pieces = pieces;
     if (pieces.size() > 1 && step == FakeSite::Conversion)
         site.scripts[step].end = FakeSite::End::Close;
     Cli cli;
-    cli.storeAccount();
-    QTemporaryDir dir;
-    const QString file = writeFile(dir.filePath(u"v.mp4"_s), videoBytes(64 * 1024, 3));
     const bool accountSet = args.at(0) == u"account"_s;
-    const bool interrupt = code == 130;
-    if (interrupt) {
+    if (!accountSet && given != u"no account"_s)
+        storeAccount(cli);
+    QTemporaryDir dir;
+    QString file = writeFile(dir.filePath(u"v.mp4"_s), videoBytes(64 * 1024, 3));
+    if (given == u"missing file"_s)
+        file = dir.filePath(u"gone.avi"_s);
+    if (given == u"site closed"_s)
+        site.refuseSite();
+    if (code == 130) {
         connect(&site, &FakeSite::requestComplete, this, [&](FakeSite::Step done) {
             if (done == FakeSite::Conversion)
                 ::kill(pid_t(m_running), SIGINT);
         });
     }
-    const Result r =
+    const ProgramResult r =
         cli.run(args + QStringList{u"--site"_s, address, u"--conversion-host"_s, address}
                     + (accountSet ? QStringList{} : QStringList{file} + VideoOptions),
                 accountSet ? Password.toUtf8() + '\n' : QByteArray(), 60000,
                 [&](QProcess &p) { m_running = p.processId(); });
-    message.replace("%1", QByteArray::number(site.sitePort()))
-        .replace("%2", QByteArray::number(site.uploadPort()));
     QCOMPARE(r.code, code);
     QVERIFY2(r.err.endsWith(message), r.err.constData());
     QVERIFY2(r.milliseconds < within, qPrintable(QString::number(r.milliseconds)));
@@ -561,12 +400,20 @@ void TestE2ECli::faults()
         QVERIFY(!output.contains("\xc2\x9b"));
     }
     // A run of one file without the newer options: the address alone on
-    // standard output, nothing on standard error.
-    if (code == 0)
+    // standard output, nothing on standard error. A failure: one line on
+    // standard error; an account set keeps nothing, and an upload that fails
+    // at the conversion or before never logs in.
+    if (code == 0) {
         QCOMPARE(r.out + r.err, "http://" + address.toLatin1() + "/watch?v=Vid_777x\n");
-    else
-        QCOMPARE(r.out, QByteArray());
-    if (interrupt)
+        return;
+    }
+    QCOMPARE(r.out, QByteArray());
+    QVERIFY2(r.err.startsWith("uplark: ") && r.err.count('\n') == 1, r.err.constData());
+    if (accountSet)
+        QVERIFY2(!cli.settingsText().contains(u"alice"_s)
+                     && !cli.settingsText().contains(u"site="_s),
+                 qPrintable(cli.settingsText()));
+    else if (step == FakeSite::Conversion)
         QCOMPARE(site.complete[FakeSite::Login], 0);
 }
 
@@ -580,13 +427,11 @@ void TestE2ECli::pacedOnATerminal()
     QVERIFY(site.start());
     const QString address = site.address();
     Cli cli;
-    cli.storeAccount();
+    storeAccount(cli);
     QTemporaryDir dir;
     const QString file = writeFile(dir.filePath(u"v.mp4"_s), videoBytes(2 * 1024 * 1024, 7));
     int master = -1, slave = -1;
-    winsize size{};
-    size.ws_col = 40;
-    size.ws_row = 24;
+    winsize size{24, 40, 0, 0}; // rows, columns
     QVERIFY(::openpty(&master, &slave, nullptr, nullptr, &size) == 0);
     ::fcntl(master, F_SETFD, FD_CLOEXEC);
     QByteArray terminal;

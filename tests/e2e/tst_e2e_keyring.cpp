@@ -14,51 +14,34 @@
 #include "engine/net/siteaddress.h"
 
 #include <QDirIterator>
-#include <QProcess>
 #include <QStandardPaths>
-#include <QTemporaryDir>
-#include <QTest>
 
 #include <cstdio>
 
-using namespace Qt::StringLiterals;
 using namespace uplark;
 
 namespace {
 
-const QString Password = u"Keyring-pw-77"_s;
-using Result = ProgramResult;
+using KeyringCall = std::function<void(Keyring &, QObject *, Keyring::Done)>;
 
-// The keyring's answer to a read of `entry` in this process: "=SECRET",
-// "not found" or "unavailable: WHY".
-QString keyringHolds(const QString &entry)
+// One call to the keyring from this process and its answer: "=TEXT" when
+// done, "not found", "unavailable: WHY", or "no answer" within 30 s.
+QString keyringAnswer(const KeyringCall &call)
 {
     DesktopKeyring keyring;
     QString answer;
     QObject context;
-    keyring.read(entry, &context, [&](Keyring::Result result, const QString &text) {
+    call(keyring, &context, [&](Keyring::Result result, const QString &text) {
         answer = result == Keyring::Result::Done       ? u"="_s + text
                  : result == Keyring::Result::NotFound ? u"not found"_s
                                                        : u"unavailable: "_s + text;
     });
-    if (!QTest::qWaitFor([&] { return !answer.isEmpty(); }, 30000))
-        return u"no answer"_s;
-    return answer;
+    return QTest::qWaitFor([&] { return !answer.isEmpty(); }, 30000) ? answer : u"no answer"_s;
 }
 
-// Whether the keyring takes an entry: once GNOME Keyring has made its
-// "login" keyring, a moment after it answers on the bus.
-bool keyringTakes(const QString &entry)
+QString keyringHolds(const QString &entry)
 {
-    DesktopKeyring keyring;
-    bool answered = false;
-    bool taken = false;
-    QObject context;
-    keyring.write(entry, u"x"_s, &context, [&](Keyring::Result result, const QString &) {
-        taken = result == Keyring::Result::Done;
-        answered = true;
-    });
-    return QTest::qWaitFor([&] { return answered; }, 30000) && taken;
+    return keyringAnswer([&](Keyring &k, QObject *c, Keyring::Done d) { k.read(entry, c, d); });
 }
 
 } // namespace
@@ -76,18 +59,16 @@ private Q_SLOTS:
     void concurrentWritersStayConsistent();
 
 private:
-    Result run(const QStringList &args, const QByteArray &input = {}, bool withBus = true);
-    QStringList at() const;
     // Every file under the settings folder that holds the password.
     QStringList filesWithPassword() const;
-    QString entry() const;
+    QString entry() const { return u"http://alice@"_s + m_site.address(); }
 
     QTemporaryDir m_home;
     QString m_busAddress;
     QProcess m_bus;
     QProcess m_keyring;
-    SiteProcess m_site;
-    QTemporaryDir m_config;
+    Site m_site;
+    Cli m_cli;
     QString m_video;
 };
 
@@ -117,12 +98,15 @@ void TestE2EKeyring::initTestCase()
     m_keyring.write("unlock-pw");
     m_keyring.closeWriteChannel();
 
-    // This process asks the same keyring.
+    // This process, and the programs it runs, ask the same keyring. It takes
+    // entries once it has made its "login" keyring, a moment after it answers.
     qputenv("DBUS_SESSION_BUS_ADDRESS", m_busAddress.toLatin1());
-    QTRY_VERIFY_WITH_TIMEOUT(keyringTakes(u"probe"_s), 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(keyringAnswer([](Keyring &k, QObject *c, Keyring::Done d) {
+                                  k.write(u"probe"_s, u"x"_s, c, d);
+                              }),
+                              u"="_s, 20000);
 
-    QVERIFY2(m_site.start({u"--public-host"_s, u"127.0.0.1"_s}), qPrintable(m_site.errorString()));
-    QVERIFY(m_site.addAccount(u"alice"_s, Password));
+    QVERIFY2(m_site.start(), qPrintable(m_site.site.errorString()));
     m_video = writeFile(m_home.filePath(u"clip.mpg"_s), videoBytes(64 * 1024, 3));
 }
 
@@ -138,40 +122,17 @@ void TestE2EKeyring::cleanupTestCase()
 void TestE2EKeyring::init()
 {
     // Every test starts with no account, in the file or in the keyring.
-    QVERIFY(m_config.isValid());
-    QFile::remove(m_config.path() + u"/uplark/uplark.conf"_s);
-    DesktopKeyring keyring;
-    bool removed = false;
-    QObject context;
-    keyring.remove(entry(), &context, [&](Keyring::Result, const QString &) { removed = true; });
-    QTRY_VERIFY_WITH_TIMEOUT(removed, 20000);
-}
-
-Result TestE2EKeyring::run(const QStringList &args, const QByteArray &input, bool withBus)
-{
-    QProcessEnvironment env = terminalEnvironment(m_config.path());
-    if (withBus)
-        env.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, m_busAddress);
-    else
-        env.remove(u"DBUS_SESSION_BUS_ADDRESS"_s);
-    return runProgram(env, args, input);
-}
-
-QStringList TestE2EKeyring::at() const
-{
-    const QString address = u"127.0.0.1:"_s + QString::number(m_site.sitePort());
-    return {u"--site"_s, address, u"--conversion-host"_s, address};
-}
-
-QString TestE2EKeyring::entry() const
-{
-    return u"http://alice@127.0.0.1:"_s + QString::number(m_site.sitePort());
+    m_cli.unset.clear();
+    QFile::remove(m_cli.config.path() + u"/uplark/uplark.conf"_s);
+    QVERIFY(
+        keyringAnswer([this](Keyring &k, QObject *c, Keyring::Done d) { k.remove(entry(), c, d); })
+        != u"no answer"_s);
 }
 
 QStringList TestE2EKeyring::filesWithPassword() const
 {
     QStringList found;
-    QDirIterator it(m_config.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    QDirIterator it(m_cli.config.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         QFile file(it.next());
         if (file.open(QIODevice::ReadOnly) && file.readAll().contains(Password.toUtf8()))
@@ -182,39 +143,32 @@ QStringList TestE2EKeyring::filesWithPassword() const
 
 void TestE2EKeyring::storeReadBackForget()
 {
-    const Result set = run(QStringList{u"account"_s, u"set"_s, u"alice"_s} + at(),
-                           Password.toUtf8() + '\n');
+    const ProgramResult set = m_site.setAccount(m_cli);
     QVERIFY2(set.code == 0, set.err.constData());
     QVERIFY2(!set.err.contains("keyring"), set.err.constData());
     QCOMPARE(keyringHolds(entry()), u"="_s + Password);
     QCOMPARE(filesWithPassword(), QStringList());
-    QCOMPARE(run({u"account"_s, u"show"_s}).out, QByteArray("alice\n"));
+    QCOMPARE(m_cli.run({u"account"_s, u"show"_s}).out, QByteArray("alice\n"));
 
     // A fresh process logs in with the password from the keyring.
-    const Result upload = run(QStringList{u"upload"_s, m_video, u"--title"_s, u"t"_s,
-                                          u"--description"_s, u"d"_s, u"--category"_s, u"10"_s,
-                                          u"--tags"_s, u"x"_s}
-                              + at());
+    const ProgramResult upload = m_site.upload(m_cli, m_video);
     QVERIFY2(upload.code == 0, upload.err.constData());
     QVERIFY(upload.out.contains("/watch?v="));
 
-    const Result forget = run({u"account"_s, u"forget"_s});
+    const ProgramResult forget = m_cli.run({u"account"_s, u"forget"_s});
     QVERIFY2(forget.code == 0, forget.err.constData());
     QCOMPARE(keyringHolds(entry()), u"not found"_s);
-    QCOMPARE(run({u"account"_s, u"show"_s}).code, 2);
+    QCOMPARE(m_cli.run({u"account"_s, u"show"_s}).code, 2);
 }
 
 void TestE2EKeyring::passwordMovesOutOfTheFile()
 {
     // A settings file as an earlier version left it.
-    SettingsStore old(m_config.path());
+    SettingsStore old(m_cli.config.path());
     QVERIFY(storeAccount(old, {u"alice"_s, Password}));
     QCOMPARE(filesWithPassword().size(), 1);
 
-    const Result upload = run(QStringList{u"upload"_s, m_video, u"--title"_s, u"t"_s,
-                                          u"--description"_s, u"d"_s, u"--category"_s, u"10"_s,
-                                          u"--tags"_s, u"x"_s}
-                              + at());
+    const ProgramResult upload = m_site.upload(m_cli, m_video);
     QVERIFY2(upload.code == 0, upload.err.constData());
     QCOMPARE(filesWithPassword(), QStringList());
     QCOMPARE(keyringHolds(entry()), u"="_s + Password);
@@ -223,14 +177,18 @@ void TestE2EKeyring::passwordMovesOutOfTheFile()
 
 void TestE2EKeyring::noBusKeepsTheFile()
 {
-    const Result set = run(QStringList{u"account"_s, u"set"_s, u"alice"_s} + at(),
-                           Password.toUtf8() + '\n', false);
+    // Accepted with no keyring to answer: one line more says where the
+    // password went; the file keeps it, and the site, readable by its owner only.
+    m_cli.unset = QStringList{u"DBUS_SESSION_BUS_ADDRESS"_s};
+    const ProgramResult set = m_site.setAccount(m_cli);
     QVERIFY2(set.code == 0, set.err.constData());
+    QCOMPARE(set.out, QByteArray());
+    QVERIFY2(set.err.contains("successfully set"), set.err.constData());
     QVERIFY2(set.err.contains("uplark: no desktop keyring answered ("), set.err.constData());
-    QCOMPARE(set.err.count("no desktop keyring answered"), 1);
-    const QString file = m_config.path() + u"/uplark/uplark.conf"_s;
+    QCOMPARE(set.err.count('\n'), 2);
+    const QString file = m_cli.config.path() + u"/uplark/uplark.conf"_s;
     QCOMPARE(filesWithPassword(), QStringList{file});
-    // Readable by its owner only.
+    QVERIFY(m_cli.settingsText().contains(u"site="_s + m_site.address()));
     QCOMPARE(QFile::permissions(file)
                  & (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther),
              QFileDevice::Permissions());
@@ -242,16 +200,15 @@ void TestE2EKeyring::concurrentWritersStayConsistent()
     // Two programs store different accounts at once, ten times over. The
     // user the file names always has its own password in the keyring, and
     // the other's entry is gone.
-    SettingsStore store(m_config.path());
+    SettingsStore store(m_cli.config.path());
     const SiteAddress site{u"s.example"_s, 443, "s.example", true};
     for (int round = 0; round < 10; ++round) {
         QList<QProcess *> writers;
-        for (const QString user : {u"ann"_s, u"bob"_s}) {
+        for (const QString &user : {u"ann"_s, u"bob"_s}) {
             auto *child = new QProcess(this);
             QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-            env.insert(u"UPLARK_KEYRING_WRITE_FOLDER"_s, m_config.path());
+            env.insert(u"UPLARK_KEYRING_WRITE_FOLDER"_s, m_cli.config.path());
             env.insert(u"UPLARK_KEYRING_WRITE_USER"_s, user);
-            env.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, m_busAddress);
             child->setProcessEnvironment(env);
             child->start(QCoreApplication::applicationFilePath(), {});
             writers.append(child);

@@ -59,10 +59,9 @@ public:
     using MediaPreview::MediaPreview;
     void setMedia(const QString &path) override { calls.append(QStringLiteral("media:") + path); }
     void closeMedia() override { calls.append(QStringLiteral("close")); }
-    void setStretchToFit(bool stretch) override { stretched = stretch; }
+    void setStretchToFit(bool) override {}
 
     QStringList calls;
-    bool stretched = false;
 };
 
 class RecordingDesktop : public Desktop

@@ -13,16 +13,25 @@
 using namespace Qt::StringLiterals;
 using namespace uplark;
 
+namespace {
+
+// The metadata form's answer, whose form posts the file to `action`.
+QByteArray uploadForm(const QByteArray &action)
+{
+    return "HTTP/1.1 200 OK\r\n\r\n<form enctype=\"multipart/form-data\" action=\"" + action
+           + "\" name=\"theForm\" method=\"post\">\n"
+             "<input type=\"hidden\" name=\"addresser\" value=\"addr77\">\n</form>";
+}
+
+} // namespace
+
 FakeSite::FakeSite()
 {
     scripts[Login].pieces = {"HTTP/1.1 200 OK\r\nSet-Cookie: LOGIN_INFO=fakecookie42; path=/; "
                              "HttpOnly\r\nContent-Length: 0\r\n\r\n"};
     scripts[UploadPage].pieces = {"HTTP/1.1 200 OK\r\n\r\n<html><script>\n"
                                   "var gXSRF_token = 'tok123';\n</script></html>"};
-    scripts[MetadataForm].pieces = {
-        "HTTP/1.1 200 OK\r\n\r\n<form enctype=\"multipart/form-data\" "
-        "action=\"http://upload.invalid:8080/my_videos_post\" name=\"theForm\" method=\"post\">\n"
-        "<input type=\"hidden\" name=\"addresser\" value=\"addr77\">\n</form>"};
+    scripts[MetadataForm].pieces = {uploadForm("http://upload.invalid:8080/my_videos_post")};
     scripts[FilePost].pieces = {"HTTP/1.1 200 OK\r\n\r\nvideo_id=vid42&status=ok"};
     scripts[Conversion].pieces = {"HTTP/1.1 200 OK\r\nContent-Length: 44\r\n\r\n"
                                   "<TITLE>T</TITLE><DSCR>D</DSCR><TAGS>G</TAGS>"};
@@ -31,13 +40,8 @@ FakeSite::FakeSite()
 
 QString FakeSite::address()
 {
-    const QByteArray form = "HTTP/1.1 200 OK\r\n\r\n<form enctype=\"multipart/form-data\" "
-                            "action=\"http://127.0.0.1:"
-                            + QByteArray::number(uploadPort())
-                            + "/my_videos_post\" name=\"theForm\" method=\"post\">\n"
-                              "<input type=\"hidden\" name=\"addresser\" value=\"addr77\">\n"
-                              "</form>";
-    scripts[MetadataForm].pieces = {form};
+    scripts[MetadataForm].pieces = {
+        uploadForm("http://127.0.0.1:" + QByteArray::number(uploadPort()) + "/my_videos_post")};
     return u"127.0.0.1:"_s + QString::number(sitePort());
 }
 

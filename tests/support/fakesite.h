@@ -49,7 +49,6 @@ public:
     QString address();
     // Stop listening: new connections are refused, open ones stay.
     void refuseSite() { m_site.close(); }
-    void refuseUploads() { m_upload.close(); }
     quint16 sitePort() const { return m_site.serverPort(); }
     quint16 uploadPort() const { return m_upload.serverPort(); }
     // Aborts the latest upload connection.
