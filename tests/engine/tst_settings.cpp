@@ -18,6 +18,7 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <memory>
 
 using namespace Qt::StringLiterals;
 using namespace uplark;
@@ -26,18 +27,49 @@ namespace {
 
 const QString App = QString::fromUtf16(SettingsApp);
 
+// This program again, as a child that reads or writes the store as the
+// NAME=VALUE variables say.
+QProcess *startChild(const QStringList &variables, QObject *parent = nullptr)
+{
+    auto *child = new QProcess(parent);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const QString &pair : variables)
+        env.insert(pair.section(u'=', 0, 0), pair.section(u'=', 1));
+    child->setProcessEnvironment(env);
+    child->start(QCoreApplication::applicationFilePath(), {});
+    return child;
+}
+
 // Reads a key in a separate process, so nothing cached in this one helps.
 QString readInFreshProcess(const QString &folder, const QString &key)
 {
-    QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(u"UPLARK_SETTINGS_READ_FOLDER"_s, folder);
-    env.insert(u"UPLARK_SETTINGS_READ_KEY"_s, key);
-    child.setProcessEnvironment(env);
-    child.start(QCoreApplication::applicationFilePath(), {});
-    if (!child.waitForFinished(20000))
+    std::unique_ptr<QProcess> child(startChild(
+        {u"UPLARK_SETTINGS_READ_FOLDER="_s + folder, u"UPLARK_SETTINGS_READ_KEY="_s + key}));
+    if (!child->waitForFinished(20000))
         return u"<child did not finish>"_s;
-    return QString::fromUtf8(QByteArray::fromHex(child.readAllStandardOutput().trimmed()));
+    return QString::fromUtf8(QByteArray::fromHex(child->readAllStandardOutput().trimmed()));
+}
+
+// Calls `check` until every child has ended or a check fails; then whether
+// every check held and every child ended normally with 0.
+template <typename Check>
+bool whileRunning(const QList<QProcess *> &children, Check check)
+{
+    bool running = true;
+    while (running) {
+        if (!check())
+            return false;
+        running = false;
+        for (QProcess *child : children) {
+            child->waitForFinished(1);
+            running = running || child->state() != QProcess::NotRunning;
+        }
+    }
+    for (QProcess *child : children) {
+        if (child->exitStatus() != QProcess::NormalExit || child->exitCode() != 0)
+            return false;
+    }
+    return true;
 }
 
 int modeOf(const QString &path)
@@ -116,30 +148,15 @@ void TestSettings::writersInSeveralProcesses()
     constexpr int Writers = 3;
     constexpr int Keys = 20;
     QList<QProcess *> writers;
-    for (int w = 0; w < Writers; ++w) {
-        auto *child = new QProcess(this);
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(u"UPLARK_SETTINGS_WRITE_FOLDER"_s, dir.path());
-        env.insert(u"UPLARK_SETTINGS_WRITE_PREFIX"_s, u"w%1_"_s.arg(w));
-        env.insert(u"UPLARK_SETTINGS_WRITE_COUNT"_s, QString::number(Keys));
-        child->setProcessEnvironment(env);
-        child->start(QCoreApplication::applicationFilePath(), {});
-        writers.append(child);
-    }
-    bool running = true;
-    while (running) {
-        // A reader never finds the file half written.
-        QCOMPARE(store.value(App, App, u"pw"_s), u"kept through every write"_s);
-        running = false;
-        for (QProcess *child : writers) {
-            child->waitForFinished(1);
-            running = running || child->state() != QProcess::NotRunning;
-        }
-    }
-    for (QProcess *child : writers) {
-        QCOMPARE(child->exitStatus(), QProcess::NormalExit);
-        QCOMPARE(child->exitCode(), 0);
-    }
+    for (int w = 0; w < Writers; ++w)
+        writers << startChild({u"UPLARK_SETTINGS_WRITE_FOLDER="_s + dir.path(),
+                               u"UPLARK_SETTINGS_WRITE_PREFIX=w%1_"_s.arg(w),
+                               u"UPLARK_SETTINGS_WRITE_COUNT="_s + QString::number(Keys)},
+                              this);
+    // A reader never finds the file half written.
+    QVERIFY(whileRunning(writers, [&] {
+        return store.value(App, App, u"pw"_s) == u"kept through every write"_s;
+    }));
     // No write was lost.
     for (int w = 0; w < Writers; ++w) {
         for (int k = 0; k < Keys; ++k) {
@@ -278,30 +295,15 @@ void TestSettings::accountWritersNeverMix()
     QVERIFY(storeAccount(store, {u"start"_s, u"start-pw"_s}));
     const auto consistent = [](const Account &a) { return a.password == a.user + u"-pw"_s; };
     for (int round = 0; round < 40; ++round) {
-        QList<QProcess *> writers;
-        for (const QString user : {u"ann"_s, u"bob"_s}) {
-            auto *child = new QProcess(this);
-            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-            env.insert(u"UPLARK_ACCOUNT_WRITE_FOLDER"_s, dir.path());
-            env.insert(u"UPLARK_ACCOUNT_WRITE_USER"_s, user);
-            child->setProcessEnvironment(env);
-            child->start(QCoreApplication::applicationFilePath(), {});
-            writers.append(child);
-        }
-        bool running = true;
-        while (running) {
-            const Account seen = storedAccount(store);
-            QVERIFY2(consistent(seen), qPrintable(seen.user + u" with "_s + seen.password));
-            running = false;
-            for (QProcess *child : writers) {
-                child->waitForFinished(0);
-                running = running || child->state() != QProcess::NotRunning;
-            }
-        }
-        for (QProcess *child : writers) {
-            QCOMPARE(child->exitCode(), 0);
-            delete child;
-        }
+        const QList<QProcess *> writers{
+            startChild({u"UPLARK_ACCOUNT_WRITE_FOLDER="_s + dir.path(),
+                        u"UPLARK_ACCOUNT_WRITE_USER=ann"_s}, this),
+            startChild({u"UPLARK_ACCOUNT_WRITE_FOLDER="_s + dir.path(),
+                        u"UPLARK_ACCOUNT_WRITE_USER=bob"_s}, this)};
+        Account seen;
+        QVERIFY2(whileRunning(writers, [&] { return consistent(seen = storedAccount(store)); }),
+                 qPrintable(seen.user + u" with "_s + seen.password));
+        qDeleteAll(writers);
         const Account last = storedAccount(store);
         QVERIFY2(consistent(last), qPrintable(last.user + u" with "_s + last.password));
     }
