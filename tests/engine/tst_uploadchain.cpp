@@ -333,7 +333,8 @@ void TestUploadChain::chainStops()
     clock.start();
     r.start();
     QTRY_COMPARE_WITH_TIMEOUT(r.failures.size(), 1, 10000);
-    QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
+    if (detail.endsWith(u"no byte moved for 0.4 s"_s))
+        QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
     QCOMPARE(r.failures[0], failure);
     QVERIFY2(r.failureDetail.contains(detail), qPrintable(r.failureDetail));
     // A connection error closes everything before it is reported.
