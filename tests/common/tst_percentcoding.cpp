@@ -40,8 +40,7 @@ void TestPercentCoding::decode()
 {
     QFETCH(QByteArray, text);
     QFETCH(bool, plusAsSpace);
-    QFETCH(QByteArray, decoded);
-    QCOMPARE(common::percentDecode(text, plusAsSpace), decoded);
+    QTEST(common::percentDecode(text, plusAsSpace), "decoded");
 }
 
 QTEST_GUILESS_MAIN(TestPercentCoding)

@@ -18,6 +18,8 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <memory>
+#include <optional>
 
 using namespace Qt::StringLiterals;
 using namespace uplark;
@@ -26,18 +28,48 @@ namespace {
 
 const QString App = QString::fromUtf16(SettingsApp);
 
+// This program again, as a child doing `task` on the store in `folder`
+// (see main()).
+QProcess *startChild(const QString &folder, const QString &task, QObject *parent = nullptr)
+{
+    auto *child = new QProcess(parent);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(u"UPLARK_CHILD_FOLDER"_s, folder);
+    env.insert(u"UPLARK_CHILD_TASK"_s, task);
+    child->setProcessEnvironment(env);
+    child->start(QCoreApplication::applicationFilePath(), {});
+    return child;
+}
+
 // Reads a key in a separate process, so nothing cached in this one helps.
 QString readInFreshProcess(const QString &folder, const QString &key)
 {
-    QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(u"UPLARK_SETTINGS_READ_FOLDER"_s, folder);
-    env.insert(u"UPLARK_SETTINGS_READ_KEY"_s, key);
-    child.setProcessEnvironment(env);
-    child.start(QCoreApplication::applicationFilePath(), {});
-    if (!child.waitForFinished(20000))
+    std::unique_ptr<QProcess> child(startChild(folder, u"read "_s + key));
+    if (!child->waitForFinished(20000))
         return u"<child did not finish>"_s;
-    return QString::fromUtf8(QByteArray::fromHex(child.readAllStandardOutput().trimmed()));
+    return QString::fromUtf8(QByteArray::fromHex(child->readAllStandardOutput().trimmed()));
+}
+
+// Calls `check` until every child has ended or a check fails; then whether
+// every check held and every child ended normally with 0.
+template <typename Check>
+bool whileRunning(const QList<QProcess *> &children, Check check)
+{
+    bool running = true;
+    while (running) {
+        if (!check())
+            return false;
+        running = false;
+        for (QProcess *child : children) {
+            child->waitForFinished(1);
+            running = running || child->state() != QProcess::NotRunning;
+        }
+    }
+    for (QProcess *child : children) {
+        if (child->exitStatus() != QProcess::NormalExit || child->exitCode() != 0)
+            return false;
+    }
+    return true;
 }
 
 int modeOf(const QString &path)
@@ -116,30 +148,12 @@ void TestSettings::writersInSeveralProcesses()
     constexpr int Writers = 3;
     constexpr int Keys = 20;
     QList<QProcess *> writers;
-    for (int w = 0; w < Writers; ++w) {
-        auto *child = new QProcess(this);
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(u"UPLARK_SETTINGS_WRITE_FOLDER"_s, dir.path());
-        env.insert(u"UPLARK_SETTINGS_WRITE_PREFIX"_s, u"w%1_"_s.arg(w));
-        env.insert(u"UPLARK_SETTINGS_WRITE_COUNT"_s, QString::number(Keys));
-        child->setProcessEnvironment(env);
-        child->start(QCoreApplication::applicationFilePath(), {});
-        writers.append(child);
-    }
-    bool running = true;
-    while (running) {
-        // A reader never finds the file half written.
-        QCOMPARE(store.value(App, App, u"pw"_s), u"kept through every write"_s);
-        running = false;
-        for (QProcess *child : writers) {
-            child->waitForFinished(1);
-            running = running || child->state() != QProcess::NotRunning;
-        }
-    }
-    for (QProcess *child : writers) {
-        QCOMPARE(child->exitStatus(), QProcess::NormalExit);
-        QCOMPARE(child->exitCode(), 0);
-    }
+    for (int w = 0; w < Writers; ++w)
+        writers << startChild(dir.path(), u"write w%1_ %2"_s.arg(w).arg(Keys), this);
+    // A reader never finds the file half written.
+    QVERIFY(whileRunning(writers, [&] {
+        return store.value(App, App, u"pw"_s) == u"kept through every write"_s;
+    }));
     // No write was lost.
     for (int w = 0; w < Writers; ++w) {
         for (int k = 0; k < Keys; ++k) {
@@ -158,30 +172,20 @@ namespace {
 
 const SiteAddress Site{u"site.example"_s, 8443, "site.example:8443", true};
 
-AccountReading readNow(SettingsStore &store)
+// Runs what answers through a callback and waits for the answer.
+template <typename Result, typename Start>
+Result await(Start start)
 {
-    AccountReading read;
-    bool done = false;
-    readAccount(store, Site, nullptr, [&](const AccountReading &r) {
-        read = r;
-        done = true;
-    });
-    if (!QTest::qWaitFor([&] { return done; }, 5000))
-        qFatal("readAccount did not answer");
-    return read;
+    std::optional<Result> result;
+    start([&](const Result &r) { result = r; });
+    if (!QTest::qWaitFor([&] { return result.has_value(); }, 5000))
+        qFatal("no answer");
+    return *result;
 }
 
-AccountWriting writeNow(SettingsStore &store, const Account &account)
+AccountReading readNow(SettingsStore &store)
 {
-    AccountWriting written;
-    bool done = false;
-    writeAccount(store, account, Site, nullptr, [&](const AccountWriting &w) {
-        written = w;
-        done = true;
-    });
-    if (!QTest::qWaitFor([&] { return done; }, 5000))
-        qFatal("writeAccount did not answer");
-    return written;
+    return await<AccountReading>([&](auto done) { readAccount(store, Site, nullptr, done); });
 }
 
 // "un|pw|keyring" as the file holds them.
@@ -246,7 +250,9 @@ void TestSettings::accountInKeyring()
     for (const QString &step : action.split(u'|')) {
         if (step.startsWith(u"write "_s)) {
             const QStringList words = step.split(u' ');
-            const AccountWriting w = writeNow(store, {words[1], words.mid(2).join(u' ')});
+            const AccountWriting w = await<AccountWriting>([&](auto done) {
+                writeAccount(store, {words[1], words.mid(2).join(u' ')}, Site, nullptr, done);
+            });
             QVERIFY(w.ok);
             // Where no keyring answers, the caller learns why.
             QCOMPARE(w.inFile, !keyringAnswers);
@@ -254,9 +260,7 @@ void TestSettings::accountInKeyring()
         } else if (step == u"read"_s) {
             QCOMPARE(readNow(store).keyringProblem.isEmpty(), keyringAnswers);
         } else if (step == u"erase"_s) {
-            bool done = false;
-            eraseAccount(store, nullptr, [&](const AccountWriting &w) { done = w.ok; });
-            QVERIFY(QTest::qWaitFor([&] { return done; }, 5000));
+            QVERIFY(await<AccountWriting>([&](auto done) { eraseAccount(store, nullptr, done); }).ok);
         }
     }
     QCOMPARE(fileState(store), file);
@@ -278,69 +282,44 @@ void TestSettings::accountWritersNeverMix()
     QVERIFY(storeAccount(store, {u"start"_s, u"start-pw"_s}));
     const auto consistent = [](const Account &a) { return a.password == a.user + u"-pw"_s; };
     for (int round = 0; round < 40; ++round) {
-        QList<QProcess *> writers;
-        for (const QString user : {u"ann"_s, u"bob"_s}) {
-            auto *child = new QProcess(this);
-            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-            env.insert(u"UPLARK_ACCOUNT_WRITE_FOLDER"_s, dir.path());
-            env.insert(u"UPLARK_ACCOUNT_WRITE_USER"_s, user);
-            child->setProcessEnvironment(env);
-            child->start(QCoreApplication::applicationFilePath(), {});
-            writers.append(child);
-        }
-        bool running = true;
-        while (running) {
-            const Account seen = storedAccount(store);
-            QVERIFY2(consistent(seen), qPrintable(seen.user + u" with "_s + seen.password));
-            running = false;
-            for (QProcess *child : writers) {
-                child->waitForFinished(0);
-                running = running || child->state() != QProcess::NotRunning;
-            }
-        }
-        for (QProcess *child : writers) {
-            QCOMPARE(child->exitCode(), 0);
-            delete child;
-        }
+        const QList<QProcess *> writers{startChild(dir.path(), u"account ann"_s, this),
+                                        startChild(dir.path(), u"account bob"_s, this)};
+        Account seen;
+        QVERIFY2(whileRunning(writers, [&] { return consistent(seen = storedAccount(store)); }),
+                 qPrintable(seen.user + u" with "_s + seen.password));
+        qDeleteAll(writers);
         const Account last = storedAccount(store);
         QVERIFY2(consistent(last), qPrintable(last.user + u" with "_s + last.password));
     }
 }
 
+// As a child: "read KEY" prints the key's value in hex; "write PREFIX
+// COUNT" writes COUNT keys; "account USER" stores USER with USER-pw.
 int main(int argc, char *argv[])
 {
-    const QByteArray accountFolder = qgetenv("UPLARK_ACCOUNT_WRITE_FOLDER");
-    if (!accountFolder.isEmpty()) {
-        QCoreApplication app(argc, argv);
-        SettingsStore store(QString::fromLocal8Bit(accountFolder));
-        const QString user = QString::fromLocal8Bit(qgetenv("UPLARK_ACCOUNT_WRITE_USER"));
-        bool ok = false;
-        writeAccount(store, {user, user + u"-pw"_s}, Site, nullptr,
-                     [&](const AccountWriting &w) { ok = w.ok; });
-        return ok ? 0 : 1;
-    }
-    const QByteArray writeFolder = qgetenv("UPLARK_SETTINGS_WRITE_FOLDER");
-    if (!writeFolder.isEmpty()) {
-        QCoreApplication app(argc, argv);
-        SettingsStore store(QString::fromLocal8Bit(writeFolder));
-        const QString prefix = QString::fromLocal8Bit(qgetenv("UPLARK_SETTINGS_WRITE_PREFIX"));
-        const int count = qEnvironmentVariableIntValue("UPLARK_SETTINGS_WRITE_COUNT");
-        for (int k = 0; k < count; ++k) {
-            const QString key = prefix + QString::number(k);
+    QCoreApplication app(argc, argv);
+    const QString folder = qEnvironmentVariable("UPLARK_CHILD_FOLDER");
+    if (!folder.isEmpty()) {
+        SettingsStore store(folder);
+        const QStringList task = qEnvironmentVariable("UPLARK_CHILD_TASK").split(u' ');
+        if (task[0] == u"read") {
+            std::fputs(store.value(App, App, task[1]).toUtf8().toHex().constData(), stdout);
+            return 0;
+        }
+        if (task[0] == u"account") {
+            return await<AccountWriting>([&](auto done) {
+                       writeAccount(store, {task[1], task[1] + u"-pw"_s}, Site, nullptr, done);
+                   }).ok
+                       ? 0
+                       : 1;
+        }
+        for (int k = 0; k < task[2].toInt(); ++k) {
+            const QString key = task[1] + QString::number(k);
             if (!store.setValue(App, App, key, u"value of "_s + key))
                 return 1;
         }
         return 0;
     }
-    const QByteArray folder = qgetenv("UPLARK_SETTINGS_READ_FOLDER");
-    if (!folder.isEmpty()) {
-        QCoreApplication app(argc, argv);
-        SettingsStore store(QString::fromLocal8Bit(folder));
-        const QString key = QString::fromLocal8Bit(qgetenv("UPLARK_SETTINGS_READ_KEY"));
-        std::fputs(store.value(App, App, key).toUtf8().toHex().constData(), stdout);
-        return 0;
-    }
-    QCoreApplication app(argc, argv);
     TestSettings test;
     return QTest::qExec(&test, argc, argv);
 }

@@ -7,6 +7,7 @@
 #include "engine/model/settings.h"
 #include "engine/net/curlhttpclient.h"
 #include "engine/net/routes.h"
+#include "engine/upload/uploadchain.h"
 #include "fakesite.h"
 #include "siteprocess.h"
 
@@ -194,6 +195,7 @@ void TestUploadJob::loginRefused()
     QTRY_COMPARE_WITH_TIMEOUT(failures, QList<int>{failure}, 10000);
     // The failure is reported first, with the account still there.
     QVERIFY(storedWhileReported);
+    QVERIFY(f.job.chain().allConnectionsClosed() && !f.job.chain().isPostPending());
     QCOMPARE(forgets.size(), forgotten ? 1 : 0);
     QCOMPARE(f.job.hasAccount(), !forgotten);
     QCOMPARE(storedAccount(f.settings).user, forgotten ? QString() : u"user"_s);
