@@ -84,66 +84,49 @@ struct SmallDisk
 {
     QTemporaryDir parent;
     QString path = parent.path() + u"/disk"_s;
-    bool mounted = false;
+    ~SmallDisk() { ::umount2(qPrintable(path), MNT_DETACH); }
 
     bool mount(const char *size)
     {
-        mounted = QDir().mkpath(path) && ::mount("tmpfs", qPrintable(path), "tmpfs", 0, size) == 0;
-        return mounted;
+        return QDir().mkpath(path) && ::mount("tmpfs", qPrintable(path), "tmpfs", 0, size) == 0;
     }
     // Writes a file until the disk is full.
     void fill()
     {
         QFile filler(path + u"/filler"_s);
         filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
-        const QByteArray chunk(4096, 'f');
-        while (filler.write(chunk) == chunk.size()) { }
-    }
-    ~SmallDisk()
-    {
-        if (mounted)
-            ::umount2(qPrintable(path), MNT_DETACH);
+        while (filler.write(QByteArray(4096, 'f')) == 4096) { }
     }
 };
 
-// A plain blocking socket, to tell an orderly end from a reset.
-struct RawClient
+// Sends the whole request on a plain blocking socket and ends its side, then
+// reads to the end: the answer, and in `error` what ended it (0 for an orderly
+// end, no reset; -1 when the sending was cut off).
+QByteArray exchange(quint16 port, QByteArrayView request, int *error)
 {
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    ~RawClient() { ::close(fd); }
-
-    bool connectTo(quint16 port)
-    {
-        const timeval timeout{10, 0};
-        ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-        ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(port);
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        return ::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0;
-    }
-    // Sends everything, then ends its side; false when the peer cut it off.
-    bool sendAll(QByteArrayView bytes)
-    {
-        for (ssize_t sent = 0; !bytes.isEmpty(); bytes = bytes.sliced(sent)) {
-            if ((sent = ::send(fd, bytes.data(), size_t(bytes.size()), MSG_NOSIGNAL)) <= 0)
-                return false;
-        }
-        return ::shutdown(fd, SHUT_WR) == 0;
-    }
-    // Everything up to the end; the error that ended it (0 for an orderly end).
-    QByteArray receiveAll(int *error)
-    {
-        QByteArray received;
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const timeval timeout{10, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ssize_t n = ::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address);
+    for (; n >= 0 && !request.isEmpty(); request = request.sliced(n))
+        n = ::send(fd, request.data(), size_t(request.size()), MSG_NOSIGNAL);
+    QByteArray answer;
+    *error = -1;
+    if (n >= 0 && ::shutdown(fd, SHUT_WR) == 0) {
+        ::usleep(300 * 1000); // time for a reset to overtake the answer
         char buffer[65536];
-        ssize_t n;
         while ((n = ::recv(fd, buffer, sizeof buffer, 0)) > 0)
-            received.append(buffer, n);
+            answer.append(buffer, n);
         *error = n == 0 ? 0 : errno;
-        return received;
     }
-};
+    ::close(fd);
+    return answer;
+}
 
 // CPU seconds the process has used.
 double cpuSeconds(qint64 pid)
@@ -309,7 +292,8 @@ void TestVideositeFaults::idleFlood()
     for (int round = 0; round < 4; ++round) {
         for (int i = 0; i < 40; ++i)
             flood.push_back(SiteKit::connectFrom(10 + i % 20, site.sitePort()));
-        QTRY_COMPARE_WITH_TIMEOUT(SiteKit::countIn(flood, QAbstractSocket::ConnectingState), 0, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(SiteKit::countIn(flood, QAbstractSocket::ConnectingState), 0,
+                                  10000);
         QTest::qWait(200);
         QCOMPARE(SiteKit::get(site.sitePort(), "/").status, 200);
     }
@@ -340,12 +324,8 @@ void TestVideositeFaults::refusalsArriveIntact()
     while (status == 503 && held.size() < 2)
         held.push_back(SiteKit::connectTo(site.sitePort()));
     QTest::qWait(200);
-    RawClient client;
-    QVERIFY(client.connectTo(site.sitePort()));
-    QVERIFY2(client.sendAll(request), "the server cut the request off");
-    QTest::qWait(300);
     int error = -1;
-    const QByteArray answer = client.receiveAll(&error);
+    const QByteArray answer = exchange(site.sitePort(), request, &error);
     QVERIFY2(answer.startsWith("HTTP/1.1 " + QByteArray::number(status) + ' '),
              answer.left(200).constData());
     QVERIFY(answer.contains("</html>"));
