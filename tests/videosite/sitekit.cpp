@@ -104,17 +104,10 @@ qint64 memoryOf(SiteProcess &site, QByteArrayView field)
     return -1;
 }
 
-QByteArray firstRead(quint16 port, const QByteArray &request, const QSslCertificate &authority)
-{
-    const std::unique_ptr<QTcpSocket> socket = connectTo(port, authority);
-    if (!socket)
-        return {};
-    socket->write(request);
-    // waitForReadyRead also sends what is still queued.
-    return socket->waitForReadyRead(30000) ? socket->readAll() : QByteArray();
-}
-
-Answer fetch(quint16 port, const QByteArray &request, const QSslCertificate &authority)
+// Writes the request and reads the first piece of the answer, or all of it
+// until the server closes.
+static QByteArray exchange(quint16 port, const QByteArray &request,
+                           const QSslCertificate &authority, bool whole)
 {
     const std::unique_ptr<QTcpSocket> socket = connectTo(port, authority);
     if (!socket)
@@ -122,11 +115,23 @@ Answer fetch(quint16 port, const QByteArray &request, const QSslCertificate &aut
     socket->write(request);
     QByteArray wire;
     QDeadlineTimer deadline(30000);
-    while (socket->state() == QAbstractSocket::ConnectedState && !deadline.hasExpired()) {
+    while ((whole || wire.isEmpty()) && socket->state() == QAbstractSocket::ConnectedState
+           && !deadline.hasExpired()) {
+        // waitForReadyRead also sends what is still queued.
         socket->waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())));
         wire += socket->readAll();
     }
-    wire += socket->readAll();
+    return whole ? wire + socket->readAll() : wire;
+}
+
+QByteArray firstRead(quint16 port, const QByteArray &request, const QSslCertificate &authority)
+{
+    return exchange(port, request, authority, false);
+}
+
+Answer fetch(quint16 port, const QByteArray &request, const QSslCertificate &authority)
+{
+    const QByteArray wire = exchange(port, request, authority, true);
     const qsizetype end = wire.indexOf("\r\n\r\n");
     return {wire.mid(9, 3).toInt(), wire.left(end), end < 0 ? QByteArray() : wire.mid(end + 4)};
 }

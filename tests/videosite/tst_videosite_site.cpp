@@ -35,7 +35,7 @@ class TestVideositeSite : public QObject
 
 private Q_SLOTS:
     void initTestCase();
-    void cleanupTestCase();
+    void cleanupTestCase() { QVERIFY(m_site.stop()); } // SIGTERM: exit code 0
     void uploaderExchanges_data();
     void uploaderExchanges();
     void loginRefusals();
@@ -73,11 +73,6 @@ void TestVideositeSite::initTestCase()
                                               "<script>alert(\"x\")</script> & caf\xC3\xA9");
     m_id = SiteKit::videoId(SiteKit::firstRead(m_site.uploadPort(), post));
     QVERIFY(!m_id.isEmpty());
-}
-
-void TestVideositeSite::cleanupTestCase()
-{
-    QVERIFY(m_site.stop()); // SIGTERM: exit code 0
 }
 
 void TestVideositeSite::uploaderExchanges_data()
