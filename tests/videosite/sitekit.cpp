@@ -14,15 +14,34 @@
 #include <QSslSocket>
 #include <QTcpSocket>
 
+#include <algorithm>
+
 using namespace uplark;
 
 namespace SiteKit {
 
-QByteArray trickyFile(int size, int seed)
+std::unique_ptr<QTcpSocket> connectFrom(int octet, quint16 port, const QSslCertificate &authority)
+{
+    auto socket =
+        authority.isNull() ? std::make_unique<QTcpSocket>() : std::make_unique<QSslSocket>();
+    socket->bind(QHostAddress(QStringLiteral("127.0.0.%1").arg(octet)), 0);
+    if (authority.isNull()) {
+        socket->connectToHost(QHostAddress::LocalHost, port);
+        return socket;
+    }
+    auto *tls = static_cast<QSslSocket *>(socket.get());
+    QSslConfiguration trust = QSslConfiguration::defaultConfiguration();
+    trust.setCaCertificates({authority});
+    tls->setSslConfiguration(trust);
+    tls->connectToHostEncrypted(QStringLiteral("localhost"), port);
+    return socket;
+}
+
+QByteArray trickyFile(int size)
 {
     QByteArray file(size, Qt::Uninitialized);
     for (int i = 0; i < size; ++i)
-        file[i] = char((uint(i) * 131 + uint(seed) * 7 + uint(i) / 251) % 256);
+        file[i] = char((uint(i) * 131 + uint(i) / 251) % 256);
     const QByteArray trap("\0\r\n"
                           "--Xu02=$\r\n\r\n\0--Xu02=$--\r\n",
                           28);
@@ -47,27 +66,30 @@ QByteArray filePost(const QByteArray &cookie, const QByteArray &addresser, const
                          fields);
 }
 
-std::unique_ptr<QTcpSocket> connectFrom(int octet, quint16 port)
+QByteArray head(const QByteArray &requestLine, const QByteArray &headers)
 {
-    auto socket = std::make_unique<QTcpSocket>();
-    socket->bind(QHostAddress(QStringLiteral("127.0.0.%1").arg(octet)), 0);
-    socket->connectToHost(QHostAddress::LocalHost, port);
-    return socket;
+    return requestLine + " HTTP/1.1\r\nHost: localhost\r\n" + headers + "\r\n";
 }
 
-std::unique_ptr<QTcpSocket> connectTo(quint16 port, const QSslCertificate &authority)
+QByteArray post(const QByteArray &path, qint64 length, const QByteArray &body,
+                const QByteArray &headers)
 {
-    if (authority.isNull()) {
-        auto socket = std::make_unique<QTcpSocket>();
-        socket->connectToHost(QHostAddress::LocalHost, port);
-        return socket->waitForConnected(5000) ? std::move(socket) : nullptr;
-    }
-    auto socket = std::make_unique<QSslSocket>();
-    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
-    tls.setCaCertificates({authority});
-    socket->setSslConfiguration(tls);
-    socket->connectToHostEncrypted(QStringLiteral("localhost"), port);
-    return socket->waitForEncrypted(10000) ? std::move(socket) : nullptr;
+    return head("POST " + path, "Content-Length: " + QByteArray::number(length) + "\r\n" + headers)
+           + body;
+}
+
+std::unique_ptr<QTcpSocket> connectTo(quint16 port, const QSslCertificate &authority, int octet)
+{
+    auto socket = connectFrom(octet, port, authority);
+    auto *tls = qobject_cast<QSslSocket *>(socket.get());
+    const bool made = tls ? tls->waitForEncrypted(10000) : socket->waitForConnected(5000);
+    return made ? std::move(socket) : nullptr;
+}
+
+qsizetype countIn(const Sockets &sockets, QAbstractSocket::SocketState state)
+{
+    return std::count_if(sockets.begin(), sockets.end(),
+                         [state](const auto &s) { return s->state() == state; });
 }
 
 qint64 memoryOf(SiteProcess &site, QByteArrayView field)
@@ -82,30 +104,34 @@ qint64 memoryOf(SiteProcess &site, QByteArrayView field)
     return -1;
 }
 
-QByteArray firstRead(quint16 port, const QByteArray &request, const QSslCertificate &authority)
+// Writes the request and reads the first piece of the answer, or all of it
+// until the server closes.
+static QByteArray exchange(quint16 port, const QByteArray &request,
+                           const QSslCertificate &authority, bool whole)
 {
     const std::unique_ptr<QTcpSocket> socket = connectTo(port, authority);
     if (!socket)
         return {};
     socket->write(request);
-    // waitForReadyRead also sends what is still queued.
-    return socket->waitForReadyRead(30000) ? socket->readAll() : QByteArray();
+    QByteArray wire;
+    QDeadlineTimer deadline(30000);
+    while ((whole || wire.isEmpty()) && socket->state() == QAbstractSocket::ConnectedState
+           && !deadline.hasExpired()) {
+        // waitForReadyRead also sends what is still queued.
+        socket->waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())));
+        wire += socket->readAll();
+    }
+    return whole ? wire + socket->readAll() : wire;
+}
+
+QByteArray firstRead(quint16 port, const QByteArray &request, const QSslCertificate &authority)
+{
+    return exchange(port, request, authority, false);
 }
 
 Answer fetch(quint16 port, const QByteArray &request, const QSslCertificate &authority)
 {
-    const std::unique_ptr<QTcpSocket> owned = connectTo(port, authority);
-    if (!owned)
-        return {};
-    QTcpSocket &socket = *owned;
-    socket.write(request);
-    QByteArray wire;
-    QDeadlineTimer deadline(30000);
-    while (socket.state() == QAbstractSocket::ConnectedState && !deadline.hasExpired()) {
-        socket.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())));
-        wire += socket.readAll();
-    }
-    wire += socket.readAll();
+    const QByteArray wire = exchange(port, request, authority, true);
     const qsizetype end = wire.indexOf("\r\n\r\n");
     return {wire.mid(9, 3).toInt(), wire.left(end), end < 0 ? QByteArray() : wire.mid(end + 4)};
 }
@@ -113,10 +139,7 @@ Answer fetch(quint16 port, const QByteArray &request, const QSslCertificate &aut
 Answer get(quint16 port, const QByteArray &path, const QByteArray &extraHeaders,
            const QSslCertificate &authority)
 {
-    return fetch(port,
-                 "GET " + path + " HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\n"
-                     + extraHeaders + "\r\n",
-                 authority);
+    return fetch(port, head("GET " + path, "Connection: close\r\n" + extraHeaders), authority);
 }
 
 QByteArray login(const SiteProcess &site, const QString &user, const QString &password,
