@@ -6,6 +6,7 @@
 // the progress line.
 #include "e2ekit.h"
 #include "fakesite.h"
+#include "testcertificates.h"
 
 #include "engine/model/account.h"
 #include "engine/model/settings.h"
@@ -114,6 +115,7 @@ private Q_SLOTS:
     void faults_data();
     void faults();
     void pacedOnATerminal();
+    void refusedCertificate();
 
 private:
     qint64 m_running = 0; // the process id of the program under way
@@ -474,6 +476,30 @@ void TestE2ECli::pacedOnATerminal()
     const QByteArray last = draws.constLast();
     QVERIFY2(last.startsWith("v.mp4 100% 2.0/2.0 MB ") && last.contains(" done in 0:0"),
              last.constData());
+}
+
+void TestE2ECli::refusedCertificate()
+{
+    // The site over TLS with a certificate that has expired: the check with
+    // the site stops before a byte of the login, the run ends with 1 and
+    // its line names the host and why, and nothing is stored.
+    TestCertificates certs;
+    QVERIFY2(certs.make(), qPrintable(certs.errorString()));
+    Site site;
+    QVERIFY2(site.start({u"--tls-cert"_s, certs.path(u"expired.pem"_s), u"--tls-key"_s,
+                         certs.path(u"expired.key"_s)}),
+             qPrintable(site.site.errorString()));
+    const QString authority = u"localhost:"_s + QString::number(site.site.sitePort());
+    Cli cli;
+    const ProgramResult r = cli.run({u"account"_s, u"set"_s, u"alice"_s, u"--site"_s,
+                                     u"https://"_s + authority, u"--cacert"_s,
+                                     certs.path(u"ca.pem"_s)},
+                                    Password.toUtf8() + '\n');
+    QCOMPARE(r.code, 1);
+    QVERIFY2(r.err.contains(authority.toLatin1() + ": Secure connection to " + authority.toLatin1()
+                            + " refused: certificate has expired."),
+             r.err.constData());
+    QVERIFY(!cli.settingsText().contains(u"alice"_s));
 }
 
 QTEST_GUILESS_MAIN(TestE2ECli)
