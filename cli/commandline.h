@@ -39,8 +39,8 @@ struct CommandLine
     // the conversion at the site as well.
     bool siteGiven = false;
     bool conversionGiven = false;
-    bool quiet = false;    // -q: nothing on standard error but errors
-    int stallSeconds = 60; // --stall-timeout; 0: no limit
+    bool quiet = false;                // -q: nothing on standard error but errors
+    int stallSeconds = 60;             // --stall-timeout; 0: no limit
     QString caFile;                    // --cacert: authorities trusted beside the system's
     std::optional<ProxyAddress> proxy; // --proxy: for every connection
 

@@ -174,9 +174,8 @@ int runAccountShow(const CommandContext &context)
     // The settings file tells enough: the user name, and whether a password
     // is kept (in the file or in the keyring).
     const Account inFile = storedAccount(*context.settings);
-    const bool stored = !storedKeyringEntry(*context.settings).isEmpty()
-                            ? !inFile.user.isEmpty()
-                            : inFile.isSet();
+    const bool stored =
+        !storedKeyringEntry(*context.settings).isEmpty() ? !inFile.user.isEmpty() : inFile.isSet();
     if (!stored)
         return fail(ExitCode::BadUsage, u"No YouTube account is set on this computer."_s);
     writeOut(inFile.user + u'\n');

@@ -44,8 +44,8 @@ public:
         QObject::connect(m_player, &QMediaPlayer::playbackStateChanged, m_play,
                          [this](QMediaPlayer::PlaybackState state) {
                              const bool playing = state == QMediaPlayer::PlayingState;
-                             m_play->setIcon(style()->standardIcon(
-                                 playing ? QStyle::SP_MediaPause : QStyle::SP_MediaPlay));
+                             m_play->setIcon(style()->standardIcon(playing ? QStyle::SP_MediaPause
+                                                                           : QStyle::SP_MediaPlay));
                              m_play->setAccessibleName(playing ? previewText("Pause")
                                                                : previewText("Play"));
                              m_play->setToolTip(m_play->accessibleName());

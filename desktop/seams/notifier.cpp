@@ -52,22 +52,21 @@ void DBusNotifier::notify(const QString &summary, const QString &body)
          << int(-1);
     // Asynchronous: the window never waits for a server, nor for its absence.
     auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this,
-            [this](QDBusPendingCallWatcher *w) {
-                const QDBusPendingReply<uint> reply = *w;
-                if (!reply.isError())
-                    m_shown = reply.value();
-                w->deleteLater();
-            });
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *w) {
+        const QDBusPendingReply<uint> reply = *w;
+        if (!reply.isError())
+            m_shown = reply.value();
+        w->deleteLater();
+    });
 }
 
 void DBusNotifier::setProgress(std::optional<double> fraction)
 {
     if (!connected())
         return;
-    QDBusMessage update = QDBusMessage::createSignal(
-        u"/com/canonical/unity/launcherentry/uplark"_s, u"com.canonical.Unity.LauncherEntry"_s,
-        u"Update"_s);
+    QDBusMessage update =
+        QDBusMessage::createSignal(u"/com/canonical/unity/launcherentry/uplark"_s,
+                                   u"com.canonical.Unity.LauncherEntry"_s, u"Update"_s);
     QVariantMap properties{{u"progress-visible"_s, fraction.has_value()}};
     if (fraction)
         properties.insert(u"progress"_s, qBound(0.0, *fraction, 1.0));

@@ -29,8 +29,8 @@ QString displayName()
     // Only the characters a file name may safely hold.
     QString name;
     for (const char c : display) {
-        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')
-                           || c == '.' || c == '-';
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')
+                           || (c >= '0' && c <= '9') || c == '.' || c == '-';
         name += plain ? QChar::fromLatin1(c) : QChar(u'_');
     }
     return name.isEmpty() ? u"none"_s : name;
@@ -113,7 +113,7 @@ void InstanceServer::onConnection()
 }
 
 std::optional<HandOverAnswer> handOverToRunningWindow(const QString &name, const QString &path,
-                                                  int timeoutMs)
+                                                      int timeoutMs)
 {
     if (!ownSocket(name))
         return std::nullopt;
@@ -121,8 +121,8 @@ std::optional<HandOverAnswer> handOverToRunningWindow(const QString &name, const
     socket.connectToServer(name);
     if (!socket.waitForConnected(timeoutMs))
         return std::nullopt;
-    const QByteArray request = path.isEmpty() ? QByteArray("raise\n")
-                                              : "open " + path.toUtf8() + '\n';
+    const QByteArray request =
+        path.isEmpty() ? QByteArray("raise\n") : "open " + path.toUtf8() + '\n';
     socket.write(request);
     if (!socket.waitForBytesWritten(timeoutMs))
         return std::nullopt;

@@ -54,6 +54,6 @@ private:
 // `timeoutMs`. It blocks, and is meant for start-up,
 // before any window of the program exists.
 std::optional<HandOverAnswer> handOverToRunningWindow(const QString &name, const QString &path,
-                                                  int timeoutMs = 5000);
+                                                      int timeoutMs = 5000);
 
 } // namespace uplark

@@ -595,9 +595,9 @@ bool MainWindow::confirmLeaving()
 {
     if (!uploadUnderWay())
         return true;
-    const MsgAnswer answer = m_platform.messages->show(
-        tr("An upload is under way. Do you want to cancel it and quit?"), MsgButtons::YesNo,
-        MsgIcon::Question);
+    const MsgAnswer answer =
+        m_platform.messages->show(tr("An upload is under way. Do you want to cancel it and quit?"),
+                                  MsgButtons::YesNo, MsgIcon::Question);
     if (answer != MsgAnswer::Yes)
         return false;
     m_job->cancel();
@@ -710,8 +710,8 @@ void MainWindow::dropEvent(QDropEvent *event)
         if (files.size() == 1)
             offerFile(files.first());
         else
-            m_platform.messages->show(tr("Please drop one video file at a time."),
-                                      MsgButtons::Ok, MsgIcon::Critical);
+            m_platform.messages->show(tr("Please drop one video file at a time."), MsgButtons::Ok,
+                                      MsgIcon::Critical);
     });
 }
 

@@ -133,10 +133,9 @@ void readAccount(SettingsStore &store, const SiteAddress &site, QObject *context
                 op->result.account = {inFile.user, text};
             } else {
                 op->result.passwordUnreadable = true;
-                op->result.keyringProblem =
-                    result == Keyring::Result::NotFound
-                        ? u"the keyring has no entry %1"_s.arg(entry)
-                        : text;
+                op->result.keyringProblem = result == Keyring::Result::NotFound
+                                                ? u"the keyring has no entry %1"_s.arg(entry)
+                                                : text;
             }
             op->finish();
         });
@@ -162,7 +161,8 @@ void readAccount(SettingsStore &store, const SiteAddress &site, QObject *context
     const Account underLock = op->m_lock ? storedAccount(store) : Account();
     if (underLock.user != inFile.user || underLock.password != inFile.password) {
         // Answered from the event loop all the same, as with the keyring.
-        QMetaObject::invokeMethod(op, [op] { op->finish(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            op, [op] { op->finish(); }, Qt::QueuedConnection);
         return;
     }
     const QString newEntry = keyringEntry(site, inFile.user);
@@ -198,7 +198,7 @@ void writeAccount(SettingsStore &store, const Account &account, const SiteAddres
     const QString entry = keyringEntry(site, account.user);
     keyring->write(entry, account.password, op,
                    [op, &store, keyring, account, entry, oldEntry, siteText](Keyring::Result result,
-                                                                   const QString &text) {
+                                                                             const QString &text) {
                        const QLockFile *lock = op->m_lock.get();
                        if (result != Keyring::Result::Done) {
                            op->result.ok =

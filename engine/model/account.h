@@ -64,8 +64,7 @@ using AccountWritten = std::function<void(const AccountWriting &)>;
 // keyring, under the entry for `site`, the first time a keyring answers.
 // Without a password to read the keyring is still asked, so that
 // keyringProblem tells whether one answers.
-void readAccount(SettingsStore &store, const SiteAddress &site, QObject *context,
-                 AccountRead done);
+void readAccount(SettingsStore &store, const SiteAddress &site, QObject *context, AccountRead done);
 // Stores the account checked with `site`, with that site (storedSite()),
 // the password in the keyring when one answers, in the file otherwise; an
 // entry of an earlier account is removed from the keyring.

@@ -30,9 +30,9 @@ void run(QKeychain::Job *job, const QString &entry, QObject *context, Keyring::D
                              done(Keyring::Result::NotFound, {});
                              return;
                          default:
-                             done(Keyring::Result::Unavailable,
-                                  j->errorString().isEmpty() ? u"no keyring answered"_s
-                                                             : j->errorString());
+                             done(Keyring::Result::Unavailable, j->errorString().isEmpty()
+                                                                    ? u"no keyring answered"_s
+                                                                    : j->errorString());
                              return;
                          }
                      });
@@ -44,11 +44,12 @@ void run(QKeychain::Job *job, const QString &entry, QObject *context, Keyring::D
 void DesktopKeyring::read(const QString &entry, QObject *context, Done done)
 {
     run(new QKeychain::ReadPasswordJob(Service), entry, context, std::move(done),
-        [](QKeychain::Job *job) { return static_cast<QKeychain::ReadPasswordJob *>(job)->textData(); });
+        [](QKeychain::Job *job) {
+            return static_cast<QKeychain::ReadPasswordJob *>(job)->textData();
+        });
 }
 
-void DesktopKeyring::write(const QString &entry, const QString &secret, QObject *context,
-                           Done done)
+void DesktopKeyring::write(const QString &entry, const QString &secret, QObject *context, Done done)
 {
     auto *job = new QKeychain::WritePasswordJob(Service);
     job->setTextData(secret);

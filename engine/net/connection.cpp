@@ -90,7 +90,7 @@ void TcpConnection::reconnect()
                 [this, socket](const QList<QSslError> &errors) {
                     if (socket == m_socket && !errors.isEmpty())
                         m_problem = certificateProblem(m_remoteHost, m_remotePort,
-                                                             certificateReason(errors.first()));
+                                                       certificateReason(errors.first()));
                 });
     } else {
         connect(socket, &QTcpSocket::connected, this, open);
@@ -137,8 +137,7 @@ void TcpConnection::reconnect()
                 // not open the tunnel.
                 if (proxy && !m_open && m_problem.isEmpty())
                     m_problem = proxyProblem(*proxy, socket->errorString());
-                Q_EMIT failed(int(code),
-                              m_problem.isEmpty() ? socket->errorString() : m_problem);
+                Q_EMIT failed(int(code), m_problem.isEmpty() ? socket->errorString() : m_problem);
             });
     socket->setProxy(proxy ? QNetworkProxy(QNetworkProxy::HttpProxy, proxy->host, proxy->port,
                                            proxy->user, proxy->password)
@@ -158,9 +157,8 @@ void TcpConnection::reconnect()
     // TLS records leave a short segment at the end of each burst; waiting
     // for its acknowledgement (Nagle) would hold every burst back. The
     // option takes once the TCP connection is there.
-    connect(tlsSocket, &QSslSocket::connected, this, [tlsSocket] {
-        tlsSocket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    });
+    connect(tlsSocket, &QSslSocket::connected, this,
+            [tlsSocket] { tlsSocket->setSocketOption(QAbstractSocket::LowDelayOption, 1); });
     // The certificate must name the host asked for, wherever the route
     // table sends the connection.
     tlsSocket->connectToHostEncrypted(to.host, to.port, m_remoteHost);

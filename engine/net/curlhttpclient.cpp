@@ -169,8 +169,8 @@ HttpReply CurlHttpClient::post(const QByteArray &url, const QByteArray &contentT
     const std::optional<ProxyAddress> proxy = m_routes.proxies().proxyFor(host, tls);
     QByteArray proxyText, proxyUser, proxyPassword; // alive for the call
     if (proxy) {
-        const QString shownHost = proxy->host.contains(u':') ? u'[' + proxy->host + u']'
-                                                             : proxy->host;
+        const QString shownHost =
+            proxy->host.contains(u':') ? u'[' + proxy->host + u']' : proxy->host;
         proxyText = "http://" + shownHost.toUtf8() + ':' + QByteArray::number(proxy->port);
         proxyUser = proxy->user.toUtf8();
         proxyPassword = proxy->password.toUtf8();

@@ -98,12 +98,12 @@ std::optional<ProxyAddress> ProxySettings::proxyFor(const QString &host, bool tl
     return proxy;
 }
 
-bool proxySettingsFromEnvironment(const QProcessEnvironment &environment,
-                                  ProxySettings *settings, QString *error)
+bool proxySettingsFromEnvironment(const QProcessEnvironment &environment, ProxySettings *settings,
+                                  QString *error)
 {
     ProxySettings read;
-    for (const auto &[name, slot] : {std::pair{u"http_proxy"_s, &read.http},
-                                     std::pair{u"https_proxy"_s, &read.https}}) {
+    for (const auto &[name, slot] :
+         {std::pair{u"http_proxy"_s, &read.http}, std::pair{u"https_proxy"_s, &read.https}}) {
         const QString value = variable(environment, name);
         if (value.isEmpty())
             continue;

@@ -51,7 +51,7 @@ struct ProxySettings
 // no_proxy (each in lower or upper case; lower case wins when both are set).
 // An empty variable counts as unset. False, with the variable's name and
 // what is wrong in `error`, for a malformed proxy address.
-bool proxySettingsFromEnvironment(const QProcessEnvironment &environment,
-                                  ProxySettings *settings, QString *error);
+bool proxySettingsFromEnvironment(const QProcessEnvironment &environment, ProxySettings *settings,
+                                  QString *error);
 
 } // namespace uplark

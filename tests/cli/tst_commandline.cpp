@@ -94,8 +94,9 @@ void TestCommandLine::commands_data()
     // A file opens the window with it, as an absolute path; this test
     // program is a file at hand, named relative to the working folder too.
     const QString program = QCoreApplication::applicationFilePath();
-    row("window with a file", QDir::current().relativeFilePath(program) + u"|--site=localhost:8000"_s,
-        Action::Window, u"file="_s + program + u";site=localhost:8000"_s);
+    row("window with a file",
+        QDir::current().relativeFilePath(program) + u"|--site=localhost:8000"_s, Action::Window,
+        u"file="_s + program + u";site=localhost:8000"_s);
     row("window with a file after --", u"--|"_s + program, Action::Window, u"file="_s + program);
     row("help", u"--help"_s, Action::Help, {});
     row("version", u"--version"_s, Action::Version, {});
@@ -250,8 +251,7 @@ void TestCommandLine::proxies_data()
         u"localhost 1|LOCALHOST 1|a.corp.example 1|corp.example 1|www.example.org 1|"
         "badexample.org 1|::1 1|10.1.2.3 1|11.1.2.3 1"_s,
         u"direct|direct|direct|direct|direct|p:1|direct|direct|p:1"_s);
-    row("no_proxy * applies to --proxy too", u"no_proxy=*"_s, u"cli:9"_s, both,
-        u"direct|direct"_s);
+    row("no_proxy * applies to --proxy too", u"no_proxy=*"_s, u"cli:9"_s, both, u"direct|direct"_s);
     row("malformed variable", u"https_proxy=socks5://x:1"_s, {}, both, u"error: https_proxy"_s);
 }
 

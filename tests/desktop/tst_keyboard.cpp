@@ -112,9 +112,10 @@ void TestKeyboard::pressing_data()
 {
     QTest::addColumn<bool>("link"); // a link, or an image button
     QTest::addColumn<int>("key");   // 0: a screen reader's press action
-    const std::pair<const char *, int> presses[] = {
-        {"Space", Qt::Key_Space}, {"Return", Qt::Key_Return}, {"keypad Enter", Qt::Key_Enter},
-        {"screen reader", 0}};
+    const std::pair<const char *, int> presses[] = {{"Space", Qt::Key_Space},
+                                                    {"Return", Qt::Key_Return},
+                                                    {"keypad Enter", Qt::Key_Enter},
+                                                    {"screen reader", 0}};
     for (bool link : {false, true})
         for (const auto &[name, key] : presses)
             QTest::addRow("%s, %s", link ? "link" : "image button", name) << link << key;
@@ -127,9 +128,9 @@ void TestKeyboard::pressing()
     QFETCH(bool, link);
     QFETCH(int, key);
     QWidget window;
-    QAbstractButton *b = link ? static_cast<QAbstractButton *>(
-                                    new LinkButton(u"Read me"_s, Qt::blue, &window))
-                              : new ImageButton(buttonFace(u"Read me"_s, Qt::darkGreen), &window);
+    QAbstractButton *b =
+        link ? static_cast<QAbstractButton *>(new LinkButton(u"Read me"_s, Qt::blue, &window))
+             : new ImageButton(buttonFace(u"Read me"_s, Qt::darkGreen), &window);
     QSignalSpy clicked(b, &QAbstractButton::clicked);
     activate(window);
     b->setFocus();
@@ -137,7 +138,8 @@ void TestKeyboard::pressing()
     QCOMPARE(a->role(), link ? QAccessible::Link : QAccessible::PushButton);
     QCOMPARE(a->text(QAccessible::Name), u"Read me"_s);
     if (key)
-        QTest::keyClick(b, Qt::Key(key), key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+        QTest::keyClick(b, Qt::Key(key),
+                        key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
     else
         a->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
     QTRY_COMPARE(clicked.size(), 1);

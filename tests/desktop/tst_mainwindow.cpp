@@ -112,8 +112,8 @@ void TestMainWindow::startUp_data()
     // The intro is skipped only when the setting is exactly "1".
     QTest::newRow("check1 absent, ticked")
         << QString() << u"someone"_s << QString() << true << true << true;
-    QTest::newRow("check1 0, not ticked") << u"0"_s << u"someone"_s << QString() << true << true
-                                          << false;
+    QTest::newRow("check1 0, not ticked")
+        << u"0"_s << u"someone"_s << QString() << true << true << false;
     QTest::newRow("check1 1 with a space, ticked")
         << u" 1"_s << u"someone"_s << QString() << true << true << true;
     QTest::newRow("nothing stored") << u"1"_s << QString() << QString() << false << false << false;
@@ -230,11 +230,11 @@ void TestMainWindow::forgetMe()
 void TestMainWindow::ending_data()
 {
     QTest::addColumn<QString>("how");
-    QTest::addColumn<QString>("display"); // a Rig display
+    QTest::addColumn<QString>("display");  // a Rig display
     QTest::addColumn<MsgAnswer>("answer"); // to the question, when one is asked
     for (const char *how : {"esc", "menu", "close"}) {
-        QTest::addRow("%s, nothing under way", how) << QString::fromLatin1(how) << u"file chosen"_s
-                                                    << MsgAnswer::No;
+        QTest::addRow("%s, nothing under way", how)
+            << QString::fromLatin1(how) << u"file chosen"_s << MsgAnswer::No;
         QTest::addRow("%s during an upload, stay", how)
             << QString::fromLatin1(how) << u"uploading"_s << MsgAnswer::No;
         QTest::addRow("%s during an upload, cancel and quit", how)
@@ -293,8 +293,8 @@ void TestMainWindow::takingAFile_data()
     const qint64 oneMB = 1048576;
     for (const char *how : {"browse", "given", "dropped"}) {
         const QString h = QString::fromLatin1(how);
-        QTest::addRow("%s: exactly 100 MB", how)
-            << u"no file"_s << h << qint64(104857600) << u"100"_s << QString() << Screen::FileChosen;
+        QTest::addRow("%s: exactly 100 MB", how) << u"no file"_s << h << qint64(104857600)
+                                                 << u"100"_s << QString() << Screen::FileChosen;
         QTest::addRow("%s: rounds up to 100.01", how)
             << u"no file"_s << h << qint64(104862843) << u"100.01"_s << tooBig << Screen::NoFile;
         QTest::addRow("%s: no account", how)
@@ -336,13 +336,13 @@ void TestMainWindow::takingAFile()
     if (how == u"browse") {
         r.t.files.paths = size >= 0 ? QStringList{file.fileName()} : QStringList{};
         clickButton(*r.w, "browseButton");
-        QCOMPARE(r.t.files.filters, display == u"no account" ? QStringList()
-                                                             : QStringList{MainWindow::fileFilter()});
+        QCOMPARE(r.t.files.filters,
+                 display == u"no account" ? QStringList() : QStringList{MainWindow::fileFilter()});
     } else if (how == u"given") {
         r.w->offerFile(file.fileName());
     } else {
-        const QStringList files = how == u"dropped" ? QStringList{file.fileName()}
-                                                    : QStringList{file.fileName(), r.path};
+        const QStringList files =
+            how == u"dropped" ? QStringList{file.fileName()} : QStringList{file.fileName(), r.path};
         QCOMPARE(drop(*r.w, files), display != u"uploading");
     }
     QCOMPARE(r.t.messages.texts(),
@@ -392,8 +392,8 @@ void TestMainWindow::givenBeforeTheKeyringAnswers()
     f.offerFile(file.fileName());
     QTRY_VERIFY(f.display() != Screen::NoFile || !t.messages.texts().isEmpty());
     QCOMPARE(f.chosenFile(), account ? file.fileName() : QString());
-    QCOMPARE(t.messages.texts(), account ? QStringList()
-                                         : QStringList{u"You must set your YouTube account first."_s});
+    QCOMPARE(t.messages.texts(),
+             account ? QStringList() : QStringList{u"You must set your YouTube account first."_s});
 }
 
 void TestMainWindow::fileDialogFilters()

@@ -39,9 +39,9 @@ public:
 
     void click(uint id)
     {
-        QDBusMessage signal = QDBusMessage::createSignal(u"/org/freedesktop/Notifications"_s,
-                                                         u"org.freedesktop.Notifications"_s,
-                                                         u"ActionInvoked"_s);
+        QDBusMessage signal =
+            QDBusMessage::createSignal(u"/org/freedesktop/Notifications"_s,
+                                       u"org.freedesktop.Notifications"_s, u"ActionInvoked"_s);
         signal << id << u"default"_s;
         m_bus.send(signal);
     }
@@ -50,8 +50,8 @@ public:
     QList<QStringList> actions;
 
 public Q_SLOTS:
-    uint Notify(const QString &, uint, const QString &, const QString &summary,
-                const QString &body, const QStringList &actionList, const QVariantMap &, int)
+    uint Notify(const QString &, uint, const QString &, const QString &summary, const QString &body,
+                const QStringList &actionList, const QVariantMap &, int)
     {
         shown.append(summary + u'|' + body);
         actions.append(actionList);
@@ -105,10 +105,10 @@ void TestWindowServices::previewPlaysClipWithSound()
     Rig r(u"no file"_s);
     r.path = r.dir.filePath(u"clip.mp4"_s);
     QProcess make;
-    make.start(ffmpeg, {u"-v"_s, u"error"_s, u"-f"_s, u"lavfi"_s, u"-i"_s,
-                        u"testsrc=size=64x48:rate=10"_s, u"-f"_s, u"lavfi"_s, u"-i"_s,
-                        u"sine=frequency=440:sample_rate=8000"_s, u"-t"_s, u"2"_s, u"-c:v"_s,
-                        u"mpeg4"_s, u"-c:a"_s, u"aac"_s, r.path});
+    make.start(ffmpeg,
+               {u"-v"_s, u"error"_s, u"-f"_s, u"lavfi"_s, u"-i"_s, u"testsrc=size=64x48:rate=10"_s,
+                u"-f"_s, u"lavfi"_s, u"-i"_s, u"sine=frequency=440:sample_rate=8000"_s, u"-t"_s,
+                u"2"_s, u"-c:v"_s, u"mpeg4"_s, u"-c:a"_s, u"aac"_s, r.path});
     QVERIFY(make.waitForFinished(60000) && make.exitCode() == 0);
 
     r.t.platform.makePreview = previewFromLibrary({QStringLiteral(UPLARK_PREVIEW_PATH)});
@@ -239,14 +239,14 @@ void TestWindowServices::notifications()
     QCOMPARE(w.windowTitle(), u"Uplark"_s);
     QTRY_COMPARE(launcher.progress, (QList<double>{0.42, -1}));
 
-    const QString expected = succeeds ? u"Video uploaded|"_s + ResultAddress
-                                      : u"Upload failed|Connection error!"_s;
+    const QString expected =
+        succeeds ? u"Video uploaded|"_s + ResultAddress : u"Upload failed|Connection error!"_s;
     if (active || !server) {
         // Nothing shown, and the window goes on as ever.
         QTest::qWait(200);
         QVERIFY(notifications.shown.isEmpty());
-        QCOMPARE(w.display(), succeeds ? MainWindow::Display::Result
-                                       : MainWindow::Display::FileChosen);
+        QCOMPARE(w.display(),
+                 succeeds ? MainWindow::Display::Result : MainWindow::Display::FileChosen);
         return;
     }
     QTRY_COMPARE(notifications.shown, QStringList{expected});

@@ -491,10 +491,10 @@ void TestE2ECli::refusedCertificate()
              qPrintable(site.site.errorString()));
     const QString authority = u"localhost:"_s + QString::number(site.site.sitePort());
     Cli cli;
-    const ProgramResult r = cli.run({u"account"_s, u"set"_s, u"alice"_s, u"--site"_s,
-                                     u"https://"_s + authority, u"--cacert"_s,
-                                     certs.path(u"ca.pem"_s)},
-                                    Password.toUtf8() + '\n');
+    const ProgramResult r =
+        cli.run({u"account"_s, u"set"_s, u"alice"_s, u"--site"_s, u"https://"_s + authority,
+                 u"--cacert"_s, certs.path(u"ca.pem"_s)},
+                Password.toUtf8() + '\n');
     QCOMPARE(r.code, 1);
     QVERIFY2(r.err.contains(authority.toLatin1() + ": Secure connection to " + authority.toLatin1()
                             + " refused: certificate has expired."),

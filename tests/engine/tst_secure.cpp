@@ -41,7 +41,8 @@ struct TlsRecorder : QObject
     TlsRecorder(const TestCertificates &certs, const QString &name)
     {
         QSslConfiguration config = QSslConfiguration::defaultConfiguration();
-        config.setLocalCertificate(QSslCertificate::fromPath(certs.path(name + u".pem"_s)).value(0));
+        config.setLocalCertificate(
+            QSslCertificate::fromPath(certs.path(name + u".pem"_s)).value(0));
         QFile keyFile(certs.path(name + u".key"_s));
         QVERIFY(keyFile.open(QIODevice::ReadOnly));
         config.setPrivateKey(QSslKey(keyFile.readAll(), QSsl::Ec));
@@ -215,7 +216,8 @@ void TestSecure::wholeUploadOverTls()
 
     // The conversion over HTTPS, then the four exchanges over TLS; the
     // site's upload form sends the post to an https:// address.
-    const std::optional<VideoInfo> info = job.convertTexts({u"Tls clip"_s, u"d"_s, u"Music"_s, u"t"_s});
+    const std::optional<VideoInfo> info =
+        job.convertTexts({u"Tls clip"_s, u"d"_s, u"Music"_s, u"t"_s});
     QVERIFY2(info.has_value(), qPrintable(job.conversionProblem()));
     QCOMPARE(info->title, QByteArray("Tls clip"));
     const QString watch = runChain(job.chain(), writeClip(dir, 200 * 1024), job.account());
@@ -304,7 +306,8 @@ void TestSecure::throughProxy_data()
     // conversion: each through a tunnel of its own.
     QTest::newRow("every connection through the proxy") << QString() << false << 5;
     // Which names no_proxy matches is the command line's proxy table.
-    QTest::newRow("no_proxy names the hosts") << u"upload.invalid, .example,localhost"_s << false << 0;
+    QTest::newRow("no_proxy names the hosts")
+        << u"upload.invalid, .example,localhost"_s << false << 0;
     // The login, and the conversion (Qt may ask a refusing proxy again).
     QTest::newRow("the proxy refuses the tunnel") << QString() << true << 2;
 }
@@ -356,7 +359,8 @@ void TestSecure::throughProxy()
     }
     QVERIFY2(outcome.contains(u"vid42"_s), qPrintable(outcome));
     QVERIFY2(reply.ok, qPrintable(reply.error));
-    QVERIFY(site.received[FakeSite::Conversion].startsWith("POST /conversions/str.asp HTTP/1.1\r\n"));
+    QVERIFY(
+        site.received[FakeSite::Conversion].startsWith("POST /conversions/str.asp HTTP/1.1\r\n"));
     // Inside the tunnels the bytes are those sent without a proxy.
     for (int step = FakeSite::Login; step <= FakeSite::FilePost; ++step)
         QCOMPARE(site.received[step], direct.received[step]);

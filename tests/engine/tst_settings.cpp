@@ -52,7 +52,7 @@ QString readInFreshProcess(const QString &folder, const QString &key)
 
 // Calls `check` until every child has ended or a check fails; then whether
 // every check held and every child ended normally with 0.
-template <typename Check>
+template<typename Check>
 bool whileRunning(const QList<QProcess *> &children, Check check)
 {
     bool running = true;
@@ -151,9 +151,8 @@ void TestSettings::writersInSeveralProcesses()
     for (int w = 0; w < Writers; ++w)
         writers << startChild(dir.path(), u"write w%1_ %2"_s.arg(w).arg(Keys), this);
     // A reader never finds the file half written.
-    QVERIFY(whileRunning(writers, [&] {
-        return store.value(App, App, u"pw"_s) == u"kept through every write"_s;
-    }));
+    QVERIFY(whileRunning(
+        writers, [&] { return store.value(App, App, u"pw"_s) == u"kept through every write"_s; }));
     // No write was lost.
     for (int w = 0; w < Writers; ++w) {
         for (int k = 0; k < Keys; ++k) {
@@ -173,7 +172,7 @@ namespace {
 const SiteAddress Site{u"site.example"_s, 8443, "site.example:8443", true};
 
 // Runs what answers through a callback and waits for the answer.
-template <typename Result, typename Start>
+template<typename Result, typename Start>
 Result await(Start start)
 {
     std::optional<Result> result;
@@ -200,32 +199,33 @@ QString fileState(const SettingsStore &store)
 void TestSettings::accountInKeyring_data()
 {
     QTest::addColumn<bool>("keyringAnswers");
-    QTest::addColumn<QString>("before");    // "un|pw" in the file; "" for nothing
-    QTest::addColumn<QString>("action");    // write USER PASSWORD | read | erase
-    QTest::addColumn<QString>("file");      // "un|pw|keyring" afterwards
-    QTest::addColumn<QStringList>("kept");  // "entry=secret" in the keyring afterwards
-    QTest::addColumn<QString>("readBack");  // "user|password" a fresh reading gives
+    QTest::addColumn<QString>("before");   // "un|pw" in the file; "" for nothing
+    QTest::addColumn<QString>("action");   // write USER PASSWORD | read | erase
+    QTest::addColumn<QString>("file");     // "un|pw|keyring" afterwards
+    QTest::addColumn<QStringList>("kept"); // "entry=secret" in the keyring afterwards
+    QTest::addColumn<QString>("readBack"); // "user|password" a fresh reading gives
 
     const QString ann = u"https://ann@site.example:8443"_s;
-    QTest::newRow("stored in the keyring") << true << QString() << u"write ann pw 1"_s
-                                           << u"ann||"_s + ann << QStringList{ann + u"=pw 1"_s}
-                                           << u"ann|pw 1"_s;
+    QTest::newRow("stored in the keyring")
+        << true << QString() << u"write ann pw 1"_s << u"ann||"_s + ann
+        << QStringList{ann + u"=pw 1"_s} << u"ann|pw 1"_s;
     QTest::newRow("no keyring: the file") << false << QString() << u"write ann pw 1"_s
                                           << u"ann|pw 1|"_s << QStringList{} << u"ann|pw 1"_s;
     QTest::newRow("a new user's entry replaces the old")
         << true << QString() << u"write ann a|write bob b"_s
         << u"bob||https://bob@site.example:8443"_s
         << QStringList{u"https://bob@site.example:8443=b"_s} << u"bob|b"_s;
-    QTest::newRow("moved out of an old file") << true << u"ann|old pw"_s << u"read"_s
-                                              << u"ann||"_s + ann
-                                              << QStringList{ann + u"=old pw"_s} << u"ann|old pw"_s;
+    QTest::newRow("moved out of an old file")
+        << true << u"ann|old pw"_s << u"read"_s << u"ann||"_s + ann
+        << QStringList{ann + u"=old pw"_s} << u"ann|old pw"_s;
     QTest::newRow("old file kept without a keyring")
         << false << u"ann|old pw"_s << u"read"_s << u"ann|old pw|"_s << QStringList{}
         << u"ann|old pw"_s;
-    QTest::newRow("forgotten in both places") << true << QString() << u"write ann a|erase"_s
-                                              << u"||"_s << QStringList{} << u"|"_s;
+    QTest::newRow("forgotten in both places")
+        << true << QString() << u"write ann a|erase"_s << u"||"_s << QStringList{} << u"|"_s;
     QTest::newRow("user names are escaped in the entry")
-        << true << QString() << u"write a@b:c/d x"_s << u"a@b:c/d||https://a%40b%3Ac%2Fd@site.example:8443"_s
+        << true << QString() << u"write a@b:c/d x"_s
+        << u"a@b:c/d||https://a%40b%3Ac%2Fd@site.example:8443"_s
         << QStringList{u"https://a%40b%3Ac%2Fd@site.example:8443=x"_s} << u"a@b:c/d|x"_s;
 }
 
@@ -260,7 +260,8 @@ void TestSettings::accountInKeyring()
         } else if (step == u"read"_s) {
             QCOMPARE(readNow(store).keyringProblem.isEmpty(), keyringAnswers);
         } else if (step == u"erase"_s) {
-            QVERIFY(await<AccountWriting>([&](auto done) { eraseAccount(store, nullptr, done); }).ok);
+            QVERIFY(
+                await<AccountWriting>([&](auto done) { eraseAccount(store, nullptr, done); }).ok);
         }
     }
     QCOMPARE(fileState(store), file);

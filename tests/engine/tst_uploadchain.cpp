@@ -130,9 +130,12 @@ void TestUploadChain::wholeChain()
     // The upload answer cut after its status line, inside the marker and
     // inside the id: the whole id is taken once its end has come, and the
     // first complete one wins.
-    r.site.scripts[FakeSite::FilePost].pieces = {
-        "HTTP/1.1 303 See Other\r\n", "Location: /u?vid", "eo_id=vid", "42&s=ok\r\n\r\n",
-        "<p>no id</p>", "video_id=x&"};
+    r.site.scripts[FakeSite::FilePost].pieces = {"HTTP/1.1 303 See Other\r\n",
+                                                 "Location: /u?vid",
+                                                 "eo_id=vid",
+                                                 "42&s=ok\r\n\r\n",
+                                                 "<p>no id</p>",
+                                                 "video_id=x&"};
 
     QElapsedTimer clock;
     r.start();
@@ -280,9 +283,9 @@ void TestUploadChain::chainStops_data()
     const QString closed = u": the connection was closed before the answer was complete"_s;
     const QString stalled = u": no byte moved for 0.4 s"_s;
     for (int step = FakeSite::Login; step <= FakeSite::FilePost; ++step) {
-        const QString where = QString::fromLatin1(names[step]) + u" "_s
-                              + (step == FakeSite::FilePost ? u"upload.invalid:8080"_s
-                                                            : SiteHostText + u":80"_s);
+        const QString where =
+            QString::fromLatin1(names[step]) + u" "_s
+            + (step == FakeSite::FilePost ? u"upload.invalid:8080"_s : SiteHostText + u":80"_s);
         QTest::addRow("%s: closed at once", names[step])
             << step << QByteArrayList() << close << int(error) << where + closed;
         QTest::addRow("%s: silent past the stall limit", names[step])
@@ -372,7 +375,8 @@ void TestUploadChain::siteNamedAtRunTime()
     // A slow login answer that keeps coming is no stall: the cookie after
     // 900 ms, a line every 300 ms, with a stall limit of 400 ms.
     r.site.scripts[FakeSite::Login].interval = 300;
-    r.site.scripts[FakeSite::Login].pieces = {"HTTP/1.1 200 OK\r\n", "X-Slow: 1\r\n", "X-Slow: 2\r\n",
+    r.site.scripts[FakeSite::Login].pieces = {"HTTP/1.1 200 OK\r\n", "X-Slow: 1\r\n",
+                                              "X-Slow: 2\r\n",
                                               "Set-Cookie: LOGIN_INFO=c; path=/;\r\n\r\n"};
     r.routes.add(u"videos.example"_s, 8123, u"127.0.0.1"_s, r.site.sitePort());
     const QString text = u"Videos.Example:8123"_s;

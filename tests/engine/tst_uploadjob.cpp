@@ -18,7 +18,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-
 using namespace Qt::StringLiterals;
 using namespace uplark;
 

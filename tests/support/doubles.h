@@ -59,7 +59,7 @@ public:
     using MediaPreview::MediaPreview;
     void setMedia(const QString &path) override { calls.append(QStringLiteral("media:") + path); }
     void closeMedia() override { calls.append(QStringLiteral("close")); }
-    void setStretchToFit(bool) override {}
+    void setStretchToFit(bool) override { }
 
     QStringList calls;
 };
