@@ -72,6 +72,15 @@ bool writeKeys(SettingsStore &store, const QLockFile *lock, const QString &user,
     return store.setValues(App, App, values, lock);
 }
 
+// Answers a change that needed no keyring, once the file's lock is let go.
+void answerAtOnce(std::unique_ptr<QLockFile> lock, const AccountWritten &done,
+                  const AccountWriting &result)
+{
+    lock.reset();
+    if (done)
+        done(result);
+}
+
 // The site as the "site" key keeps it: nothing for the build's site.
 QString siteToStore(const SiteAddress &site)
 {
@@ -186,9 +195,7 @@ void writeAccount(SettingsStore &store, const Account &account, const SiteAddres
         AccountWriting result;
         result.ok = writeKeys(store, lock.get(), account.user, account.password, {}, siteText);
         result.inFile = true;
-        lock.reset();
-        if (done)
-            done(result);
+        answerAtOnce(std::move(lock), done, result);
         return;
     }
 
@@ -226,9 +233,7 @@ void eraseAccount(SettingsStore &store, QObject *context, AccountWritten done)
     result.ok = writeKeys(store, lock.get(), {}, {}, {}, QString());
     Keyring *keyring = store.keyring();
     if (!result.ok || !keyring || entry.isEmpty()) {
-        lock.reset();
-        if (done)
-            done(result);
+        answerAtOnce(std::move(lock), done, result);
         return;
     }
     auto *op = new Operation<AccountWriting>(context, std::move(done));
